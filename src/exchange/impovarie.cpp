@@ -1,0 +1,152 @@
+#include "exchange/impovarie.h"
+
+#include "report/stampanti.h"
+#include "session/connessione.h"
+#include "session/messaggi.h"
+#include "session/percorsi.h"
+#include "session/tabx.h"
+#include "ui/tseldirform.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace quintar {
+
+namespace {
+
+QPushButton* didascalia(const QString& testo, const QString& nome, QWidget* parent) {
+    auto* b = new QPushButton(testo, parent);
+    b->setObjectName(nome);
+    b->setFlat(true);
+    b->setStyleSheet(QStringLiteral("text-align: left"));
+    return b;
+}
+
+} // namespace
+
+TImpoVarieForm::TImpoVarieForm(TTabXForm* sessione, QWidget* owner)
+    : FinestraSessione(sessione, owner) {
+    setObjectName(QStringLiteral("ImpoVarieForm"));
+    impostaDidascalia(QStringLiteral("Impostazioni varie - Ditta:"));
+
+    auto* g = new QGridLayout;
+    auto* bReport = didascalia(QStringLiteral("Percorso report etichette"),
+                               QStringLiteral("SpeedButtonPercorsoReportEtic"), this);
+    EditPercorsoReportEtic = new QLineEdit(this);
+    EditPercorsoReportEtic->setObjectName(QStringLiteral("EditPercorsoReportEtic"));
+    auto* bStampante = didascalia(QStringLiteral("Stampante etichette fabbricazioni"),
+                                  QStringLiteral("SpeedButtonStampanteEticFabbr"), this);
+    ComboStampanteEticFabbr = new QComboBox(this);
+    ComboStampanteEticFabbr->setObjectName(QStringLiteral("ComboStampanteEticFabbr"));
+    ComboStampanteEticFabbr->setEditable(false);
+    auto* bTovaris = didascalia(QStringLiteral("Archivio Tovaris"),
+                                QStringLiteral("SpeedButtonArchivioTovaris"), this);
+    EditArchivioTovaris = new QLineEdit(this);
+    EditArchivioTovaris->setObjectName(QStringLiteral("EditArchivioTovaris"));
+    auto* bSoglia = didascalia(QStringLiteral("% default soglia fuori peso"),
+                               QStringLiteral("SpeedButtonSogliaFuoriPeso"), this);
+    EditSogliaFuoriPeso = new QLineEdit(this);
+    EditSogliaFuoriPeso->setObjectName(QStringLiteral("EditSogliaFuoriPeso"));
+    auto* bPesate = didascalia(QStringLiteral("Archivio Pesate"),
+                               QStringLiteral("SpeedButtonArchivioPesate"), this);
+    EditArchivioPesate = new QLineEdit(this);
+    EditArchivioPesate->setObjectName(QStringLiteral("EditArchivioPesate"));
+    auto* bPolling = didascalia(QStringLiteral("Polling pesate (ms)"),
+                                QStringLiteral("SpeedButtonTempoPollingPesate"), this);
+    SpinTempoPollingPesate = new QSpinBox(this);
+    SpinTempoPollingPesate->setObjectName(QStringLiteral("SpinTempoPollingPesate"));
+    SpinTempoPollingPesate->setRange(200, 99999);
+    SpinTempoPollingPesate->setSingleStep(1);
+
+    QWidget* controlli[] = {EditPercorsoReportEtic, ComboStampanteEticFabbr, EditArchivioTovaris,
+                            EditSogliaFuoriPeso, EditArchivioPesate, SpinTempoPollingPesate};
+    QPushButton* bottoni[] = {bReport, bStampante, bTovaris, bSoglia, bPesate, bPolling};
+    for (int i = 0; i < 6; ++i) {
+        g->addWidget(bottoni[i], i, 0);
+        g->addWidget(controlli[i], i, 1);
+    }
+    g->setColumnStretch(1, 1);
+
+    ButtonOK = new QPushButton(QStringLiteral("OK"), this);
+    ButtonOK->setObjectName(QStringLiteral("ButtonOK"));
+    ButtonOK->setDefault(true);
+    ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+    auto* h = new QHBoxLayout;
+    h->addStretch();
+    h->addWidget(ButtonOK);
+    h->addWidget(ButtonCancel);
+    auto* v = new QVBoxLayout(this);
+    v->addLayout(g);
+    v->addStretch();
+    v->addLayout(h);
+    resize(560, 260);
+
+    connect(bReport, &QPushButton::clicked, this, [this] {
+        TSelDirForm d(this);
+        d.impostaDirectory(percorsi::suDisco(EditPercorsoReportEtic->text()));
+        if (Messaggi::esegui(&d) == kRisultatoOK) {
+            EditPercorsoReportEtic->setText(percorsi::conSeparatore(d.Directory()));
+        }
+    });
+    auto sceltaFile = [this](QLineEdit* e, const QString& titolo) {
+        QString f = Messaggi::scegliFile(this, titolo, percorsi::suDisco(e->text()));
+        if (!f.isEmpty()) {
+            e->setText(f);
+        }
+    };
+    connect(bTovaris, &QPushButton::clicked, this,
+            [=] { sceltaFile(EditArchivioTovaris, QStringLiteral("Archivio Tovaris")); });
+    connect(bPesate, &QPushButton::clicked, this,
+            [=] { sceltaFile(EditArchivioPesate, QStringLiteral("Archivio Pesate")); });
+    connect(bSoglia, &QPushButton::clicked, this, [this] { EditSogliaFuoriPeso->setFocus(); });
+    connect(bPolling, &QPushButton::clicked, this, [this] { SpinTempoPollingPesate->setFocus(); });
+    connect(ButtonOK, &QPushButton::clicked, this, &TImpoVarieForm::OKClick);
+    connect(ButtonCancel, &QPushButton::clicked, this, &TImpoVarieForm::CancelClick);
+
+    carica();
+}
+
+void TImpoVarieForm::carica() {
+    for (const Stampante& s : elencoStampanti()) {
+        ComboStampanteEticFabbr->addItem(s.voce());
+    }
+    TTabXForm& s = *sessione_;
+    EditPercorsoReportEtic->setText(s.ValoreTabX(QStringLiteral("PercorsoReportEtic"), false));
+    ComboStampanteEticFabbr->setCurrentIndex(
+        ComboStampanteEticFabbr->findText(s.ValoreTabX(QStringLiteral("StampanteEticFabbr"), true)));
+    EditArchivioTovaris->setText(s.ValoreTabX(QStringLiteral("ArchivioTovaris"), false));
+    EditSogliaFuoriPeso->setText(s.ValoreTabX(QStringLiteral("SogliaFuoriPeso"), false));
+    EditArchivioPesate->setText(s.ValoreTabX(QStringLiteral("ArchivioPesate"), false));
+    bool ok = false;
+    int polling = s.ValoreTabX(QStringLiteral("TempoPollingPesate"), false).trimmed().toInt(&ok);
+    SpinTempoPollingPesate->setValue(ok ? polling : -1);
+}
+
+void TImpoVarieForm::OKClick() {
+    const QString stampante =
+        ComboStampanteEticFabbr->currentIndex() < 0 ? QString() : ComboStampanteEticFabbr->currentText();
+    const bool scritto = sessione_->SettaValoriTabX({
+        {QStringLiteral("PercorsoReportEtic"), EditPercorsoReportEtic->text(), false},
+        {QStringLiteral("StampanteEticFabbr"), stampante, true},
+        {QStringLiteral("ArchivioTovaris"), EditArchivioTovaris->text(), false},
+        {QStringLiteral("SogliaFuoriPeso"), EditSogliaFuoriPeso->text(), false},
+        {QStringLiteral("ArchivioPesate"), EditArchivioPesate->text(), false},
+        {QStringLiteral("TempoPollingPesate"), SpinTempoPollingPesate->text(), false},
+    });
+    if (!scritto) {
+        // nothing was stored: the user keeps the values on screen and can retry
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le impostazioni"), this);
+        return;
+    }
+    close();
+}
+
+void TImpoVarieForm::CancelClick() { close(); }
+
+} // namespace quintar

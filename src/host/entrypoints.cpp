@@ -1,0 +1,16 @@
+// The exported entry points: one line per screen, all through the launch table.
+#include "host/lancio.h"
+
+#define QUINTAR_ENTRATA __attribute__((visibility("default")))
+
+#define ENTRATA_D(NOME)                                                                            \
+    extern "C" QUINTAR_ENTRATA int Show##NOME##FormD(int utente) {                                \
+        return quintar::lanciaDaEntrata(#NOME, utente, std::nullopt);                                        \
+    }
+#define ENTRATA_X(NOME)                                                                            \
+    extern "C" QUINTAR_ENTRATA int Show##NOME##FormX(int utente, int finestra) {                  \
+        return quintar::lanciaDaEntrata(#NOME, utente, finestra);                                  \
+    }
+#define ENTRATA_DX(NOME) ENTRATA_D(NOME) ENTRATA_X(NOME)
+
+ENTRATA_X(ImpoVarie)

@@ -1,0 +1,139 @@
+#include "host/lancio.h"
+
+#include "exchange/impovarie.h"
+#include "session/formati.h"
+#include "session/percorsi.h"
+#include "session/tabx.h"
+#include "ui/finestra.h"
+
+#include <QFileInfo>
+#include <QIcon>
+#include <exception>
+
+namespace quintar {
+
+namespace {
+
+// Where each session parameter row takes its value from.
+struct OrigineParametro {
+    const char* nome;
+    const char* tipo;
+    const char* sorgente; // user parameter, or report path after BinDir for LST rows
+};
+
+const OrigineParametro kOrigini[] = {
+    {"BinDir", "KDQ", "Directory bin"},
+    {"Archivio", "KDQ", "ArchivioQuintar"},
+    {"TempDir", "KDQ", "Directory tabelle temporanee"},
+    {"DirectoryImmagini", "KDQ", "Directory Immagini"},
+    {"NomePathProgrammaWord", "KDQ", "NomePathProgrammaWord"},
+    {"LavoroDir", "KDQ", "Directory di lavoro Quintar"},
+    {"ArchivioTovaris", "KDQ", "Archivio"},
+    {"ArchivioQuintar", "KDQ", "ArchivioQuintar"},
+    {"StSpecLST", "LST", "Report\\STSPEC.LST"},
+    {"StProdLST", "LST", "Report\\STPROD.LST"},
+    {"StFormLST", "LST", "Report\\STFORM.LST"},
+    {"StFabbrLST", "LST", "Report\\STFABBR.LST"},
+    {"StFabbrPreLST", "LST", "Report\\STFABBRPRE.LST"},
+};
+
+const QStringList A = {QStringLiteral("BinDir"), QStringLiteral("Archivio")};
+const QStringList B = {QStringLiteral("Archivio")};
+
+template <typename T> std::function<FinestraSessione*(TTabXForm*)> schermata() {
+    return [](TTabXForm* s) -> FinestraSessione* { return new T(s); };
+}
+
+std::vector<DescrizioneSchermata> costruisciTabella() {
+    std::vector<DescrizioneSchermata> t;
+    auto riga = [&t](DescrizioneSchermata d) { t.push_back(std::move(d)); };
+
+    riga({.nome = QStringLiteral("ImpoVarie"), .entrataD = false, .parametri = B,
+          .crea = schermata<TImpoVarieForm>()});
+    return t;
+}
+
+} // namespace
+
+const std::vector<DescrizioneSchermata>& tabellaSchermate() {
+    static const std::vector<DescrizioneSchermata> t = costruisciTabella();
+    return t;
+}
+
+const DescrizioneSchermata* trovaSchermata(const QString& nome) {
+    for (const auto& d : tabellaSchermate()) {
+        if (d.nome == nome) {
+            return &d;
+        }
+    }
+    return nullptr;
+}
+
+FinestraSessione* LanciaSchermata(const DescrizioneSchermata& d, int utente,
+                                  std::optional<int> finestra) {
+    if (d.impostaFormati) {
+        Formati::impostaItaliani();
+    }
+    const QString dir = percorsi::dirEseguibile();
+    auto* sessione = new TTabXForm();
+    sessione->SetUserPerNum(utente);
+    const QString ut = QString::number(utente);
+    for (const QString& nome : d.parametri) {
+        for (const auto& o : kOrigini) {
+            if (nome != QLatin1String(o.nome)) {
+                continue;
+            }
+            const QString tipo = QString::fromLatin1(o.tipo);
+            const QString testo = tipo == QLatin1String("LST")
+                                      ? sessione->GetV(QStringLiteral("BinDir")) + QString::fromUtf8(o.sorgente)
+                                      : sessione->CaricaParametro(QString::fromUtf8(o.sorgente));
+            sessione->Inserisci(tipo, nome, {}, testo, {}, {}, {}, {}, ut);
+        }
+    }
+    sessione->IBDatabase1.disconnect();
+    sessione->ConnettiDatabase1(d.db1);
+    if (d.archivioTovarisDaTabX) {
+        sessione->Inserisci(QStringLiteral("KDQ"), QStringLiteral("ArchivioTovaris"), {},
+                            sessione->ValoreTabX(QStringLiteral("ArchivioTovaris"), false), {}, {},
+                            {}, {}, ut);
+    }
+    if (!d.db2.isEmpty()) {
+        sessione->IBDatabase2.disconnect();
+        sessione->ConnettiDatabase2(d.db2);
+    }
+    FinestraSessione* f = nullptr;
+    try {
+        f = d.crea(sessione);
+    } catch (...) {
+        delete sessione;
+        throw;
+    }
+    f->PossiedeSessione = true;
+    const QString icona = percorsi::suDisco(dir + QStringLiteral("Grafica\\QUINTAR.ICO"));
+    if (QFileInfo::exists(icona)) {
+        f->setWindowIcon(QIcon(icona));
+    }
+    if (!d.didascaliaLancio.isEmpty()) {
+        f->setWindowTitle(d.didascaliaLancio + sessione->Ditta);
+    }
+    if (finestra) {
+        sessione->ScritturaHandleDiApertura(*finestra, qint64(f->winId()));
+    }
+    f->show();
+    return f;
+}
+
+int lanciaDaEntrata(const char* nome, int utente, std::optional<int> finestra) {
+    try {
+        if (const DescrizioneSchermata* d = trovaSchermata(QString::fromLatin1(nome))) {
+            LanciaSchermata(*d, utente, finestra);
+        }
+    } catch (const std::exception& e) {
+        qWarning("Quintar: apertura di %s non riuscita: %s", nome, e.what());
+    } catch (...) {
+        qWarning("Quintar: apertura di %s non riuscita", nome);
+    }
+    return 0;
+}
+
+} // namespace quintar

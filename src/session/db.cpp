@@ -1,0 +1,854 @@
+#include "session/db.h"
+
+#include "session/formati.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <cstring>
+#include <firebird/Interface.h>
+#include <ibase.h>
+
+using namespace Firebird;
+
+namespace quintar {
+
+namespace {
+
+IMaster* master() {
+    static IMaster* m = fb_get_master_interface();
+    return m;
+}
+
+IProvider* provider() {
+    static IProvider* p = master()->getDispatcher();
+    return p;
+}
+
+IUtil* util() { return master()->getUtilInterface(); }
+
+DbError erroreDa(IStatus* s) {
+    char buf[2048];
+    util()->formatStatus(buf, sizeof(buf), s);
+    const intptr_t* v = s->getErrors();
+    long gds = (v && v[0] == isc_arg_gds) ? long(v[1]) : 0;
+    int sqlcode = int(isc_sqlcode(v));
+    QString msg = QString::fromUtf8(buf).trimmed();
+    msg.replace('\n', ' ');
+    return DbError(msg, sqlcode, gds);
+}
+
+// Runs a call of the OO API, turning a Firebird failure into DbError.
+template <typename F> auto fb(F&& f) {
+    ThrowStatusWrapper st(master()->getStatus());
+    try {
+        if constexpr (std::is_void_v<decltype(f(&st))>) {
+            f(&st);
+            st.dispose();
+        } else {
+            auto r = f(&st);
+            st.dispose();
+            return r;
+        }
+    } catch (const FbException& e) {
+        DbError err = erroreDa(e.getStatus());
+        st.dispose();
+        throw err;
+    }
+}
+
+struct Xpb {
+    IXpbBuilder* b;
+    explicit Xpb(unsigned kind) {
+        b = fb([&](ThrowStatusWrapper* st) { return util()->getXpbBuilder(st, kind, nullptr, 0); });
+    }
+    ~Xpb() { b->dispose(); }
+    void str(unsigned char tag, const QString& v) {
+        QByteArray a = v.toUtf8();
+        fb([&](ThrowStatusWrapper* st) { b->insertString(st, tag, a.constData()); });
+    }
+    void num(unsigned char tag, int v) {
+        fb([&](ThrowStatusWrapper* st) { b->insertInt(st, tag, v); });
+    }
+    void tag(unsigned char t) {
+        fb([&](ThrowStatusWrapper* st) { b->insertTag(st, t); });
+    }
+    unsigned len() {
+        return fb([&](ThrowStatusWrapper* st) { return b->getBufferLength(st); });
+    }
+    const unsigned char* buf() {
+        return fb([&](ThrowStatusWrapper* st) { return b->getBuffer(st); });
+    }
+};
+
+void riempiDpb(Xpb& dpb, const Credenziali& c) {
+    dpb.str(isc_dpb_user_name, c.utente);
+    dpb.str(isc_dpb_password, c.password);
+    dpb.str(isc_dpb_lc_ctype, QStringLiteral("UTF8"));
+    dpb.num(isc_dpb_sql_dialect, 3);
+}
+
+const QDate kEpoca(1858, 11, 17);
+
+} // namespace
+
+DbError::DbError(const QString& message, int sqlCode, long gdsCode)
+    : std::runtime_error(message.toStdString()), messaggio_(message), sqlCode_(sqlCode),
+      gdsCode_(gdsCode) {}
+
+bool DbError::conflitto() const {
+    return gdsCode_ == isc_lock_conflict || gdsCode_ == isc_deadlock ||
+           gdsCode_ == isc_update_conflict || sqlCode_ == -913 ||
+           messaggio_.contains(QLatin1String("update conflicts with concurrent update")) ||
+           messaggio_.contains(QLatin1String("lock conflict"));
+}
+
+bool DbError::chiaveDuplicata() const {
+    return gdsCode_ == isc_unique_key_violation || gdsCode_ == isc_no_dup ||
+           messaggio_.contains(QLatin1String("violation of PRIMARY or UNIQUE KEY"));
+}
+
+// ---------------------------------------------------------------- Database
+
+quint64 Database::contatore_ = 0;
+
+Database::~Database() {
+    disconnect();
+    for (Transaction* t : std::vector<Transaction*>(transactions_)) {
+        t->setDatabase(nullptr);
+    }
+}
+
+void Database::connect(const QString& name, const Credenziali& c) {
+    disconnect();
+    Xpb dpb(IXpbBuilder::DPB);
+    riempiDpb(dpb, c);
+    QByteArray n = name.toUtf8();
+    att_ = fb([&](ThrowStatusWrapper* st) {
+        return provider()->attachDatabase(st, n.constData(), dpb.len(), dpb.buf());
+    });
+    name_ = name;
+    gen_ = ++contatore_;
+}
+
+void Database::create(const QString& name, const Credenziali& c) {
+    disconnect();
+    Xpb dpb(IXpbBuilder::DPB);
+    riempiDpb(dpb, c);
+    dpb.num(isc_dpb_page_size, 4096);
+    dpb.str(isc_dpb_set_db_charset, QStringLiteral("WIN1252"));
+    QByteArray n = name.toUtf8();
+    att_ = fb([&](ThrowStatusWrapper* st) {
+        return provider()->createDatabase(st, n.constData(), dpb.len(), dpb.buf());
+    });
+    name_ = name;
+    gen_ = ++contatore_;
+}
+
+void Database::disconnect() {
+    for (Transaction* t : std::vector<Transaction*>(transactions_)) {
+        t->detach();
+    }
+    if (!att_) {
+        return;
+    }
+    try {
+        fb([&](ThrowStatusWrapper* st) { att_->detach(st); });
+    } catch (const DbError&) {
+        // The server is gone or the attachment is broken: drop our side.
+        att_->release();
+    }
+    att_ = nullptr;
+}
+
+// ---------------------------------------------------------------- Transaction
+
+Transaction::Transaction(Database* db, QStringList params) : db_(nullptr), params_(std::move(params)) {
+    setDatabase(db);
+}
+
+Transaction::~Transaction() { setDatabase(nullptr); }
+
+void Transaction::setDatabase(Database* db) {
+    if (db_ == db) {
+        return;
+    }
+    detach();
+    if (db_) {
+        std::erase(db_->transactions_, this);
+    }
+    db_ = db;
+    if (db_) {
+        db_->transactions_.push_back(this);
+    }
+}
+
+void Transaction::detach() {
+    if (!tra_) {
+        return;
+    }
+    try {
+        fb([&](ThrowStatusWrapper* st) { tra_->rollback(st); });
+    } catch (const DbError&) {
+        tra_->release();
+    }
+    tra_ = nullptr;
+}
+
+void Transaction::start() {
+    if (tra_) {
+        throw DbError(QStringLiteral("Transazione già attiva"));
+    }
+    if (!db_ || !db_->att_) {
+        throw DbError(QStringLiteral("Database non connesso"));
+    }
+    static const std::pair<const char*, unsigned char> nomi[] = {
+        {"isc_tpb_concurrency", isc_tpb_concurrency},
+        {"isc_tpb_consistency", isc_tpb_consistency},
+        {"isc_tpb_read_committed", isc_tpb_read_committed},
+        {"isc_tpb_rec_version", isc_tpb_rec_version},
+        {"isc_tpb_no_rec_version", isc_tpb_no_rec_version},
+        {"isc_tpb_nowait", isc_tpb_nowait},
+        {"isc_tpb_wait", isc_tpb_wait},
+        {"isc_tpb_read", isc_tpb_read},
+        {"isc_tpb_write", isc_tpb_write},
+    };
+    Xpb tpb(IXpbBuilder::TPB);
+    for (const QString& p : params_) {
+        QString k = p.trimmed();
+        if (k.isEmpty()) {
+            continue;
+        }
+        auto it = std::find_if(std::begin(nomi), std::end(nomi),
+                               [&](auto& n) { return k == QLatin1String(n.first); });
+        if (it == std::end(nomi)) {
+            throw DbError(QStringLiteral("Parametro di transazione sconosciuto: ") + k);
+        }
+        tpb.tag(it->second);
+    }
+    tra_ = fb([&](ThrowStatusWrapper* st) {
+        return db_->att_->startTransaction(st, tpb.len(), tpb.buf());
+    });
+}
+
+ITransaction* Transaction::ensure() {
+    if (!tra_) {
+        start();
+    }
+    return tra_;
+}
+
+void Transaction::commit() {
+    if (!tra_) {
+        return;
+    }
+    fb([&](ThrowStatusWrapper* st) { tra_->commit(st); });
+    tra_ = nullptr;
+}
+
+void Transaction::commitRetaining() {
+    if (!tra_) {
+        return;
+    }
+    fb([&](ThrowStatusWrapper* st) { tra_->commitRetaining(st); });
+}
+
+void Transaction::rollback() {
+    if (!tra_) {
+        return;
+    }
+    try {
+        fb([&](ThrowStatusWrapper* st) { tra_->rollback(st); });
+    } catch (const DbError&) {
+        tra_->release();
+        tra_ = nullptr;
+        throw;
+    }
+    tra_ = nullptr;
+}
+
+void Transaction::rollbackRetaining() {
+    if (!tra_) {
+        return;
+    }
+    fb([&](ThrowStatusWrapper* st) { tra_->rollbackRetaining(st); });
+}
+
+void Transaction::restart() {
+    rollback();
+    start();
+}
+
+// ---------------------------------------------------------------- Campo
+
+QString Campo::asString() const {
+    if (isNull()) {
+        return {};
+    }
+    switch (info_ ? info_->tipo : TipoCampo::Testo) {
+    case TipoCampo::Decimale:
+    case TipoCampo::Virgola:
+        return Formati::numeroInTesto(v_.toDouble());
+    case TipoCampo::Data:
+        return Formati::dataInTesto(v_.toDate());
+    case TipoCampo::DataOra:
+        return Formati::dataOraInTesto(v_.toDateTime());
+    case TipoCampo::Ora:
+        return v_.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case TipoCampo::Booleano:
+        return v_.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    default:
+        return v_.toString();
+    }
+}
+
+qint64 Campo::asInteger() const {
+    if (isNull()) {
+        return 0;
+    }
+    if (v_.typeId() == QMetaType::QString) {
+        bool ok = false;
+        qint64 n = v_.toString().trimmed().toLongLong(&ok);
+        if (!ok) {
+            throw DbError(QStringLiteral("'%1' non è un valore intero valido").arg(v_.toString()));
+        }
+        return n;
+    }
+    if (v_.typeId() == QMetaType::Double) {
+        return qRound64(v_.toDouble());
+    }
+    return v_.toLongLong();
+}
+
+double Campo::asFloat() const {
+    if (isNull()) {
+        return 0.0;
+    }
+    if (v_.typeId() == QMetaType::QString) {
+        auto d = Formati::leggiNumero(v_.toString());
+        if (!d) {
+            throw DbError(
+                QStringLiteral("'%1' non è un valore in virgola mobile valido").arg(v_.toString()));
+        }
+        return *d;
+    }
+    return v_.toDouble();
+}
+
+QDate Campo::asDate() const {
+    if (isNull()) {
+        return {};
+    }
+    if (v_.typeId() == QMetaType::QDateTime) {
+        return v_.toDateTime().date();
+    }
+    return v_.toDate();
+}
+
+QDateTime Campo::asDateTime() const {
+    if (isNull()) {
+        return {};
+    }
+    if (v_.typeId() == QMetaType::QDate) {
+        return QDateTime(v_.toDate(), QTime(0, 0));
+    }
+    return v_.toDateTime();
+}
+
+// ---------------------------------------------------------------- Query
+
+Query::Query(Database* db, Transaction* tr) : db_(db), tr_(tr) {}
+
+Query::~Query() {
+    close();
+    freeStatement();
+}
+
+void Query::setDatabase(Database* db) {
+    close();
+    freeStatement();
+    db_ = db;
+}
+
+void Query::setTransaction(Transaction* tr) {
+    close();
+    tr_ = tr;
+}
+
+void Query::freeStatement() {
+    if (outMeta_) {
+        outMeta_->release();
+        outMeta_ = nullptr;
+    }
+    if (stmt_) {
+        try {
+            fb([&](ThrowStatusWrapper* st) { stmt_->free(st); });
+        } catch (const DbError&) {
+            stmt_->release();
+        }
+        stmt_ = nullptr;
+    }
+    preparedSql_.clear();
+    preparedGen_ = 0;
+}
+
+void Query::prepare() {
+    if (!db_ || !db_->connected()) {
+        throw DbError(QStringLiteral("Database non connesso"));
+    }
+    if (!tr_) {
+        throw DbError(QStringLiteral("Transazione non assegnata"));
+    }
+    ITransaction* tra = tr_->ensure();
+    QString sql = sqlText();
+    if (stmt_ && sql == preparedSql_ && preparedGen_ == db_->generazione()) {
+        return;
+    }
+    freeStatement();
+    QByteArray s = sql.toUtf8();
+    stmt_ = fb([&](ThrowStatusWrapper* st) {
+        return db_->handle()->prepare(st, tra, 0, s.constData(), 3,
+                                      IStatement::PREPARE_PREFETCH_METADATA);
+    });
+    preparedSql_ = sql;
+    preparedGen_ = db_->generazione();
+
+    info_.clear();
+    rawTypes_.clear();
+    fisso_.clear();
+    IMessageMetadata* meta = fb([&](ThrowStatusWrapper* st) { return stmt_->getOutputMetadata(st); });
+    unsigned n = fb([&](ThrowStatusWrapper* st) { return meta->getCount(st); });
+    IMetadataBuilder* b = fb([&](ThrowStatusWrapper* st) { return meta->getBuilder(st); });
+    for (unsigned i = 0; i < n; ++i) {
+        InfoCampo inf;
+        fb([&](ThrowStatusWrapper* st) {
+            inf.nome = QString::fromUtf8(meta->getAlias(st, i));
+            inf.tabella = QString::fromUtf8(meta->getRelation(st, i)).trimmed();
+            inf.colonna = QString::fromUtf8(meta->getField(st, i)).trimmed();
+            unsigned t = meta->getType(st, i) & ~1u;
+            int scale = meta->getScale(st, i);
+            int sub = meta->getSubType(st, i);
+            unsigned len = meta->getLength(st, i);
+            switch (t) {
+            case SQL_TEXT:
+            case SQL_VARYING:
+                inf.tipo = TipoCampo::Testo;
+                inf.lunghezza = int(len / 4 ? len / 4 : len);
+                if (t == SQL_TEXT) {
+                    // fixed-width text is read as varying, so that its blanks can be trimmed
+                    b->setType(st, i, SQL_VARYING + 1);
+                }
+                break;
+            case SQL_SHORT:
+            case SQL_LONG:
+            case SQL_INT64:
+                inf.tipo = scale < 0 ? TipoCampo::Decimale : TipoCampo::Intero;
+                inf.scala = -scale;
+                break;
+            case SQL_FLOAT:
+            case SQL_DOUBLE:
+            case SQL_D_FLOAT:
+                inf.tipo = TipoCampo::Virgola;
+                break;
+            case SQL_TYPE_DATE:
+                inf.tipo = TipoCampo::Data;
+                break;
+            case SQL_TYPE_TIME:
+                inf.tipo = TipoCampo::Ora;
+                break;
+            case SQL_TIMESTAMP:
+                inf.tipo = TipoCampo::DataOra;
+                break;
+            case SQL_BLOB:
+                inf.tipo = sub == 1 ? TipoCampo::Memo : TipoCampo::Binario;
+                break;
+            case SQL_BOOLEAN:
+                inf.tipo = TipoCampo::Booleano;
+                break;
+            default:
+                // anything else is read as text
+                b->setType(st, i, SQL_VARYING + 1);
+                b->setLength(st, i, 256);
+                b->setCharSet(st, i, 4);
+                b->setScale(st, i, 0);
+                inf.tipo = TipoCampo::Testo;
+                t = SQL_VARYING;
+                break;
+            }
+            fisso_.push_back(t == SQL_TEXT);
+            rawTypes_.push_back(t == SQL_TEXT ? SQL_VARYING : t);
+        });
+        info_.push_back(inf);
+    }
+    outMeta_ = fb([&](ThrowStatusWrapper* st) { return b->getMetadata(st); });
+    b->release();
+    meta->release();
+    unsigned len = fb([&](ThrowStatusWrapper* st) { return outMeta_->getMessageLength(st); });
+    outBuf_.assign(len, 0);
+}
+
+void Query::bindInput(std::vector<unsigned char>& buf, IMessageMetadata*& meta) {
+    meta = nullptr;
+    IMessageMetadata* in = fb([&](ThrowStatusWrapper* st) { return stmt_->getInputMetadata(st); });
+    unsigned n = fb([&](ThrowStatusWrapper* st) { return in->getCount(st); });
+    if (n != params_.size()) {
+        in->release();
+        throw DbError(QStringLiteral("La frase SQL attende %1 parametri, ne ha ricevuti %2")
+                          .arg(n)
+                          .arg(params_.size()));
+    }
+    if (n == 0) {
+        in->release();
+        return;
+    }
+    std::vector<QByteArray> testi(n);
+    std::vector<bool> blob(n, false);
+    IMetadataBuilder* b = fb([&](ThrowStatusWrapper* st) { return in->getBuilder(st); });
+    fb([&](ThrowStatusWrapper* st) {
+        for (unsigned i = 0; i < n; ++i) {
+            const QVariant& v = params_[i];
+            unsigned t = in->getType(st, i) & ~1u;
+            QString s;
+            if (v.typeId() == QMetaType::QDate) {
+                s = v.toDate().toString(Qt::ISODate);
+            } else if (v.typeId() == QMetaType::QDateTime) {
+                s = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+            } else if (v.typeId() == QMetaType::Double) {
+                s = QString::number(v.toDouble(), 'g', 17);
+            } else if (v.typeId() == QMetaType::Bool) {
+                s = v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+            } else {
+                s = v.toString();
+            }
+            testi[i] = s.toUtf8();
+            if (t == SQL_BLOB) {
+                blob[i] = true;
+                continue;
+            }
+            b->setType(st, i, SQL_VARYING + 1);
+            b->setSubType(st, i, 0);
+            b->setScale(st, i, 0);
+            b->setCharSet(st, i, 4);
+            b->setLength(st, i, unsigned(std::max<qsizetype>(testi[i].size(), 1)));
+        }
+    });
+    meta = fb([&](ThrowStatusWrapper* st) { return b->getMetadata(st); });
+    b->release();
+    in->release();
+    unsigned len = fb([&](ThrowStatusWrapper* st) { return meta->getMessageLength(st); });
+    buf.assign(len, 0);
+    fb([&](ThrowStatusWrapper* st) {
+        for (unsigned i = 0; i < n; ++i) {
+            unsigned off = meta->getOffset(st, i);
+            unsigned noff = meta->getNullOffset(st, i);
+            bool nullo = !params_[i].isValid() || params_[i].isNull();
+            *reinterpret_cast<short*>(&buf[noff]) = nullo ? -1 : 0;
+            if (nullo) {
+                continue;
+            }
+            if (blob[i]) {
+                ISC_QUAD id;
+                IBlob* bl = db_->handle()->createBlob(st, tr_->ensure(), &id, 0, nullptr);
+                const QByteArray& d = testi[i];
+                for (qsizetype p = 0; p < d.size(); p += 32000) {
+                    unsigned k = unsigned(std::min<qsizetype>(32000, d.size() - p));
+                    bl->putSegment(st, k, d.constData() + p);
+                }
+                bl->close(st);
+                std::memcpy(&buf[off], &id, sizeof(id));
+            } else {
+                unsigned short l = static_cast<unsigned short>(testi[i].size());
+                std::memcpy(&buf[off], &l, 2);
+                std::memcpy(&buf[off + 2], testi[i].constData(), l);
+            }
+        }
+    });
+}
+
+void Query::open() {
+    close();
+    if (beforeOpen) {
+        beforeOpen(*this);
+    }
+    prepare();
+    unsigned type = fb([&](ThrowStatusWrapper* st) { return stmt_->getType(st); });
+    if (type != isc_info_sql_stmt_select && type != isc_info_sql_stmt_select_for_upd) {
+        throw DbError(QStringLiteral("La frase SQL non restituisce righe"));
+    }
+    std::vector<unsigned char> inBuf;
+    IMessageMetadata* inMeta = nullptr;
+    bindInput(inBuf, inMeta);
+    try {
+        rs_ = fb([&](ThrowStatusWrapper* st) {
+            return stmt_->openCursor(st, tr_->ensure(), inMeta, inBuf.empty() ? nullptr : inBuf.data(),
+                                     outMeta_, 0);
+        });
+    } catch (...) {
+        if (inMeta) {
+            inMeta->release();
+        }
+        throw;
+    }
+    if (inMeta) {
+        inMeta->release();
+    }
+    recNo_ = 0;
+    eof_ = false;
+    next();
+    if (eof_) {
+        eofOpen_ = true;
+    }
+    if (afterOpen) {
+        afterOpen(*this);
+    }
+}
+
+bool Query::next() {
+    if (!rs_) {
+        eof_ = true;
+        return false;
+    }
+    int r = fb([&](ThrowStatusWrapper* st) { return rs_->fetchNext(st, outBuf_.data()); });
+    if (r != IStatus::RESULT_OK) {
+        eof_ = true;
+        // keep the cursor's fields readable as null after the last row
+        row_.assign(info_.size(), QVariant());
+        fb([&](ThrowStatusWrapper* st) { rs_->close(st); });
+        rs_ = nullptr;
+        eofOpen_ = true;
+        return false;
+    }
+    readRow();
+    ++recNo_;
+    return true;
+}
+
+void Query::readRow() {
+    row_.assign(info_.size(), QVariant());
+    fb([&](ThrowStatusWrapper* st) {
+        for (unsigned i = 0; i < info_.size(); ++i) {
+            unsigned off = outMeta_->getOffset(st, i);
+            unsigned noff = outMeta_->getNullOffset(st, i);
+            if (*reinterpret_cast<short*>(&outBuf_[noff])) {
+                continue;
+            }
+            const unsigned char* p = &outBuf_[off];
+            const InfoCampo& inf = info_[i];
+            QVariant v;
+            switch (rawTypes_[i]) {
+            case SQL_VARYING: {
+                unsigned short l;
+                std::memcpy(&l, p, 2);
+                QString s = QString::fromUtf8(reinterpret_cast<const char*>(p + 2), l);
+                if (fisso_[i]) {
+                    // CHAR columns come padded with blanks: drop them
+                    while (s.endsWith(' ')) {
+                        s.chop(1);
+                    }
+                }
+                v = s;
+                break;
+            }
+            case SQL_SHORT:
+            case SQL_LONG:
+            case SQL_INT64: {
+                qint64 n = 0;
+                if (rawTypes_[i] == SQL_SHORT) {
+                    n = *reinterpret_cast<const short*>(p);
+                } else if (rawTypes_[i] == SQL_LONG) {
+                    n = *reinterpret_cast<const int*>(p);
+                } else {
+                    std::memcpy(&n, p, 8);
+                }
+                if (inf.scala > 0) {
+                    double d = double(n);
+                    for (int k = 0; k < inf.scala; ++k) {
+                        d /= 10.0;
+                    }
+                    v = d;
+                } else {
+                    v = n;
+                }
+                break;
+            }
+            case SQL_FLOAT:
+                v = double(*reinterpret_cast<const float*>(p));
+                break;
+            case SQL_DOUBLE:
+            case SQL_D_FLOAT:
+                v = *reinterpret_cast<const double*>(p);
+                break;
+            case SQL_TYPE_DATE: {
+                ISC_DATE d;
+                std::memcpy(&d, p, sizeof(d));
+                v = kEpoca.addDays(d);
+                break;
+            }
+            case SQL_TYPE_TIME: {
+                ISC_TIME t;
+                std::memcpy(&t, p, sizeof(t));
+                v = QTime(0, 0).addMSecs(int(t / 10));
+                break;
+            }
+            case SQL_TIMESTAMP: {
+                ISC_TIMESTAMP ts;
+                std::memcpy(&ts, p, sizeof(ts));
+                v = QDateTime(kEpoca.addDays(ts.timestamp_date),
+                              QTime(0, 0).addMSecs(int(ts.timestamp_time / 10)));
+                break;
+            }
+            case SQL_BOOLEAN:
+                v = bool(*p);
+                break;
+            case SQL_BLOB: {
+                ISC_QUAD id;
+                std::memcpy(&id, p, sizeof(id));
+                IBlob* bl = db_->handle()->openBlob(st, tr_->ensure(), &id, 0, nullptr);
+                QByteArray data;
+                char seg[32768];
+                for (;;) {
+                    unsigned got = 0;
+                    int r = bl->getSegment(st, sizeof(seg), seg, &got);
+                    if (r == IStatus::RESULT_OK || r == IStatus::RESULT_SEGMENT) {
+                        data.append(seg, got);
+                        continue;
+                    }
+                    break;
+                }
+                bl->close(st);
+                if (inf.tipo == TipoCampo::Memo) {
+                    v = QString::fromUtf8(data);
+                } else {
+                    v = data;
+                }
+                break;
+            }
+            default:
+                break;
+            }
+            row_[i] = v;
+        }
+    });
+}
+
+void Query::close() {
+    if (!rs_ && !eofOpen_) {
+        return;
+    }
+    if (beforeClose) {
+        beforeClose(*this);
+    }
+    if (rs_) {
+        try {
+            fb([&](ThrowStatusWrapper* st) { rs_->close(st); });
+        } catch (const DbError&) {
+            rs_->release();
+        }
+        rs_ = nullptr;
+    }
+    eofOpen_ = false;
+    eof_ = true;
+    row_.clear();
+}
+
+int Query::execSQL() {
+    close();
+    prepare();
+    std::vector<unsigned char> inBuf;
+    IMessageMetadata* inMeta = nullptr;
+    bindInput(inBuf, inMeta);
+    unsigned type = fb([&](ThrowStatusWrapper* st) { return stmt_->getType(st); });
+    try {
+        bool conRighe = !info_.empty() && type != isc_info_sql_stmt_select;
+        fb([&](ThrowStatusWrapper* st) {
+            stmt_->execute(st, tr_->ensure(), inMeta, inBuf.empty() ? nullptr : inBuf.data(),
+                           conRighe ? outMeta_ : nullptr, conRighe ? outBuf_.data() : nullptr);
+        });
+        if (conRighe) {
+            readRow();
+        }
+    } catch (...) {
+        if (inMeta) {
+            inMeta->release();
+        }
+        throw;
+    }
+    if (inMeta) {
+        inMeta->release();
+    }
+    rowsAffected_ = int(fb([&](ThrowStatusWrapper* st) { return stmt_->getAffectedRecords(st); }));
+    if (type == isc_info_sql_stmt_ddl) {
+        // DDL statements cannot be reused once their transaction ends
+        freeStatement();
+    }
+    return rowsAffected_;
+}
+
+int Query::indexOf(const QString& name) const {
+    for (size_t i = 0; i < info_.size(); ++i) {
+        if (info_[i].nome.compare(name, Qt::CaseInsensitive) == 0) {
+            return int(i);
+        }
+    }
+    return -1;
+}
+
+Campo Query::field(int i) const {
+    if (i < 0 || size_t(i) >= info_.size()) {
+        throw DbError(QStringLiteral("Campo %1 inesistente").arg(i));
+    }
+    return Campo(&info_[size_t(i)], size_t(i) < row_.size() ? row_[size_t(i)] : QVariant());
+}
+
+Campo Query::fieldByName(const QString& name) const {
+    int i = indexOf(name);
+    if (i < 0) {
+        throw DbError(QStringLiteral("Campo '%1' non trovato").arg(name));
+    }
+    return field(i);
+}
+
+QVariant Query::scalar() {
+    open();
+    QVariant v = eof() ? QVariant() : field(0).valore();
+    close();
+    return v;
+}
+
+// ---------------------------------------------------------------- script
+
+void eseguiScript(Database& db, const QString& text) {
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    QStringList corrente;
+    const QStringList righe = text.split('\n');
+    for (const QString& riga : righe) {
+        QString r = riga;
+        r.remove('\r');
+        if (r.trimmed().startsWith(QLatin1String("--")) || (corrente.isEmpty() && r.trimmed().isEmpty())) {
+            continue;
+        }
+        corrente << r;
+        if (r.trimmed().endsWith(';')) {
+            QString ultima = corrente.last().trimmed();
+            ultima.chop(1);
+            corrente.last() = ultima;
+            q.SQL = corrente;
+            try {
+                q.execSQL();
+                tr.commit();
+            } catch (const DbError& e) {
+                tr.rollback();
+                throw DbError(e.messaggio() + QStringLiteral(" [") + corrente.join(' ').left(200) +
+                                  QStringLiteral("]"),
+                              e.sqlCode(), e.gdsCode());
+            }
+            corrente.clear();
+        }
+    }
+    if (!corrente.join("").trimmed().isEmpty()) {
+        throw DbError(QStringLiteral("Script incompleto: manca ';' in fondo a ") +
+                      corrente.join(' ').left(200));
+    }
+}
+
+} // namespace quintar

@@ -1,0 +1,226 @@
+// Firebird access: connections, transactions and queries over the OO API.
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+namespace Firebird {
+class IAttachment;
+class ITransaction;
+class IStatement;
+class IResultSet;
+class IMessageMetadata;
+} // namespace Firebird
+
+namespace quintar {
+
+// The one exception of the database layer: Firebird's message and codes.
+class DbError : public std::runtime_error {
+public:
+    DbError(const QString& message, int sqlCode = 0, long gdsCode = 0);
+    QString messaggio() const { return messaggio_; }
+    int sqlCode() const { return sqlCode_; }
+    long gdsCode() const { return gdsCode_; }
+    // Another transaction holds a conflicting change (update conflict, lock conflict,
+    // deadlock): an ordinary outcome with "nowait" transactions.
+    bool conflitto() const;
+    // Duplicate value of a primary or unique key.
+    bool chiaveDuplicata() const;
+
+private:
+    QString messaggio_;
+    int sqlCode_;
+    long gdsCode_;
+};
+
+struct Credenziali {
+    QString utente = QStringLiteral("SYSDBA");
+    QString password = QStringLiteral("pinecrest");
+};
+
+// One connection slot (IBDatabase... of a session). A local path opens in the
+// embedded engine, "server:path" goes to a server.
+class Database {
+public:
+    Database() = default;
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    void connect(const QString& name, const Credenziali& c = {});
+    // New database: page size 4096, dialect 3, default character set WIN1252.
+    void create(const QString& name, const Credenziali& c = {});
+    void disconnect();
+    bool connected() const { return att_ != nullptr; }
+    QString databaseName() const { return name_; }
+    Firebird::IAttachment* handle() const { return att_; }
+    // Changes at every connection, so that statements prepared on an earlier
+    // attachment are never reused.
+    quint64 generazione() const { return gen_; }
+
+private:
+    friend class Transaction;
+    Firebird::IAttachment* att_ = nullptr;
+    QString name_;
+    quint64 gen_ = 0;
+    static quint64 contatore_;
+    std::vector<class Transaction*> transactions_;
+};
+
+// A transaction with an explicit parameter block. Default parameters are
+// "isc_tpb_concurrency" and "isc_tpb_nowait"; an active transaction is rolled
+// back when it is destroyed or when its connection goes away.
+class Transaction {
+public:
+    explicit Transaction(Database* db,
+                         QStringList params = {QStringLiteral("isc_tpb_concurrency"),
+                                               QStringLiteral("isc_tpb_nowait")});
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void setParams(const QStringList& params) { params_ = params; }
+    QStringList params() const { return params_; }
+    Database* database() const { return db_; }
+    void setDatabase(Database* db);
+
+    void start();
+    bool active() const { return tra_ != nullptr; }
+    void commit();
+    void commitRetaining();
+    void rollback();
+    void rollbackRetaining();
+    // Rollback and start again, so that the next reads see what others committed.
+    void restart();
+    // Starts the transaction when it is not active; returns the handle.
+    Firebird::ITransaction* ensure();
+
+private:
+    friend class Database;
+    void detach();
+    Database* db_;
+    QStringList params_;
+    Firebird::ITransaction* tra_ = nullptr;
+};
+
+enum class TipoCampo { Testo, Intero, Decimale, Virgola, Data, Ora, DataOra, Memo, Binario, Booleano };
+
+struct InfoCampo {
+    QString nome;     // alias as the query names it
+    QString tabella;  // relation, empty for expressions
+    QString colonna;  // field of the relation
+    TipoCampo tipo = TipoCampo::Testo;
+    int scala = 0;    // decimals of exact numerics
+    int lunghezza = 0; // characters of text fields
+    QString origine() const { return tabella.isEmpty() ? QString() : tabella + "." + colonna; }
+};
+
+// A field of the current row.
+class Campo {
+public:
+    Campo() = default;
+    Campo(const InfoCampo* info, QVariant v) : info_(info), v_(std::move(v)) {}
+    bool isNull() const { return !v_.isValid() || v_.isNull(); }
+    const QVariant& valore() const { return v_; }
+    const InfoCampo& info() const { return *info_; }
+    // Text as a user sees it, through the process-wide number and date formats;
+    // empty for null.
+    QString asString() const;
+    qint64 asInteger() const;
+    double asFloat() const;
+    QDate asDate() const;
+    QDateTime asDateTime() const;
+
+private:
+    const InfoCampo* info_ = nullptr;
+    QVariant v_;
+};
+
+// A statement whose SQL is a list of text lines. SELECTs open a cursor whose
+// rows are fetched on demand; other statements run with execSQL.
+class Query {
+public:
+    Query(Database* db = nullptr, Transaction* tr = nullptr);
+    ~Query();
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    void setDatabase(Database* db);
+    void setTransaction(Transaction* tr);
+    Database* database() const { return db_; }
+    Transaction* transaction() const { return tr_; }
+
+    QStringList SQL;
+    QString sqlText() const { return SQL.join('\n'); }
+
+    // Positional parameters ("?"), bound by value: a text keeps every character.
+    void clearParams() { params_.clear(); }
+    void addParam(const QVariant& v) { params_.push_back(v); }
+    void setParams(std::vector<QVariant> p) { params_ = std::move(p); }
+
+    std::function<void(Query&)> beforeOpen, afterOpen, beforeClose;
+
+    void open();
+    void close();
+    bool isOpen() const { return rs_ != nullptr || eofOpen_; }
+    // The cursor stands on a row (after open, false when the result is empty).
+    bool eof() const { return eof_; }
+    // Moves to the next row; returns false at the end.
+    bool next();
+    int recNo() const { return recNo_; }
+
+    // Runs a statement that returns no cursor; returns the rows it touched.
+    int execSQL();
+    int rowsAffected() const { return rowsAffected_; }
+
+    int fieldCount() const { return int(info_.size()); }
+    const std::vector<InfoCampo>& fields() const { return info_; }
+    int indexOf(const QString& name) const;
+    Campo field(int i) const;
+    Campo fieldByName(const QString& name) const; // throws when absent
+    Campo operator[](const QString& name) const { return fieldByName(name); }
+    std::vector<QVariant> rowValues() const { return row_; }
+
+    // Convenience: opens, returns the first column of the first row (empty
+    // QVariant when there is no row), closes.
+    QVariant scalar();
+
+private:
+    void prepare();
+    void freeStatement();
+    void bindInput(std::vector<unsigned char>& buf, Firebird::IMessageMetadata*& meta);
+    void readRow();
+
+    Database* db_;
+    Transaction* tr_;
+    std::vector<QVariant> params_;
+    Firebird::IStatement* stmt_ = nullptr;
+    Firebird::IResultSet* rs_ = nullptr;
+    Firebird::IMessageMetadata* outMeta_ = nullptr;
+    std::vector<unsigned char> outBuf_;
+    std::vector<InfoCampo> info_;
+    std::vector<unsigned> rawTypes_;
+    std::vector<bool> fisso_;
+    std::vector<QVariant> row_;
+    QString preparedSql_;
+    quint64 preparedGen_ = 0;
+    bool eof_ = true;
+    bool eofOpen_ = false;
+    int recNo_ = 0;
+    int rowsAffected_ = 0;
+};
+
+// Runs a DDL/DML script: statements ended by ';' at the end of a line,
+// whole-line "--" comments. Each statement is committed as it runs.
+void eseguiScript(Database& db, const QString& text);
+
+} // namespace quintar

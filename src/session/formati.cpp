@@ -1,0 +1,139 @@
+#include "session/formati.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <cmath>
+#include <mutex>
+
+namespace quintar {
+
+namespace {
+
+Formati::Impostazioni daSistema() {
+    QLocale l = QLocale::system();
+    QString dec = l.decimalPoint();
+    QString gr = l.groupSeparator();
+    return {dec.isEmpty() ? QChar('.') : dec.at(0), gr.isEmpty() ? QChar(',') : gr.at(0),
+            l.dateFormat(QLocale::ShortFormat)};
+}
+
+Formati::Impostazioni& stato() {
+    static Formati::Impostazioni s = daSistema();
+    return s;
+}
+
+} // namespace
+
+Formati::Impostazioni Formati::predefinite() {
+    static const Impostazioni p = daSistema();
+    return p;
+}
+
+Formati::Impostazioni Formati::correnti() { return stato(); }
+
+void Formati::imposta(const Impostazioni& i) { stato() = i; }
+
+void Formati::impostaItaliani() { imposta({QChar(','), QChar('.'), QStringLiteral("dd/MM/yyyy")}); }
+
+QString Formati::numeroInTesto(double v) {
+    if (std::isnan(v) || std::isinf(v)) {
+        return QString::number(v);
+    }
+    // 15 significant digits, as a user expects to read back what was stored
+    QString s = QString::number(v, 'g', 15);
+    if (s.contains('e') || s.contains('E')) {
+        s = QString::number(v, 'f', 10);
+        if (s.contains('.')) {
+            while (s.endsWith('0')) {
+                s.chop(1);
+            }
+            if (s.endsWith('.')) {
+                s.chop(1);
+            }
+        }
+    }
+    if (s == QLatin1String("-0")) {
+        s = QStringLiteral("0");
+    }
+    s.replace('.', separatoreDecimale());
+    return s;
+}
+
+QString Formati::numeroInTesto(double v, int decimali) {
+    QString s = QString::number(v, 'f', decimali);
+    if (s.startsWith('-') && s.mid(1).toDouble() == 0.0) {
+        s.remove(0, 1);
+    }
+    s.replace('.', separatoreDecimale());
+    return s;
+}
+
+std::optional<double> Formati::leggiNumero(const QString& testo) {
+    QString s = testo.trimmed();
+    if (s.isEmpty()) {
+        return std::nullopt;
+    }
+    // The decimal separator of the process, or a point, as the archive writes
+    // numbers; thousands separators are not part of a typed number.
+    const QChar dec = separatoreDecimale();
+    if (dec != '.' && s.contains(dec) && s.contains('.')) {
+        return std::nullopt;
+    }
+    s.replace(dec, '.');
+    static const QRegularExpression numero(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    if (!numero.match(s).hasMatch()) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    double d = s.toDouble(&ok);
+    if (!ok || std::isinf(d) || std::isnan(d)) {
+        return std::nullopt;
+    }
+    return d;
+}
+
+std::optional<qint64> Formati::leggiIntero(const QString& testo) {
+    static const QRegularExpression intero(QStringLiteral("^[+-]?\\d+$"));
+    QString s = testo.trimmed();
+    if (!intero.match(s).hasMatch()) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    qint64 n = s.toLongLong(&ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return n;
+}
+
+QString Formati::dataInTesto(const QDate& d) {
+    return d.isValid() ? d.toString(correnti().formatoData) : QString();
+}
+
+QString Formati::dataOraInTesto(const QDateTime& d) {
+    if (!d.isValid()) {
+        return {};
+    }
+    QString s = dataInTesto(d.date());
+    if (d.time() != QTime(0, 0)) {
+        s += ' ' + d.time().toString(QStringLiteral("HH:mm:ss"));
+    }
+    return s;
+}
+
+QDate Formati::leggiData(const QString& testo) {
+    QString s = testo.trimmed();
+    if (s.isEmpty()) {
+        return {};
+    }
+    QDate d = QDate::fromString(s, correnti().formatoData);
+    if (!d.isValid()) {
+        // single-digit day and month are fine too
+        QString f = correnti().formatoData;
+        f.replace(QLatin1String("dd"), QLatin1String("d")).replace(QLatin1String("MM"), QLatin1String("M"));
+        d = QDate::fromString(s, f);
+    }
+    return d;
+}
+
+} // namespace quintar

@@ -1,0 +1,45 @@
+// Process-wide number and date formats: every screen formats and parses
+// numbers and dates through here.
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace quintar {
+
+class Formati {
+public:
+    struct Impostazioni {
+        QChar separatoreDecimale;
+        QChar separatoreMigliaia;
+        QString formatoData; // short date format, Qt notation ("dd/MM/yyyy")
+        bool operator==(const Impostazioni&) const = default;
+    };
+
+    // The settings the process started with (from the system locale).
+    static Impostazioni predefinite();
+    static Impostazioni correnti();
+    static void imposta(const Impostazioni& i);
+    // ',' decimal, '.' thousands, "dd/MM/yyyy": what the entry points set.
+    static void impostaItaliani();
+
+    static QChar separatoreDecimale() { return correnti().separatoreDecimale; }
+
+    // Shortest exact rendering with the current decimal separator, no thousands
+    // separator ("12,5", "3", "-0,25").
+    static QString numeroInTesto(double v);
+    // Fixed decimals with the current decimal separator.
+    static QString numeroInTesto(double v, int decimali);
+    // Reads a number typed by a user: the current decimal separator or a point,
+    // no thousands separators. Empty or invalid text gives nothing.
+    static std::optional<double> leggiNumero(const QString& testo);
+    static std::optional<qint64> leggiIntero(const QString& testo);
+
+    static QString dataInTesto(const QDate& d);
+    static QString dataOraInTesto(const QDateTime& d);
+    static QDate leggiData(const QString& testo);
+};
+
+} // namespace quintar

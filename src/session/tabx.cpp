@@ -1,0 +1,339 @@
+#include "session/tabx.h"
+
+#include "session/connessione.h"
+#include "session/formati.h"
+#include "session/messaggi.h"
+#include "session/percorsi.h"
+#include "session/sqlvalori.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+namespace quintar {
+
+TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
+    const QString dir = percorsi::dirEseguibile();
+    QDir().mkpath(percorsi::suDisco(dir + QStringLiteral("user")));
+    if (!ConnettiArchivio(IBDatabaseUser, dir + QStringLiteral("user/"), QStringLiteral("user.fdb"))) {
+        Messaggi::errore(QStringLiteral("Errore inizializzazione database utenti"));
+    }
+    if (IBDatabaseUser.connected()) {
+        try {
+            QueryArbelon.SQL = {QStringLiteral("SELECT RDB$RELATION_NAME FROM RDB$RELATIONS"),
+                                QStringLiteral("WHERE RDB$RELATION_NAME='TABSCRIPT'")};
+            QueryArbelon.open();
+            bool manca = QueryArbelon.eof();
+            QueryArbelon.close();
+            if (manca) {
+                try {
+                    QueryArbelon.SQL = {
+                        QStringLiteral("CREATE TABLE TABSCRIPT("),
+                        QStringLiteral("PROGETTO VARCHAR(15) NOT NULL,"),
+                        QStringLiteral("SCRIPTFORM VARCHAR(15) NOT NULL,"),
+                        QStringLiteral("CONTESTO SMALLINT NOT NULL,"),
+                        QStringLiteral("UTENTE VARCHAR(15) NOT NULL,"),
+                        QStringLiteral("DESCRIZIONESITUAZIONE BLOB,"),
+                        QStringLiteral("SCRIPT BLOB,"),
+                        QStringLiteral("MODIFICATODAUTENTE SMALLINT,"),
+                        QStringLiteral("DATAULTIMAMODIFICA DATE,"),
+                        QStringLiteral("STATUS SMALLINT,"),
+                        QStringLiteral("CONSTRAINT KYVTAB_CHIAVEPRIMARIA PRIMARY KEY "
+                                       "(PROGETTO,SCRIPTFORM,CONTESTO,UTENTE));")};
+                    QueryArbelon.execSQL();
+                    TransazioneUser.commit();
+                } catch (const DbError&) {
+                    TransazioneUser.rollback();
+                    Messaggi::errore(
+                        QStringLiteral("Errore interno di CREATE: impossibile creare la tabella TABSCRIPT"));
+                }
+            }
+        } catch (const DbError&) {
+            // an unreadable user database leaves the session unconnected to users
+        }
+    }
+    MemTabX.clear();
+}
+
+TTabXForm::~TTabXForm() = default;
+
+bool TTabXForm::SetUserPerNum(int n) {
+    NumUtente = n;
+    NomeUtente.clear();
+    PwdUtente.clear();
+    Ditta.clear();
+    auto primo = [this](const QString& sql, const QVariant& p) -> QString {
+        QueryArbelon.SQL = sql.split('\n');
+        QueryArbelon.setParams({p});
+        QVariant v = QueryArbelon.scalar();
+        QueryArbelon.clearParams();
+        return v.isValid() ? v.toString() : QString();
+    };
+    try {
+        NomeUtente = primo(QStringLiteral("SELECT NOMEUTENTE FROM UTENTI\nWHERE (CODICE=?)"), n);
+        PwdUtente = primo(QStringLiteral("SELECT PWDUTENTE FROM UTENTI\nWHERE (NOMEUTENTE=?)"),
+                          NomeUtente);
+        TransazioneUser.rollback();
+        TransazioneUser.start();
+        Ditta = primo(QStringLiteral("SELECT DITTA FROM UTENTI\nWHERE (NOMEUTENTE=?)"), NomeUtente);
+        return true;
+    } catch (const DbError&) {
+        QueryArbelon.clearParams();
+        return false;
+    }
+}
+
+void TTabXForm::Inserisci(const QString& tipo, const QString& nome, const QString& numero,
+                          const QString& testo, const QString& data, const QString& memo,
+                          const QString& livello1, const QString& livello2, const QString& utente) {
+    auto intero = [](const QString& s) -> std::optional<qint64> {
+        return s.isEmpty() ? std::nullopt : Formati::leggiIntero(s);
+    };
+    std::optional<int> ut;
+    if (auto u = intero(utente)) {
+        ut = int(*u);
+    }
+    auto trova = std::find_if(MemTabX.begin(), MemTabX.end(), [&](const RigaTabX& r) {
+        return r.Tipo == tipo && r.Nome == nome && r.Utente == ut;
+    });
+    RigaTabX* r;
+    if (trova != MemTabX.end()) {
+        r = &*trova;
+    } else {
+        MemTabX.push_back({});
+        r = &MemTabX.back();
+        r->Codice = prossimoCodice_++;
+        r->Tipo = tipo;
+        r->Nome = nome;
+        r->Utente = ut;
+    }
+    r->Numero = intero(numero);
+    // paths are kept whole: a cut path would point somewhere else
+    r->Testo = testo;
+    r->Data = Formati::leggiData(data);
+    r->Memo = memo;
+    auto l1 = intero(livello1);
+    auto l2 = intero(livello2);
+    r->Livello1 = l1 ? std::optional<int>(int(*l1)) : std::nullopt;
+    r->Livello2 = l2 ? std::optional<int>(int(*l2)) : std::nullopt;
+}
+
+QString TTabXForm::GetV(const QString& nome) const {
+    for (const RigaTabX& r : MemTabX) {
+        if (r.Nome == nome) {
+            return r.Testo;
+        }
+    }
+    return {};
+}
+
+QString TTabXForm::CaricaParametro(const QString& nome) {
+    try {
+        QueryArbelon.SQL = {QStringLiteral("SELECT VALORE FROM TABARBELON WHERE"),
+                            QStringLiteral("(UTENTE=?)AND"), QStringLiteral("(INTESTAZIONE=?)AND"),
+                            QStringLiteral("(PARAMETRO=?)")};
+        QueryArbelon.setParams({NumUtente, Ditta, nome});
+        QVariant v = QueryArbelon.scalar();
+        QueryArbelon.clearParams();
+        return v.isValid() ? v.toString() : QString();
+    } catch (const DbError&) {
+        QueryArbelon.clearParams();
+        return {};
+    }
+}
+
+bool TTabXForm::ScriviParametroArbelon(const QString& sezione, const QString& nome,
+                                       const QString& valore) {
+    Query q(&IBDatabaseUser, &TransazioneUser);
+    bool nuovo = false;
+    try {
+        TransazioneUser.rollback();
+        TransazioneUser.start();
+        q.SQL = {QStringLiteral("SELECT * FROM TABARBELON WHERE"), QStringLiteral("(UTENTE=?)AND"),
+                 QStringLiteral("(INTESTAZIONE=?)AND"), QStringLiteral("(PARAMETRO=?)")};
+        q.setParams({NumUtente, sezione, nome});
+        q.open();
+        nuovo = q.eof();
+        q.close();
+        // the value is bound, so it is stored exactly as given (a path keeps its quote)
+        const QVariant v = valore.isEmpty() ? QVariant() : QVariant(valore);
+        if (nuovo) {
+            q.SQL = {QStringLiteral("SELECT MAX(PROGRESSIVO) FROM TABARBELON"),
+                     QStringLiteral("WHERE (UTENTE=?)")};
+            q.setParams({NumUtente});
+            QVariant m = q.scalar();
+            qint64 prog = m.isValid() ? m.toLongLong() + 1 : 1;
+            q.SQL = {QStringLiteral("INSERT INTO TABARBELON (UTENTE,INTESTAZIONE,PARAMETRO,VALORE,"),
+                     QStringLiteral("PROGRESSIVO) VALUES(?,?,?,?,?)")};
+            q.setParams({NumUtente, sezione, nome, v, prog});
+        } else {
+            q.SQL = {QStringLiteral("UPDATE TABARBELON SET"), QStringLiteral("VALORE=?"),
+                     QStringLiteral("WHERE (UTENTE=?)AND"), QStringLiteral("(INTESTAZIONE=?)AND"),
+                     QStringLiteral("(PARAMETRO=?)")};
+            q.setParams({v, NumUtente, sezione, nome});
+        }
+        q.execSQL();
+        TransazioneUser.commit();
+    } catch (const DbError&) {
+        try {
+            TransazioneUser.rollback();
+        } catch (const DbError&) {
+        }
+        Messaggi::errore(
+            nuovo ? QStringLiteral("Errore interno di INSERT: impossibile aggiornare la tabella dei parametri")
+                  : QStringLiteral("Errore interno di UPDATE: impossibile aggiornare la tabella dei parametri"));
+        return false;
+    }
+    return ScriviArbelon(NumUtente);
+}
+
+bool TTabXForm::ScriviArbelon(int utente) {
+    Query q(&IBDatabaseUser, &TransazioneUser);
+    try {
+        q.SQL = {QStringLiteral("SELECT * FROM TABARBELON WHERE"), QStringLiteral("(UTENTE=?)AND"),
+                 QStringLiteral("(INTESTAZIONE IS NOT NULL)"),
+                 QStringLiteral("ORDER BY INTESTAZIONE,PROGRESSIVO,UTENTE")};
+        q.setParams({utente});
+        q.open();
+        QString risultato;
+        QString ultima;
+        for (; !q.eof(); q.next()) {
+            const QString sezione = q["INTESTAZIONE"].asString();
+            QString riga;
+            if (sezione != ultima) {
+                if (sezione.isEmpty()) {
+                    continue;
+                }
+                riga = '[' + sezione + "]\n";
+                ultima = sezione;
+            }
+            const QString par = q["PARAMETRO"].asString();
+            if (!par.isEmpty()) {
+                riga += par + '=' + q["VALORE"].asString();
+            }
+            risultato += riga + '\n';
+        }
+        q.close();
+        q.SQL = {QStringLiteral("UPDATE UTENTI SET ARBELON=? WHERE"), QStringLiteral("CODICE=?")};
+        q.setParams({risultato.isEmpty() ? QVariant() : QVariant(risultato), utente});
+        q.execSQL();
+        TransazioneUser.commit();
+        return true;
+    } catch (const DbError&) {
+        try {
+            TransazioneUser.rollback();
+        } catch (const DbError&) {
+        }
+        Messaggi::errore(QStringLiteral(
+            "Errore interno di UPDATE: impossibile aggiornare i parametri arbelon dell'utente"));
+        return false;
+    }
+}
+
+QString TTabXForm::leggiTabX(const QString& colonna, const QString& nome, bool perUtente) {
+    Query q(&IBDatabase1, &IBTransaction1);
+    q.SQL = {QStringLiteral("SELECT %1 FROM TABX").arg(colonna),
+             QStringLiteral("WHERE (NOME=%1)").arg(sql::testoNonNullo(nome))};
+    if (perUtente) {
+        q.SQL << QStringLiteral("AND(UTENTE=%1)").arg(sql::intero(NumUtente));
+    }
+    try {
+        QVariant v = q.scalar();
+        return v.isValid() ? v.toString() : QString();
+    } catch (const DbError&) {
+        return {};
+    }
+}
+
+QString TTabXForm::ValoreTabX(const QString& nome, bool perUtente) {
+    return leggiTabX(QStringLiteral("TESTO"), nome, perUtente);
+}
+
+QString TTabXForm::ValoreMTabX(const QString& nome, bool perUtente) {
+    return leggiTabX(QStringLiteral("MEMO"), nome, perUtente);
+}
+
+void TTabXForm::scriviTabX(Query& q, const QString& nome, const QString& testo, bool perUtente) {
+    const QString dove = QStringLiteral("WHERE (NOME=%1)").arg(sql::testoNonNullo(nome));
+    const QString utente = QStringLiteral("AND(UTENTE=%1)").arg(sql::intero(NumUtente));
+    q.SQL = {QStringLiteral("SELECT * FROM TABX"), dove};
+    if (perUtente) {
+        q.SQL << utente;
+    }
+    q.open();
+    const bool manca = q.eof();
+    q.close();
+    if (manca) {
+        q.SQL = {QStringLiteral("INSERT INTO TABX (CODICE,NOME,TESTO,UTENTE) VALUES("),
+                 QStringLiteral("GEN_ID(CODICETABXCOUNTER,1),"), sql::testoNonNullo(nome) + ',',
+                 sql::testo(testo) + ',',
+                 perUtente ? sql::intero(NumUtente) + ')' : QStringLiteral("NULL)")};
+    } else {
+        q.SQL = {QStringLiteral("UPDATE TABX SET TESTO=%1").arg(sql::testo(testo)), dove};
+        if (perUtente) {
+            q.SQL << utente;
+        }
+    }
+    q.execSQL();
+}
+
+bool TTabXForm::SettaValoreTabX(const QString& nome, const QString& testo, bool perUtente) {
+    return SettaValoriTabX({{nome, testo, perUtente}});
+}
+
+bool TTabXForm::SettaValoriTabX(const std::vector<ValoreTabXDaScrivere>& valori) {
+    Query q(&IBDatabase1, &IBTransaction1);
+    try {
+        for (const auto& v : valori) {
+            scriviTabX(q, v.nome, v.testo, v.perUtente);
+        }
+        IBTransaction1.commitRetaining();
+        return true;
+    } catch (const DbError&) {
+        try {
+            IBTransaction1.rollbackRetaining();
+        } catch (const DbError&) {
+        }
+        return false;
+    }
+}
+
+bool TTabXForm::connettiSlot(Database& db, const QString& parametro) {
+    QString dir, file;
+    percorsi::dividi(GetV(parametro), dir, file);
+    if (!ConnettiArchivio(db, dir, file)) {
+        Messaggi::errore(QStringLiteral("Errore apertura archivio"));
+        return false;
+    }
+    return true;
+}
+
+bool TTabXForm::ConnettiDatabase1(const QString& p) { return connettiSlot(IBDatabase1, p); }
+bool TTabXForm::ConnettiDatabase2(const QString& p) { return connettiSlot(IBDatabase2, p); }
+bool TTabXForm::ConnettiDatabase3(const QString& p) { return connettiSlot(IBDatabase3, p); }
+
+QString TTabXForm::ValoreGeneratore(const QString& generatore) {
+    static const QRegularExpression nome(QStringLiteral("^[A-Za-z][A-Za-z0-9_$]*$"));
+    if (!nome.match(generatore).hasMatch()) {
+        throw DbError(QStringLiteral("Nome di generatore non valido: ") + generatore);
+    }
+    Query q(&IBDatabase1, &IBTransaction1);
+    q.SQL = {QStringLiteral("SELECT GEN_ID(") + generatore + QStringLiteral(",1) FROM RDB$DATABASE;")};
+    return q.scalar().toString();
+}
+
+bool TTabXForm::ScritturaHandleDiApertura(qint64 idFinestra, qint64 handle) {
+    try {
+        TransazioneUser.rollback();
+        TransazioneUser.start();
+        Query q(&IBDatabaseUser, &TransazioneUser);
+        q.SQL = {QStringLiteral("UPDATE TOVARLOGFUNZ SET HANDLEFINESTRA=") + sql::intero(handle),
+                 QStringLiteral("WHERE IDFINESTRA=") + sql::intero(idFinestra)};
+        q.execSQL();
+        TransazioneUser.commitRetaining();
+        return true;
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+} // namespace quintar

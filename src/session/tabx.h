@@ -1,0 +1,98 @@
+// The session environment of one opened screen: user, company, parameter
+// store, connections and the persistent parameters.
+#pragma once
+
+#include "session/db.h"
+
+#include <QDate>
+#include <QObject>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace quintar {
+
+// A row of the parameter store.
+struct RigaTabX {
+    int Codice = 0;
+    QString Tipo;
+    QString Nome;
+    std::optional<qint64> Numero;
+    QString Testo;
+    QDate Data;
+    QString Memo;
+    std::optional<int> Livello1;
+    std::optional<int> Livello2;
+    std::optional<int> Utente;
+};
+
+// A company parameter to write (TABX).
+struct ValoreTabXDaScrivere {
+    QString nome;
+    QString testo;
+    bool perUtente = false;
+};
+
+class TTabXForm : public QObject {
+    Q_OBJECT
+public:
+    explicit TTabXForm(QObject* owner = nullptr);
+    ~TTabXForm() override;
+
+    // Parameter store.
+    std::vector<RigaTabX> MemTabX;
+
+    Database IBDatabase1;
+    Transaction IBTransaction1{&IBDatabase1};
+    Database IBDatabase2;
+    Transaction IBTransaction2{&IBDatabase2};
+    Database IBDatabase3;
+    Transaction IBTransaction3{&IBDatabase3};
+    Database IBDatabase4;
+    Transaction IBTransaction4{&IBDatabase4};
+    Database IBDatabaseUser;
+    Transaction TransazioneUser{&IBDatabaseUser};
+    Query QueryArbelon{&IBDatabaseUser, &TransazioneUser};
+    Database IBDatabase5;
+    Transaction IBTransaction5{&IBDatabase5};
+
+    int NumUtente = 0;
+    QString NomeUtente;
+    QString PwdUtente;
+    quint8 ModoSessione = 0;
+    QString Ditta;
+
+    bool SetUserPerNum(int n);
+    int GetNumUser() const { return NumUtente; }
+
+    void Inserisci(const QString& tipo, const QString& nome, const QString& numero,
+                   const QString& testo, const QString& data, const QString& memo,
+                   const QString& livello1, const QString& livello2, const QString& utente);
+    QString GetV(const QString& nome) const;
+
+    QString CaricaParametro(const QString& nome);
+    // Both return false after showing their error box when the write failed.
+    bool ScriviParametroArbelon(const QString& sezione, const QString& nome, const QString& valore);
+    bool ScriviArbelon(int utente);
+
+    QString ValoreTabX(const QString& nome, bool perUtente);
+    QString ValoreMTabX(const QString& nome, bool perUtente);
+    bool SettaValoreTabX(const QString& nome, const QString& testo, bool perUtente);
+    // Several company parameters in one transaction: all written or none.
+    bool SettaValoriTabX(const std::vector<ValoreTabXDaScrivere>& valori);
+
+    bool ConnettiDatabase1(const QString& parametro);
+    bool ConnettiDatabase2(const QString& parametro);
+    bool ConnettiDatabase3(const QString& parametro);
+    QString ValoreGeneratore(const QString& generatore);
+
+    bool ScritturaHandleDiApertura(qint64 idFinestra, qint64 handle);
+
+private:
+    bool connettiSlot(Database& db, const QString& parametro);
+    QString leggiTabX(const QString& colonna, const QString& nome, bool perUtente);
+    void scriviTabX(Query& q, const QString& nome, const QString& testo, bool perUtente);
+    int prossimoCodice_ = 1;
+};
+
+} // namespace quintar

@@ -1,0 +1,30 @@
+// Folder choice: a drive (file-system roots and mount points) and its folders.
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+class QFileSystemModel;
+class QTreeView;
+class QPushButton;
+
+namespace quintar {
+
+class TSelDirForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TSelDirForm(QWidget* owner = nullptr);
+    QComboBox* DriveComboBox;
+    QTreeView* DirectoryListBox;
+    QPushButton* OkBtn;
+    QPushButton* CancelBtn;
+    // The folder selected in the list (the drive when none is).
+    QString Directory() const;
+    void impostaDirectory(const QString& dir);
+
+private:
+    void mostraUnita(const QString& radice);
+    QFileSystemModel* modello_;
+};
+
+} // namespace quintar

@@ -1,0 +1,171 @@
+#include "session/db.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace quintar;
+
+namespace {
+
+struct ArchivioVuoto : ::testing::Test {
+    QTemporaryDir tmp;
+    Database db;
+    void SetUp() override {
+        db.create(tmp.path() + "/prova.fdb");
+        eseguiScript(db, "CREATE TABLE T (CODICE VARCHAR(10) NOT NULL, NUM NUMERIC(15,2),\n"
+                         "  D DATE, TS TIMESTAMP, M BLOB SUB_TYPE TEXT, C CHAR(5), F DOUBLE PRECISION,\n"
+                         "  CONSTRAINT T_CHIAVEPRIMARIA PRIMARY KEY (CODICE));\n"
+                         "CREATE GENERATOR G;\n");
+    }
+};
+
+} // namespace
+
+TEST_F(ArchivioVuoto, ValuesRoundTripWithTheirTypesAndOrigin) {
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    q.SQL = {"INSERT INTO T (CODICE,NUM,D,TS,M,C,F) VALUES (?,?,?,?,?,?,?)"};
+    QString lungo(70000, QChar(0x00E8));
+    q.setParams({"A'1", "12.34", QDate(2024, 2, 29), QDateTime(QDate(2024, 3, 1), QTime(10, 5, 7)),
+                 lungo, "ab", 1.5});
+    EXPECT_EQ(q.execSQL(), 1);
+    tr.commit();
+
+    q.clearParams();
+    q.SQL = {"SELECT CODICE, NUM, D, TS, M, C, F, NUM * 2 AS DOPPIO FROM T"};
+    q.open();
+    ASSERT_FALSE(q.eof());
+    EXPECT_EQ(q["CODICE"].asString(), "A'1");
+    EXPECT_EQ(q["CODICE"].info().origine(), "T.CODICE");
+    EXPECT_EQ(q["NUM"].info().tipo, TipoCampo::Decimale);
+    EXPECT_DOUBLE_EQ(q["NUM"].asFloat(), 12.34);
+    EXPECT_EQ(q["D"].asDate(), QDate(2024, 2, 29));
+    EXPECT_EQ(q["TS"].asDateTime(), QDateTime(QDate(2024, 3, 1), QTime(10, 5, 7)));
+    EXPECT_EQ(q["M"].asString(), lungo) << "memo text survives whole, accents included";
+    EXPECT_EQ(q["C"].asString(), "ab") << "fixed-width text loses its padding";
+    EXPECT_DOUBLE_EQ(q["F"].asFloat(), 1.5);
+    EXPECT_TRUE(q["DOPPIO"].info().origine().isEmpty());
+    EXPECT_FALSE(q.next());
+    EXPECT_TRUE(q.eof());
+    q.close();
+}
+
+TEST_F(ArchivioVuoto, RowsAreFetchedOnDemand) {
+    Transaction tr(&db);
+    Query ins(&db, &tr);
+    ins.SQL = {"INSERT INTO T (CODICE) VALUES (?)"};
+    for (int i = 0; i < 500; ++i) {
+        ins.setParams({QString::number(i)});
+        ins.execSQL();
+    }
+    tr.commitRetaining();
+    Query q(&db, &tr);
+    q.SQL = {"SELECT CODICE FROM T ORDER BY CODICE"};
+    q.open();
+    EXPECT_EQ(q.recNo(), 1);
+    int n = 0;
+    for (; !q.eof(); q.next()) {
+        ++n;
+    }
+    EXPECT_EQ(n, 500);
+}
+
+TEST_F(ArchivioVuoto, NullsEmptyResultsAndErrors) {
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    q.SQL = {"INSERT INTO T (CODICE, NUM) VALUES ('X', NULL)"};
+    q.execSQL();
+    q.SQL = {"SELECT NUM FROM T WHERE CODICE='X'"};
+    q.open();
+    EXPECT_TRUE(q.field(0).isNull());
+    EXPECT_EQ(q.field(0).asString(), "");
+    q.close();
+    q.SQL = {"SELECT NUM FROM T WHERE CODICE='NESSUNO'"};
+    q.open();
+    EXPECT_TRUE(q.eof());
+    EXPECT_THROW(q.fieldByName("NONCE"), DbError);
+    q.SQL = {"SELECT * FROM TABELLA_CHE_NON_CE"};
+    try {
+        q.open();
+        FAIL() << "must throw";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.messaggio().contains("TABELLA_CHE_NON_CE")) << e.messaggio().toStdString();
+    }
+    q.SQL = {"INSERT INTO T (CODICE) VALUES ('X')"};
+    try {
+        q.execSQL();
+        FAIL() << "duplicate key must throw";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.chiaveDuplicata());
+    }
+}
+
+TEST_F(ArchivioVuoto, ConflictingUpdateFailsAtOnceWithoutWaiting) {
+    Transaction a(&db), b(&db);
+    Query qa(&db, &a), qb(&db, &b);
+    qa.SQL = {"INSERT INTO T (CODICE, NUM) VALUES ('K', 1)"};
+    qa.execSQL();
+    a.commit();
+    a.start();
+    b.start();
+    qa.SQL = {"UPDATE T SET NUM = 2 WHERE CODICE='K'"};
+    qa.execSQL();
+    qb.SQL = {"UPDATE T SET NUM = 3 WHERE CODICE='K'"};
+    try {
+        qb.execSQL();
+        FAIL() << "the second writer must fail";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.conflitto()) << e.messaggio().toStdString();
+    }
+    b.rollback();
+    a.commit();
+    Query v(&db, &b);
+    v.SQL = {"SELECT NUM FROM T WHERE CODICE='K'"};
+    EXPECT_EQ(v.scalar().toDouble(), 2.0);
+}
+
+TEST_F(ArchivioVuoto, UncommittedWorkIsRolledBackWhenTheTransactionGoesAway) {
+    {
+        Transaction tr(&db);
+        Query q(&db, &tr);
+        q.SQL = {"INSERT INTO T (CODICE) VALUES ('PERSO')"};
+        q.execSQL();
+    }
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    q.SQL = {"SELECT COUNT(*) FROM T"};
+    EXPECT_EQ(q.scalar().toInt(), 0);
+}
+
+TEST_F(ArchivioVuoto, RestartSeesWhatOthersCommitted) {
+    Transaction lettore(&db), scrittore(&db);
+    Query l(&db, &lettore), s(&db, &scrittore);
+    l.SQL = {"SELECT COUNT(*) FROM T"};
+    EXPECT_EQ(l.scalar().toInt(), 0);
+    s.SQL = {"INSERT INTO T (CODICE) VALUES ('N')"};
+    s.execSQL();
+    scrittore.commit();
+    EXPECT_EQ(l.scalar().toInt(), 0) << "snapshot isolation";
+    lettore.restart();
+    EXPECT_EQ(l.scalar().toInt(), 1);
+}
+
+TEST_F(ArchivioVuoto, HooksRunAroundOpenAndClose) {
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    QStringList visti;
+    q.beforeOpen = [&](Query&) { visti << "before"; };
+    q.afterOpen = [&](Query&) { visti << "after"; };
+    q.beforeClose = [&](Query&) { visti << "close"; };
+    q.SQL = {"SELECT * FROM T"};
+    q.open();
+    q.close();
+    EXPECT_EQ(visti, QStringList({"before", "after", "close"}));
+}
+
+TEST(Database, ScriptRejectsAStatementWithoutItsEnd) {
+    QTemporaryDir tmp;
+    Database db;
+    db.create(tmp.path() + "/s.fdb");
+    EXPECT_THROW(eseguiScript(db, "CREATE TABLE X (A INTEGER)"), DbError);
+}
