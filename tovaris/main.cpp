@@ -1,0 +1,208 @@
+// tovaris: the stand-in host of the library.
+//
+//   tovaris init DIR [--demo]            make DIR with its archives (demo company with --demo)
+//   tovaris run DIR                      launcher window: pick the user, open any screen
+//   tovaris open DIR ENTRY USER [WINDOW] call one entry point, run until its windows close
+//   tovaris script DIR FILE              run a script of UI actions (see script.h)
+#include "inizializza.h"
+#include "ospite.h"
+#include "script.h"
+
+#include "session/db.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+#include <QComboBox>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+void uso() {
+    std::fprintf(stderr,
+                 "uso:\n"
+                 "  tovaris init DIR [--demo]\n"
+                 "  tovaris run DIR\n"
+                 "  tovaris open DIR ENTRY USER [WINDOW]\n"
+                 "  tovaris script DIR FILE\n");
+}
+
+bool schermoDisponibile(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0) {
+            return true;
+        }
+    }
+    return !qgetenv("QT_QPA_PLATFORM").isEmpty() || !qgetenv("DISPLAY").isEmpty() ||
+           !qgetenv("WAYLAND_DISPLAY").isEmpty();
+}
+
+tovaris::Cartella cartella(const QString& dir) {
+    tovaris::Cartella c;
+    c.radice = QDir(dir).absolutePath() + '/';
+    if (!QFile::exists(c.userDb())) {
+        throw std::runtime_error(
+            ("nessun archivio in " + dir + ": crearlo con 'tovaris init " + dir + " --demo'").toStdString());
+    }
+    return c;
+}
+
+struct Utente {
+    int codice;
+    QString nome;
+};
+
+std::vector<Utente> utenti(const tovaris::Cartella& c) {
+    quintar::Database db;
+    db.connect(c.userDb());
+    quintar::Transaction tr(&db);
+    quintar::Query q(&db, &tr);
+    q.SQL = {"SELECT CODICE, NOMEUTENTE FROM UTENTI ORDER BY CODICE"};
+    std::vector<Utente> r;
+    for (q.open(); !q.eof(); q.next()) {
+        r.push_back({int(q.field(0).asInteger()), q.field(1).asString()});
+    }
+    return r;
+}
+
+int lanciatore(const tovaris::Cartella& c, tovaris::Libreria& lib) {
+    QWidget w;
+    w.setObjectName("Tovaris");
+    w.setWindowTitle("Tovaris - " + c.radice);
+    auto* combo = new QComboBox(&w);
+    combo->setObjectName("ComboUtente");
+    for (const Utente& u : utenti(c)) {
+        combo->addItem(QString("%1 - %2").arg(u.codice).arg(u.nome), u.codice);
+    }
+    auto* lista = new QListWidget(&w);
+    lista->setObjectName("ListaSchermate");
+    for (const QString& e : tovaris::entratePreviste()) {
+        if (lib.esiste(e)) {
+            lista->addItem(e);
+        }
+    }
+    if (lista->count() > 0) {
+        lista->setCurrentRow(0);
+    }
+    auto* apri = new QPushButton("&Apri", &w);
+    apri->setObjectName("ButtonApri");
+    auto* v = new QVBoxLayout(&w);
+    auto* h = new QHBoxLayout;
+    h->addWidget(new QLabel("Utente:", &w));
+    h->addWidget(combo, 1);
+    v->addLayout(h);
+    v->addWidget(new QLabel("Schermate:", &w));
+    v->addWidget(lista, 1);
+    v->addWidget(apri);
+    auto apriScelta = [&] {
+        if (auto* i = lista->currentItem()) {
+            lib.apri(c, i->text(), combo->currentData().toInt());
+        }
+    };
+    QObject::connect(apri, &QPushButton::clicked, &w, apriScelta);
+    QObject::connect(lista, &QListWidget::itemActivated, &w, apriScelta);
+    w.resize(420, 520);
+    w.show();
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(qApp, &QApplication::lastWindowClosed, qApp, [&w] {
+        if (!w.isVisible()) {
+            QApplication::quit();
+        }
+    });
+    QObject::connect(&w, &QObject::destroyed, qApp, &QApplication::quit);
+    int r = qApp->exec();
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        uso();
+        return 2;
+    }
+    const QString comando = QString::fromLocal8Bit(argv[1]);
+    const QString dir = QString::fromLocal8Bit(argv[2]);
+    if (comando == "init") {
+        QApplication::setAttribute(Qt::AA_PluginApplication, false);
+        qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+        QApplication app(argc, argv);
+        const bool demo = argc > 3 && std::strcmp(argv[3], "--demo") == 0;
+        try {
+            auto c = tovaris::inizializza(dir, demo);
+            std::printf("archivi creati in %s%s\n", c.radice.toLocal8Bit().constData(),
+                        demo ? " (ditta dimostrativa)" : "");
+            return 0;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tovaris init: %s\n", e.what());
+            return 1;
+        }
+    }
+    if (comando != "run" && comando != "open" && comando != "script") {
+        uso();
+        return 2;
+    }
+    if (!schermoDisponibile(argc, argv)) {
+        std::fprintf(stderr,
+                     "tovaris: nessuno schermo. Avviare con un display, oppure con\n"
+                     "  QT_QPA_PLATFORM=vnc tovaris %s ...   (poi collegarsi con un client VNC alla "
+                     "porta 5900)\n"
+                     "  QT_QPA_PLATFORM=offscreen tovaris %s ...   (senza finestre visibili, per gli "
+                     "script)\n",
+                     argv[1], argv[1]);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    try {
+        const tovaris::Cartella c = cartella(dir);
+        tovaris::Libreria lib;
+        if (!lib.caricata()) {
+            std::fprintf(stderr, "tovaris: libreria non caricata: %s\n", lib.errore().toLocal8Bit().constData());
+            return 1;
+        }
+        if (comando == "run") {
+            return lanciatore(c, lib);
+        }
+        if (comando == "open") {
+            if (argc < 5) {
+                uso();
+                return 2;
+            }
+            std::optional<int> finestra;
+            if (argc > 5) {
+                finestra = std::atoi(argv[5]);
+            }
+            const QString entrata = QString::fromLocal8Bit(argv[3]);
+            if (!lib.esiste(entrata)) {
+                std::fprintf(stderr, "tovaris: punto di ingresso %s inesistente\n", argv[3]);
+                return 1;
+            }
+            QTimer::singleShot(0, &app, [&] { lib.apri(c, entrata, std::atoi(argv[4]), finestra); });
+            return app.exec();
+        }
+        QFile f(QString::fromLocal8Bit(argv[3]));
+        if (!f.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "tovaris: script %s illeggibile\n", argv[3]);
+            return 1;
+        }
+        QApplication::setQuitOnLastWindowClosed(false);
+        tovaris::EsecutoreScript s(c, lib, QString::fromUtf8(f.readAll()).split('\n'));
+        const int fallimenti = s.esegui();
+        if (fallimenti > 0) {
+            std::fprintf(stderr, "%d verifiche fallite\n", fallimenti);
+            return 1;
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tovaris: %s\n", e.what());
+        return 1;
+    }
+}

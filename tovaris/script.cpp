@@ -1,0 +1,344 @@
+#include "script.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QEventLoop>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <cstdio>
+
+namespace tovaris {
+
+namespace {
+
+QString senzaAcceleratori(QString s) {
+    s.replace(QLatin1String("&&"), QLatin1String("\x01"));
+    s.remove('&');
+    s.replace(QLatin1String("\x01"), QLatin1String("&"));
+    return s;
+}
+
+// What a control shows, as the script compares it.
+std::optional<QString> mostrato(QWidget* w) {
+    if (auto* c = qobject_cast<QCheckBox*>(w)) {
+        return c->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    }
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        return e->text();
+    }
+    if (auto* s = qobject_cast<QAbstractSpinBox*>(w)) {
+        return s->text();
+    }
+    if (auto* c = qobject_cast<QComboBox*>(w)) {
+        return c->currentText();
+    }
+    if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
+        return m->toPlainText();
+    }
+    if (auto* m = qobject_cast<QTextEdit*>(w)) {
+        return m->toPlainText();
+    }
+    if (auto* l = qobject_cast<QLabel*>(w)) {
+        return l->text();
+    }
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        return senzaAcceleratori(b->text());
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+EsecutoreScript::EsecutoreScript(const Cartella& c, Libreria& lib, QStringList righe, QObject* parent)
+    : QObject(parent), cartella_(c), lib_(lib), righe_(std::move(righe)) {}
+
+int EsecutoreScript::esegui() {
+    prossimo();
+    qApp->exec();
+    return fallimenti_;
+}
+
+void EsecutoreScript::prossimo(int ms) { QTimer::singleShot(ms, this, &EsecutoreScript::passo); }
+
+void EsecutoreScript::fallito(const QString& motivo) {
+    ++fallimenti_;
+    std::fprintf(stderr, "riga %d: %s\n", riga_, motivo.toLocal8Bit().constData());
+}
+
+QWidget* EsecutoreScript::attiva() const {
+    if (QWidget* m = QApplication::activeModalWidget()) {
+        return m;
+    }
+    return attiva_.data();
+}
+
+QWidget* EsecutoreScript::trova(const QString& nome) const {
+    QWidget* w = attiva();
+    if (!w) {
+        return nullptr;
+    }
+    if (w->objectName() == nome) {
+        return w;
+    }
+    if (auto* c = w->findChild<QWidget*>(nome)) {
+        return c;
+    }
+    for (auto* b : w->findChildren<QAbstractButton*>()) {
+        if (senzaAcceleratori(b->text()) == nome && b->isVisibleTo(w)) {
+            return b;
+        }
+    }
+    return nullptr;
+}
+
+void EsecutoreScript::passo() {
+    while (riga_ < righe_.size()) {
+        const QString linea = righe_[riga_++].trimmed();
+        if (linea.isEmpty() || linea.startsWith('#')) {
+            continue;
+        }
+        const QStringList parti = linea.split(' ', Qt::SkipEmptyParts);
+        const QString azione = parti.first();
+        const QStringList arg = parti.mid(1);
+        // the text after the action and its first argument, blanks kept
+        const QString dopoAzione = linea.mid(azione.size()).trimmed();
+        const QString dopoNome = arg.isEmpty() ? QString() : dopoAzione.mid(arg.first().size()).trimmed();
+        const bool continua = agisci(azione, arg, azione == "message" ? dopoAzione : dopoNome);
+        if (!continua) {
+            return; // the action scheduled the next step itself
+        }
+        prossimo();
+        return;
+    }
+    // end of the script: close what is open and leave
+    QApplication::closeAllWindows();
+    QTimer::singleShot(0, qApp, [] { QApplication::exit(0); });
+}
+
+bool EsecutoreScript::agisci(const QString& azione, const QStringList& arg, const QString& resto) {
+    auto serve = [&](int n) {
+        if (arg.size() < n) {
+            fallito(QStringLiteral("'%1' vuole %2 argomenti").arg(azione).arg(n));
+            return false;
+        }
+        return true;
+    };
+    auto controllo = [&](const QString& nome) -> QWidget* {
+        QWidget* w = trova(nome);
+        if (!w) {
+            fallito(QStringLiteral("controllo '%1' non trovato nella finestra attiva").arg(nome));
+        }
+        return w;
+    };
+
+    if (azione == "open") {
+        if (!serve(2)) {
+            return true;
+        }
+        std::optional<int> finestra;
+        if (arg.size() > 2) {
+            finestra = arg[2].toInt();
+        }
+        const QString entrata = arg[0];
+        const int utente = arg[1].toInt();
+        // the launch may show a message box: the next step runs inside its loop
+        QTimer::singleShot(0, this, [this, entrata, utente, finestra] {
+            const auto prima = QApplication::topLevelWidgets();
+            if (!lib_.apri(cartella_, entrata, utente, finestra)) {
+                fallito(QStringLiteral("punto di ingresso '%1' inesistente").arg(entrata));
+                return;
+            }
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (!prima.contains(w) && w->isVisible() && !qobject_cast<QDialog*>(w)) {
+                    finestre_.emplace_back(w);
+                    attiva_ = w;
+                }
+            }
+        });
+        return true;
+    }
+    if (azione == "activate") {
+        if (!serve(1)) {
+            return true;
+        }
+        int n = arg[0].toInt();
+        if (n < 1 || size_t(n) > finestre_.size() || !finestre_[size_t(n - 1)]) {
+            fallito(QStringLiteral("finestra %1 inesistente").arg(n));
+        } else {
+            attiva_ = finestre_[size_t(n - 1)];
+            attiva_->activateWindow();
+        }
+        return true;
+    }
+    if (azione == "wait") {
+        prossimo(arg.isEmpty() ? 0 : arg[0].toInt());
+        return false;
+    }
+    if (azione == "click" || azione == "answer") {
+        if (!serve(1)) {
+            return true;
+        }
+        QWidget* w = controllo(azione == "answer" ? resto.isEmpty() ? arg[0] : arg.join(' ') : arg[0]);
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            // a click may open a modal box: the next step runs inside its loop
+            QPointer<QAbstractButton> p(b);
+            QTimer::singleShot(0, b, [p] {
+                if (p) {
+                    p->click();
+                }
+            });
+        } else if (w) {
+            fallito(QStringLiteral("'%1' non è un pulsante").arg(arg[0]));
+        }
+        return true;
+    }
+    if (azione == "text") {
+        if (!serve(1)) {
+            return true;
+        }
+        QWidget* w = controllo(arg[0]);
+        if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            e->setFocus();
+            e->selectAll();
+            e->insert(resto);
+        } else if (auto* s = qobject_cast<QAbstractSpinBox*>(w)) {
+            if (auto* e2 = s->findChild<QLineEdit*>()) {
+                e2->selectAll();
+                e2->insert(resto);
+            }
+            s->interpretText();
+        } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+            int i = c->findText(resto);
+            if (i >= 0) {
+                c->setCurrentIndex(i);
+            } else if (c->isEditable()) {
+                c->setEditText(resto);
+            } else {
+                fallito(QStringLiteral("'%1' non ha la voce '%2'").arg(arg[0], resto));
+            }
+        } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
+            m->setPlainText(resto);
+        } else if (auto* m2 = qobject_cast<QTextEdit*>(w)) {
+            m2->setPlainText(resto);
+        } else if (w) {
+            fallito(QStringLiteral("in '%1' non si scrive").arg(arg[0]));
+        }
+        return true;
+    }
+    if (azione == "key") {
+        if (!serve(2)) {
+            return true;
+        }
+        QWidget* w = controllo(arg[0]);
+        QKeySequence k = QKeySequence::fromString(arg[1]);
+        if (w && k.count() == 1) {
+            QKeyCombination kc = k[0];
+            QPointer<QWidget> p(w);
+            QTimer::singleShot(0, w, [p, kc] {
+                if (p) {
+                    QTest::keyClick(p.data(), kc.key(), kc.keyboardModifiers());
+                }
+            });
+        } else if (w) {
+            fallito(QStringLiteral("tasto '%1' non riconosciuto").arg(arg[1]));
+        }
+        return true;
+    }
+    if (azione == "row") {
+        if (!serve(2)) {
+            return true;
+        }
+        auto* v = qobject_cast<QAbstractItemView*>(controllo(arg[0]));
+        int n = arg[1].toInt() - 1;
+        if (v && v->model()) {
+            while (n >= v->model()->rowCount() && v->model()->canFetchMore({})) {
+                v->model()->fetchMore({});
+            }
+            if (n < 0 || n >= v->model()->rowCount()) {
+                fallito(QStringLiteral("'%1' non ha la riga %2").arg(arg[0], arg[1]));
+            } else {
+                v->setCurrentIndex(v->model()->index(n, 0));
+            }
+        }
+        return true;
+    }
+    if (azione == "message") {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            fallito(QStringLiteral("nessun messaggio aperto (atteso: %1)").arg(resto));
+        } else if (box->text() != resto) {
+            fallito(QStringLiteral("il messaggio dice '%1', atteso '%2'").arg(box->text(), resto));
+        }
+        return true;
+    }
+    if (azione == "expect") {
+        if (!serve(1)) {
+            return true;
+        }
+        std::optional<QString> visto;
+        if (arg[0] == "title") {
+            visto = attiva() ? attiva()->windowTitle() : QString();
+        } else if (QWidget* w = controllo(arg[0])) {
+            visto = mostrato(w);
+            if (!visto) {
+                fallito(QStringLiteral("'%1' non mostra un valore").arg(arg[0]));
+                return true;
+            }
+        } else {
+            return true;
+        }
+        if (*visto != resto) {
+            fallito(QStringLiteral("'%1' mostra '%2', atteso '%3'").arg(arg[0], *visto, resto));
+        }
+        return true;
+    }
+    if (azione == "enabled") {
+        if (!serve(2)) {
+            return true;
+        }
+        if (QWidget* w = controllo(arg[0])) {
+            if (w->isEnabled() != (arg[1] == "1")) {
+                fallito(QStringLiteral("'%1' è %2").arg(arg[0], w->isEnabled() ? "abilitato" : "disabilitato"));
+            }
+        }
+        return true;
+    }
+    if (azione == "shot") {
+        if (!serve(1)) {
+            return true;
+        }
+        QWidget* w = attiva();
+        if (!w || !w->grab().save(arg[0])) {
+            fallito(QStringLiteral("immagine '%1' non salvata").arg(arg[0]));
+        }
+        return true;
+    }
+    if (azione == "close") {
+        if (QWidget* w = attiva()) {
+            QPointer<QWidget> p(w);
+            QTimer::singleShot(0, w, [p] {
+                if (p) {
+                    p->close();
+                }
+            });
+        } else {
+            fallito(QStringLiteral("nessuna finestra attiva"));
+        }
+        return true;
+    }
+    fallito(QStringLiteral("azione sconosciuta '%1'").arg(azione));
+    return true;
+}
+
+} // namespace tovaris

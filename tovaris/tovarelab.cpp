@@ -1,0 +1,41 @@
+// Stand-in of the host's warehouse routine: records each call in the host
+// ERP archive (TOVARELAB_CHIAMATE), so that the commitment can be checked.
+#include "session/db.h"
+#include "session/percorsi.h"
+
+#include <QDir>
+
+namespace {
+
+// The ERP archive of the user: parameter "Archivio" of the user's company.
+QString archivioErp(int utente) {
+    quintar::Database db;
+    db.connect(quintar::percorsi::suDisco(quintar::percorsi::dirEseguibile() + "user/user.fdb"));
+    quintar::Transaction tr(&db);
+    quintar::Query q(&db, &tr);
+    q.SQL = {"SELECT T.VALORE FROM TABARBELON T JOIN UTENTI U ON U.CODICE = T.UTENTE",
+             "WHERE T.UTENTE = ? AND T.INTESTAZIONE = U.DITTA AND T.PARAMETRO = 'Archivio'"};
+    q.setParams({utente});
+    return q.scalar().toString();
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) int AnteImpegnoArticoliOrdC(int utente, int ordine,
+                                                                              bool flag) {
+    try {
+        quintar::Database db;
+        db.connect(quintar::percorsi::suDisco(archivioErp(utente)));
+        quintar::Transaction tr(&db);
+        quintar::Query q(&db, &tr);
+        q.SQL = {"INSERT INTO TOVARELAB_CHIAMATE (ID, UTENTE, IDORDINE, FLAG, MOMENTO)",
+                 "VALUES (GEN_ID(GEN_TOVARELAB_CHIAMATE, 1), ?, ?, ?, CURRENT_TIMESTAMP)"};
+        q.setParams({utente, ordine, flag ? QString("1") : QString("0")});
+        q.execSQL();
+        tr.commit();
+        return 1;
+    } catch (const quintar::DbError& e) {
+        qWarning("TovarElab: %s", qPrintable(e.messaggio()));
+        return 0;
+    }
+}
