@@ -1,17 +1,20 @@
 // tovaris: the stand-in host of the library.
 //
-//   tovaris init DIR [--demo]            make DIR with its archives (demo company with --demo)
+//   tovaris init DIR [--demo|--scale F]  make DIR with its archives (demo company with --demo,
+//                                        a large company for benchmarks with --scale)
 //   tovaris run DIR                      launcher window: pick the user, open any screen
 //   tovaris open DIR ENTRY USER [WINDOW] call one entry point, run until its windows close
 //   tovaris script DIR FILE              run a script of UI actions (see script.h)
 #include "inizializza.h"
 #include "ospite.h"
+#include "scala.h"
 #include "script.h"
 
 #include "session/db.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QComboBox>
 #include <QFile>
@@ -29,7 +32,8 @@ namespace {
 void uso() {
     std::fprintf(stderr,
                  "uso:\n"
-                 "  tovaris init DIR [--demo]\n"
+                 "  tovaris init DIR [--demo | --scale F]   (F = 1: 100000 materie prime, 20000 formulazioni,\n"
+                 "                                          50000 prodotti, 200000 fabbricazioni, 1000000 pesate)\n"
                  "  tovaris run DIR\n"
                  "  tovaris open DIR ENTRY USER [WINDOW]\n"
                  "  tovaris script DIR FILE\n");
@@ -135,9 +139,29 @@ int main(int argc, char** argv) {
         QApplication::setAttribute(Qt::AA_PluginApplication, false);
         qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
         QApplication app(argc, argv);
-        const bool demo = argc > 3 && std::strcmp(argv[3], "--demo") == 0;
+        bool demo = false;
+        double scala = 0;
+        for (int i = 3; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--demo") == 0) {
+                demo = true;
+            } else if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc) {
+                scala = std::atof(argv[++i]);
+            } else {
+                uso();
+                return 2;
+            }
+        }
         try {
-            auto c = tovaris::inizializza(dir, demo);
+            auto c = tovaris::inizializza(dir, demo && scala <= 0);
+            if (scala > 0) {
+                QElapsedTimer t;
+                t.start();
+                tovaris::riempiScala(c, tovaris::Quantita::scalate(scala), [](const QString& s) {
+                    std::printf("%s\n", s.toLocal8Bit().constData());
+                    std::fflush(stdout);
+                });
+                std::printf("archivio grande pronto in %.1f s\n", t.elapsed() / 1000.0);
+            }
             std::printf("archivi creati in %s%s\n", c.radice.toLocal8Bit().constData(),
                         demo ? " (ditta dimostrativa)" : "");
             return 0;
