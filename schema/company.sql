@@ -7,7 +7,7 @@
 --   numeric codes (max + 1)     INTEGER
 --   decimal values              DOUBLE PRECISION (read back as floating point)
 --   long texts (memos)          BLOB SUB_TYPE TEXT
---   flags                       VARCHAR(1) holding '1' / '0'; the flags that
+--   flags                       VARCHAR(1) holding '1' / '0'. The flags that
 --                               the archive conversion copies from the older
 --                               archive are VARCHAR(5), because logical fields
 --                               arrive there as 'True' / 'False'
@@ -70,7 +70,7 @@ CREATE TABLE STOPOS1 (
   CONSTRAINT STOPOS1_CHIAVEPRIMARIA PRIMARY KEY (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE)
 );
 
--- Per-user grid settings; without a row the defaults apply.
+-- Per-user grid settings. Without a row the defaults apply.
 CREATE TABLE SETGRID (
   CODICEUTENTE INTEGER NOT NULL,
   CODICEPROGETTO INTEGER NOT NULL,
@@ -137,7 +137,7 @@ CREATE TABLE ADR (
   CONSTRAINT ADR_CHIAVEPRIMARIA PRIMARY KEY (CODICE)
 );
 
--- Filling machines; SPECIFICHE is the description offered in lists.
+-- Filling machines. SPECIFICHE is the description offered in lists.
 CREATE TABLE RIEMPIT (
   CODICE INTEGER NOT NULL,
   NOME VARCHAR(64),
@@ -380,7 +380,7 @@ CREATE TABLE STOSPECIF (
 );
 
 -- Two materials of one analogue group may file the same four values,
--- so this history table has no key; it is read by group and line.
+-- so this history table has no key. It is read by group and line.
 CREATE TABLE STOANANC (
   CODICEANALOGO VARCHAR(20),
   NRIGA INTEGER,
@@ -792,7 +792,7 @@ CREATE TABLE CPAR (
   COSTOTRASPORTO DOUBLE PRECISION
 );
 
--- Softened water: one row, no key; the raw material whose price is the
+-- Softened water: one row, no key. It names the raw material whose price is the
 -- water price.
 CREATE TABLE PRACQUA (
   CODICEMATERIAPRIMA VARCHAR(20)
@@ -902,7 +902,7 @@ CREATE TABLE CONSUMI (
   CONSTRAINT CONSUMI_CHIAVEPRIMARIA PRIMARY KEY (ID_CONSUMI)
 );
 
--- Consumption lines of a batch; a serial may be consumed once per batch.
+-- Consumption lines of a batch. A serial may be consumed once per batch.
 CREATE INDEX CONSUMI_FABBRICAZIONE ON CONSUMI (ID_FABBRICAZIONE, SERIALE);
 
 -- Weighings assigned to batch lines. DATAORA is the weighing timestamp as

@@ -12,7 +12,7 @@ CREATE SEQUENCE GEN_TOVARELAB_CHIAMATE;
 -- ---------------------------------------------------------------------------
 
 -- Customers and their delivery addresses (a delivery address is a row whose
--- INTESTATARIOFATTURA is its customer's code). Written with
+-- INTESTATARIOFATTURA is the code of its customer). Written with
 -- UPDATE OR INSERT matching the primary key.
 CREATE TABLE CLIENTI (
   CODICE VARCHAR(24) NOT NULL,
@@ -39,7 +39,7 @@ CREATE INDEX CLIENTI_INTESTATARIOFATTURA ON CLIENTI (INTESTATARIOFATTURA);
 -- Customer list searches by name.
 CREATE INDEX CLIENTI_UPPER_RAGSOC ON CLIENTI COMPUTED BY (UPPER(RAGSOC));
 
--- ERP copy of the suppliers (read for a supplier's name).
+-- ERP copy of the suppliers (read for the name of a supplier).
 CREATE TABLE FORNITO (
   CODICE VARCHAR(20) NOT NULL,
   RAGSOC VARCHAR(128),

@@ -17,7 +17,7 @@ CREATE TABLE UTENTI (
 CREATE UNIQUE INDEX UTENTI_NOMEUTENTE ON UTENTI (NOMEUTENTE);
 
 -- One row per user, company (INTESTAZIONE) and parameter.
--- PROGRESSIVO is the running number of the user's rows (max + 1).
+-- PROGRESSIVO is the running number of the rows of a user (max + 1).
 CREATE TABLE TABARBELON (
   UTENTE INTEGER NOT NULL,
   INTESTAZIONE VARCHAR(64),

@@ -1,5 +1,5 @@
 -- Weighing archive (path: company parameter "ArchivioPesate").
--- Rows are inserted by the weighing station; the weighing monitor only
+-- Rows are inserted by the weighing station. The weighing monitor only
 -- classifies them and changes NOTE:
 --   NULL (new), 'APERTA', 'ERRORE', 'ANNULLATA', 'CHIUSA'.
 
@@ -14,7 +14,7 @@ CREATE TABLE PESATE (
 );
 
 -- Classification picks the unclassified weighings (NOTE IS NULL) and counts
--- the open ones of a scale; the monitor counts the open weighings.
+-- the open ones of a scale, the monitor counts the open weighings.
 CREATE INDEX PESATE_NOTE ON PESATE (NOTE);
 -- The list shows the newest weighings first (ORDER BY DATA_ORA DESC).
 CREATE DESCENDING INDEX PESATE_DATA_ORA ON PESATE (DATA_ORA);

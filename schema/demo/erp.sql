@@ -6,7 +6,7 @@
 -- Document lines: IMP numbers the production commitments, VEN the customer orders
 INSERT INTO LINEE (NOME, DESCRIZIONE, NCIFRENUMDOC, ESTENSIONENUMERAZIONE) VALUES ('IMP', 'Impegni materiali di produzione', 6, '/IM');
 INSERT INTO LINEE (NOME, DESCRIZIONE, NCIFRENUMDOC, ESTENSIONENUMERAZIONE) VALUES ('VEN', 'Ordini clienti', 5, NULL);
--- Customers; a delivery address is a row whose INTESTATARIOFATTURA is its customer.
+-- Customers. A delivery address is a row whose INTESTATARIOFATTURA is its customer.
 -- IMPPROD receives the commitment orders, PRODGEST the orders of posted batches.
 INSERT INTO CLIENTI (CODICE, RAGSOC, INDIRIZZO, CAP, CITTA, PROVINCIA, NAZIONE, PI, CF, INFO9, INTESTATARIOFATTURA, NOTETECNICHE, OP1, DATACREAZIONE, OP2, DATAULTIMOAGGIORNAMENTO) VALUES ('C0001', 'Supermercati Adriatici S.p.A.', 'Viale Marconi 210', '65126', 'Pescara', 'PE', 'Italia', '01987650687', '01987650687', NULL, NULL, NULL, 1, '2024-09-02', 1, '2024-09-02');
 INSERT INTO CLIENTI (CODICE, RAGSOC, INDIRIZZO, CAP, CITTA, PROVINCIA, NAZIONE, PI, CF, INFO9, INTESTATARIOFATTURA, NOTETECNICHE, OP1, DATACREAZIONE, OP2, DATAULTIMOAGGIORNAMENTO) VALUES ('C000101', 'Supermercati Adriatici - Magazzino Centrale', 'Via Tiburtina Valeria km 4', '65129', 'Pescara', 'PE', NULL, NULL, NULL, 'MAG1', 'C0001', NULL, 1, '2024-09-02', 1, '2024-09-02');
@@ -27,7 +27,7 @@ INSERT INTO FORNITO (CODICE, RAGSOC, INDIRIZZO, CAP, CITTA, PROVINCIA, NAZIONE, 
 INSERT INTO FORNITO (CODICE, RAGSOC, INDIRIZZO, CAP, CITTA, PROVINCIA, NAZIONE, PI, CF) VALUES ('F007', 'Colorchimica Toscana S.r.l.', 'Via di Novoli 40', '50127', 'Firenze', 'FI', 'Italia', '05678900484', '05678900484');
 
 -- Classifications: 1 raw-material categories, 2 product categories, 3 packaging
--- types; DESCRIZIONE holds the company-archive code
+-- types. DESCRIZIONE holds the company-archive code
 INSERT INTO CLASSIFICAZIONE1 (CODICE, DESCRIZIONE, DESCRIZIONE1) VALUES (1, '1', 'Tensioattivi anionici');
 INSERT INTO CLASSIFICAZIONE1 (CODICE, DESCRIZIONE, DESCRIZIONE1) VALUES (2, '2', 'Tensioattivi non ionici');
 INSERT INTO CLASSIFICAZIONE1 (CODICE, DESCRIZIONE, DESCRIZIONE1) VALUES (3, '3', 'Tensioattivi anfoteri');

@@ -1,6 +1,6 @@
 -- Demo users of the user database. All work on the company "Chimica Demo S.r.l.".
 -- A profile whose LIVELLOPREDEFINITO is 2 makes its users read-only: OSPITE is
--- bound to CONS; ADMIN and MARIO have profiles of other levels (full rights).
+-- bound to CONS, ADMIN and MARIO have profiles of other levels (full rights).
 -- The per-user parameters (TABARBELON: folders and archive paths) and the window
 -- log are written by the host.
 INSERT INTO PROFILI (CODICE, DESCRIZIONE, LIVELLOPREDEFINITO) VALUES ('AMM', 'Amministratore', 0);

@@ -1,6 +1,6 @@
 -- Demo data of the weighing archive. Scales: BIL01 (up to 100 g), BIL02 (up to 2 kg),
 -- BIL03 (up to 10 kg), BIL11 (floor scale). BARCODE is the CONTEST barcode of a batch
--- line. The weighings of the finished and committed batches are closed; those of
+-- line. The weighings of the finished and committed batches are closed, those of
 -- batch FM004 / L25041 wait at the monitor: two open, one in error (it arrived while
 -- the scale had an open weighing), one cancelled and one not yet classified.
 INSERT INTO PESATE (BILANCIA, DATA_ORA, BARCODE, PESO, OPERATORE, NOTE) VALUES ('BIL11', '2025-01-15 07:39:17.1230', 'CONTEST00000001', 247.5, 'Rossi G.', 'CHIUSA');
