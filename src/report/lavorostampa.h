@@ -3,6 +3,7 @@
 // calls while it prints or while the designer is open.
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -14,7 +15,7 @@
 namespace quintar {
 class Campo;
 class Query;
-}
+} // namespace quintar
 
 namespace quintar::report {
 
