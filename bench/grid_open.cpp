@@ -1,0 +1,213 @@
+// Opening a grid over a small and over a large table: time until the first
+// screenful of rows is shown and resident memory after opening, as ratios
+// large/small. Also a search with the dialog's defaults (">=", Upper) on a
+// column with an expression index.
+//
+//   grid_open [--small N] [--large N] [--repeat N]
+#include "inizializza.h"
+#include "session/db.h"
+#include "session/formati.h"
+#include "ui/grigliamodello.h"
+#include "ui/tcsdgrid.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <firebird/Interface.h>
+#include <vector>
+
+using namespace quintar;
+
+namespace {
+
+double rssMiB() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& riga : f.readAll().split('\n')) {
+        if (riga.startsWith("VmRSS:")) {
+            return riga.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        }
+    }
+    return 0;
+}
+
+void creaArchivio(const QString& file, int righe) {
+    Database db;
+    db.create(file);
+    eseguiScript(db, tovaris::schema(QStringLiteral("company.sql")));
+    eseguiScript(
+        db, QStringLiteral(
+                "CREATE TABLE ARTICOLI (CODICE INTEGER NOT NULL, DESCRIZIONE VARCHAR(60),\n"
+                "  PREZZO NUMERIC(15,2), CONSTRAINT ARTICOLI_PK PRIMARY KEY (CODICE));\n"
+                "CREATE INDEX ARTICOLI_UDESCR ON ARTICOLI COMPUTED BY (UPPER(DESCRIZIONE));\n"));
+    Transaction t(&db);
+    Query ins(&db, &t);
+    ins.SQL = {
+        QStringLiteral("INSERT INTO ARTICOLI (CODICE, DESCRIZIONE, PREZZO) VALUES (?, ?, ?)")};
+    static const char* const parole[] = {"rosa",  "Basilico", "timo",  "Salvia",
+                                         "menta", "Origano",  "alloro"};
+    for (int i = 0; i < righe; ++i) {
+        ins.setParams(
+            {i,
+             QStringLiteral("%1 %2").arg(QString::fromLatin1(parole[i % 7])).arg(i * 7919 % righe),
+             double(i % 1000) / 4});
+        ins.execSQL();
+    }
+    t.commit();
+}
+
+// The plan Firebird picks for a statement.
+QString piano(Database& db, Transaction& tr, const QString& sql) {
+    using namespace Firebird;
+    IMaster* m = fb_get_master_interface();
+    ThrowStatusWrapper st(m->getStatus());
+    QString r;
+    try {
+        const QByteArray s = sql.toUtf8();
+        IStatement* stmt = db.handle()->prepare(&st, tr.ensure(), 0, s.constData(), 3, 0);
+        const char* p = stmt->getPlan(&st, false);
+        r = QString::fromUtf8(p ? p : "").trimmed();
+        stmt->free(&st);
+    } catch (const FbException&) {
+        r = QStringLiteral("(piano non disponibile)");
+    }
+    st.dispose();
+    return r.replace('\n', ' ');
+}
+
+struct Esito {
+    double msApertura;
+    double msRicerca;
+    double mib;
+    QString sqlRicerca;
+    QString pianoRicerca;
+};
+
+Esito misura(const QString& file, int ripetizioni) {
+    Database db;
+    db.connect(file);
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    TCSDGrid g;
+    g.resize(1000, 700);
+    g.show();
+    QApplication::processEvents();
+    g.Situazione = 1;
+    g.Utente = 1;
+    g.NomeTabella = QStringLiteral("ARTICOLI");
+    g.AbilitaRicerca = true;
+    const QStringList base = {QStringLiteral("SELECT * FROM ARTICOLI")};
+    q.beforeOpen = [&](Query& x) {
+        if (g.Tag == 1) {
+            return;
+        }
+        x.SQL = base;
+        g.SQLIniziale = base;
+        g.CaricaAspetto();
+    };
+    QObject::connect(&g, &TCSDGrid::OnInizioRicerca, &g, [&] { g.Tag = 1; });
+    QObject::connect(&g, &TCSDGrid::OnFineRicerca, &g, [&] { g.Tag = 0; });
+    g.setSorgenteDati(&q);
+
+    auto schermata = [&] {
+        // shown: rows painted up to the bottom of the viewport
+        const int visibili =
+            g.viewport()->height() / std::max(1, g.verticalHeader()->defaultSectionSize());
+        while (g.modello()->rowCount() < visibili && g.modello()->canFetchMore({})) {
+            g.modello()->fetchMore({});
+        }
+        g.viewport()->repaint();
+    };
+
+    std::vector<double> tempi;
+    for (int i = 0; i < ripetizioni; ++i) {
+        q.close();
+        tr.restart();
+        QElapsedTimer t;
+        t.start();
+        q.open();
+        schermata();
+        tempi.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(tempi.begin(), tempi.end());
+    Esito e{};
+    e.msApertura = tempi[tempi.size() / 2];
+    e.mib = rssMiB();
+
+    g.setCurrentIndex(
+        g.modello()->index(0, g.modello()->indiceCampo(QStringLiteral("DESCRIZIONE"))));
+    std::vector<double> ricerche;
+    for (int i = 0; i < ripetizioni; ++i) {
+        ParametriRicerca p; // the dialog's defaults: ">=", Upper, ascending
+        p.testo = QStringLiteral("salvia 5");
+        QElapsedTimer t;
+        t.start();
+        g.EseguiRicerca(p);
+        schermata();
+        ricerche.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ricerche.begin(), ricerche.end());
+    e.msRicerca = ricerche[ricerche.size() / 2];
+    e.sqlRicerca = q.sqlText().replace('\n', ' ');
+    e.pianoRicerca = piano(db, tr, q.sqlText());
+    q.close();
+    return e;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    Formati::impostaItaliani();
+    int piccola = 1000;
+    int grande = 1000000;
+    int ripetizioni = 5;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--small")) {
+            piccola = args[++i].toInt();
+        } else if (args[i] == QLatin1String("--large")) {
+            grande = args[++i].toInt();
+        } else if (args[i] == QLatin1String("--repeat")) {
+            ripetizioni = std::max(1, args[++i].toInt());
+        }
+    }
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "grid_open: no temporary directory\n");
+        return 1;
+    }
+    try {
+        QElapsedTimer t;
+        t.start();
+        creaArchivio(dir.filePath(QStringLiteral("piccola.fdb")), piccola);
+        creaArchivio(dir.filePath(QStringLiteral("grande.fdb")), grande);
+        std::printf("grid_open archives: small=%d large=%d rows, made in %.1f s\n", piccola, grande,
+                    double(t.elapsed()) / 1000);
+        const double prima = rssMiB();
+        const Esito p = misura(dir.filePath(QStringLiteral("piccola.fdb")), ripetizioni);
+        const Esito g = misura(dir.filePath(QStringLiteral("grande.fdb")), ripetizioni);
+        std::printf("grid_open small: open+first screen %.2f ms, search %.2f ms, rss %.1f MiB "
+                    "(before %.1f)\n",
+                    p.msApertura, p.msRicerca, p.mib, prima);
+        std::printf("grid_open large: open+first screen %.2f ms, search %.2f ms, rss %.1f MiB\n",
+                    g.msApertura, g.msRicerca, g.mib);
+        std::printf("grid_open search sql: %s\n", qPrintable(g.sqlRicerca));
+        std::printf("grid_open search plan: %s\n", qPrintable(g.pianoRicerca));
+        std::printf("grid_open search ratio=%.2f\n", g.msRicerca / std::max(0.001, p.msRicerca));
+        std::printf("grid_open ratio=%.2f mem_growth_mib=%.1f\n",
+                    g.msApertura / std::max(0.001, p.msApertura), g.mib - p.mib);
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "grid_open: %s\n", qPrintable(e.messaggio()));
+        return 1;
+    }
+    return 0;
+}

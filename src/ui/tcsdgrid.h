@@ -1,0 +1,198 @@
+// The grid of every list: a read-only view over a query, with searches on a
+// column or on all columns, ordering by the column titles and a layout kept
+// per user and screen in the database the query reads.
+#pragma once
+
+#include "session/db.h"
+
+#include <QColor>
+#include <QPointer>
+#include <QTableView>
+#include <functional>
+#include <map>
+#include <vector>
+
+class QMenu;
+class QAction;
+class QTimer;
+
+namespace quintar {
+
+class GrigliaModello;
+class TRCSDGridForm;
+
+// A key of the title order: field, expression used in ORDER BY (origin or
+// name) and direction (1 ascending, 2 descending).
+struct ChiaveOrdine {
+    QString nome;
+    QString espressione;
+    int colonna = -1;
+    int direzione = 1;
+    bool valida() const { return !nome.isEmpty(); }
+};
+
+// What the search dialog asks for.
+struct ParametriRicerca {
+    QString testo;
+    int tipo = 0; // 0 ">=", 1 "LIKE %%", 2 "LIKE %"
+    bool upper = true;
+    int ordinamento = 1; // 0 "No", 1 "Cresc.", 2 "Decres."
+    QString data1;       // dates as typed, dd/MM/yyyy
+    QString data2;
+};
+
+enum class ClasseCampo { Testo, Numero, Data, Blob };
+ClasseCampo classeCampo(TipoCampo t);
+
+// Colours as the layout tables store them (0x00BBGGRR); 0 is "no colour".
+QColor coloreDaIntero(qint64 v);
+qint64 coloreInIntero(const QColor& c);
+
+class TCSDGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit TCSDGrid(QWidget* parent = nullptr);
+    ~TCSDGrid() override;
+
+    // The screen's base SQL, without search condition or ORDER BY.
+    QStringList SQLIniziale;
+    int Situazione = 0;
+    int Utente = 0;
+    int CodiceProgetto = 150;
+    bool OrderBy = true;
+    bool TabellaPiccola = true;
+    QString TabellaAspettoGriglia = QStringLiteral("STOASP1");
+    QString TabellaPosizioneFinestre = QStringLiteral("STOPOS1");
+    QString TabellaAspettoGriglie = QStringLiteral("SETGRID");
+    QString NomeTabella;
+    bool AbilitaRicerca = false;
+    QString DirectoryBin;
+    QString DittaCorrente;
+    // True while a layout reset runs: screens skip saving the layout.
+    bool RipristinoInCorso = false;
+    // Free for the screen (1 while a grid search runs).
+    int Tag = 0;
+    // F5, F6, F8 and F9 released on the grid run the menu items.
+    bool TastiFunzione = true;
+
+    // Search state.
+    QString CondizioneRicerca;
+    QString EspressioneRicerca;
+    QString TestoRicerca;
+    bool UpperRicerca = true;
+    int TipoRicerca = 0;
+    // Title order: 0 not yet known, 1 single column, 2 several columns.
+    int ModoOrdinamento = 0;
+    ChiaveOrdine OrdineSingolo;
+    std::vector<ChiaveOrdine> OrdineMultiplo;
+    // From SETGRID.
+    QColor ColoreCampoOrd = QColor(0xFF, 0x00, 0x00);
+    bool AbilitaTimerRic = true;
+    // Automatic search while typing: single shot, restarted at each change.
+    QTimer* TimerRicerca;
+
+    // Hooks the query's BeforeOpen and AfterOpen (the query's own handlers
+    // run first) and reads the grid settings of the user.
+    void setSorgenteDati(Query* q);
+    Query* SorgenteDati() const { return query_; }
+    GrigliaModello* modello() const { return modello_; }
+
+    void SalvaAspetto();
+    void CaricaAspetto();
+
+    // The context menu and its items, in their order.
+    QMenu* MenuGriglia;
+    QAction* VoceRicerca;
+    QAction* VoceAnnullaRicerca;
+    QAction* VoceRicercaChiave;
+    QAction* VoceQuery;
+    QAction* VoceDimezza;
+    QAction* VocePersonalizza;
+    QList<QAction*> vociMenu() const;
+    // Appends the grid's items after a separator to a screen's menu.
+    void aggiungiAMenu(QMenu* menu);
+    // Enables the items for the grid's present state.
+    void aggiornaMenu();
+
+    void RicercaSuCampoCorrente();
+    void AnnullaRicerca();
+    void DimezzaLarghezzaColonna();
+    void PersonalizzaGriglia();
+    void ApriQuery();
+    // Double click on a title; ctrl adds the column to a multi-column order.
+    void OrdinaColonna(int colonna, bool ctrl);
+    // Runs a search on the search column (the current one when no dialog is
+    // open). False when nothing ran or the database refused it.
+    bool EseguiRicerca(const ParametriRicerca& p);
+    // Searches the text in every column.
+    bool RicercaGenerica(const QString& testo);
+    // Forgets the stored layout and returns to the designed one.
+    void RipristinaAspettoBase();
+
+    // The table the query facility opens: NomeTabella or the double-quoted
+    // table after FROM in the base SQL.
+    QString tabellaQuery() const;
+    // The open search dialog, if any.
+    TRCSDGridForm* dialogoRicerca() const { return dialogo_; }
+    int colonnaRicerca() const { return colonnaRicerca_; }
+    // The current column; when the list is empty, the last one chosen.
+    int colonnaAttuale() const;
+
+    // Values of the current row.
+    QVariant valoreCorrente(const QString& campo) const;
+    Campo campoCorrente(const QString& campo) const;
+    // Width of a column, hidden ones included.
+    int larghezzaColonna(int colonna) const;
+
+    // Called by the search dialog.
+    void avviaRicercaDaDialogo();
+    void annullaRicercaDaDialogo();
+
+signals:
+    void OnInizioRicerca();
+    void OnFineRicerca();
+    // After every successful search, with the SQL that ran.
+    void ricercaEseguita(const QString& sql);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+    void currentChanged(const QModelIndex& corrente, const QModelIndex& precedente) override;
+
+private:
+    void ImpostaOrdinamento(Query& q);
+    void dopoApertura(Query& q);
+    void leggiImpostazioni();
+    void caricaOrdinamento();
+    // ORDER BY of the title order over the fields whose origin is among
+    // origini; empty when there is none.
+    QString rigaOrdineTitoli(const QStringList& origini, bool upper) const;
+    QString ordineChiavePrimaria();
+    QStringList originiDi(const QStringList& sql);
+    QString chiaveAspetto() const;
+    void dipingiTitoli();
+    QString condizionePer(const QStringList& base) const;
+    void aspettoProgettato();
+    void riapri(const QStringList& sql, bool ordineProprio);
+    bool gestisciErrore(const std::function<void()>& f);
+
+    Query* query_ = nullptr;
+    GrigliaModello* modello_;
+    std::function<void(Query&)> primaDiAprire_;
+    std::function<void(Query&)> dopoAvereAperto_;
+    TRCSDGridForm* dialogo_ = nullptr; // set only while the dialog runs
+    bool dialogoAperto_ = false;
+    bool ordineProprio_ = false;
+    int colonnaRicerca_ = -1;
+    int colonnaCorrente_ = -1;
+    Qt::KeyboardModifiers modificatoriTitoli_;
+    QString ultimaRigaOrdine_;
+    std::map<int, int> larghezzeNascoste_;
+    QString tabellaChiave_;
+    QString ordineChiave_;
+    QString sqlOrigini_;
+    QStringList origini_;
+};
+
+} // namespace quintar

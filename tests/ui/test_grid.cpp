@@ -1,0 +1,515 @@
+#include "session/formati.h"
+#include "session/messaggi.h"
+#include "support/archivi.h"
+#include "ui/grigliamodello.h"
+#include "ui/grigliaquery.h"
+#include "ui/tcsdgrid.h"
+#include "ui/tpcsdgridform.h"
+#include "ui/trcsdgridform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace quintar;
+
+namespace {
+
+const QStringList kBase = {"SELECT * FROM ARTICOLI"};
+
+// A company archive with a table of articles and a screen-like owner of a
+// grid: its BeforeOpen builds the base SQL unless a grid search runs.
+struct Griglia : ::testing::Test {
+    prova::Cartella c;
+    RegistraMessaggi messaggi;
+    Database db;
+    std::unique_ptr<Transaction> tr;
+    std::unique_ptr<Query> q;
+    std::unique_ptr<TCSDGrid> g;
+    QStringList base = kBase;
+
+    void SetUp() override {
+        Formati::impostaItaliani();
+        c.esegui(c.c().azienda(),
+                 {"CREATE TABLE ARTICOLI (CODICE VARCHAR(10) NOT NULL, DESCRIZIONE VARCHAR(40), "
+                  "PREZZO NUMERIC(15,2), DATAORA TIMESTAMP, NOTE BLOB SUB_TYPE TEXT, "
+                  "CONSTRAINT ARTICOLI_PK PRIMARY KEY (CODICE))"});
+        db.connect(c.c().azienda());
+        Transaction t(&db);
+        Query ins(&db, &t);
+        ins.SQL = {"INSERT INTO ARTICOLI (CODICE, DESCRIZIONE, PREZZO, DATAORA) VALUES (?,?,?,?)"};
+        const std::vector<std::tuple<QString, QString, double, QDateTime>> righe = {
+            {"A01", "rosa canina", 10.5, QDateTime(QDate(2024, 1, 10), QTime(9, 0))},
+            {"A02", "Rosmarino", 12.5, QDateTime(QDate(2024, 1, 31), QTime(10, 0))},
+            {"A03", "Basilico", 7, QDateTime(QDate(2024, 2, 1), QTime(8, 0))},
+            {"A04", QString("O") + QChar(0xB4) + "BRIEN SPA", 30,
+             QDateTime(QDate(2023, 12, 31), QTime(23, 0))},
+            {"A05", "Timo", 3.25, QDateTime(QDate(2024, 3, 5), QTime(12, 0))},
+        };
+        for (const auto& [codice, descrizione, prezzo, quando] : righe) {
+            ins.setParams({codice, descrizione, prezzo, quando});
+            ins.execSQL();
+        }
+        t.commit();
+        apri();
+    }
+
+    void apri(bool conNomeTabella = true) {
+        g.reset();
+        q.reset();
+        tr = std::make_unique<Transaction>(&db);
+        q = std::make_unique<Query>(&db, tr.get());
+        g = std::make_unique<TCSDGrid>();
+        g->resize(800, 400);
+        QObject::connect(g.get(), &TCSDGrid::OnInizioRicerca, g.get(), [this] { g->Tag = 1; });
+        QObject::connect(g.get(), &TCSDGrid::OnFineRicerca, g.get(), [this] { g->Tag = 0; });
+        q->beforeOpen = [this](Query& x) {
+            if (g->Tag == 1) {
+                return;
+            }
+            x.SQL = base;
+            g->SQLIniziale = base;
+            g->CaricaAspetto();
+        };
+        g->Situazione = 28;
+        g->Utente = 3;
+        if (conNomeTabella) {
+            g->NomeTabella = "ARTICOLI";
+        }
+        g->AbilitaRicerca = true;
+        g->setSorgenteDati(q.get());
+        q->open();
+    }
+
+    int colonna(const QString& nome) const { return g->modello()->indiceCampo(nome); }
+    QString cella(int riga, const QString& nome) const {
+        return g->modello()->data(g->modello()->index(riga, colonna(nome))).toString();
+    }
+    QStringList codici() const {
+        QStringList r;
+        for (int i = 0; i < g->modello()->rowCount(); ++i) {
+            r << cella(i, "CODICE");
+        }
+        return r;
+    }
+    void suColonna(const QString& nome) {
+        g->setCurrentIndex(g->modello()->index(0, colonna(nome)));
+    }
+    int conta(const QString& select) { return c.conta(c.c().azienda(), select); }
+};
+
+ParametriRicerca ricerca(const QString& testo, int tipo = 0, bool upper = true, int ordine = 1) {
+    ParametriRicerca p;
+    p.testo = testo;
+    p.tipo = tipo;
+    p.upper = upper;
+    p.ordinamento = ordine;
+    return p;
+}
+
+} // namespace
+
+TEST_F(Griglia, RowsComeInBlocksAndOnlyFetchedRowsAreKept) {
+    Transaction t(&db);
+    Query ins(&db, &t);
+    ins.SQL = {"INSERT INTO ARTICOLI (CODICE, DESCRIZIONE) VALUES (?, ?)"};
+    for (int i = 0; i < 1000; ++i) {
+        ins.setParams({QString("B%1").arg(i, 4, 10, QChar('0')), "riga"});
+        ins.execSQL();
+    }
+    t.commit();
+    tr->restart();
+    g->modello()->DimensioneBlocco = 100;
+    q->open();
+    EXPECT_EQ(g->modello()->rowCount(), 100) << "one block when the query opens";
+    EXPECT_TRUE(g->modello()->canFetchMore({}));
+    g->modello()->fetchMore({});
+    EXPECT_EQ(g->modello()->rowCount(), 200);
+    while (g->modello()->canFetchMore({})) {
+        g->modello()->fetchMore({});
+    }
+    EXPECT_EQ(g->modello()->rowCount(), 1005);
+    EXPECT_EQ(cella(0, "CODICE"), "A01");
+    EXPECT_EQ(cella(1004, "CODICE"), "B0999");
+}
+
+TEST_F(Griglia, TheDefaultOrderIsThePrimaryKeyAndNoneWithoutATable) {
+    EXPECT_EQ(q->SQL.last(), "ORDER BY ARTICOLI.CODICE");
+    apri(false);
+    EXPECT_EQ(q->SQL, kBase);
+    q->open();
+    EXPECT_EQ(q->SQL, kBase) << "reopening never stacks order lines";
+}
+
+TEST_F(Griglia, TextSearchWithUpperBuildsTheConditionAndItsOrder) {
+    suColonna("DESCRIZIONE");
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("ros")));
+    EXPECT_EQ(q->SQL,
+              QStringList({"SELECT * FROM ARTICOLI", "WHERE(UPPER(ARTICOLI.DESCRIZIONE) >= 'ROS')",
+                           "ORDER BY UPPER(ARTICOLI.DESCRIZIONE)"}));
+    EXPECT_EQ(codici(), QStringList({"A01", "A02", "A05"}));
+    EXPECT_EQ(g->CondizioneRicerca, "WHERE(UPPER(ARTICOLI.DESCRIZIONE) >= 'ROS')");
+
+    base = {"SELECT * FROM ARTICOLI", "WHERE (PREZZO > 5)"};
+    q->open();
+    suColonna("DESCRIZIONE");
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("ros")));
+    EXPECT_EQ(q->SQL[2], "AND(UPPER(ARTICOLI.DESCRIZIONE) >= 'ROS')");
+    EXPECT_EQ(codici(), QStringList({"A01", "A02"}));
+}
+
+TEST_F(Griglia, LikeSearchesAndAnApostropheFindTheAccentedText) {
+    suColonna("DESCRIZIONE");
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("ros", 2, true, 1)));
+    EXPECT_EQ(codici(), QStringList({"A01", "A02"})) << "starts with";
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("ari", 1, false, 2)));
+    EXPECT_EQ(codici(), QStringList({"A02"})) << "contains, case as typed";
+    EXPECT_EQ(q->SQL.last(), "ORDER BY ARTICOLI.DESCRIZIONE DESC");
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("ARI", 1, false, 2)));
+    EXPECT_TRUE(codici().isEmpty()) << "without Upper the case counts";
+
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("o'brien", 2)));
+    EXPECT_EQ(codici(), QStringList({"A04"})) << "the column chosen stays after an empty result";
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("x') OR (1=1", 1)));
+    EXPECT_TRUE(codici().isEmpty()) << "a quote typed cannot end the literal";
+    EXPECT_TRUE(messaggi->testi().isEmpty());
+}
+
+TEST_F(Griglia, EmptyTextRemovesTheConditionAndNumbersCompareAsNumbers) {
+    suColonna("PREZZO");
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("12,5")));
+    EXPECT_EQ(q->SQL[1], "WHERE(ARTICOLI.PREZZO >= '12.5')");
+    EXPECT_EQ(codici(), QStringList({"A02", "A04"}));
+    EXPECT_FALSE(g->EseguiRicerca(ricerca("12,x"))) << "not yet a number: nothing runs";
+    EXPECT_EQ(codici(), QStringList({"A02", "A04"}));
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("")));
+    EXPECT_TRUE(g->CondizioneRicerca.isEmpty());
+    EXPECT_EQ(codici().size(), 5);
+}
+
+TEST_F(Griglia, DateSearchesTakeOneOrTwoDatesAndTheWholeLastDay) {
+    suColonna("DATAORA");
+    ParametriRicerca p;
+    p.data1 = "01/01/2024";
+    ASSERT_TRUE(g->EseguiRicerca(p));
+    EXPECT_EQ(q->SQL[1], "WHERE(ARTICOLI.DATAORA >= '01/01/2024')");
+    EXPECT_EQ(codici().size(), 4);
+    p.data2 = "31/01/2024";
+    ASSERT_TRUE(g->EseguiRicerca(p));
+    EXPECT_TRUE(q->SQL[1].contains("AND(ARTICOLI.DATAORA <= '01/31/2024"))
+        << q->SQL[1].toStdString();
+    EXPECT_EQ(codici(), QStringList({"A01", "A02"})) << "a row at 10:00 of the last day is in";
+    p.data1 = "1/1/24";
+    EXPECT_FALSE(g->EseguiRicerca(p)) << "a date not yet complete does not search";
+}
+
+TEST_F(Griglia, ADatabaseErrorShowsItsMessageAndLeavesAGridToRefresh) {
+    base = {"SELECT ARTICOLI.*, ARTICOLI.PREZZO * 2 AS DOPPIO FROM ARTICOLI"};
+    q->open();
+    ASSERT_EQ(codici().size(), 5);
+    suColonna("DOPPIO");
+    EXPECT_FALSE(g->EseguiRicerca(ricerca("3")));
+    ASSERT_EQ(messaggi->testi().size(), 1);
+    EXPECT_TRUE(messaggi->testi().first().contains("DOPPIO"))
+        << messaggi->testi().first().toStdString();
+    EXPECT_TRUE(g->CondizioneRicerca.isEmpty());
+    q->open();
+    EXPECT_EQ(codici().size(), 5) << "the screen's refresh rebuilds the list";
+}
+
+TEST_F(Griglia, GenericSearchLooksInEveryColumnOnce) {
+    ASSERT_TRUE(g->RicercaGenerica("rOs"));
+    EXPECT_EQ(codici(), QStringList({"A01", "A02"}));
+    EXPECT_TRUE(g->CondizioneRicerca.isEmpty());
+    EXPECT_EQ(q->SQL[1], "WHERE(");
+    q->open();
+    EXPECT_EQ(codici().size(), 5) << "a reopen by the screen drops the generic condition";
+}
+
+TEST_F(Griglia, TypingRunsOneSearchAfterTheLastKeystroke) {
+    g->TimerRicerca->setInterval(150);
+    suColonna("DESCRIZIONE");
+    QSignalSpy ricerche(g.get(), &TCSDGrid::ricercaEseguita);
+    bool tagDurante = false;
+    messaggi->dialogo = [&](QDialog* d) {
+        auto* f = qobject_cast<TRCSDGridForm*>(d);
+        EXPECT_TRUE(f);
+        EXPECT_EQ(f->windowTitle(), "Ricerca su DESCRIZIONE");
+        tagDurante = g->Tag == 1;
+        QTest::keyClick(f->EditStringa, 'r');
+        QTest::qWait(60);
+        QTest::keyClick(f->EditStringa, 'o');
+        QTest::qWait(60);
+        QTest::keyClick(f->EditStringa, 's');
+        QTest::qWait(60);
+        EXPECT_EQ(ricerche.count(), 0) << "each key restarts the timer";
+        EXPECT_TRUE(g->TimerRicerca->isActive());
+        EXPECT_TRUE(ricerche.wait(1000));
+        EXPECT_EQ(ricerche.count(), 1);
+        QTest::qWait(200);
+        EXPECT_EQ(ricerche.count(), 1) << "a single-shot timer";
+        f->close();
+        return QDialog::Rejected;
+    };
+    g->VoceRicerca->trigger();
+    EXPECT_TRUE(tagDurante);
+    EXPECT_EQ(g->Tag, 0) << "the end of the search was announced";
+    EXPECT_EQ(codici(), QStringList({"A01", "A02", "A05"}))
+        << "closing the dialog keeps the search";
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM STOPOS1 WHERE CODICESITUAZIONE=28 AND CODICEUTENTE=3"),
+              1);
+}
+
+TEST_F(Griglia, WithoutTheTimerEveryKeySearchesAndEnterOrEscCloseTheDialog) {
+    c.esegui(c.c().azienda(),
+             {"INSERT INTO SETGRID (CODICEUTENTE, CODICEPROGETTO, ABILITATIMERRIC) "
+              "VALUES (3, 150, 0)"});
+    apri();
+    suColonna("DESCRIZIONE");
+    QSignalSpy ricerche(g.get(), &TCSDGrid::ricercaEseguita);
+    messaggi->dialogo = [&](QDialog* d) {
+        auto* f = static_cast<TRCSDGridForm*>(d);
+        QTest::keyClicks(f->EditStringa, "bas");
+        EXPECT_EQ(ricerche.count(), 3);
+        QTest::keyClick(f->EditStringa, Qt::Key_Return);
+        EXPECT_EQ(f->esito(), TRCSDGridForm::Esito::Invio);
+        return f->result();
+    };
+    g->RicercaSuCampoCorrente();
+    EXPECT_EQ(codici(), QStringList({"A03", "A04", "A01", "A02", "A05"}));
+    EXPECT_EQ(g->CondizioneRicerca, "WHERE(UPPER(ARTICOLI.DESCRIZIONE) >= 'BAS')");
+
+    messaggi->dialogo = [&](QDialog* d) {
+        auto* f = static_cast<TRCSDGridForm*>(d);
+        EXPECT_EQ(f->EditStringa->text(), "bas") << "the last text comes back";
+        QTest::keyClick(f->EditStringa, Qt::Key_Escape);
+        return f->result();
+    };
+    g->RicercaSuCampoCorrente();
+    EXPECT_TRUE(g->CondizioneRicerca.isEmpty()) << "Esc removes the search";
+    EXPECT_EQ(codici().size(), 5);
+    EXPECT_EQ(q->SQL.last(), "ORDER BY ARTICOLI.CODICE");
+}
+
+TEST_F(Griglia, TheDialogFitsTheColumnType) {
+    std::map<QString, std::function<void(TRCSDGridForm*)>> verifiche = {
+        {"PREZZO",
+         [](TRCSDGridForm* f) {
+             EXPECT_TRUE(f->EditTipoRicerca->voce(1)->isVisibleTo(f));
+             EXPECT_FALSE(f->EditTipoRicerca->voce(2)->isVisibleTo(f));
+         }},
+        {"DATAORA",
+         [](TRCSDGridForm* f) {
+             EXPECT_TRUE(f->EditData1->isVisibleTo(f));
+             EXPECT_FALSE(f->EditStringa->isVisibleTo(f));
+             EXPECT_FALSE(f->EditTipoRicerca->isVisibleTo(f));
+             EXPECT_EQ(f->Label1->text(), "Inserisci una data compresa tra:");
+         }},
+        {"NOTE", [](TRCSDGridForm* f) { EXPECT_FALSE(f->EditUpper->isEnabled()); }},
+        {"DESCRIZIONE",
+         [](TRCSDGridForm* f) {
+             EXPECT_TRUE(f->EditUpper->isChecked());
+             EXPECT_EQ(f->EditTipoRicerca->indice(), 0);
+             EXPECT_EQ(f->EditOrdinamento->indice(), 1);
+             EXPECT_FALSE(f->ButtonEsegui->isEnabled());
+             f->EditGenerica->setChecked(true);
+             EXPECT_EQ(f->windowTitle(), "Ricerca su TUTTI i campi");
+             EXPECT_TRUE(f->ButtonEsegui->isEnabled());
+             EXPECT_FALSE(f->ButtonAggRete->isEnabled());
+             f->EditGenerica->setChecked(false);
+             EXPECT_EQ(f->windowTitle(), "Ricerca su DESCRIZIONE");
+         }},
+    };
+    for (auto& [campo, verifica] : verifiche) {
+        SCOPED_TRACE(campo.toStdString());
+        suColonna(campo);
+        messaggi->dialogo = [&](QDialog* d) {
+            verifica(static_cast<TRCSDGridForm*>(d));
+            return QDialog::Rejected;
+        };
+        g->RicercaSuCampoCorrente();
+    }
+}
+
+TEST_F(Griglia, TitlesOrderAscendingThenDescendingAndCtrlAddsKeys) {
+    const int descrizione = colonna("DESCRIZIONE");
+    const int prezzo = colonna("PREZZO");
+    g->OrdinaColonna(descrizione, false);
+    EXPECT_EQ(q->SQL.last(), "ORDER BY ARTICOLI.DESCRIZIONE");
+    EXPECT_EQ(cella(0, "CODICE"), "A03");
+    g->OrdinaColonna(descrizione, false);
+    EXPECT_EQ(q->SQL.last(), "ORDER BY ARTICOLI.DESCRIZIONE DESC");
+    EXPECT_EQ(
+        g->modello()->headerData(descrizione, Qt::Horizontal, Qt::ForegroundRole).value<QColor>(),
+        QColor(0xFF, 0, 0));
+
+    QTest::mouseDClick(g->horizontalHeader()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                       QPoint(g->horizontalHeader()->sectionViewportPosition(prezzo) + 10, 5));
+    EXPECT_EQ(g->ModoOrdinamento, 2);
+    EXPECT_EQ(q->SQL.last(), "ORDER BY ARTICOLI.DESCRIZIONE DESC,ARTICOLI.PREZZO");
+    EXPECT_EQ(g->modello()->headerData(prezzo, Qt::Horizontal, Qt::ForegroundRole).value<QColor>(),
+              QColor(0xF3, 0xB4, 0xB4));
+    EXPECT_EQ(
+        conta("SELECT ORDINAMENTO FROM STOASP1 WHERE CODICESITUAZIONE=28 AND NOMECAMPO='PREZZO'"),
+        20);
+    EXPECT_EQ(conta("SELECT ORDINAMENTO FROM STOASP1 WHERE CODICESITUAZIONE=28 AND "
+                    "NOMECAMPO='DESCRIZIONE'"),
+              -10);
+
+    apri();
+    EXPECT_EQ(g->ModoOrdinamento, 2) << "the order comes back at the next opening";
+    EXPECT_EQ(q->SQL.last(), "ORDER BY ARTICOLI.DESCRIZIONE DESC,ARTICOLI.PREZZO");
+    g->OrdinaColonna(prezzo, false);
+    EXPECT_EQ(g->ModoOrdinamento, 1);
+    EXPECT_EQ(q->SQL.last(), "ORDER BY ARTICOLI.PREZZO") << "a plain click returns to one key";
+}
+
+TEST_F(Griglia, TheLayoutIsSavedAndLoadedAndStaleRowsAreSkipped) {
+    QHeaderView* h = g->horizontalHeader();
+    const int prezzo = colonna("PREZZO");
+    g->setColumnWidth(prezzo, 133);
+    h->moveSection(h->visualIndex(prezzo), 0);
+    g->SalvaAspetto();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM STOASP1 WHERE CODICESITUAZIONE=28 AND CODICEUTENTE=3"),
+              5);
+    EXPECT_EQ(conta("SELECT LARGHEZZA FROM STOASP1 WHERE CODICESITUAZIONE=28 AND POSIZIONE=0"),
+              133);
+    c.esegui(c.c().azienda(),
+             {"UPDATE STOASP1 SET NOMECOLONNA='Prezzo €', VISIBILE=0 WHERE NOMECAMPO='NOTE'",
+              "UPDATE STOASP1 SET NOMECOLONNA='Prezzo', COLORECOLONNA=255 WHERE NOMECAMPO='PREZZO'",
+              "INSERT INTO STOASP1 (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, POSIZIONE, "
+              "NOMECAMPO, "
+              "LARGHEZZA, VISIBILE) VALUES (150, 28, 3, 9, 'SPARITO', 50, 1)"});
+    apri();
+    h = g->horizontalHeader();
+    EXPECT_EQ(h->logicalIndex(0), colonna("PREZZO"));
+    EXPECT_EQ(g->columnWidth(colonna("PREZZO")), 133);
+    EXPECT_EQ(g->modello()->headerData(colonna("PREZZO"), Qt::Horizontal).toString(), "Prezzo");
+    EXPECT_EQ(g->modello()->coloreColonna(colonna("PREZZO")), QColor(255, 0, 0));
+    EXPECT_TRUE(g->isColumnHidden(colonna("NOTE")));
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << "a stale row is skipped silently";
+
+    g->SalvaAspetto();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM STOASP1 WHERE CODICESITUAZIONE=28 AND CODICEUTENTE=3"), 5)
+        << "the stale row goes away when the layout is written again";
+    EXPECT_EQ(conta("SELECT VISIBILE FROM STOASP1 WHERE NOMECAMPO='NOTE'"), 0);
+}
+
+TEST_F(Griglia, CustomisationEditsTitlesAndTheBaseLayoutForgetsEverything) {
+    g->OrdinaColonna(colonna("DESCRIZIONE"), false);
+    g->setColumnHidden(colonna("NOTE"), true);
+    g->SalvaAspetto();
+    int avvisi = 0;
+    messaggi->dialogo = [&](QDialog* d) {
+        if (auto* av = qobject_cast<TAvCSDGrForm*>(d)) {
+            ++avvisi;
+            EXPECT_EQ(av->windowTitle(), "Avviso");
+            return int(QDialog::Accepted);
+        }
+        if (auto* col = qobject_cast<QColorDialog*>(d)) {
+            col->setCurrentColor(QColor(0, 0x80, 0xFF));
+            return int(QDialog::Accepted);
+        }
+        auto* f = qobject_cast<TPCSDGridForm*>(d);
+        EXPECT_TRUE(f);
+        EXPECT_EQ(f->windowTitle(), "Personalizzazione Griglia");
+        EXPECT_EQ(f->GridPersonalizza->rowCount(), 5);
+        f->GridPersonalizza->item(1, TPCSDGridForm::ColNomeColonna)
+            ->setText("Descr. dell'articolo");
+        f->GridPersonalizza->setCurrentCell(2, 0);
+        f->CambiaColore();
+        f->ButtonChiudi->click();
+        return f->result();
+    };
+    g->VocePersonalizza->trigger();
+    EXPECT_EQ(g->modello()->headerData(colonna("DESCRIZIONE"), Qt::Horizontal).toString(),
+              "Descr. dell'articolo");
+    EXPECT_EQ(c.valore(c.c().azienda(), "SELECT COLORECOLONNA FROM STOASP1 WHERE POSIZIONE=2"),
+              QString::number(0xFF8000));
+
+    messaggi->dialogo = [&](QDialog* d) {
+        if (qobject_cast<TAvCSDGrForm*>(d)) {
+            ++avvisi;
+            return int(QDialog::Accepted);
+        }
+        auto* f = static_cast<TPCSDGridForm*>(d);
+        f->ButtonAspettoBase->click();
+        EXPECT_EQ(f->GridPersonalizza->rowCount(), 5) << "the list is read again";
+        f->ButtonChiudi->click();
+        return f->result();
+    };
+    g->VocePersonalizza->trigger();
+    EXPECT_EQ(avvisi, 1);
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM STOASP1 WHERE CODICESITUAZIONE=28 AND VISIBILE=1 AND "
+                    "ORDINAMENTO IS NULL AND NOMECOLONNA=NOMECAMPO AND COLORECOLONNA IS NULL"),
+              5);
+    EXPECT_FALSE(g->isColumnHidden(colonna("NOTE")));
+    EXPECT_EQ(q->SQL.last(), "ORDER BY ARTICOLI.CODICE");
+    EXPECT_FALSE(g->RipristinoInCorso);
+}
+
+TEST_F(Griglia, MenuItemsFollowTheStateOfTheGrid) {
+    g->aggiornaMenu();
+    EXPECT_TRUE(g->VoceRicerca->isEnabled());
+    EXPECT_TRUE(g->VoceQuery->isEnabled());
+    EXPECT_FALSE(g->VoceRicercaChiave->isVisible());
+    EXPECT_EQ(g->VoceRicerca->shortcut(), QKeySequence(Qt::Key_F5));
+    g->AbilitaRicerca = false;
+    g->NomeTabella.clear();
+    g->aggiornaMenu();
+    EXPECT_FALSE(g->VoceRicerca->isEnabled());
+    EXPECT_FALSE(g->VoceQuery->isEnabled());
+    g->SQLIniziale = {"SELECT * FROM \"ARTICOLI\""};
+    g->aggiornaMenu();
+    EXPECT_TRUE(g->VoceQuery->isEnabled());
+    q->close();
+    g->aggiornaMenu();
+    EXPECT_FALSE(g->VoceAnnullaRicerca->isEnabled());
+    EXPECT_FALSE(g->VoceDimezza->isEnabled());
+
+    q->open();
+    suColonna("DESCRIZIONE");
+    g->setColumnWidth(colonna("DESCRIZIONE"), 121);
+    QTest::keyClick(g.get(), Qt::Key_F9);
+    EXPECT_EQ(g->columnWidth(colonna("DESCRIZIONE")), 60);
+}
+
+TEST_F(Griglia, TheQueryWindowShowsTheTableAndExportsItAsCsv) {
+    g->VoceQuery->trigger();
+    TGridQueryForm* f = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* x = qobject_cast<TGridQueryForm*>(w)) {
+            f = x;
+        }
+    }
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->modello()->rowCount(), 5);
+    const QString file = c.radice() + "Lavoro/articoli.csv";
+    messaggi->dialogo = [&](QDialog* d) {
+        auto* fd = qobject_cast<QFileDialog*>(d);
+        EXPECT_TRUE(fd);
+        fd->selectFile(file);
+        return int(QDialog::Accepted);
+    };
+    f->ButtonEsporta->click();
+    QFile csv(file);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QStringList righe = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(righe.size(), 6);
+    EXPECT_TRUE(righe[0].endsWith("CODICE;DESCRIZIONE;PREZZO;DATAORA;NOTE"));
+    EXPECT_TRUE(righe[2].startsWith("A02;Rosmarino;12,5;")) << righe[2].toStdString();
+    delete f;
+}
