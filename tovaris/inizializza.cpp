@@ -1,5 +1,6 @@
 #include "inizializza.h"
 
+#include "report/layoutpredefiniti.h"
 #include "session/db.h"
 
 #include <QDir>
@@ -145,6 +146,10 @@ Cartella inizializza(const QString& dir, bool demo) {
     }
     tr.commit();
     disegnaIcona(c.radice + "Grafica/QUINTAR.ICO");
+    QString errore;
+    if (!quintar::report::scriviLayoutPredefiniti(c.radice + "Report", false, &errore)) {
+        throw std::runtime_error(("layout di stampa non scritti: " + errore).toStdString());
+    }
     return c;
 }
 
