@@ -62,6 +62,10 @@ bool ApriOCreaDatabase(Database& db, const QString& nome, const QString& server,
             nomeDb[0] = letteraDisco.at(0);
         }
         nomeDb = server + ':' + nomeDb;
+    } else if (percorsi::diRete(nomeDb)) {
+        // a share name would be taken for a file of the current folder: it is
+        // reached only through a server, so nothing is opened or created here
+        return false;
     } else {
         nomeDb = percorsi::suDisco(nomeDb);
     }

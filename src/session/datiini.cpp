@@ -110,6 +110,10 @@ QByteArray conValore(const QByteArray& contenuto, const QString& sezione, const 
 }
 
 QString leggi(const QString& dir, const QString& chiave) {
+    if (percorsi::diRete(dir)) {
+        // a share is not a folder of this computer: nothing can be read there
+        return {};
+    }
     QFile f(nomeFile(dir));
     if (!f.open(QIODevice::ReadOnly)) {
         return {};
@@ -118,6 +122,9 @@ QString leggi(const QString& dir, const QString& chiave) {
 }
 
 bool scrivi(const QString& dir, const QString& chiave, const QString& val) {
+    if (percorsi::diRete(dir)) {
+        return false;
+    }
     QByteArray prima;
     {
         QFile f(nomeFile(dir));

@@ -7,6 +7,8 @@ namespace quintar::percorsi {
 
 bool separatore(QChar c) { return c == '/' || c == '\\'; }
 
+bool diRete(const QString& percorso) { return percorso.startsWith(QLatin1String("\\\\")); }
+
 QString conSeparatore(const QString& dir) {
     if (!dir.isEmpty() && separatore(dir.back())) {
         return dir;

@@ -18,6 +18,9 @@ QString conSeparatore(const QString& dir);
 // and server names (SRV:path) are left as they are.
 QString suDisco(const QString& percorso);
 bool separatore(QChar c);
+// A network name (\\SERVER\share\...): this system reaches it only through a
+// database server, never as a file.
+bool diRete(const QString& percorso);
 // Splits a full path after its last separator: directory (with separator) and file.
 void dividi(const QString& percorso, QString& dir, QString& file);
 

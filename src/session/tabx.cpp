@@ -230,7 +230,9 @@ bool TTabXForm::ScriviArbelon(int utente) {
 }
 
 QString TTabXForm::leggiTabX(const QString& colonna, const QString& nome, bool perUtente) {
-    Query q(&IBDatabase1, &IBTransaction1);
+    // parameters are read as last committed, whoever wrote them
+    Transaction tr(&IBDatabase1);
+    Query q(&IBDatabase1, &tr);
     q.SQL = {QStringLiteral("SELECT %1 FROM TABX").arg(colonna),
              QStringLiteral("WHERE (NOME=%1)").arg(sql::testoNonNullo(nome))};
     if (perUtente) {
@@ -281,19 +283,18 @@ bool TTabXForm::SettaValoreTabX(const QString& nome, const QString& testo, bool 
 }
 
 bool TTabXForm::SettaValoriTabX(const std::vector<ValoreTabXDaScrivere>& valori) {
-    Query q(&IBDatabase1, &IBTransaction1);
+    // A transaction of its own, started now: the existence check must see what
+    // other screens committed meanwhile, or both would insert the same name.
+    Transaction tr(&IBDatabase1);
+    Query q(&IBDatabase1, &tr);
     try {
         for (const auto& v : valori) {
             scriviTabX(q, v.nome, v.testo, v.perUtente);
         }
-        IBTransaction1.commitRetaining();
+        tr.commit();
         return true;
     } catch (const DbError&) {
-        try {
-            IBTransaction1.rollbackRetaining();
-        } catch (const DbError&) {
-        }
-        return false;
+        return false; // the transaction goes away rolled back: nothing was stored
     }
 }
 

@@ -1,0 +1,93 @@
+// Process-wide number and date formats.
+#include "session/formati.h"
+
+#include <gtest/gtest.h>
+
+using namespace quintar;
+
+namespace {
+
+struct Formato : ::testing::Test {
+    Formati::Impostazioni prima = Formati::correnti();
+    void TearDown() override { Formati::imposta(prima); }
+};
+
+} // namespace
+
+TEST_F(Formato, ItalianSettingsAreCommaPointAndDayMonthYear) {
+    Formati::impostaItaliani();
+    const Formati::Impostazioni it{QChar(','), QChar('.'), QStringLiteral("dd/MM/yyyy")};
+    EXPECT_EQ(Formati::correnti(), it);
+    EXPECT_EQ(Formati::separatoreDecimale(), QChar(','));
+    EXPECT_EQ(Formati::dataInTesto(QDate(2024, 3, 5)), "05/03/2024");
+    EXPECT_EQ(Formati::leggiData("05/03/2024"), QDate(2024, 3, 5));
+    EXPECT_EQ(Formati::leggiData("5/3/2024"), QDate(2024, 3, 5));
+    EXPECT_FALSE(Formati::leggiData("31/02/2024").isValid());
+    EXPECT_FALSE(Formati::leggiData("").isValid());
+    EXPECT_EQ(Formati::dataOraInTesto(QDateTime(QDate(2024, 3, 5), QTime(10, 5, 7))),
+              "05/03/2024 10:05:07");
+    EXPECT_EQ(Formati::dataOraInTesto(QDateTime(QDate(2024, 3, 5), QTime(0, 0))), "05/03/2024");
+}
+
+TEST_F(Formato, SettingsChangeTheCurrentOnesButNotTheDefaults) {
+    const Formati::Impostazioni predefinite = Formati::predefinite();
+    Formati::imposta({QChar('.'), QChar(','), QStringLiteral("MM/dd/yyyy")});
+    EXPECT_EQ(Formati::correnti().formatoData, "MM/dd/yyyy");
+    EXPECT_EQ(Formati::dataInTesto(QDate(2024, 3, 5)), "03/05/2024");
+    EXPECT_EQ(Formati::numeroInTesto(12.5), "12.5");
+    Formati::impostaItaliani();
+    EXPECT_EQ(Formati::predefinite(), predefinite);
+}
+
+TEST_F(Formato, NumbersReadBackWhatWasShown) {
+    Formati::impostaItaliani();
+    EXPECT_EQ(Formati::numeroInTesto(12.5), "12,5");
+    EXPECT_EQ(Formati::numeroInTesto(3.0), "3");
+    EXPECT_EQ(Formati::numeroInTesto(-0.25), "-0,25");
+    EXPECT_EQ(Formati::numeroInTesto(-0.0), "0");
+    EXPECT_EQ(Formati::numeroInTesto(1234567.5), "1234567,5") << "no thousands separator";
+    EXPECT_EQ(Formati::numeroInTesto(0.1 + 0.2), "0,3");
+    EXPECT_EQ(Formati::numeroInTesto(1e-7), "0,0000001");
+    EXPECT_EQ(Formati::numeroInTesto(1e20), "100000000000000000000");
+    EXPECT_EQ(Formati::numeroInTesto(2.5, 2), "2,50");
+    EXPECT_EQ(Formati::numeroInTesto(-0.001, 2), "0,00");
+    EXPECT_EQ(Formati::numeroInTesto(1.005, 0), "1");
+
+    for (double v : {0.0, 12.5, -0.25, 0.001, 123456789.123, -7.0, 99.99, 1e-7, 3.14159265358979}) {
+        auto letto = Formati::leggiNumero(Formati::numeroInTesto(v));
+        ASSERT_TRUE(letto.has_value()) << v;
+        EXPECT_DOUBLE_EQ(*letto, v);
+    }
+    for (const QString& s :
+         {QString("12,5"), QString("0,001"), QString("-7"), QString("123456789,123")}) {
+        EXPECT_EQ(Formati::numeroInTesto(*Formati::leggiNumero(s)), s);
+    }
+}
+
+TEST_F(Formato, TypedNumbersTakeTheDecimalSeparatorOrAPoint) {
+    Formati::impostaItaliani();
+    EXPECT_EQ(Formati::leggiNumero("12,5"), 12.5);
+    EXPECT_EQ(Formati::leggiNumero("12.5"), 12.5);
+    EXPECT_EQ(Formati::leggiNumero(" 7 "), 7.0);
+    EXPECT_EQ(Formati::leggiNumero(",5"), 0.5);
+    EXPECT_EQ(Formati::leggiNumero("-3,"), -3.0);
+    EXPECT_EQ(Formati::leggiNumero("+2"), 2.0);
+    for (const QString& s :
+         {QString(""), QString("  "), QString("abc"), QString("1.234,5"), QString("1,2,3"),
+          QString("12,5x"), QString("12 5"), QString("1e999"), QString("inf"), QString("nan"),
+          QString(","), QString("-"), QString("0x10")}) {
+        EXPECT_FALSE(Formati::leggiNumero(s).has_value()) << s.toStdString();
+    }
+    EXPECT_EQ(Formati::leggiIntero("42"), 42);
+    EXPECT_EQ(Formati::leggiIntero("-42"), -42);
+    EXPECT_FALSE(Formati::leggiIntero("4,2").has_value());
+    EXPECT_FALSE(Formati::leggiIntero("").has_value());
+    EXPECT_FALSE(Formati::leggiIntero("99999999999999999999").has_value());
+}
+
+TEST_F(Formato, WithAPointAsDecimalSeparatorACommaIsNotADecimal) {
+    Formati::imposta({QChar('.'), QChar(','), QStringLiteral("MM/dd/yyyy")});
+    EXPECT_EQ(Formati::leggiNumero("12.5"), 12.5);
+    EXPECT_FALSE(Formati::leggiNumero("1,234.5").has_value());
+    EXPECT_EQ(Formati::leggiData("03/05/2024"), QDate(2024, 3, 5));
+}
