@@ -118,7 +118,9 @@ void EsecutoreScript::passo() {
         if (!continua) {
             return; // the action scheduled the next step itself
         }
-        prossimo();
+        // a real timer, not a zero one: a modal loop that the action ends has
+        // returned, and the code after it has run, before the next step
+        prossimo(5);
         return;
     }
     // end of the script: close what is open and leave

@@ -13,4 +13,5 @@
     }
 #define ENTRATA_DX(NOME) ENTRATA_D(NOME) ENTRATA_X(NOME)
 
+ENTRATA_DX(Fornito)
 ENTRATA_X(ImpoVarie)

@@ -1,6 +1,7 @@
 #include "host/lancio.h"
 
 #include "exchange/impovarie.h"
+#include "master/fornito.h"
 #include "session/formati.h"
 #include "session/percorsi.h"
 #include "session/tabx.h"
@@ -48,6 +49,7 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
     std::vector<DescrizioneSchermata> t;
     auto riga = [&t](DescrizioneSchermata d) { t.push_back(std::move(d)); };
 
+    riga({.nome = QStringLiteral("Fornito"), .parametri = A, .crea = schermata<TFornitoForm>()});
     riga({.nome = QStringLiteral("ImpoVarie"), .entrataD = false, .parametri = B,
           .crea = schermata<TImpoVarieForm>()});
     return t;

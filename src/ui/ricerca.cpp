@@ -1,0 +1,225 @@
+#include "ui/ricerca.h"
+
+#include "session/connessione.h"
+#include "session/messaggi.h"
+#include "session/sqlvalori.h"
+#include "session/tabx.h"
+#include "ui/grigliamodello.h"
+#include "ui/posizionefinestra.h"
+#include "ui/tcsdgrid.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quintar {
+
+SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QWidget* owner)
+    : QDialog(owner), Transazione(&sessione->IBDatabase1),
+      QueryPrincipale(&sessione->IBDatabase1, &Transazione), sessione_(sessione), d_(std::move(d)) {
+    setObjectName(QStringLiteral("R") + d_.nome + QStringLiteral("Form"));
+    setWindowTitle(d_.didascalia + ' ' + sessione->Ditta);
+
+    auto* campi = new QGridLayout;
+    int riga = 0;
+    for (const CampoRicerca& c : d_.campi) {
+        auto* b = new QPushButton(c.didascalia, this);
+        b->setObjectName(c.pulsante);
+        b->setFlat(true);
+        b->setStyleSheet(QStringLiteral("text-align: left"));
+        auto* e = new QLineEdit(this);
+        e->setObjectName(c.edit);
+        auto* corrente = new QLineEdit(this);
+        corrente->setObjectName(c.corrente);
+        corrente->setReadOnly(true);
+        edit_[c.edit] = e;
+        edit_[c.corrente] = corrente;
+        connect(b, &QPushButton::clicked, e, [e] { e->setFocus(); });
+        campi->addWidget(b, riga, 0);
+        campi->addWidget(e, riga, 1);
+        campi->addWidget(corrente, riga, 2);
+        ++riga;
+    }
+    PanelSelezione = new QWidget(this);
+    PanelSelezione->setObjectName(QStringLiteral("PanelSelezione"));
+    auto* ps = new QHBoxLayout(PanelSelezione);
+    ps->setContentsMargins(0, 0, 0, 0);
+    ps->addWidget(new QLabel(QStringLiteral("SELEZIONE ATTIVA:"), PanelSelezione));
+    EditSelezione = new QLineEdit(PanelSelezione);
+    EditSelezione->setObjectName(QStringLiteral("EditSelezione"));
+    EditSelezione->setReadOnly(true);
+    ps->addWidget(EditSelezione, 1);
+    PanelSelezione->hide();
+
+    Griglia = new TCSDGrid(this);
+    Griglia->setObjectName(QStringLiteral("Grid") + d_.nome);
+    auto bottone = [this](const QString& t, const QString& n) {
+        auto* b = new QPushButton(t, this);
+        b->setObjectName(n);
+        b->setAutoDefault(false);
+        return b;
+    };
+    ButtonRicercaAttivaSel = bottone(QStringLiteral("Attiva &Selez."), QStringLiteral("ButtonRicercaAttivaSel"));
+    ButtonRicercaAnnullaSel = bottone(QStringLiteral("&Annulla Selez."), QStringLiteral("ButtonRicercaAnnullaSel"));
+    ButtonRicercaRitorna = bottone(QStringLiteral("&Ritorna"), QStringLiteral("ButtonRicercaRitorna"));
+    ButtonRicercaChiudi = bottone(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonRicercaChiudi"));
+    auto* bottoni = new QHBoxLayout;
+    for (QPushButton* b : {ButtonRicercaAttivaSel, ButtonRicercaAnnullaSel}) {
+        bottoni->addWidget(b);
+    }
+    bottoni->addStretch();
+    bottoni->addWidget(ButtonRicercaRitorna);
+    bottoni->addWidget(ButtonRicercaChiudi);
+    auto* v = new QVBoxLayout(this);
+    v->addLayout(campi);
+    v->addWidget(PanelSelezione);
+    v->addWidget(Griglia, 1);
+    v->addLayout(bottoni);
+    resize(640, 480);
+
+    Griglia->CodiceProgetto = kProgetto;
+    Griglia->Situazione = d_.situazioneGriglia;
+    Griglia->Utente = sessione->NumUtente;
+    Griglia->NomeTabella = d_.tabella;
+    Griglia->DirectoryBin = sessione->GetV(QStringLiteral("BinDir"));
+    Griglia->DittaCorrente = sessione->Ditta;
+    Griglia->AbilitaRicerca = true;
+    // the text is built at every open, also while the grid runs its own
+    // search: the grid then adds its condition to it
+    QueryPrincipale.beforeOpen = [this](Query& q) {
+        EditSelezione->clear();
+        QStringList sql = d_.sqlBase;
+        QString selezione;
+        for (const CampoRicerca& c : d_.campi) {
+            const QString testo = edit_[c.edit]->text();
+            if (testo.isEmpty()) {
+                continue;
+            }
+            const QString x = testo.toUpper();
+            sql << QStringLiteral("AND(UPPER(%1) LIKE %2)")
+                       .arg(c.colonna, sql::testoNonNullo('%' + x + '%'));
+            selezione += QStringLiteral("UPPER(%1) LIKE %%2%;").arg(c.colonna, x);
+        }
+        EditSelezione->setText(selezione);
+        q.SQL = sql;
+        Griglia->SQLIniziale = sql;
+        Griglia->CaricaAspetto();
+    };
+    QueryPrincipale.beforeClose = [this](Query& q) {
+        if (q.isOpen() && !Griglia->RipristinoInCorso) {
+            Griglia->SalvaAspetto();
+        }
+    };
+    Griglia->setSorgenteDati(&QueryPrincipale);
+    connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &SchermataRicerca::aggiornaCorrenti);
+    connect(Griglia->modello(), &QAbstractItemModel::modelReset, this,
+            &SchermataRicerca::aggiornaCorrenti);
+
+    auto riapri = [this] {
+        try {
+            QueryPrincipale.close();
+            QueryPrincipale.open();
+        } catch (const DbError& e) {
+            Messaggi::errore(e.messaggio(), this);
+        }
+    };
+    connect(ButtonRicercaAttivaSel, &QPushButton::clicked, this, [this, riapri] {
+        PanelSelezione->show();
+        riapri();
+    });
+    for (const CampoRicerca& c : d_.campi) {
+        connect(edit_[c.edit], &QLineEdit::returnPressed, ButtonRicercaAttivaSel, &QPushButton::click);
+    }
+    connect(ButtonRicercaAnnullaSel, &QPushButton::clicked, this, [this] {
+        for (const CampoRicerca& c : d_.campi) {
+            edit_[c.edit]->clear();
+        }
+        PanelSelezione->hide();
+    });
+    connect(ButtonRicercaRitorna, &QPushButton::clicked, this, [this] {
+        if (Griglia->modello()->rowCount() == 0) {
+            Messaggi::avviso(QStringLiteral("Nessun record trovato"), this);
+            return;
+        }
+        done(kRisultatoOK);
+    });
+    connect(ButtonRicercaChiudi, &QPushButton::clicked, this, [this] { done(kRisultatoAnnulla); });
+
+    if (sessione->IBDatabase1.connected()) {
+        riapri();
+    }
+}
+
+SchermataRicerca::~SchermataRicerca() { Griglia->setSorgenteDati(nullptr); }
+
+QLineEdit* SchermataRicerca::campo(const QString& edit) const {
+    auto it = edit_.find(edit);
+    return it == edit_.end() ? nullptr : it->second;
+}
+
+void SchermataRicerca::aggiornaCorrenti() {
+    const bool riga = Griglia->modello()->rowCount() > 0 && Griglia->currentIndex().isValid();
+    for (const CampoRicerca& c : d_.campi) {
+        QString t;
+        if (riga && Griglia->modello()->indiceCampo(c.colonna) >= 0) {
+            const Campo v = Griglia->campoCorrente(c.colonna);
+            t = v.isNull() ? QString() : v.asString();
+        }
+        edit_[c.corrente]->setText(t);
+    }
+}
+
+QString SchermataRicerca::valoreScelto(const QString& colonna) const {
+    if (Griglia->modello()->rowCount() == 0 || !Griglia->currentIndex().isValid()) {
+        return {};
+    }
+    const Campo v = Griglia->campoCorrente(colonna);
+    return v.isNull() ? QString() : v.asString();
+}
+
+void SchermataRicerca::posizionaSu(const QString& codice) {
+    GrigliaModello* m = Griglia->modello();
+    const int col = m->indiceCampo(d_.chiave);
+    if (col < 0 || codice.isEmpty()) {
+        return;
+    }
+    // a search list is short: its rows are read until the code shows up
+    for (int r = 0;; ++r) {
+        while (r >= m->rowCount() && m->canFetchMore({})) {
+            m->fetchMore({});
+        }
+        if (r >= m->rowCount()) {
+            return;
+        }
+        if (m->campo(r, col).asString() == codice) {
+            Griglia->setCurrentIndex(m->index(r, std::max(0, Griglia->currentIndex().column())));
+            return;
+        }
+    }
+}
+
+void SchermataRicerca::done(int r) {
+    if (r == QDialog::Rejected) {
+        r = kRisultatoAnnulla;
+    }
+    if (QueryPrincipale.isOpen()) {
+        Griglia->SalvaAspetto();
+    }
+    SalvaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra, &sessione_->IBDatabase1);
+    QDialog::done(r);
+}
+
+void SchermataRicerca::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (!posizioneCaricata_) {
+        posizioneCaricata_ = true;
+        CaricaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra,
+                                &sessione_->IBDatabase1);
+    }
+}
+
+} // namespace quintar

@@ -1,0 +1,74 @@
+// A modal search screen that returns a code: search fields whose conditions
+// are added to the list's text, the selection panel, the grid, and the
+// buttons "Attiva Selez.", "Annulla Selez.", "Ritorna", "Chiudi".
+#pragma once
+
+#include "session/db.h"
+
+#include <QDialog>
+#include <map>
+#include <vector>
+
+class QLineEdit;
+class QPushButton;
+
+namespace quintar {
+
+class TCSDGrid;
+class TTabXForm;
+
+struct CampoRicerca {
+    QString colonna;    // RAGSOC
+    QString didascalia; // "Rag. Soc."
+    QString pulsante;   // ButtonRagSoc
+    QString edit;       // EditRagSoc: the search field
+    QString corrente;   // EditRagSoc2: the current row's value
+};
+
+struct DescrizioneRicerca {
+    QString tabella;
+    QString chiave = QStringLiteral("CODICE");
+    QString nome;       // Fornito: GridFornito
+    QString didascalia; // "Ricerche fornitori - Ditta:"
+    int situazioneFinestra = 0;
+    int situazioneGriglia = 0;
+    QStringList sqlBase; // "SELECT * FROM FORNITO WHERE (CODICE IS NOT NULL)"
+    std::vector<CampoRicerca> campi;
+};
+
+class SchermataRicerca : public QDialog {
+    Q_OBJECT
+public:
+    SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QWidget* owner = nullptr);
+    ~SchermataRicerca() override;
+
+    Transaction Transazione;
+    Query QueryPrincipale;
+    TCSDGrid* Griglia;
+    QWidget* PanelSelezione;
+    QLineEdit* EditSelezione;
+    QPushButton* ButtonRicercaAttivaSel;
+    QPushButton* ButtonRicercaAnnullaSel;
+    QPushButton* ButtonRicercaRitorna;
+    QPushButton* ButtonRicercaChiudi;
+
+    QLineEdit* campo(const QString& edit) const;
+    // The chosen row's column (after an OK result).
+    QString valoreScelto(const QString& colonna) const;
+    // Makes the row of the code current when the list holds it.
+    void posizionaSu(const QString& codice);
+
+    void done(int r) override;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void aggiornaCorrenti();
+    TTabXForm* sessione_;
+    DescrizioneRicerca d_;
+    std::map<QString, QLineEdit*> edit_;
+    bool posizioneCaricata_ = false;
+};
+
+} // namespace quintar

@@ -1,0 +1,732 @@
+#include "ui/scheda.h"
+
+#include "session/formati.h"
+#include "session/messaggi.h"
+#include "session/profili.h"
+#include "session/sqlvalori.h"
+#include "session/tabx.h"
+#include "ui/grigliamodello.h"
+#include "ui/posizionefinestra.h"
+#include "ui/tcsdgrid.h"
+#include "ui/tkyvin1form.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace quintar {
+
+namespace {
+
+const char* kTag = "Tag";
+
+QPushButton* pulsante(const QString& testo, const QString& nome, QWidget* parent) {
+    auto* b = new QPushButton(testo, parent);
+    b->setObjectName(nome);
+    return b;
+}
+
+} // namespace
+
+SchedaBase::SchedaBase(TTabXForm* sessione, DescrizioneScheda d, QWidget* owner)
+    : FinestraSessione(sessione, owner), TransazionePrincipale(&sessione->IBDatabase1),
+      TransazioneControllo(&sessione->IBDatabase1),
+      QueryPrincipale(&sessione->IBDatabase1, &TransazionePrincipale),
+      QueryAux(&sessione->IBDatabase1, &TransazionePrincipale),
+      QueryAux2(&sessione->IBDatabase1, &TransazioneControllo), d_(std::move(d)) {
+    setObjectName(d_.nome + QStringLiteral("Form"));
+    impostaDidascalia(d_.didascalia);
+    StatoScheda = 0;
+    SolaLettura = VerificaProfiloSicurezza(*sessione);
+    costruisci();
+
+    Griglia->CodiceProgetto = kProgetto;
+    Griglia->Situazione = d_.situazioneGriglia;
+    Griglia->Utente = sessione->NumUtente;
+    Griglia->NomeTabella = d_.tabella;
+    Griglia->TabellaPiccola = true;
+    Griglia->DirectoryBin = sessione->GetV(QStringLiteral("BinDir"));
+    Griglia->DittaCorrente = sessione->Ditta;
+    Griglia->AbilitaRicerca = true;
+    QueryPrincipale.beforeOpen = [this](Query& q) {
+        if (Griglia->Tag == 1) {
+            return; // a grid search is running: its text stands
+        }
+        q.SQL = sqlBase();
+        Griglia->SQLIniziale = q.SQL;
+        Griglia->CaricaAspetto();
+    };
+    QueryPrincipale.beforeClose = [this](Query& q) {
+        if (Griglia->Tag == 0 && q.isOpen() && !Griglia->RipristinoInCorso) {
+            Griglia->SalvaAspetto();
+        }
+    };
+    Griglia->setSorgenteDati(&QueryPrincipale);
+    connect(Griglia, &TCSDGrid::OnInizioRicerca, this, [this] { Griglia->Tag = 1; });
+    connect(Griglia, &TCSDGrid::OnFineRicerca, this, [this] { Griglia->Tag = 0; });
+    connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &SchedaBase::aggiornaConsultazione);
+    connect(Griglia->modello(), &QAbstractItemModel::modelReset, this,
+            &SchedaBase::aggiornaConsultazione);
+
+    if (sessione->IBDatabase1.connected()) {
+        try {
+            TransazionePrincipale.start();
+            TransazioneControllo.start();
+            QueryPrincipale.open();
+        } catch (const DbError& e) {
+            Messaggi::errore(e.messaggio(), this);
+        }
+    }
+    Notebook->setCurrentWidget(PaginaConsultazione);
+    aggiornaConsultazione();
+    SettaggioInterfaccia();
+}
+
+SchedaBase::~SchedaBase() {
+    // the list must stop reading before its transactions go
+    Griglia->setSorgenteDati(nullptr);
+}
+
+void SchedaBase::costruisci() {
+    Griglia = new TCSDGrid(this);
+    Griglia->setObjectName(QStringLiteral("Grid") + d_.nome);
+    Notebook = new QStackedWidget(this);
+    Notebook->setObjectName(QStringLiteral("NotebookEdit") + d_.nome);
+    PaginaConsultazione = creaPagina(true);
+    PaginaEditazione = creaPagina(false);
+    Notebook->addWidget(PaginaConsultazione);
+    Notebook->addWidget(PaginaEditazione);
+
+    auto* divisore = new QSplitter(Qt::Vertical, this);
+    divisore->addWidget(Griglia);
+    divisore->addWidget(Notebook);
+    divisore->setStretchFactor(0, 3);
+    divisore->setStretchFactor(1, 2);
+    auto* v = new QVBoxLayout(this);
+    v->addWidget(divisore);
+    resize(720, 560);
+
+    connect(ButtonNuovo, &QPushButton::clicked, this, &SchedaBase::ButtonNuovoClick);
+    connect(ButtonEdit, &QPushButton::clicked, this, &SchedaBase::ButtonEditClick);
+    connect(ButtonElimina, &QPushButton::clicked, this, &SchedaBase::ButtonEliminaClick);
+    connect(ButtonChiudi, &QPushButton::clicked, this, &SchedaBase::ButtonChiudiClick);
+    connect(ButtonMemorizza, &QPushButton::clicked, this, &SchedaBase::ButtonMemorizzaClick);
+    connect(ButtonAnnulla, &QPushButton::clicked, this, &SchedaBase::ButtonAnnullaClick);
+    connect(NavPrimo, &QToolButton::clicked, this, [this] { vaiARiga(0); });
+    connect(NavPrecedente, &QToolButton::clicked, this,
+            [this] { vaiARiga(std::max(0, Griglia->currentIndex().row() - 1)); });
+    connect(NavSuccessivo, &QToolButton::clicked, this,
+            [this] { vaiARiga(Griglia->currentIndex().row() + 1); });
+    connect(NavUltimo, &QToolButton::clicked, this, [this] { vaiARiga(INT_MAX); });
+}
+
+QWidget* SchedaBase::creaPagina(bool consultazione) {
+    auto* pagina = new QWidget(this);
+    pagina->setObjectName(consultazione ? QStringLiteral("Consultazione")
+                                        : QStringLiteral("Editazione"));
+    auto* g = new QGridLayout;
+    std::vector<CampoScheda> tutti{d_.campoChiave};
+    tutti.insert(tutti.end(), d_.campi.begin(), d_.campi.end());
+    int riga = 0;
+    for (const CampoScheda& c : tutti) {
+        const bool chiave = c.colonna == d_.campoChiave.colonna;
+        auto* b = pulsante(c.didascalia, c.pulsante + (consultazione ? QStringLiteral("2") : QString()),
+                           pagina);
+        b->setFlat(true);
+        b->setStyleSheet(QStringLiteral("text-align: left"));
+        QWidget* w = nullptr;
+        switch (c.controllo) {
+        case Controllo::Memo: {
+            auto* m = new QPlainTextEdit(pagina);
+            m->setReadOnly(consultazione);
+            m->setTabChangesFocus(true);
+            w = m;
+            break;
+        }
+        case Controllo::Check: {
+            auto* k = new QCheckBox(pagina);
+            k->setEnabled(!consultazione);
+            w = k;
+            break;
+        }
+        case Controllo::Edit: {
+            auto* e = new QLineEdit(pagina);
+            e->setReadOnly(consultazione || chiave);
+            w = e;
+            break;
+        }
+        }
+        w->setObjectName(consultazione ? c.consultazione : c.editazione);
+        if (!consultazione && !chiave && c.azzeraNuovo) {
+            w->setProperty(kTag, 1);
+        }
+        (consultazione ? consultazione_ : editazione_)[c.colonna] = w;
+        connect(b, &QPushButton::clicked, w, [w] { w->setFocus(); });
+        g->addWidget(b, riga, 0, Qt::AlignTop);
+        g->addWidget(w, riga, 1);
+        ++riga;
+    }
+    g->setColumnStretch(1, 1);
+
+    auto* bottoni = new QHBoxLayout;
+    if (consultazione) {
+        auto nav = [pagina](const QString& nome, const QString& testo, const QString& suggerimento) {
+            auto* t = new QToolButton(pagina);
+            t->setObjectName(nome);
+            t->setText(testo);
+            t->setToolTip(suggerimento);
+            return t;
+        };
+        NavPrimo = nav(QStringLiteral("NavPrimo"), QStringLiteral("|<"), QStringLiteral("Primo"));
+        NavPrecedente = nav(QStringLiteral("NavPrecedente"), QStringLiteral("<"), QStringLiteral("Precedente"));
+        NavSuccessivo = nav(QStringLiteral("NavSuccessivo"), QStringLiteral(">"), QStringLiteral("Successivo"));
+        NavUltimo = nav(QStringLiteral("NavUltimo"), QStringLiteral(">|"), QStringLiteral("Ultimo"));
+        for (QToolButton* t : {NavPrimo, NavPrecedente, NavSuccessivo, NavUltimo}) {
+            bottoni->addWidget(t);
+        }
+        bottoni->addStretch();
+        ButtonNuovo = pulsante(QStringLiteral("&Nuovo"), QStringLiteral("ButtonNuovo"), pagina);
+        ButtonEdit = pulsante(QStringLiteral("Edit &X"), QStringLiteral("ButtonEdit"), pagina);
+        ButtonElimina = pulsante(QStringLiteral("&Elimina"), QStringLiteral("ButtonElimina"), pagina);
+        ButtonChiudi = pulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonChiudi"), pagina);
+        for (QPushButton* b : {ButtonNuovo, ButtonEdit, ButtonElimina, ButtonChiudi}) {
+            bottoni->addWidget(b);
+        }
+    } else {
+        bottoni->addStretch();
+        ButtonMemorizza = pulsante(QStringLiteral("&Memorizza"), QStringLiteral("ButtonMemorizza"), pagina);
+        ButtonAnnulla = pulsante(QStringLiteral("&Annulla"), QStringLiteral("ButtonAnnulla"), pagina);
+        bottoni->addWidget(ButtonMemorizza);
+        bottoni->addWidget(ButtonAnnulla);
+    }
+    auto* v = new QVBoxLayout(pagina);
+    v->addLayout(g);
+    v->addStretch();
+    v->addLayout(bottoni);
+    return pagina;
+}
+
+QWidget* SchedaBase::editazione(const QString& colonna) const {
+    auto it = editazione_.find(colonna);
+    return it == editazione_.end() ? nullptr : it->second;
+}
+
+QWidget* SchedaBase::consultazione(const QString& colonna) const {
+    auto it = consultazione_.find(colonna);
+    return it == consultazione_.end() ? nullptr : it->second;
+}
+
+QString SchedaBase::testoDi(QWidget* w) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        return e->text();
+    }
+    if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
+        return m->toPlainText();
+    }
+    if (auto* k = qobject_cast<QCheckBox*>(w)) {
+        return k->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    }
+    return {};
+}
+
+void SchedaBase::impostaTesto(QWidget* w, const QString& testo) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        e->setText(testo);
+    } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
+        m->setPlainText(testo);
+    } else if (auto* k = qobject_cast<QCheckBox*>(w)) {
+        k->setChecked(testo == QLatin1String("1"));
+    }
+}
+
+bool SchedaBase::listaVuota() const { return Griglia->modello()->rowCount() == 0; }
+
+QString SchedaBase::codiceCorrenteGriglia() const {
+    if (listaVuota() || !Griglia->currentIndex().isValid()) {
+        return {};
+    }
+    return Griglia->campoCorrente(d_.chiave).asString();
+}
+
+void SchedaBase::aggiornaConsultazione() {
+    const bool riga = !listaVuota() && Griglia->currentIndex().isValid();
+    for (auto& [colonna, w] : consultazione_) {
+        QString t;
+        if (riga && Griglia->modello()->indiceCampo(colonna) >= 0) {
+            const Campo c = Griglia->campoCorrente(colonna);
+            t = c.isNull() ? QString() : c.asString();
+        }
+        impostaTesto(w, t);
+    }
+}
+
+void SchedaBase::SettaggioInterfaccia() {
+    switch (StatoScheda) {
+    case 0:
+        Griglia->setEnabled(true);
+        Notebook->setCurrentWidget(PaginaConsultazione);
+        break;
+    case 1:
+        for (QWidget* w : PaginaEditazione->findChildren<QWidget*>()) {
+            if (w->property(kTag).toInt() == 1) {
+                impostaTesto(w, {});
+            }
+        }
+        Griglia->setEnabled(false);
+        Notebook->setCurrentWidget(PaginaEditazione);
+        break;
+    default:
+        Griglia->setEnabled(false);
+        Notebook->setCurrentWidget(PaginaEditazione);
+        break;
+    }
+    if (SolaLettura) {
+        DisattivaControlliProfiloSicurezza();
+    }
+    Griglia->viewport()->update();
+}
+
+void SchedaBase::DisattivaControlliProfiloSicurezza() { DisattivaControlli(this, d_.controlliProfilo); }
+
+void SchedaBase::vaiARiga(int riga) {
+    GrigliaModello* m = Griglia->modello();
+    while (riga >= m->rowCount() && m->canFetchMore({})) {
+        m->fetchMore({});
+    }
+    if (m->rowCount() == 0) {
+        return;
+    }
+    riga = std::clamp(riga, 0, m->rowCount() - 1);
+    const int colonna = std::max(0, Griglia->currentIndex().column());
+    Griglia->setCurrentIndex(m->index(riga, colonna));
+    Griglia->scrollTo(Griglia->currentIndex());
+}
+
+void SchedaBase::riapriSuCodice(const QString& codice) {
+    try {
+        QueryPrincipale.close();
+        QueryPrincipale.open();
+    } catch (const DbError& e) {
+        Messaggi::errore(e.messaggio(), this);
+        return;
+    }
+    if (codice.isEmpty() || listaVuota()) {
+        return;
+    }
+    // the database tells the row's position in the list's order, so that only
+    // the rows up to it are read
+    int posizione = -1;
+    QStringList righe = QueryPrincipale.SQL;
+    QString ordine;
+    if (!righe.isEmpty() && righe.last().trimmed().startsWith(QLatin1String("ORDER BY"), Qt::CaseInsensitive)) {
+        ordine = righe.takeLast().trimmed();
+    }
+    QString testo = righe.join('\n');
+    static const QRegularExpression selezione(
+        QStringLiteral("^\\s*SELECT\\s+.*?\\s+FROM\\s+"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    if (!ordine.isEmpty() && selezione.match(testo).hasMatch()) {
+        testo.replace(selezione, QStringLiteral("SELECT ROW_NUMBER() OVER (%1) AS RIGA__, %2.%3 AS "
+                                                "CHIAVE__ FROM ")
+                                     .arg(ordine, d_.tabella, d_.chiave));
+        QueryAux.SQL = {QStringLiteral("SELECT RIGA__ FROM ("), testo,
+                        QStringLiteral(") WHERE CHIAVE__ = %1").arg(sql::testoNonNullo(codice))};
+        try {
+            const QVariant v = QueryAux.scalar();
+            if (v.isValid()) {
+                posizione = v.toInt() - 1;
+            }
+        } catch (const DbError& e) {
+            qWarning("posizione non calcolata: %s", qPrintable(e.messaggio()));
+        }
+    }
+    if (posizione < 0) {
+        // no order to count by: look through the rows as they come
+        GrigliaModello* m = Griglia->modello();
+        const int col = m->indiceCampo(d_.chiave);
+        for (int r = 0; col >= 0; ++r) {
+            while (r >= m->rowCount() && m->canFetchMore({})) {
+                m->fetchMore({});
+            }
+            if (r >= m->rowCount()) {
+                break;
+            }
+            if (m->campo(r, col).asString() == codice) {
+                posizione = r;
+                break;
+            }
+        }
+    }
+    if (posizione >= 0) {
+        vaiARiga(posizione);
+    }
+}
+
+QString SchedaBase::chiediCodice() {
+    TKyvIn1Form f(this);
+    f.setWindowTitle(d_.titoloNuovo);
+    f.Label1->setText(d_.etichettaNuovo);
+    f.setFont(QFont(QStringLiteral("Tahoma"), 8));
+    f.Edit1->clear();
+    f.KyvIn1FormClose = [this](TKyvIn1Form& dlg) {
+        // quotes go before the check, so that the code checked is the code stored
+        const QString codice = sql::codice(dlg.Edit1->text());
+        if (codice.trimmed().isEmpty()) {
+            Messaggi::avviso(QStringLiteral("Specificare un codice"), &dlg);
+            return false;
+        }
+        try {
+            TransazioneControllo.restart();
+            QueryAux2.SQL = {QStringLiteral("SELECT * FROM %1 WHERE %2=%3")
+                                 .arg(d_.tabella, d_.chiave, sql::testoNonNullo(codice))};
+            QueryAux2.open();
+            const bool usato = !QueryAux2.eof();
+            QueryAux2.close();
+            if (usato) {
+                Messaggi::avviso(QStringLiteral("Il codice inserito è già in uso"), &dlg);
+                return false;
+            }
+        } catch (const DbError& e) {
+            Messaggi::errore(e.messaggio(), &dlg);
+            return false;
+        }
+        dlg.Edit1->setText(codice);
+        return true;
+    };
+    if (Messaggi::esegui(&f) != 1) {
+        return {};
+    }
+    return f.Edit1->text();
+}
+
+QString SchedaBase::nuovoCodiceCalcolato() {
+    // the highest key that is a whole number, compared as a number: text keys
+    // sort "9" after "10"
+    QueryAux2.SQL = {QStringLiteral("SELECT MAX(CAST(%1 AS BIGINT)) FROM %2").arg(d_.chiave, d_.tabella),
+                     QStringLiteral("WHERE CAST(%1 AS VARCHAR(40)) SIMILAR TO '[0-9]{1,18}'").arg(d_.chiave)};
+    TransazioneControllo.restart();
+    const QVariant v = QueryAux2.scalar();
+    return QString::number(v.isValid() && !v.isNull() ? v.toLongLong() + 1 : 1);
+}
+
+bool SchedaBase::inserisciChiave(const QString& codice) {
+    try {
+        QueryAux.SQL = {QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(d_.tabella, d_.chiave, sql::testoNonNullo(codice))};
+        QueryAux.execSQL();
+        TransazionePrincipale.commitRetaining();
+        return true;
+    } catch (const DbError&) {
+        try {
+            TransazionePrincipale.rollbackRetaining();
+        } catch (const DbError&) {
+        }
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile inserire un nuovo record"), this);
+        return false;
+    }
+}
+
+bool SchedaBase::cancellaChiave(const QString& codice) {
+    try {
+        QueryAux.SQL = {QStringLiteral("DELETE FROM %1 WHERE %2=%3")
+                            .arg(d_.tabella, d_.chiave, sql::testoNonNullo(codice))};
+        QueryAux.execSQL();
+        TransazionePrincipale.commitRetaining();
+        return true;
+    } catch (const DbError&) {
+        try {
+            TransazionePrincipale.rollbackRetaining();
+        } catch (const DbError&) {
+        }
+        Messaggi::errore(
+            QStringLiteral("Errore interno: cancellare manualmente il record con %1 ").arg(d_.chiave) +
+                codice,
+            this);
+        return false;
+    }
+}
+
+void SchedaBase::primoCampoEditabile() {
+    for (const CampoScheda& c : d_.campi) {
+        if (QWidget* w = editazione(c.colonna); w && w->isEnabled()) {
+            w->setFocus();
+            return;
+        }
+    }
+}
+
+void SchedaBase::ButtonNuovoClick() {
+    QString codice;
+    if (d_.nuovoCodice == NuovoCodice::Digitato) {
+        codice = chiediCodice();
+        if (codice.isEmpty()) {
+            return;
+        }
+    } else {
+        try {
+            codice = nuovoCodiceCalcolato();
+        } catch (const DbError&) {
+            Messaggi::errore(QStringLiteral("Errore interno: impossibile inserire un nuovo record"), this);
+            return;
+        }
+    }
+    if (!inserisciChiave(codice)) {
+        return;
+    }
+    CodiceCorrente = codice;
+    rigaPrimaDellaModifica.clear();
+    StatoScheda = 1;
+    SettaggioInterfaccia();
+    impostaTesto(editazione(d_.campoChiave.colonna), codice);
+    primoCampoEditabile();
+}
+
+void SchedaBase::riempiEditazione() {
+    impostaTesto(editazione(d_.campoChiave.colonna), CodiceCorrente);
+    for (const CampoScheda& c : d_.campi) {
+        const Campo v = Griglia->campoCorrente(c.colonna);
+        QString t = v.isNull() ? QString() : v.asString();
+        if (c.tipo == TipoValore::Flag) {
+            t = t == QLatin1String("1") || t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0
+                    ? QStringLiteral("1")
+                    : QStringLiteral("0");
+        }
+        impostaTesto(editazione(c.colonna), t);
+    }
+}
+
+void SchedaBase::ButtonEditClick() {
+    if (listaVuota()) {
+        Messaggi::informazione(QStringLiteral("Premere Nuovo per inserire un nuovo record"), this);
+        return;
+    }
+    CodiceCorrente = codiceCorrenteGriglia();
+    rigaPrimaDellaModifica.clear();
+    const auto& campi = Griglia->modello()->campi();
+    for (size_t i = 0; i < campi.size(); ++i) {
+        const Campo c = Griglia->campoCorrente(campi[i].nome);
+        rigaPrimaDellaModifica.insert(campi[i].nome, c.isNull() ? QString() : c.asString());
+    }
+    StatoScheda = 2;
+    SettaggioInterfaccia();
+    riempiEditazione();
+    primoCampoEditabile();
+}
+
+QString SchedaBase::valoreSql(const CampoScheda& c) const {
+    const QString t = testoDi(editazione(c.colonna));
+    switch (c.tipo) {
+    case TipoValore::Numero:
+        return sql::numero(t);
+    case TipoValore::Intero:
+        return sql::intero(t);
+    case TipoValore::Data: {
+        if (t.trimmed().isEmpty()) {
+            return QStringLiteral("NULL");
+        }
+        const QDate d = Formati::leggiData(t);
+        if (!d.isValid()) {
+            throw sql::ValoreNonValido(t);
+        }
+        return sql::data(d);
+    }
+    case TipoValore::Flag:
+        return sql::flag(t == QLatin1String("1"));
+    case TipoValore::Testo:
+        break;
+    }
+    return sql::testo(t);
+}
+
+QStringList SchedaBase::assegnazioni() const {
+    QStringList r;
+    for (const CampoScheda& c : d_.campi) {
+        r << c.colonna + '=' + valoreSql(c);
+    }
+    return r;
+}
+
+void SchedaBase::ButtonMemorizzaClick() {
+    if (StatoScheda == 0) {
+        return;
+    }
+    if (!validaCampi()) {
+        return;
+    }
+    QStringList set;
+    try {
+        set = assegnazioni();
+    } catch (const sql::ValoreNonValido& v) {
+        Messaggi::avviso(QStringLiteral("Valore non valido: ") + v.valore, this);
+        return;
+    }
+    try {
+        QueryAux.SQL = {QStringLiteral("UPDATE %1 SET").arg(d_.tabella)};
+        for (int i = 0; i < set.size(); ++i) {
+            QueryAux.SQL << set[i] + (i + 1 < set.size() ? QStringLiteral(",") : QString());
+        }
+        QueryAux.SQL << QStringLiteral("WHERE %1=%2").arg(d_.chiave, sql::testoNonNullo(CodiceCorrente));
+        // a save that changes no row has saved nothing
+        if (QueryAux.execSQL() != 1) {
+            throw DbError(QStringLiteral("Il record non esiste più"));
+        }
+        dopoAggiornamento();
+        TransazionePrincipale.commitRetaining();
+    } catch (const DbError&) {
+        try {
+            TransazionePrincipale.rollbackRetaining();
+        } catch (const DbError&) {
+        }
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le modifiche"), this);
+        if (StatoScheda == 1 && cancellaChiave(CodiceCorrente)) {
+            // the new record is gone: back to the list, where nothing is lost silently
+            StatoScheda = 0;
+            SettaggioInterfaccia();
+            riapriSuCodice(QString());
+        }
+        return;
+    }
+    StatoScheda = 0;
+    SettaggioInterfaccia();
+    riapriSuCodice(CodiceCorrente);
+}
+
+void SchedaBase::ButtonAnnullaClick() {
+    if (StatoScheda == 1) {
+        cancellaChiave(CodiceCorrente);
+        StatoScheda = 0;
+        SettaggioInterfaccia();
+        riapriSuCodice(QString());
+        return;
+    }
+    StatoScheda = 0;
+    SettaggioInterfaccia();
+    aggiornaConsultazione();
+}
+
+void SchedaBase::eliminaRecord(const QString& codice) {
+    QueryAux.SQL = {QStringLiteral("DELETE FROM %1 WHERE %2=%3")
+                        .arg(d_.tabella, d_.chiave, sql::testoNonNullo(codice))};
+    if (QueryAux.execSQL() != 1) {
+        throw DbError(QStringLiteral("Il record non esiste più"));
+    }
+}
+
+void SchedaBase::ButtonEliminaClick() {
+    if (listaVuota()) {
+        Messaggi::avviso(QStringLiteral("La tabella è vuota"), this);
+        return;
+    }
+    CodiceCorrente = codiceCorrenteGriglia();
+    const int riga = Griglia->currentIndex().row();
+    bool esiste = false;
+    try {
+        QueryPrincipale.close();
+        TransazionePrincipale.restart();
+        riapriSuCodice(CodiceCorrente);
+        QueryAux.SQL = {QStringLiteral("SELECT %1 FROM %2 WHERE %1=%3")
+                            .arg(d_.chiave, d_.tabella, sql::testoNonNullo(CodiceCorrente))};
+        QueryAux.open();
+        esiste = !QueryAux.eof();
+        QueryAux.close();
+    } catch (const DbError& e) {
+        Messaggi::errore(e.messaggio(), this);
+        return;
+    }
+    if (!esiste) {
+        vaiARiga(riga);
+        Messaggi::avviso(QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
+                         this);
+        return;
+    }
+    if (!Messaggi::conferma(QStringLiteral("Eliminare il record selezionato?"), this)) {
+        return;
+    }
+    try {
+        eliminaRecord(CodiceCorrente);
+        QueryPrincipale.close();
+        TransazionePrincipale.commit();
+    } catch (const DbError&) {
+        try {
+            TransazionePrincipale.rollbackRetaining();
+        } catch (const DbError&) {
+        }
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile eliminare il record selezionato"),
+                         this);
+        return;
+    }
+    riapriSuCodice(QString());
+    vaiARiga(riga);
+}
+
+void SchedaBase::ButtonChiudiClick() { close(); }
+
+void SchedaBase::closeEvent(QCloseEvent* e) {
+    if (StatoScheda == 1 || StatoScheda == 2) {
+        Messaggi::avviso(
+            QStringLiteral("Memorizzare o annullare le modifiche in corso prima di chiudere la finestra"),
+            this);
+        e->ignore();
+        return;
+    }
+    try {
+        QueryPrincipale.close();
+    } catch (const DbError&) {
+    }
+    SalvaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra, &sessione_->IBDatabase1);
+    e->accept();
+}
+
+void SchedaBase::showEvent(QShowEvent* e) {
+    FinestraSessione::showEvent(e);
+    if (!posizioneCaricata_) {
+        posizioneCaricata_ = true;
+        CaricaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra,
+                                &sessione_->IBDatabase1);
+    }
+}
+
+QTimer* SchedaBase::collegaDescrizione(QLineEdit* codice, QLineEdit* descrizione,
+                                       const QString& nomeTimer,
+                                       std::function<QStringList(const QString&)> sqlDi, int ms) {
+    auto* t = new QTimer(this);
+    t->setObjectName(nomeTimer);
+    t->setSingleShot(true);
+    t->setInterval(ms);
+    connect(codice, &QLineEdit::textChanged, this, [t, descrizione] {
+        t->stop();
+        descrizione->clear();
+        t->start();
+    });
+    connect(t, &QTimer::timeout, this, [this, t, codice, descrizione, sqlDi] {
+        t->stop();
+        if (codice->text().isEmpty()) {
+            return;
+        }
+        try {
+            QueryAux2.SQL = sqlDi(codice->text());
+            QueryAux2.open();
+            if (!QueryAux2.eof()) {
+                descrizione->setText(QueryAux2.field(0).asString());
+            }
+            QueryAux2.close();
+        } catch (const DbError& e) {
+            qWarning("descrizione non trovata: %s", qPrintable(e.messaggio()));
+        }
+    });
+    return t;
+}
+
+} // namespace quintar

@@ -1,0 +1,166 @@
+// The card: a searchable list of a table's rows, a read-only view of the
+// current row and an edit page for one row at a time, with the states
+// 0 browsing, 1 new record, 2 editing. A simple card is a declaration of its
+// table, key, fields and numbers; larger cards override the hooks.
+#pragma once
+
+#include "session/db.h"
+#include "ui/finestra.h"
+
+#include <QMap>
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <vector>
+
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+class QTimer;
+class QToolButton;
+
+namespace quintar {
+
+class TCSDGrid;
+
+enum class TipoValore { Testo, Numero, Intero, Data, Flag };
+enum class Controllo { Edit, Memo, Check };
+
+struct CampoScheda {
+    QString colonna;       // RAGSOC
+    QString didascalia;    // "Descrizione"
+    QString pulsante;      // ButtonRagSoc; the consultation page has ButtonRagSoc2
+    QString editazione;    // MemoRagSoc
+    QString consultazione; // MemoRagSoc2
+    Controllo controllo = Controllo::Edit;
+    TipoValore tipo = TipoValore::Testo;
+    bool azzeraNuovo = true; // Tag 1: cleared for a new record
+};
+
+enum class NuovoCodice {
+    Digitato,     // typed in the new-code dialog, checked for duplicates
+    MassimoPiuUno // the highest whole-number key plus one
+};
+
+struct DescrizioneScheda {
+    QString tabella;                           // FORNITO
+    QString chiave = QStringLiteral("CODICE"); // key column
+    QString nome;                              // Fornito: GridFornito, NotebookEditFornito
+    QString didascalia;                        // "Anagrafica fornitori - Ditta:"
+    int situazioneFinestra = 0;
+    int situazioneGriglia = 0;
+    QStringList sqlBase;                       // "SELECT * FROM FORNITO"
+    NuovoCodice nuovoCodice = NuovoCodice::Digitato;
+    QString titoloNuovo;                       // "Nuovo fornitore"
+    QString etichettaNuovo;                    // "Codice fornitore:"
+    CampoScheda campoChiave{QStringLiteral("CODICE"), QStringLiteral("Codice"),
+                            QStringLiteral("ButtonCodice"), QStringLiteral("EditCodice"),
+                            QStringLiteral("EditCodice2")};
+    std::vector<CampoScheda> campi;
+    QStringList controlliProfilo = {QStringLiteral("ButtonNuovo"), QStringLiteral("ButtonEdit"),
+                                    QStringLiteral("ButtonElimina")};
+};
+
+class SchedaBase : public FinestraSessione {
+    Q_OBJECT
+public:
+    SchedaBase(TTabXForm* sessione, DescrizioneScheda d, QWidget* owner = nullptr);
+    ~SchedaBase() override;
+
+    const DescrizioneScheda& descrizione() const { return d_; }
+
+    // 0 browsing, 1 new record, 2 editing.
+    int StatoScheda = 0;
+    QString CodiceCorrente;
+    bool SolaLettura = false;
+
+    Transaction TransazionePrincipale;
+    Transaction TransazioneControllo;
+    Query QueryPrincipale; // the rows of the list
+    Query QueryAux;        // writes, main transaction
+    Query QueryAux2;       // checks and look-ups, check transaction
+
+    TCSDGrid* Griglia;
+    QStackedWidget* Notebook;
+    QWidget* PaginaConsultazione;
+    QWidget* PaginaEditazione;
+    QPushButton* ButtonNuovo;
+    QPushButton* ButtonEdit;
+    QPushButton* ButtonElimina;
+    QPushButton* ButtonChiudi;
+    QPushButton* ButtonMemorizza;
+    QPushButton* ButtonAnnulla;
+    QToolButton* NavPrimo;
+    QToolButton* NavPrecedente;
+    QToolButton* NavSuccessivo;
+    QToolButton* NavUltimo;
+
+    void ButtonNuovoClick();
+    void ButtonEditClick();
+    void ButtonEliminaClick();
+    void ButtonChiudiClick();
+    void ButtonMemorizzaClick();
+    void ButtonAnnullaClick();
+    void SettaggioInterfaccia();
+    void DisattivaControlliProfiloSicurezza();
+
+    // The edit of a field on the edit page and on the consultation page.
+    QWidget* editazione(const QString& colonna) const;
+    QWidget* consultazione(const QString& colonna) const;
+    // Text of an edit, memo or check box ("1"/"0"), and the reverse.
+    static QString testoDi(QWidget* w);
+    static void impostaTesto(QWidget* w, const QString& testo);
+
+    // Reopens the list (restarting nothing) and makes the row of the key
+    // current, without reading the rows after it.
+    void riapriSuCodice(const QString& codice);
+    // The key of the current row; empty when the list is empty.
+    QString codiceCorrenteGriglia() const;
+    bool listaVuota() const;
+
+    // A description looked up 400 ms after the last change of a code edit
+    // (one timer per edit, stopped before it queries).
+    QTimer* collegaDescrizione(QLineEdit* codice, QLineEdit* descrizione, const QString& nomeTimer,
+                               std::function<QStringList(const QString&)> sql, int ms = 400);
+
+protected:
+    // Hooks of larger cards.
+    virtual QStringList sqlBase() const { return d_.sqlBase; }
+    // Validations before a save; false stops it (the card shows its message).
+    virtual bool validaCampi() { return true; }
+    // The SET lines of the save (without commas).
+    virtual QStringList assegnazioni() const;
+    // Runs on the main transaction after the UPDATE, before the commit.
+    virtual void dopoAggiornamento() {}
+    // Deletes the record on the main transaction (cards with history first
+    // write the deletion version).
+    virtual void eliminaRecord(const QString& codice);
+    // Copies the current row into the edit page.
+    virtual void riempiEditazione();
+    // The computed key of a new record (NuovoCodice::MassimoPiuUno).
+    virtual QString nuovoCodiceCalcolato();
+
+    void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+    // The row as the list showed it when editing began (for history checks).
+    QMap<QString, QString> rigaPrimaDellaModifica;
+
+private:
+    void costruisci();
+    QWidget* creaPagina(bool consultazione);
+    void aggiornaConsultazione();
+    QString chiediCodice();
+    bool inserisciChiave(const QString& codice);
+    bool cancellaChiave(const QString& codice);
+    void vaiARiga(int riga);
+    void primoCampoEditabile();
+    QString valoreSql(const CampoScheda& c) const;
+
+    DescrizioneScheda d_;
+    std::map<QString, QWidget*> editazione_;
+    std::map<QString, QWidget*> consultazione_;
+    bool posizioneCaricata_ = false;
+};
+
+} // namespace quintar

@@ -1,0 +1,85 @@
+#include "ui/storico.h"
+
+#include "session/db.h"
+#include "session/sqlvalori.h"
+
+#include <QDate>
+
+namespace quintar::storico {
+
+namespace {
+
+QString dove(const DescrizioneStorico& d, const QStringList& chiave) {
+    QStringList c;
+    for (int i = 0; i < d.colonneChiave.size(); ++i) {
+        c << QStringLiteral("(%1=%2)").arg(d.colonneChiave[i], sql::testoNonNullo(chiave.value(i)));
+    }
+    return QStringLiteral("WHERE ") + c.join(QStringLiteral("AND"));
+}
+
+} // namespace
+
+int prossimaVersione(Query& q, const DescrizioneStorico& d, const QStringList& chiave) {
+    q.SQL = {QStringLiteral("SELECT MAX(%1) FROM %2").arg(d.colonnaVersione, d.tabellaStorico),
+             dove(d, chiave)};
+    const QVariant v = q.scalar();
+    return v.isValid() && !v.isNull() ? v.toInt() + 1 : 1;
+}
+
+int copia(Query& q, const DescrizioneStorico& d, const QStringList& chiave, int utente,
+          bool cancellazione) {
+    const int versione = prossimaVersione(q, d, chiave);
+    QStringList colonne = d.colonneCopiate;
+    QStringList valori = d.colonneCopiate;
+    colonne << d.colonnaVersione;
+    valori << sql::intero(versione);
+    if (!d.colonnaData.isEmpty()) {
+        colonne << d.colonnaData;
+        valori << sql::data(QDate::currentDate());
+    }
+    if (!d.colonnaUtente.isEmpty()) {
+        colonne << d.colonnaUtente;
+        valori << sql::intero(utente);
+    }
+    if (!d.colonnaCancellato.isEmpty()) {
+        colonne << d.colonnaCancellato;
+        valori << sql::flag(cancellazione);
+    }
+    q.SQL = {QStringLiteral("INSERT INTO %1 (%2)").arg(d.tabellaStorico, colonne.join(',')),
+             QStringLiteral("SELECT %1 FROM %2").arg(valori.join(','), d.tabella), dove(d, chiave)};
+    if (q.execSQL() != 1) {
+        throw DbError(QStringLiteral("Il record %1 di %2 non esiste: nessuna versione scritta")
+                          .arg(chiave.join('/'), d.tabella));
+    }
+    return versione;
+}
+
+QMap<QString, QString> riga(Query& q, const DescrizioneStorico& d, const QStringList& chiave) {
+    q.SQL = {QStringLiteral("SELECT %1 FROM %2").arg(d.colonneCopiate.join(','), d.tabella),
+             dove(d, chiave)};
+    QMap<QString, QString> r;
+    q.open();
+    if (!q.eof()) {
+        for (const QString& c : d.colonneCopiate) {
+            r.insert(c, q[c].asString());
+        }
+    }
+    q.close();
+    return r;
+}
+
+bool serveVersione(Query& q, const DescrizioneStorico& d, const QStringList& chiave,
+                   const QMap<QString, QString>& prima) {
+    if (prossimaVersione(q, d, chiave) == 1) {
+        return true;
+    }
+    const QMap<QString, QString> ora = riga(q, d, chiave);
+    for (auto it = ora.cbegin(); it != ora.cend(); ++it) {
+        if (prima.value(it.key()) != it.value()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace quintar::storico
