@@ -124,12 +124,12 @@ void SchedaBase::costruisci() {
     connect(ButtonChiudi, &QPushButton::clicked, this, &SchedaBase::ButtonChiudiClick);
     connect(ButtonMemorizza, &QPushButton::clicked, this, &SchedaBase::ButtonMemorizzaClick);
     connect(ButtonAnnulla, &QPushButton::clicked, this, &SchedaBase::ButtonAnnullaClick);
-    connect(NavPrimo, &QToolButton::clicked, this, [this] { vaiARiga(0); });
+    connect(NavPrimo, &QToolButton::clicked, this, [this] { mostraPosizione(0); });
     connect(NavPrecedente, &QToolButton::clicked, this,
-            [this] { vaiARiga(std::max(0, Griglia->currentIndex().row() - 1)); });
+            [this] { mostraPosizione(std::max(0, posizioneCorrente() - 1)); });
     connect(NavSuccessivo, &QToolButton::clicked, this,
             [this] { vaiARiga(Griglia->currentIndex().row() + 1); });
-    connect(NavUltimo, &QToolButton::clicked, this, [this] { vaiARiga(INT_MAX); });
+    connect(NavUltimo, &QToolButton::clicked, this, [this] { mostraPosizione(contaRighe() - 1); });
 }
 
 QWidget* SchedaBase::creaPagina(bool consultazione) {
@@ -142,8 +142,8 @@ QWidget* SchedaBase::creaPagina(bool consultazione) {
     int riga = 0;
     for (const CampoScheda& c : tutti) {
         const bool chiave = c.colonna == d_.campoChiave.colonna;
-        auto* b = pulsante(c.didascalia, c.pulsante + (consultazione ? QStringLiteral("2") : QString()),
-                           pagina);
+        auto* b = pulsante(c.didascalia,
+                           c.pulsante + (consultazione ? QStringLiteral("2") : QString()), pagina);
         b->setFlat(true);
         b->setStyleSheet(QStringLiteral("text-align: left"));
         QWidget* w = nullptr;
@@ -182,7 +182,8 @@ QWidget* SchedaBase::creaPagina(bool consultazione) {
 
     auto* bottoni = new QHBoxLayout;
     if (consultazione) {
-        auto nav = [pagina](const QString& nome, const QString& testo, const QString& suggerimento) {
+        auto nav = [pagina](const QString& nome, const QString& testo,
+                            const QString& suggerimento) {
             auto* t = new QToolButton(pagina);
             t->setObjectName(nome);
             t->setText(testo);
@@ -190,24 +191,30 @@ QWidget* SchedaBase::creaPagina(bool consultazione) {
             return t;
         };
         NavPrimo = nav(QStringLiteral("NavPrimo"), QStringLiteral("|<"), QStringLiteral("Primo"));
-        NavPrecedente = nav(QStringLiteral("NavPrecedente"), QStringLiteral("<"), QStringLiteral("Precedente"));
-        NavSuccessivo = nav(QStringLiteral("NavSuccessivo"), QStringLiteral(">"), QStringLiteral("Successivo"));
-        NavUltimo = nav(QStringLiteral("NavUltimo"), QStringLiteral(">|"), QStringLiteral("Ultimo"));
+        NavPrecedente =
+            nav(QStringLiteral("NavPrecedente"), QStringLiteral("<"), QStringLiteral("Precedente"));
+        NavSuccessivo =
+            nav(QStringLiteral("NavSuccessivo"), QStringLiteral(">"), QStringLiteral("Successivo"));
+        NavUltimo =
+            nav(QStringLiteral("NavUltimo"), QStringLiteral(">|"), QStringLiteral("Ultimo"));
         for (QToolButton* t : {NavPrimo, NavPrecedente, NavSuccessivo, NavUltimo}) {
             bottoni->addWidget(t);
         }
         bottoni->addStretch();
         ButtonNuovo = pulsante(QStringLiteral("&Nuovo"), QStringLiteral("ButtonNuovo"), pagina);
         ButtonEdit = pulsante(QStringLiteral("Edit &X"), QStringLiteral("ButtonEdit"), pagina);
-        ButtonElimina = pulsante(QStringLiteral("&Elimina"), QStringLiteral("ButtonElimina"), pagina);
+        ButtonElimina =
+            pulsante(QStringLiteral("&Elimina"), QStringLiteral("ButtonElimina"), pagina);
         ButtonChiudi = pulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonChiudi"), pagina);
         for (QPushButton* b : {ButtonNuovo, ButtonEdit, ButtonElimina, ButtonChiudi}) {
             bottoni->addWidget(b);
         }
     } else {
         bottoni->addStretch();
-        ButtonMemorizza = pulsante(QStringLiteral("&Memorizza"), QStringLiteral("ButtonMemorizza"), pagina);
-        ButtonAnnulla = pulsante(QStringLiteral("&Annulla"), QStringLiteral("ButtonAnnulla"), pagina);
+        ButtonMemorizza =
+            pulsante(QStringLiteral("&Memorizza"), QStringLiteral("ButtonMemorizza"), pagina);
+        ButtonAnnulla =
+            pulsante(QStringLiteral("&Annulla"), QStringLiteral("ButtonAnnulla"), pagina);
         bottoni->addWidget(ButtonMemorizza);
         bottoni->addWidget(ButtonAnnulla);
     }
@@ -251,7 +258,9 @@ void SchedaBase::impostaTesto(QWidget* w, const QString& testo) {
     }
 }
 
-bool SchedaBase::listaVuota() const { return Griglia->modello()->rowCount() == 0; }
+bool SchedaBase::listaVuota() const {
+    return Griglia->modello()->rowCount() == 0;
+}
 
 QString SchedaBase::codiceCorrenteGriglia() const {
     if (listaVuota() || !Griglia->currentIndex().isValid()) {
@@ -298,7 +307,9 @@ void SchedaBase::SettaggioInterfaccia() {
     Griglia->viewport()->update();
 }
 
-void SchedaBase::DisattivaControlliProfiloSicurezza() { DisattivaControlli(this, d_.controlliProfilo); }
+void SchedaBase::DisattivaControlliProfiloSicurezza() {
+    DisattivaControlli(this, d_.controlliProfilo);
+}
 
 void SchedaBase::vaiARiga(int riga) {
     GrigliaModello* m = Griglia->modello();
@@ -314,49 +325,108 @@ void SchedaBase::vaiARiga(int riga) {
     Griglia->scrollTo(Griglia->currentIndex());
 }
 
-void SchedaBase::riapriSuCodice(const QString& codice) {
+void SchedaBase::riapri(int inizio) {
+    Griglia->PrimaRiga = inizio > 0 ? inizio + 1 : 0;
     try {
         QueryPrincipale.close();
         QueryPrincipale.open();
     } catch (const DbError& e) {
+        Griglia->PrimaRiga = 0;
+        inizioFinestra_ = 0;
         Messaggi::errore(e.messaggio(), this);
         return;
     }
+    Griglia->PrimaRiga = 0;
+    // without an order line the list starts at its first row all the same
+    QString testo, ordine;
+    testoEOrdine(testo, ordine);
+    inizioFinestra_ = inizio > 0 && !ordine.isEmpty() ? inizio : 0;
+}
+
+void SchedaBase::testoEOrdine(QString& testo, QString& ordine) const {
+    QStringList righe = QueryPrincipale.SQL;
+    ordine.clear();
+    if (!righe.isEmpty() &&
+        righe.last().trimmed().startsWith(QLatin1String("ORDER BY"), Qt::CaseInsensitive)) {
+        ordine = righe.takeLast().trimmed();
+        static const QRegularExpression righeDa(QStringLiteral("\\s+ROWS\\s+\\d+\\s+TO\\s+\\d+$"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        ordine.remove(righeDa);
+    }
+    testo = righe.join('\n');
+}
+
+int SchedaBase::posizioneDi(const QString& codice) {
+    QString testo, ordine;
+    testoEOrdine(testo, ordine);
+    static const QRegularExpression selezione(QStringLiteral("^\\s*SELECT\\s+.*?\\s+FROM\\s+"),
+                                              QRegularExpression::CaseInsensitiveOption |
+                                                  QRegularExpression::DotMatchesEverythingOption);
+    if (ordine.isEmpty() || !selezione.match(testo).hasMatch()) {
+        return -1;
+    }
+    testo.replace(selezione, QStringLiteral("SELECT ROW_NUMBER() OVER (%1) AS RIGA__, %2.%3 AS "
+                                            "CHIAVE__ FROM ")
+                                 .arg(ordine, d_.tabella, d_.chiave));
+    QueryAux.SQL = {QStringLiteral("SELECT RIGA__ FROM ("), testo,
+                    QStringLiteral(") WHERE CHIAVE__ = %1").arg(sql::testoNonNullo(codice))};
+    try {
+        const QVariant v = QueryAux.scalar();
+        return v.isValid() ? v.toInt() - 1 : -1;
+    } catch (const DbError& e) {
+        qWarning("posizione non calcolata: %s", qPrintable(e.messaggio()));
+        return -1;
+    }
+}
+
+int SchedaBase::contaRighe() {
+    QString testo, ordine;
+    testoEOrdine(testo, ordine);
+    QueryAux.SQL = {QStringLiteral("SELECT COUNT(*) FROM ("), testo, QStringLiteral(")")};
+    try {
+        return QueryAux.scalar().toInt();
+    } catch (const DbError& e) {
+        qWarning("righe non contate: %s", qPrintable(e.messaggio()));
+        return -1;
+    }
+}
+
+int SchedaBase::posizioneCorrente() const {
+    const QModelIndex i = Griglia->currentIndex();
+    return listaVuota() || !i.isValid() ? -1 : inizioFinestra_ + i.row();
+}
+
+void SchedaBase::mostraPosizione(int posizione) {
+    if (posizione < 0) {
+        return;
+    }
+    const int inFinestra = posizione - inizioFinestra_;
+    if (inFinestra >= 0 && inFinestra < Griglia->modello()->rowCount() + kRigheLette) {
+        vaiARiga(inFinestra);
+        return;
+    }
+    if (posizione < kRigheLette) {
+        riapri(0);
+        vaiARiga(posizione);
+        return;
+    }
+    // a screenful before the row stays visible above it
+    const int inizio = std::max(0, posizione - 40);
+    riapri(inizio);
+    vaiARiga(posizione - inizioFinestra_);
+}
+
+void SchedaBase::riapriSuCodice(const QString& codice) {
+    riapri(0);
     if (codice.isEmpty() || listaVuota()) {
         return;
     }
-    // the database tells the row's position in the list's order, so that only
-    // the rows up to it are read
-    int posizione = -1;
-    QStringList righe = QueryPrincipale.SQL;
-    QString ordine;
-    if (!righe.isEmpty() && righe.last().trimmed().startsWith(QLatin1String("ORDER BY"), Qt::CaseInsensitive)) {
-        ordine = righe.takeLast().trimmed();
-    }
-    QString testo = righe.join('\n');
-    static const QRegularExpression selezione(
-        QStringLiteral("^\\s*SELECT\\s+.*?\\s+FROM\\s+"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    if (!ordine.isEmpty() && selezione.match(testo).hasMatch()) {
-        testo.replace(selezione, QStringLiteral("SELECT ROW_NUMBER() OVER (%1) AS RIGA__, %2.%3 AS "
-                                                "CHIAVE__ FROM ")
-                                     .arg(ordine, d_.tabella, d_.chiave));
-        QueryAux.SQL = {QStringLiteral("SELECT RIGA__ FROM ("), testo,
-                        QStringLiteral(") WHERE CHIAVE__ = %1").arg(sql::testoNonNullo(codice))};
-        try {
-            const QVariant v = QueryAux.scalar();
-            if (v.isValid()) {
-                posizione = v.toInt() - 1;
-            }
-        } catch (const DbError& e) {
-            qWarning("posizione non calcolata: %s", qPrintable(e.messaggio()));
-        }
-    }
+    int posizione = posizioneDi(codice);
     if (posizione < 0) {
-        // no order to count by: look through the rows as they come
+        // no order to count by: look through the first rows as they come
         GrigliaModello* m = Griglia->modello();
         const int col = m->indiceCampo(d_.chiave);
-        for (int r = 0; col >= 0; ++r) {
+        for (int r = 0; col >= 0 && r < kRigheLette; ++r) {
             while (r >= m->rowCount() && m->canFetchMore({})) {
                 m->fetchMore({});
             }
@@ -369,9 +439,7 @@ void SchedaBase::riapriSuCodice(const QString& codice) {
             }
         }
     }
-    if (posizione >= 0) {
-        vaiARiga(posizione);
-    }
+    mostraPosizione(posizione);
 }
 
 QString SchedaBase::chiediCodice() {
@@ -414,8 +482,9 @@ QString SchedaBase::chiediCodice() {
 QString SchedaBase::nuovoCodiceCalcolato() {
     // the highest key that is a whole number, compared as a number: text keys
     // sort "9" after "10"
-    QueryAux2.SQL = {QStringLiteral("SELECT MAX(CAST(%1 AS BIGINT)) FROM %2").arg(d_.chiave, d_.tabella),
-                     QStringLiteral("WHERE CAST(%1 AS VARCHAR(40)) SIMILAR TO '[0-9]{1,18}'").arg(d_.chiave)};
+    QueryAux2.SQL = {
+        QStringLiteral("SELECT MAX(CAST(%1 AS BIGINT)) FROM %2").arg(d_.chiave, d_.tabella),
+        QStringLiteral("WHERE CAST(%1 AS VARCHAR(40)) SIMILAR TO '[0-9]{1,18}'").arg(d_.chiave)};
     TransazioneControllo.restart();
     const QVariant v = QueryAux2.scalar();
     return QString::number(v.isValid() && !v.isNull() ? v.toLongLong() + 1 : 1);
@@ -433,7 +502,8 @@ bool SchedaBase::inserisciChiave(const QString& codice) {
             TransazionePrincipale.rollbackRetaining();
         } catch (const DbError&) {
         }
-        Messaggi::errore(QStringLiteral("Errore interno: impossibile inserire un nuovo record"), this);
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile inserire un nuovo record"),
+                         this);
         return false;
     }
 }
@@ -450,10 +520,10 @@ bool SchedaBase::cancellaChiave(const QString& codice) {
             TransazionePrincipale.rollbackRetaining();
         } catch (const DbError&) {
         }
-        Messaggi::errore(
-            QStringLiteral("Errore interno: cancellare manualmente il record con %1 ").arg(d_.chiave) +
-                codice,
-            this);
+        Messaggi::errore(QStringLiteral("Errore interno: cancellare manualmente il record con %1 ")
+                                 .arg(d_.chiave) +
+                             codice,
+                         this);
         return false;
     }
 }
@@ -478,7 +548,8 @@ void SchedaBase::ButtonNuovoClick() {
         try {
             codice = nuovoCodiceCalcolato();
         } catch (const DbError&) {
-            Messaggi::errore(QStringLiteral("Errore interno: impossibile inserire un nuovo record"), this);
+            Messaggi::errore(QStringLiteral("Errore interno: impossibile inserire un nuovo record"),
+                             this);
             return;
         }
     }
@@ -499,7 +570,8 @@ void SchedaBase::riempiEditazione() {
         const Campo v = Griglia->campoCorrente(c.colonna);
         QString t = v.isNull() ? QString() : v.asString();
         if (c.tipo == TipoValore::Flag) {
-            t = t == QLatin1String("1") || t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0
+            t = t == QLatin1String("1") ||
+                        t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0
                     ? QStringLiteral("1")
                     : QStringLiteral("0");
         }
@@ -577,7 +649,8 @@ void SchedaBase::ButtonMemorizzaClick() {
         for (int i = 0; i < set.size(); ++i) {
             QueryAux.SQL << set[i] + (i + 1 < set.size() ? QStringLiteral(",") : QString());
         }
-        QueryAux.SQL << QStringLiteral("WHERE %1=%2").arg(d_.chiave, sql::testoNonNullo(CodiceCorrente));
+        QueryAux.SQL
+            << QStringLiteral("WHERE %1=%2").arg(d_.chiave, sql::testoNonNullo(CodiceCorrente));
         // a save that changes no row has saved nothing
         if (QueryAux.execSQL() != 1) {
             throw DbError(QStringLiteral("Il record non esiste più"));
@@ -589,7 +662,8 @@ void SchedaBase::ButtonMemorizzaClick() {
             TransazionePrincipale.rollbackRetaining();
         } catch (const DbError&) {
         }
-        Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le modifiche"), this);
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
+                         this);
         if (StatoScheda == 1 && cancellaChiave(CodiceCorrente)) {
             // the new record is gone: back to the list, where nothing is lost silently
             StatoScheda = 0;
@@ -630,7 +704,7 @@ void SchedaBase::ButtonEliminaClick() {
         return;
     }
     CodiceCorrente = codiceCorrenteGriglia();
-    const int riga = Griglia->currentIndex().row();
+    const int riga = posizioneCorrente();
     bool esiste = false;
     try {
         QueryPrincipale.close();
@@ -646,9 +720,10 @@ void SchedaBase::ButtonEliminaClick() {
         return;
     }
     if (!esiste) {
-        vaiARiga(riga);
-        Messaggi::avviso(QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
-                         this);
+        mostraPosizione(std::max(0, riga));
+        Messaggi::avviso(
+            QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
+            this);
         return;
     }
     if (!Messaggi::conferma(QStringLiteral("Eliminare il record selezionato?"), this)) {
@@ -663,20 +738,23 @@ void SchedaBase::ButtonEliminaClick() {
             TransazionePrincipale.rollbackRetaining();
         } catch (const DbError&) {
         }
-        Messaggi::errore(QStringLiteral("Errore interno: impossibile eliminare il record selezionato"),
-                         this);
+        Messaggi::errore(
+            QStringLiteral("Errore interno: impossibile eliminare il record selezionato"), this);
         return;
     }
     riapriSuCodice(QString());
-    vaiARiga(riga);
+    mostraPosizione(std::min(std::max(0, riga), std::max(0, contaRighe() - 1)));
 }
 
-void SchedaBase::ButtonChiudiClick() { close(); }
+void SchedaBase::ButtonChiudiClick() {
+    close();
+}
 
 void SchedaBase::closeEvent(QCloseEvent* e) {
     if (StatoScheda == 1 || StatoScheda == 2) {
         Messaggi::avviso(
-            QStringLiteral("Memorizzare o annullare le modifiche in corso prima di chiudere la finestra"),
+            QStringLiteral(
+                "Memorizzare o annullare le modifiche in corso prima di chiudere la finestra"),
             this);
         e->ignore();
         return;
@@ -685,7 +763,8 @@ void SchedaBase::closeEvent(QCloseEvent* e) {
         QueryPrincipale.close();
     } catch (const DbError&) {
     }
-    SalvaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra, &sessione_->IBDatabase1);
+    SalvaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra,
+                           &sessione_->IBDatabase1);
     e->accept();
 }
 

@@ -49,10 +49,10 @@ struct DescrizioneScheda {
     QString didascalia;                        // "Anagrafica fornitori - Ditta:"
     int situazioneFinestra = 0;
     int situazioneGriglia = 0;
-    QStringList sqlBase;                       // "SELECT * FROM FORNITO"
+    QStringList sqlBase; // "SELECT * FROM FORNITO"
     NuovoCodice nuovoCodice = NuovoCodice::Digitato;
-    QString titoloNuovo;                       // "Nuovo fornitore"
-    QString etichettaNuovo;                    // "Codice fornitore:"
+    QString titoloNuovo;    // "Nuovo fornitore"
+    QString etichettaNuovo; // "Codice fornitore:"
     CampoScheda campoChiave{QStringLiteral("CODICE"), QStringLiteral("Codice"),
                             QStringLiteral("ButtonCodice"), QStringLiteral("EditCodice"),
                             QStringLiteral("EditCodice2")};
@@ -112,8 +112,16 @@ public:
     static void impostaTesto(QWidget* w, const QString& testo);
 
     // Reopens the list (restarting nothing) and makes the row of the key
-    // current, without reading the rows after it.
+    // current. The database tells the row's position; a row far down is shown
+    // by opening the list a little before it, so that the rows before are
+    // never read (the first row comes back with the navigator's "first").
     void riapriSuCodice(const QString& codice);
+    // The list's row at this position of its order (from 0), read the same way.
+    void mostraPosizione(int posizione);
+    // Position in the list's order of the current row (from 0); -1 when none.
+    int posizioneCorrente() const;
+    // Rows read before a list is opened further down instead.
+    static constexpr int kRigheLette = 2048;
     // The key of the current row; empty when the list is empty.
     QString codiceCorrenteGriglia() const;
     bool listaVuota() const;
@@ -154,6 +162,11 @@ private:
     bool inserisciChiave(const QString& codice);
     bool cancellaChiave(const QString& codice);
     void vaiARiga(int riga);
+    void riapri(int inizio);
+    int posizioneDi(const QString& codice);
+    int contaRighe();
+    // The list's text without its order line, and that line (ROWS taken off).
+    void testoEOrdine(QString& testo, QString& ordine) const;
     void primoCampoEditabile();
     QString valoreSql(const CampoScheda& c) const;
 
@@ -161,6 +174,7 @@ private:
     std::map<QString, QWidget*> editazione_;
     std::map<QString, QWidget*> consultazione_;
     bool posizioneCaricata_ = false;
+    int inizioFinestra_ = 0; // position in the order of the list's first row
 };
 
 } // namespace quintar

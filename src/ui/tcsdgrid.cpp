@@ -265,6 +265,9 @@ void TCSDGrid::ImpostaOrdinamento(Query& q) {
     } else {
         riga = ordineChiavePrimaria();
     }
+    if (!riga.isEmpty() && PrimaRiga > 0) {
+        riga += QStringLiteral(" ROWS %1 TO 2147483647").arg(PrimaRiga);
+    }
     if (!riga.isEmpty()) {
         q.SQL << riga;
     }

@@ -74,6 +74,9 @@ public:
     int Tag = 0;
     // F5, F6, F8 and F9 released on the grid run the menu items.
     bool TastiFunzione = true;
+    // When above 0, the next open of the list starts at this row (from 1) of
+    // its order: a card shows a row far down without reading those before.
+    int PrimaRiga = 0;
 
     // Search state.
     QString CondizioneRicerca;
