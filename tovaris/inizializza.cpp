@@ -15,7 +15,9 @@ using quintar::DbError;
 using quintar::Query;
 using quintar::Transaction;
 
-static void caricaRisorseSchema() { Q_INIT_RESOURCE(schema); }
+static void caricaRisorseSchema() {
+    Q_INIT_RESOURCE(schema);
+}
 
 namespace tovaris {
 
@@ -115,13 +117,15 @@ Cartella inizializza(const QString& dir, bool demo) {
     for (const char* sotto :
          {"user", "Dati", "Report", "Grafica", "Temp", "Immagini", "Lavoro", "Etichette"}) {
         if (!QDir().mkpath(c.radice + sotto)) {
-            throw std::runtime_error(("impossibile creare la cartella " + c.radice + sotto).toStdString());
+            throw std::runtime_error(
+                ("impossibile creare la cartella " + c.radice + sotto).toStdString());
         }
     }
     creaArchivio(c.userDb(), QStringLiteral("user.sql"), QStringLiteral("demo/user.sql"));
     creaArchivio(c.azienda(), QStringLiteral("company.sql"),
                  demo ? QStringLiteral("demo/company.sql") : QString());
-    creaArchivio(c.erp(), QStringLiteral("erp.sql"), demo ? QStringLiteral("demo/erp.sql") : QString());
+    creaArchivio(c.erp(), QStringLiteral("erp.sql"),
+                 demo ? QStringLiteral("demo/erp.sql") : QString());
     creaArchivio(c.pesate(), QStringLiteral("weighing.sql"),
                  demo ? QStringLiteral("demo/weighing.sql") : QString());
     scriviParametriUtenti(c);

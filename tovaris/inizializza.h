@@ -8,7 +8,7 @@
 namespace tovaris {
 
 struct Cartella {
-    QString radice;      // with a trailing "/"
+    QString radice; // with a trailing "/"
     QString userDb() const { return radice + "user/user.fdb"; }
     QString azienda() const { return radice + "Dati/QUINTAR.FDB"; }
     QString erp() const { return radice + "Dati/TOVARIS.FDB"; }

@@ -13,15 +13,15 @@
 #include "session/db.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QTimer>
-#include <QComboBox>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
 #include <cstring>
@@ -30,13 +30,14 @@
 namespace {
 
 void uso() {
-    std::fprintf(stderr,
-                 "uso:\n"
-                 "  tovaris init DIR [--demo | --scale F]   (F = 1: 100000 materie prime, 20000 formulazioni,\n"
-                 "                                          50000 prodotti, 200000 fabbricazioni, 1000000 pesate)\n"
-                 "  tovaris run DIR\n"
-                 "  tovaris open DIR ENTRY USER [WINDOW]\n"
-                 "  tovaris script DIR FILE\n");
+    std::fprintf(stderr, "uso:\n"
+                         "  tovaris init DIR [--demo | --scale F]   (F = 1: 100000 materie prime, "
+                         "20000 formulazioni,\n"
+                         "                                          50000 prodotti, 200000 "
+                         "fabbricazioni, 1000000 pesate)\n"
+                         "  tovaris run DIR\n"
+                         "  tovaris open DIR ENTRY USER [WINDOW]\n"
+                         "  tovaris script DIR FILE\n");
 }
 
 bool schermoDisponibile(int argc, char** argv) {
@@ -54,7 +55,8 @@ tovaris::Cartella cartella(const QString& dir) {
     c.radice = QDir(dir).absolutePath() + '/';
     if (!QFile::exists(c.userDb())) {
         throw std::runtime_error(
-            ("nessun archivio in " + dir + ": crearlo con 'tovaris init " + dir + " --demo'").toStdString());
+            ("nessun archivio in " + dir + ": crearlo con 'tovaris init " + dir + " --demo'")
+                .toStdString());
     }
     return c;
 }
@@ -137,7 +139,8 @@ int main(int argc, char** argv) {
     const QString dir = QString::fromLocal8Bit(argv[2]);
     if (comando == "init") {
         QApplication::setAttribute(Qt::AA_PluginApplication, false);
-        qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+        qputenv("QT_QPA_PLATFORM",
+                qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
         QApplication app(argc, argv);
         bool demo = false;
         double scala = 0;
@@ -175,13 +178,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!schermoDisponibile(argc, argv)) {
-        std::fprintf(stderr,
-                     "tovaris: nessuno schermo. Avviare con un display, oppure con\n"
-                     "  QT_QPA_PLATFORM=vnc tovaris %s ...   (poi collegarsi con un client VNC alla "
-                     "porta 5900)\n"
-                     "  QT_QPA_PLATFORM=offscreen tovaris %s ...   (senza finestre visibili, per gli "
-                     "script)\n",
-                     argv[1], argv[1]);
+        std::fprintf(
+            stderr,
+            "tovaris: nessuno schermo. Avviare con un display, oppure con\n"
+            "  QT_QPA_PLATFORM=vnc tovaris %s ...   (poi collegarsi con un client VNC alla "
+            "porta 5900)\n"
+            "  QT_QPA_PLATFORM=offscreen tovaris %s ...   (senza finestre visibili, per gli "
+            "script)\n",
+            argv[1], argv[1]);
         return 2;
     }
     QApplication app(argc, argv);
@@ -189,7 +193,8 @@ int main(int argc, char** argv) {
         const tovaris::Cartella c = cartella(dir);
         tovaris::Libreria lib;
         if (!lib.caricata()) {
-            std::fprintf(stderr, "tovaris: libreria non caricata: %s\n", lib.errore().toLocal8Bit().constData());
+            std::fprintf(stderr, "tovaris: libreria non caricata: %s\n",
+                         lib.errore().toLocal8Bit().constData());
             return 1;
         }
         if (comando == "run") {
@@ -209,7 +214,8 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "tovaris: punto di ingresso %s inesistente\n", argv[3]);
                 return 1;
             }
-            QTimer::singleShot(0, &app, [&] { lib.apri(c, entrata, std::atoi(argv[4]), finestra); });
+            QTimer::singleShot(0, &app,
+                               [&] { lib.apri(c, entrata, std::atoi(argv[4]), finestra); });
             return app.exec();
         }
         QFile f(QString::fromLocal8Bit(argv[3]));

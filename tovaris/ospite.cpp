@@ -11,17 +11,18 @@ namespace tovaris {
 
 const QStringList& entratePreviste() {
     static const QStringList l = [] {
-        const QStringList dx = {"Mater",   "Imballi",    "Prodotti",   "Formul",      "SincroPrezzi",
-                                "Costi",   "CPar",       "PrAcqua",    "LiqPolv",     "CategMP",
-                                "SRischi", "Spec",       "Valutaz",    "TipiImballi", "IniConf",
-                                "IniRiemp", "IniCConf",  "IniCCon1",   "IniCatPr",    "CodADR",
-                                "CodADR2017", "Fornito", "Conv"};
-        const QStringList x = {"IdPesate",     "StoPesate",     "ImpFabbr",
-                               "ProdFabbr",    "ConvCapConf",   "SincroTovaris",
-                               "AcqCliQuintar", "ImpoVarie",    "Regolarizza"};
+        const QStringList dx = {"Mater",      "Imballi",  "Prodotti", "Formul",      "SincroPrezzi",
+                                "Costi",      "CPar",     "PrAcqua",  "LiqPolv",     "CategMP",
+                                "SRischi",    "Spec",     "Valutaz",  "TipiImballi", "IniConf",
+                                "IniRiemp",   "IniCConf", "IniCCon1", "IniCatPr",    "CodADR",
+                                "CodADR2017", "Fornito",  "Conv"};
+        const QStringList x = {"IdPesate",      "StoPesate",   "ImpFabbr",
+                               "ProdFabbr",     "ConvCapConf", "SincroTovaris",
+                               "AcqCliQuintar", "ImpoVarie",   "Regolarizza"};
         QStringList r;
         for (const QString& n : dx) {
-            r << "Show" + n + "FormD" << "Show" + n + "FormX";
+            r << "Show" + n + "FormD"
+              << "Show" + n + "FormX";
         }
         for (const QString& n : x) {
             r << "Show" + n + "FormX";

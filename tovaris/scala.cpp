@@ -44,9 +44,11 @@ private:
     long n_ = 0;
 };
 
-QString codiceMateria(int i) { return QStringLiteral("MP%1").arg(i, 6, 10, QChar('0')); }
+QString codiceMateria(int i) {
+    return QStringLiteral("MP%1").arg(i, 6, 10, QChar('0'));
+}
 
-const char* const kNomi[] = {"Tensioattivo", "Sodio",     "Potassio", "Profumo",   "Colorante",
+const char* const kNomi[] = {"Tensioattivo", "Sodio",      "Potassio", "Profumo",      "Colorante",
                              "Conservante",  "Addensante", "Solvente", "Sequestrante", "Enzima"};
 const char* const kStati[] = {"", "DA FARE", "ESCLUSA", "IMPEGNATA", "FINITA"};
 
@@ -76,7 +78,8 @@ void riempiScala(const Cartella& c, const Quantita& q,
     materie.fine();
     dire(QStringLiteral("materie prime: %1 (%2 ms)").arg(q.materie).arg(t.elapsed()));
 
-    Scrittore formul(az, {"INSERT INTO FORMUL (CODICE, NOME, DENSITA, COSTOUNITARIO) VALUES (?,?,?,?)"});
+    Scrittore formul(
+        az, {"INSERT INTO FORMUL (CODICE, NOME, DENSITA, COSTOUNITARIO) VALUES (?,?,?,?)"});
     Scrittore compon(az, {"INSERT INTO COMPON (CODICEFORMULAZIONE, NRIGA, CODICEMATERIAPRIMA,",
                           "PERCENTUALE, TOLLERANZA) VALUES (?,?,?,?,?)"});
     for (int f = 1; f <= q.formulazioni; ++f) {
@@ -95,16 +98,19 @@ void riempiScala(const Cartella& c, const Quantita& q,
              .arg(q.righePerFormulazione)
              .arg(t.elapsed()));
 
-    Scrittore prodotti(az, {"INSERT INTO PRODOT (CODICE, CODICEFORMULAZIONE, NOME) VALUES (?,?,?)"});
+    Scrittore prodotti(az,
+                       {"INSERT INTO PRODOT (CODICE, CODICEFORMULAZIONE, NOME) VALUES (?,?,?)"});
     for (int p = 1; p <= q.prodotti; ++p) {
         prodotti.riga({QStringLiteral("PR%1").arg(p, 6, 10, QChar('0')),
-                       1 + int(caso() % unsigned(q.formulazioni)), QStringLiteral("Prodotto %1").arg(p)});
+                       1 + int(caso() % unsigned(q.formulazioni)),
+                       QStringLiteral("Prodotto %1").arg(p)});
     }
     prodotti.fine();
     dire(QStringLiteral("prodotti: %1 (%2 ms)").arg(q.prodotti).arg(t.elapsed()));
 
-    Scrittore fabbric(az, {"INSERT INTO FABBRIC (CODICE, DATA, LOTTO, ID, NOMEPRODOTTO, CODICEPRODOTTO,",
-                           "QUANTITALITRI, STATUS) VALUES (?,?,?,?,?,?,?,?)"});
+    Scrittore fabbric(
+        az, {"INSERT INTO FABBRIC (CODICE, DATA, LOTTO, ID, NOMEPRODOTTO, CODICEPRODOTTO,",
+             "QUANTITALITRI, STATUS) VALUES (?,?,?,?,?,?,?,?)"});
     const QDate inizio(2020, 1, 1);
     for (int b = 1; b <= q.fabbricazioni; ++b) {
         const int p = 1 + int(caso() % unsigned(q.prodotti));
@@ -120,8 +126,9 @@ void riempiScala(const Cartella& c, const Quantita& q,
 
     Database pes;
     pes.connect(c.pesate());
-    Scrittore pesate(pes, {"INSERT INTO PESATE (BILANCIA, DATA_ORA, BARCODE, PESO, OPERATORE, NOTE)",
-                           "VALUES (?,?,?,?,?,?)"});
+    Scrittore pesate(pes,
+                     {"INSERT INTO PESATE (BILANCIA, DATA_ORA, BARCODE, PESO, OPERATORE, NOTE)",
+                      "VALUES (?,?,?,?,?,?)"});
     const QDateTime primo(QDate(2024, 1, 1), QTime(6, 0));
     for (int w = 0; w < q.pesate; ++w) {
         pesate.riga({QStringLiteral("B%1").arg(1 + w % 4), primo.addSecs(qint64(w) * 7),

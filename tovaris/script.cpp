@@ -60,7 +60,8 @@ std::optional<QString> mostrato(QWidget* w) {
 
 } // namespace
 
-EsecutoreScript::EsecutoreScript(const Cartella& c, Libreria& lib, QStringList righe, QObject* parent)
+EsecutoreScript::EsecutoreScript(const Cartella& c, Libreria& lib, QStringList righe,
+                                 QObject* parent)
     : QObject(parent), cartella_(c), lib_(lib), righe_(std::move(righe)) {}
 
 int EsecutoreScript::esegui() {
@@ -69,7 +70,9 @@ int EsecutoreScript::esegui() {
     return fallimenti_;
 }
 
-void EsecutoreScript::prossimo(int ms) { QTimer::singleShot(ms, this, &EsecutoreScript::passo); }
+void EsecutoreScript::prossimo(int ms) {
+    QTimer::singleShot(ms, this, &EsecutoreScript::passo);
+}
 
 void EsecutoreScript::fallito(const QString& motivo) {
     ++fallimenti_;
@@ -113,7 +116,8 @@ void EsecutoreScript::passo() {
         const QStringList arg = parti.mid(1);
         // the text after the action and its first argument, blanks kept
         const QString dopoAzione = linea.mid(azione.size()).trimmed();
-        const QString dopoNome = arg.isEmpty() ? QString() : dopoAzione.mid(arg.first().size()).trimmed();
+        const QString dopoNome =
+            arg.isEmpty() ? QString() : dopoAzione.mid(arg.first().size()).trimmed();
         const bool continua = agisci(azione, arg, azione == "message" ? dopoAzione : dopoNome);
         if (!continua) {
             return; // the action scheduled the next step itself
@@ -191,7 +195,8 @@ bool EsecutoreScript::agisci(const QString& azione, const QStringList& arg, cons
         if (!serve(1)) {
             return true;
         }
-        QWidget* w = controllo(azione == "answer" ? resto.isEmpty() ? arg[0] : arg.join(' ') : arg[0]);
+        QWidget* w =
+            controllo(azione == "answer" ? resto.isEmpty() ? arg[0] : arg.join(' ') : arg[0]);
         if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             // a click may open a modal box: the next step runs inside its loop
             QPointer<QAbstractButton> p(b);
@@ -311,7 +316,8 @@ bool EsecutoreScript::agisci(const QString& azione, const QStringList& arg, cons
         }
         if (QWidget* w = controllo(arg[0])) {
             if (w->isEnabled() != (arg[1] == "1")) {
-                fallito(QStringLiteral("'%1' è %2").arg(arg[0], w->isEnabled() ? "abilitato" : "disabilitato"));
+                fallito(QStringLiteral("'%1' è %2")
+                            .arg(arg[0], w->isEnabled() ? "abilitato" : "disabilitato"));
             }
         }
         return true;

@@ -21,8 +21,8 @@ QString archivioErp(int utente) {
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) int AnteImpegnoArticoliOrdC(int utente, int ordine,
-                                                                              bool flag) {
+extern "C" __attribute__((visibility("default"))) int
+AnteImpegnoArticoliOrdC(int utente, int ordine, bool flag) {
     try {
         quintar::Database db;
         db.connect(quintar::percorsi::suDisco(archivioErp(utente)));

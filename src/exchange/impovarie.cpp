@@ -63,8 +63,9 @@ TImpoVarieForm::TImpoVarieForm(TTabXForm* sessione, QWidget* owner)
     SpinTempoPollingPesate->setRange(200, 99999);
     SpinTempoPollingPesate->setSingleStep(1);
 
-    QWidget* controlli[] = {EditPercorsoReportEtic, ComboStampanteEticFabbr, EditArchivioTovaris,
-                            EditSogliaFuoriPeso, EditArchivioPesate, SpinTempoPollingPesate};
+    QWidget* controlli[] = {EditPercorsoReportEtic, ComboStampanteEticFabbr,
+                            EditArchivioTovaris,    EditSogliaFuoriPeso,
+                            EditArchivioPesate,     SpinTempoPollingPesate};
     QPushButton* bottoni[] = {bReport, bStampante, bTovaris, bSoglia, bPesate, bPolling};
     for (int i = 0; i < 6; ++i) {
         g->addWidget(bottoni[i], i, 0);
@@ -118,8 +119,8 @@ void TImpoVarieForm::carica() {
     }
     TTabXForm& s = *sessione_;
     EditPercorsoReportEtic->setText(s.ValoreTabX(QStringLiteral("PercorsoReportEtic"), false));
-    ComboStampanteEticFabbr->setCurrentIndex(
-        ComboStampanteEticFabbr->findText(s.ValoreTabX(QStringLiteral("StampanteEticFabbr"), true)));
+    ComboStampanteEticFabbr->setCurrentIndex(ComboStampanteEticFabbr->findText(
+        s.ValoreTabX(QStringLiteral("StampanteEticFabbr"), true)));
     EditArchivioTovaris->setText(s.ValoreTabX(QStringLiteral("ArchivioTovaris"), false));
     EditSogliaFuoriPeso->setText(s.ValoreTabX(QStringLiteral("SogliaFuoriPeso"), false));
     EditArchivioPesate->setText(s.ValoreTabX(QStringLiteral("ArchivioPesate"), false));
@@ -129,8 +130,9 @@ void TImpoVarieForm::carica() {
 }
 
 void TImpoVarieForm::OKClick() {
-    const QString stampante =
-        ComboStampanteEticFabbr->currentIndex() < 0 ? QString() : ComboStampanteEticFabbr->currentText();
+    const QString stampante = ComboStampanteEticFabbr->currentIndex() < 0
+                                  ? QString()
+                                  : ComboStampanteEticFabbr->currentText();
     const bool scritto = sessione_->SettaValoriTabX({
         {QStringLiteral("PercorsoReportEtic"), EditPercorsoReportEtic->text(), false},
         {QStringLiteral("StampanteEticFabbr"), stampante, true},
@@ -141,12 +143,15 @@ void TImpoVarieForm::OKClick() {
     });
     if (!scritto) {
         // nothing was stored: the user keeps the values on screen and can retry
-        Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le impostazioni"), this);
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le impostazioni"),
+                         this);
         return;
     }
     close();
 }
 
-void TImpoVarieForm::CancelClick() { close(); }
+void TImpoVarieForm::CancelClick() {
+    close();
+}
 
 } // namespace quintar

@@ -4,11 +4,11 @@
 #define QUINTAR_ENTRATA __attribute__((visibility("default")))
 
 #define ENTRATA_D(NOME)                                                                            \
-    extern "C" QUINTAR_ENTRATA int Show##NOME##FormD(int utente) {                                \
-        return quintar::lanciaDaEntrata(#NOME, utente, std::nullopt);                                        \
+    extern "C" QUINTAR_ENTRATA int Show##NOME##FormD(int utente) {                                 \
+        return quintar::lanciaDaEntrata(#NOME, utente, std::nullopt);                              \
     }
 #define ENTRATA_X(NOME)                                                                            \
-    extern "C" QUINTAR_ENTRATA int Show##NOME##FormX(int utente, int finestra) {                  \
+    extern "C" QUINTAR_ENTRATA int Show##NOME##FormX(int utente, int finestra) {                   \
         return quintar::lanciaDaEntrata(#NOME, utente, finestra);                                  \
     }
 #define ENTRATA_DX(NOME) ENTRATA_D(NOME) ENTRATA_X(NOME)

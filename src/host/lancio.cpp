@@ -50,7 +50,9 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
     auto riga = [&t](DescrizioneSchermata d) { t.push_back(std::move(d)); };
 
     riga({.nome = QStringLiteral("Fornito"), .parametri = A, .crea = schermata<TFornitoForm>()});
-    riga({.nome = QStringLiteral("ImpoVarie"), .entrataD = false, .parametri = B,
+    riga({.nome = QStringLiteral("ImpoVarie"),
+          .entrataD = false,
+          .parametri = B,
           .crea = schermata<TImpoVarieForm>()});
     return t;
 }
@@ -86,9 +88,10 @@ FinestraSessione* LanciaSchermata(const DescrizioneSchermata& d, int utente,
                 continue;
             }
             const QString tipo = QString::fromLatin1(o.tipo);
-            const QString testo = tipo == QLatin1String("LST")
-                                      ? sessione->GetV(QStringLiteral("BinDir")) + QString::fromUtf8(o.sorgente)
-                                      : sessione->CaricaParametro(QString::fromUtf8(o.sorgente));
+            const QString testo =
+                tipo == QLatin1String("LST")
+                    ? sessione->GetV(QStringLiteral("BinDir")) + QString::fromUtf8(o.sorgente)
+                    : sessione->CaricaParametro(QString::fromUtf8(o.sorgente));
             sessione->Inserisci(tipo, nome, {}, testo, {}, {}, {}, {}, ut);
         }
     }

@@ -16,7 +16,7 @@ class TTabXForm;
 class FinestraSessione;
 
 struct DescrizioneSchermata {
-    QString nome;        // "ImpoVarie": ShowImpoVarieFormD / ShowImpoVarieFormX
+    QString nome; // "ImpoVarie": ShowImpoVarieFormD / ShowImpoVarieFormX
     bool entrataD = true;
     bool entrataX = true;
     // Session parameters registered by the launch, in this order (names of the

@@ -35,8 +35,12 @@ SorgenteStampanti& sorgente() {
 
 } // namespace
 
-std::vector<Stampante> elencoStampanti() { return sorgente() ? sorgente()() : daCups(); }
+std::vector<Stampante> elencoStampanti() {
+    return sorgente() ? sorgente()() : daCups();
+}
 
-void installaSorgenteStampanti(SorgenteStampanti s) { sorgente() = std::move(s); }
+void installaSorgenteStampanti(SorgenteStampanti s) {
+    sorgente() = std::move(s);
+}
 
 } // namespace quintar

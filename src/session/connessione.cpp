@@ -115,7 +115,8 @@ bool ConvertiPercorsoRete(const QString& directory, const QString& percorsoNelSe
         return false;
     }
     Messaggi::avviso(
-        QStringLiteral("Attenzione: il disco con gli archivi è stato condiviso in rete con un nome - ") +
+        QStringLiteral(
+            "Attenzione: il disco con gli archivi è stato condiviso in rete con un nome - ") +
         share +
         QStringLiteral(" - e non con la lettera che lo identifica. Si consiglia di correggere la "
                        "condivisione oppure ") +
@@ -134,8 +135,9 @@ void ChiediServerArchivio(QString& server, QString& letteraDisco, const QString&
     Messaggi::avviso(QStringLiteral("Non trovato dati.ini"), owner);
     TKyvIn2Form f(owner);
     f.setWindowTitle(QStringLiteral("Non trovato dati.ini"));
-    f.Label1->setText(QStringLiteral("Inserire il nome del computer e la lettera della sua\n"
-                                     "unità disco dove risulta ospitato (o sarà ospitato) il database"));
+    f.Label1->setText(
+        QStringLiteral("Inserire il nome del computer e la lettera della sua\n"
+                       "unità disco dove risulta ospitato (o sarà ospitato) il database"));
     f.Label1->setFont(QFont(QStringLiteral("Arial"), 8));
     f.Edit1->clear();
     if (Messaggi::esegui(&f) == kRisultatoOK) {
@@ -182,8 +184,9 @@ bool ConnettiArchivio(Database& db, const QString& directory, const QString& fil
             if (!stop && condivisione && !risultato) {
                 stop = true;
                 Messaggi::errore(
-                    QStringLiteral("Errore: nonostante le configurazioni, il particolare percorso di "
-                                   "rete sta rendendo impossibile l'attivazione del database"),
+                    QStringLiteral(
+                        "Errore: nonostante le configurazioni, il particolare percorso di "
+                        "rete sta rendendo impossibile l'attivazione del database"),
                     owner);
             }
             if (!risultato && !stop) {
@@ -193,8 +196,8 @@ bool ConnettiArchivio(Database& db, const QString& directory, const QString& fil
                     risultato = ApriOCreaDatabase(db, lavoro + nomeFile, srv, owner, password,
                                                   utente, lettera);
                 } else {
-                    Messaggi::errore(QStringLiteral("Apertura / creazione del database non riuscita!"),
-                                     owner);
+                    Messaggi::errore(
+                        QStringLiteral("Apertura / creazione del database non riuscita!"), owner);
                 }
             }
         }

@@ -14,8 +14,12 @@ namespace {
 
 // The file is Windows-1252 text; Latin-1 keeps every byte for the characters
 // that matter here.
-QString decodifica(const QByteArray& b) { return QString::fromLatin1(b); }
-QByteArray codifica(const QString& s) { return s.toLatin1(); }
+QString decodifica(const QByteArray& b) {
+    return QString::fromLatin1(b);
+}
+QByteArray codifica(const QString& s) {
+    return s.toLatin1();
+}
 
 QString nomeFile(const QString& dir) {
     return percorsi::suDisco(percorsi::conSeparatore(dir) + QStringLiteral("dati.ini"));

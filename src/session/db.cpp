@@ -24,7 +24,9 @@ IProvider* provider() {
     return p;
 }
 
-IUtil* util() { return master()->getUtilInterface(); }
+IUtil* util() {
+    return master()->getUtilInterface();
+}
 
 DbError erroreDa(IStatus* s) {
     char buf[2048];
@@ -162,11 +164,14 @@ void Database::disconnect() {
 
 // ---------------------------------------------------------------- Transaction
 
-Transaction::Transaction(Database* db, QStringList params) : db_(nullptr), params_(std::move(params)) {
+Transaction::Transaction(Database* db, QStringList params)
+    : db_(nullptr), params_(std::move(params)) {
     setDatabase(db);
 }
 
-Transaction::~Transaction() { setDatabase(nullptr); }
+Transaction::~Transaction() {
+    setDatabase(nullptr);
+}
 
 void Transaction::setDatabase(Database* db) {
     if (db_ == db) {
@@ -415,7 +420,8 @@ void Query::prepare() {
     info_.clear();
     rawTypes_.clear();
     fisso_.clear();
-    IMessageMetadata* meta = fb([&](ThrowStatusWrapper* st) { return stmt_->getOutputMetadata(st); });
+    IMessageMetadata* meta =
+        fb([&](ThrowStatusWrapper* st) { return stmt_->getOutputMetadata(st); });
     unsigned n = fb([&](ThrowStatusWrapper* st) { return meta->getCount(st); });
     IMetadataBuilder* b = fb([&](ThrowStatusWrapper* st) { return meta->getBuilder(st); });
     for (unsigned i = 0; i < n; ++i) {
@@ -579,8 +585,8 @@ void Query::open() {
     bindInput(inBuf, inMeta);
     try {
         rs_ = fb([&](ThrowStatusWrapper* st) {
-            return stmt_->openCursor(st, tr_->ensure(), inMeta, inBuf.empty() ? nullptr : inBuf.data(),
-                                     outMeta_, 0);
+            return stmt_->openCursor(st, tr_->ensure(), inMeta,
+                                     inBuf.empty() ? nullptr : inBuf.data(), outMeta_, 0);
         });
     } catch (...) {
         if (inMeta) {
@@ -824,7 +830,8 @@ void eseguiScript(Database& db, const QString& text) {
     for (const QString& riga : righe) {
         QString r = riga;
         r.remove('\r');
-        if (r.trimmed().startsWith(QLatin1String("--")) || (corrente.isEmpty() && r.trimmed().isEmpty())) {
+        if (r.trimmed().startsWith(QLatin1String("--")) ||
+            (corrente.isEmpty() && r.trimmed().isEmpty())) {
             continue;
         }
         corrente << r;

@@ -81,9 +81,8 @@ private:
 // back when it is destroyed or when its connection goes away.
 class Transaction {
 public:
-    explicit Transaction(Database* db,
-                         QStringList params = {QStringLiteral("isc_tpb_concurrency"),
-                                               QStringLiteral("isc_tpb_nowait")});
+    explicit Transaction(Database* db, QStringList params = {QStringLiteral("isc_tpb_concurrency"),
+                                                             QStringLiteral("isc_tpb_nowait")});
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
@@ -112,14 +111,25 @@ private:
     Firebird::ITransaction* tra_ = nullptr;
 };
 
-enum class TipoCampo { Testo, Intero, Decimale, Virgola, Data, Ora, DataOra, Memo, Binario, Booleano };
+enum class TipoCampo {
+    Testo,
+    Intero,
+    Decimale,
+    Virgola,
+    Data,
+    Ora,
+    DataOra,
+    Memo,
+    Binario,
+    Booleano
+};
 
 struct InfoCampo {
-    QString nome;     // alias as the query names it
-    QString tabella;  // relation, empty for expressions
-    QString colonna;  // field of the relation
+    QString nome;    // alias as the query names it
+    QString tabella; // relation, empty for expressions
+    QString colonna; // field of the relation
     TipoCampo tipo = TipoCampo::Testo;
-    int scala = 0;    // decimals of exact numerics
+    int scala = 0;     // decimals of exact numerics
     int lunghezza = 0; // characters of text fields
     QString origine() const { return tabella.isEmpty() ? QString() : tabella + "." + colonna; }
 };

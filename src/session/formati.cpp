@@ -29,11 +29,17 @@ Formati::Impostazioni Formati::predefinite() {
     return p;
 }
 
-Formati::Impostazioni Formati::correnti() { return stato(); }
+Formati::Impostazioni Formati::correnti() {
+    return stato();
+}
 
-void Formati::imposta(const Impostazioni& i) { stato() = i; }
+void Formati::imposta(const Impostazioni& i) {
+    stato() = i;
+}
 
-void Formati::impostaItaliani() { imposta({QChar(','), QChar('.'), QStringLiteral("dd/MM/yyyy")}); }
+void Formati::impostaItaliani() {
+    imposta({QChar(','), QChar('.'), QStringLiteral("dd/MM/yyyy")});
+}
 
 QString Formati::numeroInTesto(double v) {
     if (std::isnan(v) || std::isinf(v)) {
@@ -80,7 +86,8 @@ std::optional<double> Formati::leggiNumero(const QString& testo) {
         return std::nullopt;
     }
     s.replace(dec, '.');
-    static const QRegularExpression numero(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    static const QRegularExpression numero(
+        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
     if (!numero.match(s).hasMatch()) {
         return std::nullopt;
     }
@@ -130,7 +137,8 @@ QDate Formati::leggiData(const QString& testo) {
     if (!d.isValid()) {
         // single-digit day and month are fine too
         QString f = correnti().formatoData;
-        f.replace(QLatin1String("dd"), QLatin1String("d")).replace(QLatin1String("MM"), QLatin1String("M"));
+        f.replace(QLatin1String("dd"), QLatin1String("d"))
+            .replace(QLatin1String("MM"), QLatin1String("M"));
         d = QDate::fromString(s, f);
     }
     return d;

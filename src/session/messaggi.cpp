@@ -90,7 +90,9 @@ void Messaggi::installa(std::shared_ptr<Attuatore> a) {
     corrente() = a ? std::move(a) : std::make_shared<MessaggiQt>();
 }
 
-Messaggi::Attuatore& Messaggi::attuatore() { return *corrente(); }
+Messaggi::Attuatore& Messaggi::attuatore() {
+    return *corrente();
+}
 
 void Messaggi::errore(const QString& testo, QWidget* parent) {
     chiedi(TipoMessaggio::Errore, testo, {QStringLiteral("OK")}, {}, parent);
@@ -105,8 +107,9 @@ void Messaggi::informazione(const QString& testo, QWidget* parent) {
 }
 
 bool Messaggi::conferma(const QString& testo, QWidget* parent, bool noPredefinito) {
-    QString r = chiedi(TipoMessaggio::Conferma, testo, {QStringLiteral("&Sì"), QStringLiteral("&No")},
-                       noPredefinito ? QStringLiteral("No") : QStringLiteral("Sì"), parent);
+    QString r =
+        chiedi(TipoMessaggio::Conferma, testo, {QStringLiteral("&Sì"), QStringLiteral("&No")},
+               noPredefinito ? QStringLiteral("No") : QStringLiteral("Sì"), parent);
     return r == QStringLiteral("Sì");
 }
 
@@ -175,6 +178,8 @@ RegistraMessaggi::RegistraMessaggi() : reg_(std::make_shared<MessaggiRegistrati>
     Messaggi::installa(reg_);
 }
 
-RegistraMessaggi::~RegistraMessaggi() { Messaggi::installa(nullptr); }
+RegistraMessaggi::~RegistraMessaggi() {
+    Messaggi::installa(nullptr);
+}
 
 } // namespace quintar

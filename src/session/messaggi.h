@@ -23,8 +23,9 @@ public:
     public:
         virtual ~Attuatore() = default;
         // Returns the caption (without '&') of the button pressed, empty when closed.
-        virtual QString mostra(TipoMessaggio tipo, const QString& testo, const QStringList& pulsanti,
-                               const QString& predefinito, QWidget* parent) = 0;
+        virtual QString mostra(TipoMessaggio tipo, const QString& testo,
+                               const QStringList& pulsanti, const QString& predefinito,
+                               QWidget* parent) = 0;
         virtual int esegui(QDialog* dialogo) = 0;
         // Open-file and folder choices; empty when cancelled.
         virtual QString scegliFile(QWidget* parent, const QString& titolo, const QString& cartella,
@@ -35,7 +36,8 @@ public:
     static void avviso(const QString& testo, QWidget* parent = nullptr);
     static void informazione(const QString& testo, QWidget* parent = nullptr);
     // "Sì" / "No" confirmation; true for "Sì".
-    static bool conferma(const QString& testo, QWidget* parent = nullptr, bool noPredefinito = false);
+    static bool conferma(const QString& testo, QWidget* parent = nullptr,
+                         bool noPredefinito = false);
     // Any set of buttons; returns the caption pressed (without '&').
     static QString chiedi(TipoMessaggio tipo, const QString& testo, const QStringList& pulsanti,
                           const QString& predefinito = {}, QWidget* parent = nullptr);
@@ -59,12 +61,12 @@ public:
         QString testo;
     };
     std::vector<Voce> mostrati;
-    std::deque<QString> risposte;          // button captions, in order
-    std::deque<QString> fileScelti;        // answers to file choices
+    std::deque<QString> risposte;   // button captions, in order
+    std::deque<QString> fileScelti; // answers to file choices
     // Called for each modal dialog; returns its result. Without a handler the
     // dialog is rejected.
     std::function<int(QDialog*)> dialogo;
-    std::vector<QString> dialoghiAperti;   // objectName of each dialog run
+    std::vector<QString> dialoghiAperti; // objectName of each dialog run
 
     QString mostra(TipoMessaggio tipo, const QString& testo, const QStringList& pulsanti,
                    const QString& predefinito, QWidget* parent) override;

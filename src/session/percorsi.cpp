@@ -5,9 +5,13 @@
 
 namespace quintar::percorsi {
 
-bool separatore(QChar c) { return c == '/' || c == '\\'; }
+bool separatore(QChar c) {
+    return c == '/' || c == '\\';
+}
 
-bool diRete(const QString& percorso) { return percorso.startsWith(QLatin1String("\\\\")); }
+bool diRete(const QString& percorso) {
+    return percorso.startsWith(QLatin1String("\\\\"));
+}
 
 QString conSeparatore(const QString& dir) {
     if (!dir.isEmpty() && separatore(dir.back())) {
@@ -19,8 +23,9 @@ QString conSeparatore(const QString& dir) {
 QString dirEseguibile() {
     QString d = qEnvironmentVariable(kVariabileDirHost);
     if (d.isEmpty()) {
-        d = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                         : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+        d = QCoreApplication::instance()
+                ? QCoreApplication::applicationDirPath()
+                : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
     }
     return conSeparatore(d);
 }

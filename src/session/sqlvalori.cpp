@@ -56,7 +56,9 @@ QString numero(const QString& digitato) {
     return numero(*d);
 }
 
-QString intero(qint64 v) { return '\'' + QString::number(v) + '\''; }
+QString intero(qint64 v) {
+    return '\'' + QString::number(v) + '\'';
+}
 
 QString intero(const QString& digitato) {
     if (digitato.trimmed().isEmpty()) {
@@ -83,6 +85,8 @@ QString dataIso(const QDate& d) {
     return '\'' + d.toString(QStringLiteral("yyyy-MM-dd")) + '\'';
 }
 
-QString flag(bool b) { return b ? QStringLiteral("'1'") : QStringLiteral("'0'"); }
+QString flag(bool b) {
+    return b ? QStringLiteral("'1'") : QStringLiteral("'0'");
+}
 
 } // namespace quintar::sql

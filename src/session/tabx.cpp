@@ -14,7 +14,8 @@ namespace quintar {
 TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
     const QString dir = percorsi::dirEseguibile();
     QDir().mkpath(percorsi::suDisco(dir + QStringLiteral("user")));
-    if (!ConnettiArchivio(IBDatabaseUser, dir + QStringLiteral("user/"), QStringLiteral("user.fdb"))) {
+    if (!ConnettiArchivio(IBDatabaseUser, dir + QStringLiteral("user/"),
+                          QStringLiteral("user.fdb"))) {
         Messaggi::errore(QStringLiteral("Errore inizializzazione database utenti"));
     }
     if (IBDatabaseUser.connected()) {
@@ -43,8 +44,8 @@ TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
                     TransazioneUser.commit();
                 } catch (const DbError&) {
                     TransazioneUser.rollback();
-                    Messaggi::errore(
-                        QStringLiteral("Errore interno di CREATE: impossibile creare la tabella TABSCRIPT"));
+                    Messaggi::errore(QStringLiteral(
+                        "Errore interno di CREATE: impossibile creare la tabella TABSCRIPT"));
                 }
             }
         } catch (const DbError&) {
@@ -70,8 +71,8 @@ bool TTabXForm::SetUserPerNum(int n) {
     };
     try {
         NomeUtente = primo(QStringLiteral("SELECT NOMEUTENTE FROM UTENTI\nWHERE (CODICE=?)"), n);
-        PwdUtente = primo(QStringLiteral("SELECT PWDUTENTE FROM UTENTI\nWHERE (NOMEUTENTE=?)"),
-                          NomeUtente);
+        PwdUtente =
+            primo(QStringLiteral("SELECT PWDUTENTE FROM UTENTI\nWHERE (NOMEUTENTE=?)"), NomeUtente);
         TransazioneUser.rollback();
         TransazioneUser.start();
         Ditta = primo(QStringLiteral("SELECT DITTA FROM UTENTI\nWHERE (NOMEUTENTE=?)"), NomeUtente);
@@ -162,8 +163,9 @@ bool TTabXForm::ScriviParametroArbelon(const QString& sezione, const QString& no
             q.setParams({NumUtente});
             QVariant m = q.scalar();
             qint64 prog = m.isValid() ? m.toLongLong() + 1 : 1;
-            q.SQL = {QStringLiteral("INSERT INTO TABARBELON (UTENTE,INTESTAZIONE,PARAMETRO,VALORE,"),
-                     QStringLiteral("PROGRESSIVO) VALUES(?,?,?,?,?)")};
+            q.SQL = {
+                QStringLiteral("INSERT INTO TABARBELON (UTENTE,INTESTAZIONE,PARAMETRO,VALORE,"),
+                QStringLiteral("PROGRESSIVO) VALUES(?,?,?,?,?)")};
             q.setParams({NumUtente, sezione, nome, v, prog});
         } else {
             q.SQL = {QStringLiteral("UPDATE TABARBELON SET"), QStringLiteral("VALORE=?"),
@@ -179,8 +181,11 @@ bool TTabXForm::ScriviParametroArbelon(const QString& sezione, const QString& no
         } catch (const DbError&) {
         }
         Messaggi::errore(
-            nuovo ? QStringLiteral("Errore interno di INSERT: impossibile aggiornare la tabella dei parametri")
-                  : QStringLiteral("Errore interno di UPDATE: impossibile aggiornare la tabella dei parametri"));
+            nuovo
+                ? QStringLiteral(
+                      "Errore interno di INSERT: impossibile aggiornare la tabella dei parametri")
+                : QStringLiteral(
+                      "Errore interno di UPDATE: impossibile aggiornare la tabella dei parametri"));
         return false;
     }
     return ScriviArbelon(NumUtente);
@@ -308,9 +313,15 @@ bool TTabXForm::connettiSlot(Database& db, const QString& parametro) {
     return true;
 }
 
-bool TTabXForm::ConnettiDatabase1(const QString& p) { return connettiSlot(IBDatabase1, p); }
-bool TTabXForm::ConnettiDatabase2(const QString& p) { return connettiSlot(IBDatabase2, p); }
-bool TTabXForm::ConnettiDatabase3(const QString& p) { return connettiSlot(IBDatabase3, p); }
+bool TTabXForm::ConnettiDatabase1(const QString& p) {
+    return connettiSlot(IBDatabase1, p);
+}
+bool TTabXForm::ConnettiDatabase2(const QString& p) {
+    return connettiSlot(IBDatabase2, p);
+}
+bool TTabXForm::ConnettiDatabase3(const QString& p) {
+    return connettiSlot(IBDatabase3, p);
+}
 
 QString TTabXForm::ValoreGeneratore(const QString& generatore) {
     static const QRegularExpression nome(QStringLiteral("^[A-Za-z][A-Za-z0-9_$]*$"));
@@ -318,7 +329,8 @@ QString TTabXForm::ValoreGeneratore(const QString& generatore) {
         throw DbError(QStringLiteral("Nome di generatore non valido: ") + generatore);
     }
     Query q(&IBDatabase1, &IBTransaction1);
-    q.SQL = {QStringLiteral("SELECT GEN_ID(") + generatore + QStringLiteral(",1) FROM RDB$DATABASE;")};
+    q.SQL = {QStringLiteral("SELECT GEN_ID(") + generatore +
+             QStringLiteral(",1) FROM RDB$DATABASE;")};
     return q.scalar().toString();
 }
 

@@ -62,9 +62,12 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
         b->setAutoDefault(false);
         return b;
     };
-    ButtonRicercaAttivaSel = bottone(QStringLiteral("Attiva &Selez."), QStringLiteral("ButtonRicercaAttivaSel"));
-    ButtonRicercaAnnullaSel = bottone(QStringLiteral("&Annulla Selez."), QStringLiteral("ButtonRicercaAnnullaSel"));
-    ButtonRicercaRitorna = bottone(QStringLiteral("&Ritorna"), QStringLiteral("ButtonRicercaRitorna"));
+    ButtonRicercaAttivaSel =
+        bottone(QStringLiteral("Attiva &Selez."), QStringLiteral("ButtonRicercaAttivaSel"));
+    ButtonRicercaAnnullaSel =
+        bottone(QStringLiteral("&Annulla Selez."), QStringLiteral("ButtonRicercaAnnullaSel"));
+    ButtonRicercaRitorna =
+        bottone(QStringLiteral("&Ritorna"), QStringLiteral("ButtonRicercaRitorna"));
     ButtonRicercaChiudi = bottone(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonRicercaChiudi"));
     auto* bottoni = new QHBoxLayout;
     for (QPushButton* b : {ButtonRicercaAttivaSel, ButtonRicercaAnnullaSel}) {
@@ -132,7 +135,8 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
         riapri();
     });
     for (const CampoRicerca& c : d_.campi) {
-        connect(edit_[c.edit], &QLineEdit::returnPressed, ButtonRicercaAttivaSel, &QPushButton::click);
+        connect(edit_[c.edit], &QLineEdit::returnPressed, ButtonRicercaAttivaSel,
+                &QPushButton::click);
     }
     connect(ButtonRicercaAnnullaSel, &QPushButton::clicked, this, [this] {
         for (const CampoRicerca& c : d_.campi) {
@@ -154,7 +158,9 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
     }
 }
 
-SchermataRicerca::~SchermataRicerca() { Griglia->setSorgenteDati(nullptr); }
+SchermataRicerca::~SchermataRicerca() {
+    Griglia->setSorgenteDati(nullptr);
+}
 
 QLineEdit* SchermataRicerca::campo(const QString& edit) const {
     auto it = edit_.find(edit);
@@ -209,7 +215,8 @@ void SchermataRicerca::done(int r) {
     if (QueryPrincipale.isOpen()) {
         Griglia->SalvaAspetto();
     }
-    SalvaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra, &sessione_->IBDatabase1);
+    SalvaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra,
+                           &sessione_->IBDatabase1);
     QDialog::done(r);
 }
 

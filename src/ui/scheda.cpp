@@ -11,6 +11,7 @@
 #include "ui/tkyvin1form.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quintar {
 
@@ -110,6 +112,7 @@ void SchedaBase::costruisci() {
     Notebook->addWidget(PaginaEditazione);
 
     auto* divisore = new QSplitter(Qt::Vertical, this);
+    CorpoScheda = divisore;
     divisore->addWidget(Griglia);
     divisore->addWidget(Notebook);
     divisore->setStretchFactor(0, 3);
@@ -138,10 +141,12 @@ QWidget* SchedaBase::creaPagina(bool consultazione) {
                                         : QStringLiteral("Editazione"));
     auto* g = new QGridLayout;
     std::vector<CampoScheda> tutti{d_.campoChiave};
+    tutti.insert(tutti.end(), d_.altreChiavi.begin(), d_.altreChiavi.end());
+    const size_t numeroChiavi = tutti.size();
     tutti.insert(tutti.end(), d_.campi.begin(), d_.campi.end());
     int riga = 0;
     for (const CampoScheda& c : tutti) {
-        const bool chiave = c.colonna == d_.campoChiave.colonna;
+        const bool chiave = size_t(riga) < numeroChiavi;
         auto* b = pulsante(c.didascalia,
                            c.pulsante + (consultazione ? QStringLiteral("2") : QString()), pagina);
         b->setFlat(true);
@@ -161,6 +166,15 @@ QWidget* SchedaBase::creaPagina(bool consultazione) {
             w = k;
             break;
         }
+        case Controllo::Combo:
+            if (!consultazione) {
+                auto* l = new QComboBox(pagina);
+                l->addItems(c.voci);
+                l->setCurrentIndex(-1);
+                w = l;
+                break;
+            }
+            [[fallthrough]];
         case Controllo::Edit: {
             auto* e = new QLineEdit(pagina);
             e->setReadOnly(consultazione || chiave);
@@ -197,9 +211,17 @@ QWidget* SchedaBase::creaPagina(bool consultazione) {
             nav(QStringLiteral("NavSuccessivo"), QStringLiteral(">"), QStringLiteral("Successivo"));
         NavUltimo =
             nav(QStringLiteral("NavUltimo"), QStringLiteral(">|"), QStringLiteral("Ultimo"));
+        auto* navigatore = new QWidget(pagina);
+        navigatore->setObjectName(d_.navigatore.isEmpty() ? QStringLiteral("Navigator") + d_.nome
+                                                          : d_.navigatore);
+        auto* n = new QHBoxLayout(navigatore);
+        n->setContentsMargins(0, 0, 0, 0);
+        n->setSpacing(0);
         for (QToolButton* t : {NavPrimo, NavPrecedente, NavSuccessivo, NavUltimo}) {
-            bottoni->addWidget(t);
+            t->setParent(navigatore);
+            n->addWidget(t);
         }
+        bottoni->addWidget(navigatore);
         bottoni->addStretch();
         ButtonNuovo = pulsante(QStringLiteral("&Nuovo"), QStringLiteral("ButtonNuovo"), pagina);
         ButtonEdit = pulsante(QStringLiteral("Edit &X"), QStringLiteral("ButtonEdit"), pagina);
@@ -245,6 +267,9 @@ QString SchedaBase::testoDi(QWidget* w) {
     if (auto* k = qobject_cast<QCheckBox*>(w)) {
         return k->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     }
+    if (auto* l = qobject_cast<QComboBox*>(w)) {
+        return l->currentIndex() < 0 ? QString() : l->currentText();
+    }
     return {};
 }
 
@@ -255,6 +280,8 @@ void SchedaBase::impostaTesto(QWidget* w, const QString& testo) {
         m->setPlainText(testo);
     } else if (auto* k = qobject_cast<QCheckBox*>(w)) {
         k->setChecked(testo == QLatin1String("1"));
+    } else if (auto* l = qobject_cast<QComboBox*>(w)) {
+        l->setCurrentIndex(l->findText(testo));
     }
 }
 
@@ -267,6 +294,64 @@ QString SchedaBase::codiceCorrenteGriglia() const {
         return {};
     }
     return Griglia->campoCorrente(d_.chiave).asString();
+}
+
+QStringList SchedaBase::altreChiaviGriglia() const {
+    QStringList r;
+    if (listaVuota() || !Griglia->currentIndex().isValid()) {
+        return r;
+    }
+    for (const CampoScheda& c : d_.altreChiavi) {
+        const Campo v = Griglia->campoCorrente(c.colonna);
+        r << (v.isNull() ? QString() : v.asString());
+    }
+    return r;
+}
+
+QStringList SchedaBase::chiaveDi(const QString& codice) const {
+    return QStringList{codice} + AltreChiaviCorrenti;
+}
+
+namespace {
+
+// A key part as SQL: numbers as numbers, whatever the separator they show.
+QString valoreChiave(const CampoScheda& c, const QString& v) {
+    try {
+        if (c.tipo == TipoValore::Numero && !v.trimmed().isEmpty()) {
+            return sql::numero(v);
+        }
+        if (c.tipo == TipoValore::Intero && !v.trimmed().isEmpty()) {
+            return sql::intero(v);
+        }
+    } catch (const sql::ValoreNonValido&) {
+    }
+    return sql::testoNonNullo(v);
+}
+
+} // namespace
+
+bool SchedaBase::stessaChiave(const CampoScheda& c, const QString& a, const QString& b) {
+    if (c.tipo == TipoValore::Numero || c.tipo == TipoValore::Intero) {
+        const auto x = Formati::leggiNumero(a);
+        const auto y = Formati::leggiNumero(b);
+        if (x && y) {
+            return *x == *y;
+        }
+    }
+    return a == b;
+}
+
+QString SchedaBase::condizioneChiave(const QString& codice) const {
+    if (d_.altreChiavi.empty()) {
+        return QStringLiteral("%1=%2").arg(d_.chiave, sql::testoNonNullo(codice));
+    }
+    QStringList parti{QStringLiteral("(%1=%2)").arg(d_.chiave, valoreChiave(d_.campoChiave, codice))};
+    for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
+        const CampoScheda& c = d_.altreChiavi[i];
+        parti << QStringLiteral("(%1=%2)").arg(c.colonna,
+                                                valoreChiave(c, AltreChiaviCorrenti.value(int(i))));
+    }
+    return parti.join(QStringLiteral("AND"));
 }
 
 void SchedaBase::aggiornaConsultazione() {
@@ -356,7 +441,7 @@ void SchedaBase::testoEOrdine(QString& testo, QString& ordine) const {
     testo = righe.join('\n');
 }
 
-int SchedaBase::posizioneDi(const QString& codice) {
+int SchedaBase::posizioneDi(const QStringList& chiave) {
     QString testo, ordine;
     testoEOrdine(testo, ordine);
     static const QRegularExpression selezione(QStringLiteral("^\\s*SELECT\\s+.*?\\s+FROM\\s+"),
@@ -365,11 +450,16 @@ int SchedaBase::posizioneDi(const QString& codice) {
     if (ordine.isEmpty() || !selezione.match(testo).hasMatch()) {
         return -1;
     }
-    testo.replace(selezione, QStringLiteral("SELECT ROW_NUMBER() OVER (%1) AS RIGA__, %2.%3 AS "
-                                            "CHIAVE__ FROM ")
-                                 .arg(ordine, d_.tabella, d_.chiave));
-    QueryAux.SQL = {QStringLiteral("SELECT RIGA__ FROM ("), testo,
-                    QStringLiteral(") WHERE CHIAVE__ = %1").arg(sql::testoNonNullo(codice))};
+    QString colonne = QStringLiteral("%1.%2 AS CHIAVE__").arg(d_.tabella, d_.chiave);
+    QString dove = QStringLiteral("CHIAVE__ = %1").arg(valoreChiave(d_.campoChiave, chiave.value(0)));
+    for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
+        const CampoScheda& c = d_.altreChiavi[i];
+        colonne += QStringLiteral(", %1.%2 AS CHIAVE%3__").arg(d_.tabella, c.colonna).arg(i + 1);
+        dove += QStringLiteral(" AND CHIAVE%1__ = %2").arg(i + 1).arg(valoreChiave(c, chiave.value(int(i) + 1)));
+    }
+    testo.replace(selezione, QStringLiteral("SELECT ROW_NUMBER() OVER (%1) AS RIGA__, %2 FROM ")
+                                 .arg(ordine, colonne));
+    QueryAux.SQL = {QStringLiteral("SELECT RIGA__ FROM ("), testo, QStringLiteral(") WHERE ") + dove};
     try {
         const QVariant v = QueryAux.scalar();
         return v.isValid() ? v.toInt() - 1 : -1;
@@ -421,25 +511,43 @@ void SchedaBase::riapriSuCodice(const QString& codice) {
     if (codice.isEmpty() || listaVuota()) {
         return;
     }
-    int posizione = posizioneDi(codice);
+    const QStringList chiave = chiaveDi(codice);
+    int posizione = posizioneDi(chiave);
     if (posizione < 0) {
         // no order to count by: look through the first rows as they come
         GrigliaModello* m = Griglia->modello();
-        const int col = m->indiceCampo(d_.chiave);
-        for (int r = 0; col >= 0 && r < kRigheLette; ++r) {
+        std::vector<std::pair<const CampoScheda*, int>> colonne{
+            {&d_.campoChiave, m->indiceCampo(d_.chiave)}};
+        for (const CampoScheda& c : d_.altreChiavi) {
+            colonne.emplace_back(&c, m->indiceCampo(c.colonna));
+        }
+        const bool leggibile = std::all_of(colonne.begin(), colonne.end(),
+                                           [](const auto& c) { return c.second >= 0; });
+        for (int r = 0; leggibile && r < kRigheLette; ++r) {
             while (r >= m->rowCount() && m->canFetchMore({})) {
                 m->fetchMore({});
             }
             if (r >= m->rowCount()) {
                 break;
             }
-            if (m->campo(r, col).asString() == codice) {
+            bool uguale = true;
+            for (size_t i = 0; i < colonne.size() && uguale; ++i) {
+                const Campo v = m->campo(r, colonne[i].second);
+                uguale = stessaChiave(*colonne[i].first, v.isNull() ? QString() : v.asString(),
+                                      chiave.value(int(i)));
+            }
+            if (uguale) {
                 posizione = r;
                 break;
             }
         }
     }
     mostraPosizione(posizione);
+}
+
+QStringList SchedaBase::chiediNuovaChiave() {
+    const QString codice = chiediCodice();
+    return codice.isEmpty() ? QStringList() : QStringList{codice};
 }
 
 QString SchedaBase::chiediCodice() {
@@ -492,8 +600,15 @@ QString SchedaBase::nuovoCodiceCalcolato() {
 
 bool SchedaBase::inserisciChiave(const QString& codice) {
     try {
+        QStringList colonne{d_.chiave};
+        QStringList valori{d_.altreChiavi.empty() ? sql::testoNonNullo(codice)
+                                                  : valoreChiave(d_.campoChiave, codice)};
+        for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
+            colonne << d_.altreChiavi[i].colonna;
+            valori << valoreChiave(d_.altreChiavi[i], AltreChiaviCorrenti.value(int(i)));
+        }
         QueryAux.SQL = {QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(d_.tabella, d_.chiave, sql::testoNonNullo(codice))};
+                            .arg(d_.tabella, colonne.join(','), valori.join(','))};
         QueryAux.execSQL();
         TransazionePrincipale.commitRetaining();
         return true;
@@ -510,8 +625,7 @@ bool SchedaBase::inserisciChiave(const QString& codice) {
 
 bool SchedaBase::cancellaChiave(const QString& codice) {
     try {
-        QueryAux.SQL = {QStringLiteral("DELETE FROM %1 WHERE %2=%3")
-                            .arg(d_.tabella, d_.chiave, sql::testoNonNullo(codice))};
+        QueryAux.SQL = {QStringLiteral("DELETE FROM %1 WHERE %2").arg(d_.tabella, condizioneChiave(codice))};
         QueryAux.execSQL();
         TransazionePrincipale.commitRetaining();
         return true;
@@ -520,15 +634,22 @@ bool SchedaBase::cancellaChiave(const QString& codice) {
             TransazionePrincipale.rollbackRetaining();
         } catch (const DbError&) {
         }
-        Messaggi::errore(QStringLiteral("Errore interno: cancellare manualmente il record con %1 ")
-                                 .arg(d_.chiave) +
-                             codice,
+        QStringList parti{d_.chiave + ' ' + codice};
+        for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
+            parti << d_.altreChiavi[i].colonna + ' ' + AltreChiaviCorrenti.value(int(i));
+        }
+        Messaggi::errore(QStringLiteral("Errore interno: cancellare manualmente il record con ") +
+                             parti.join(QStringLiteral(" e ")),
                          this);
         return false;
     }
 }
 
-void SchedaBase::primoCampoEditabile() {
+void SchedaBase::primoCampoEditabile(const QString& colonna) {
+    if (QWidget* w = colonna.isEmpty() ? nullptr : editazione(colonna); w && w->isEnabled()) {
+        w->setFocus();
+        return;
+    }
     for (const CampoScheda& c : d_.campi) {
         if (QWidget* w = editazione(c.colonna); w && w->isEnabled()) {
             w->setFocus();
@@ -539,11 +660,14 @@ void SchedaBase::primoCampoEditabile() {
 
 void SchedaBase::ButtonNuovoClick() {
     QString codice;
+    QStringList altre;
     if (d_.nuovoCodice == NuovoCodice::Digitato) {
-        codice = chiediCodice();
-        if (codice.isEmpty()) {
+        const QStringList chiave = chiediNuovaChiave();
+        if (chiave.isEmpty() || chiave.first().isEmpty()) {
             return;
         }
+        codice = chiave.first();
+        altre = chiave.mid(1);
     } else {
         try {
             codice = nuovoCodiceCalcolato();
@@ -553,6 +677,7 @@ void SchedaBase::ButtonNuovoClick() {
             return;
         }
     }
+    AltreChiaviCorrenti = altre;
     if (!inserisciChiave(codice)) {
         return;
     }
@@ -561,11 +686,18 @@ void SchedaBase::ButtonNuovoClick() {
     StatoScheda = 1;
     SettaggioInterfaccia();
     impostaTesto(editazione(d_.campoChiave.colonna), codice);
-    primoCampoEditabile();
+    for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
+        impostaTesto(editazione(d_.altreChiavi[i].colonna), AltreChiaviCorrenti.value(int(i)));
+    }
+    dopoNuovo();
+    primoCampoEditabile(d_.fuocoNuovo);
 }
 
 void SchedaBase::riempiEditazione() {
     impostaTesto(editazione(d_.campoChiave.colonna), CodiceCorrente);
+    for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
+        impostaTesto(editazione(d_.altreChiavi[i].colonna), AltreChiaviCorrenti.value(int(i)));
+    }
     for (const CampoScheda& c : d_.campi) {
         const Campo v = Griglia->campoCorrente(c.colonna);
         QString t = v.isNull() ? QString() : v.asString();
@@ -585,6 +717,7 @@ void SchedaBase::ButtonEditClick() {
         return;
     }
     CodiceCorrente = codiceCorrenteGriglia();
+    AltreChiaviCorrenti = altreChiaviGriglia();
     rigaPrimaDellaModifica.clear();
     const auto& campi = Griglia->modello()->campi();
     for (size_t i = 0; i < campi.size(); ++i) {
@@ -594,11 +727,14 @@ void SchedaBase::ButtonEditClick() {
     StatoScheda = 2;
     SettaggioInterfaccia();
     riempiEditazione();
-    primoCampoEditabile();
+    primoCampoEditabile(d_.fuocoModifica);
 }
 
 QString SchedaBase::valoreSql(const CampoScheda& c) const {
-    const QString t = testoDi(editazione(c.colonna));
+    QString t = testoDi(editazione(c.colonna));
+    if (c.lunghezza > 0) {
+        t.truncate(c.lunghezza);
+    }
     switch (c.tipo) {
     case TipoValore::Numero:
         return sql::numero(t);
@@ -634,7 +770,10 @@ void SchedaBase::ButtonMemorizzaClick() {
     if (StatoScheda == 0) {
         return;
     }
-    if (!validaCampi()) {
+    // every check runs, so that the user sees all that is wrong at once
+    bool valido = verificaValori();
+    valido = validaCampi() && valido;
+    if (!valido) {
         return;
     }
     QStringList set;
@@ -649,8 +788,7 @@ void SchedaBase::ButtonMemorizzaClick() {
         for (int i = 0; i < set.size(); ++i) {
             QueryAux.SQL << set[i] + (i + 1 < set.size() ? QStringLiteral(",") : QString());
         }
-        QueryAux.SQL
-            << QStringLiteral("WHERE %1=%2").arg(d_.chiave, sql::testoNonNullo(CodiceCorrente));
+        QueryAux.SQL << QStringLiteral("WHERE ") + condizioneChiave(CodiceCorrente);
         // a save that changes no row has saved nothing
         if (QueryAux.execSQL() != 1) {
             throw DbError(QStringLiteral("Il record non esiste più"));
@@ -690,9 +828,28 @@ void SchedaBase::ButtonAnnullaClick() {
     aggiornaConsultazione();
 }
 
+bool SchedaBase::verificaValori() {
+    bool valido = true;
+    for (const CampoScheda& c : d_.campi) {
+        if (c.messaggioNonValido.isEmpty()) {
+            continue;
+        }
+        const QString t = testoDi(editazione(c.colonna));
+        if (t.trimmed().isEmpty()) {
+            continue;
+        }
+        const bool letto = c.tipo == TipoValore::Intero ? Formati::leggiIntero(t).has_value()
+                                                         : Formati::leggiNumero(t).has_value();
+        if (!letto) {
+            Messaggi::avviso(c.messaggioNonValido, this);
+            valido = false;
+        }
+    }
+    return valido;
+}
+
 void SchedaBase::eliminaRecord(const QString& codice) {
-    QueryAux.SQL = {QStringLiteral("DELETE FROM %1 WHERE %2=%3")
-                        .arg(d_.tabella, d_.chiave, sql::testoNonNullo(codice))};
+    QueryAux.SQL = {QStringLiteral("DELETE FROM %1 WHERE %2").arg(d_.tabella, condizioneChiave(codice))};
     if (QueryAux.execSQL() != 1) {
         throw DbError(QStringLiteral("Il record non esiste più"));
     }
@@ -704,14 +861,15 @@ void SchedaBase::ButtonEliminaClick() {
         return;
     }
     CodiceCorrente = codiceCorrenteGriglia();
+    AltreChiaviCorrenti = altreChiaviGriglia();
     const int riga = posizioneCorrente();
     bool esiste = false;
     try {
         QueryPrincipale.close();
         TransazionePrincipale.restart();
         riapriSuCodice(CodiceCorrente);
-        QueryAux.SQL = {QStringLiteral("SELECT %1 FROM %2 WHERE %1=%3")
-                            .arg(d_.chiave, d_.tabella, sql::testoNonNullo(CodiceCorrente))};
+        QueryAux.SQL = {QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                            .arg(d_.chiave, d_.tabella, condizioneChiave(CodiceCorrente))};
         QueryAux.open();
         esiste = !QueryAux.eof();
         QueryAux.close();

@@ -24,7 +24,7 @@ namespace quintar {
 class TCSDGrid;
 
 enum class TipoValore { Testo, Numero, Intero, Data, Flag };
-enum class Controllo { Edit, Memo, Check };
+enum class Controllo { Edit, Memo, Check, Combo };
 
 struct CampoScheda {
     QString colonna;       // RAGSOC
@@ -35,6 +35,14 @@ struct CampoScheda {
     Controllo controllo = Controllo::Edit;
     TipoValore tipo = TipoValore::Testo;
     bool azzeraNuovo = true; // Tag 1: cleared for a new record
+    // Warning shown when a number typed in the field cannot be read; every
+    // field is checked before a save, and any failure stops it.
+    QString messaggioNonValido;
+    // The text is cut to this many characters when stored (0: kept whole).
+    int lunghezza = 0;
+    // Items of a drop-down list (Controllo::Combo); the consultation page
+    // shows the chosen text in a read-only edit.
+    QStringList voci;
 };
 
 enum class NuovoCodice {
@@ -59,6 +67,15 @@ struct DescrizioneScheda {
     std::vector<CampoScheda> campi;
     QStringList controlliProfilo = {QStringLiteral("ButtonNuovo"), QStringLiteral("ButtonEdit"),
                                     QStringLiteral("ButtonElimina")};
+    // Further key columns after `chiave`, for tables keyed on several columns;
+    // numbers (TipoValore::Numero) are compared and written as numbers.
+    std::vector<CampoScheda> altreChiavi;
+    // objectName of the widget holding the navigator's four buttons.
+    QString navigatore;
+    // Column whose edit gets the focus after "Nuovo" and after "Edit"; the
+    // first editable field when empty.
+    QString fuocoNuovo;
+    QString fuocoModifica;
 };
 
 class SchedaBase : public FinestraSessione {
@@ -72,6 +89,9 @@ public:
     // 0 browsing, 1 new record, 2 editing.
     int StatoScheda = 0;
     QString CodiceCorrente;
+    // The further key parts of the record (DescrizioneScheda::altreChiavi),
+    // in their order; empty for single-column keys.
+    QStringList AltreChiaviCorrenti;
     bool SolaLettura = false;
 
     Transaction TransazionePrincipale;
@@ -94,6 +114,8 @@ public:
     QToolButton* NavPrecedente;
     QToolButton* NavSuccessivo;
     QToolButton* NavUltimo;
+    // The list above the notebook: a card with pages of its own puts it in one.
+    QWidget* CorpoScheda;
 
     void ButtonNuovoClick();
     void ButtonEditClick();
@@ -107,7 +129,8 @@ public:
     // The edit of a field on the edit page and on the consultation page.
     QWidget* editazione(const QString& colonna) const;
     QWidget* consultazione(const QString& colonna) const;
-    // Text of an edit, memo or check box ("1"/"0"), and the reverse.
+    // Text of an edit, memo, drop-down list or check box ("1"/"0"), and the
+    // reverse (a text that is not an item leaves the list without selection).
     static QString testoDi(QWidget* w);
     static void impostaTesto(QWidget* w, const QString& testo);
 
@@ -124,6 +147,8 @@ public:
     static constexpr int kRigheLette = 2048;
     // The key of the current row; empty when the list is empty.
     QString codiceCorrenteGriglia() const;
+    // The further key parts of the current row (DescrizioneScheda::altreChiavi).
+    QStringList altreChiaviGriglia() const;
     bool listaVuota() const;
 
     // A description looked up 400 ms after the last change of a code edit
@@ -147,6 +172,16 @@ protected:
     virtual void riempiEditazione();
     // The computed key of a new record (NuovoCodice::MassimoPiuUno).
     virtual QString nuovoCodiceCalcolato();
+    // The key of a new record chosen by the user (NuovoCodice::Digitato):
+    // every part, the further ones after the first; empty when the user gave
+    // up. The default is the new-code dialog.
+    virtual QStringList chiediNuovaChiave();
+    // Runs in state 1 once the new record's key is inserted and shown.
+    virtual void dopoNuovo() {}
+
+    // The condition that picks a record by its key: the code followed by
+    // AltreChiaviCorrenti ("CODICE='7'", or "(A='1')AND(B='2.5')").
+    QString condizioneChiave(const QString& codice) const;
 
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -163,11 +198,14 @@ private:
     bool cancellaChiave(const QString& codice);
     void vaiARiga(int riga);
     void riapri(int inizio);
-    int posizioneDi(const QString& codice);
+    int posizioneDi(const QStringList& chiave);
+    QStringList chiaveDi(const QString& codice) const;
+    static bool stessaChiave(const CampoScheda& c, const QString& a, const QString& b);
+    bool verificaValori();
     int contaRighe();
     // The list's text without its order line, and that line (ROWS taken off).
     void testoEOrdine(QString& testo, QString& ordine) const;
-    void primoCampoEditabile();
+    void primoCampoEditabile(const QString& colonna = {});
     QString valoreSql(const CampoScheda& c) const;
 
     DescrizioneScheda d_;

@@ -17,9 +17,9 @@ struct DescrizioneStorico {
     QStringList colonneChiave;  // the record's key, same names in both tables
     QStringList colonneCopiate; // copied columns (the key included), same names in both
     QString colonnaVersione = QStringLiteral("VERS");
-    QString colonnaData;        // stamped with today's date, when the table has one
-    QString colonnaUtente;      // stamped with the user number, when the table has one
-    QString colonnaCancellato;  // set to '1' on the version written by a deletion
+    QString colonnaData;       // stamped with today's date, when the table has one
+    QString colonnaUtente;     // stamped with the user number, when the table has one
+    QString colonnaCancellato; // set to '1' on the version written by a deletion
 };
 
 namespace storico {
