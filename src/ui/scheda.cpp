@@ -624,8 +624,9 @@ bool SchedaBase::inserisciChiave(const QString& codice) {
 }
 
 bool SchedaBase::cancellaChiave(const QString& codice) {
+    const QString dove = QStringLiteral("WHERE ") + condizioneChiave(codice);
     try {
-        QueryAux.SQL = {QStringLiteral("DELETE FROM %1 WHERE %2").arg(d_.tabella, condizioneChiave(codice))};
+        QueryAux.SQL = {QStringLiteral("DELETE FROM %1").arg(d_.tabella), dove};
         QueryAux.execSQL();
         TransazionePrincipale.commitRetaining();
         return true;
@@ -634,15 +635,26 @@ bool SchedaBase::cancellaChiave(const QString& codice) {
             TransazionePrincipale.rollbackRetaining();
         } catch (const DbError&) {
         }
-        QStringList parti{d_.chiave + ' ' + codice};
-        for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
-            parti << d_.altreChiavi[i].colonna + ' ' + AltreChiaviCorrenti.value(int(i));
-        }
-        Messaggi::errore(QStringLiteral("Errore interno: cancellare manualmente il record con ") +
-                             parti.join(QStringLiteral(" e ")),
-                         this);
-        return false;
     }
+    // another user may have removed the row already: then there is nothing to clean
+    try {
+        Transaction ora(&sessione_->IBDatabase1);
+        Query q(&sessione_->IBDatabase1, &ora);
+        q.SQL = {QStringLiteral("SELECT %1 FROM %2").arg(d_.chiave, d_.tabella), dove};
+        q.open();
+        if (q.eof()) {
+            return true;
+        }
+    } catch (const DbError&) {
+    }
+    QStringList parti{d_.chiave + ' ' + codice};
+    for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
+        parti << d_.altreChiavi[i].colonna + ' ' + AltreChiaviCorrenti.value(int(i));
+    }
+    Messaggi::errore(QStringLiteral("Errore interno: cancellare manualmente il record con ") +
+                         parti.join(QStringLiteral(" e ")),
+                     this);
+    return false;
 }
 
 void SchedaBase::primoCampoEditabile(const QString& colonna) {
@@ -823,9 +835,18 @@ void SchedaBase::ButtonAnnullaClick() {
         riapriSuCodice(QString());
         return;
     }
+    // a save refused for another user's change would be refused again on the
+    // same snapshot: the list comes back as stored now, and a new edit starts
+    // from it
+    try {
+        QueryPrincipale.close();
+        TransazionePrincipale.restart();
+    } catch (const DbError& e) {
+        qWarning("transazione non riavviata: %s", qPrintable(e.messaggio()));
+    }
     StatoScheda = 0;
     SettaggioInterfaccia();
-    aggiornaConsultazione();
+    riapriSuCodice(CodiceCorrente);
 }
 
 bool SchedaBase::verificaValori() {
