@@ -13,23 +13,26 @@
 
 namespace quintar {
 
-TKyvIn2Form::TKyvIn2Form(QWidget* owner) : QDialog(owner) {
-    setObjectName(QStringLiteral("KyvIn2Form"));
+DialogoKyvIn::DialogoKyvIn(QWidget* owner, int campi, const QString& nome) : QDialog(owner) {
+    setObjectName(nome);
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit2 = new QLineEdit(this);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Label1->setBuddy(Edit1);
+    auto* v = new QVBoxLayout(this);
+    v->addWidget(Label1);
+    v->addWidget(Edit1);
+    if (campi > 1) {
+        Edit2 = new QLineEdit(this);
+        Edit2->setObjectName(QStringLiteral("Edit2"));
+        v->addWidget(Edit2);
+    }
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setDefault(true);
     CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    auto* v = new QVBoxLayout(this);
-    v->addWidget(Label1);
-    v->addWidget(Edit1);
-    v->addWidget(Edit2);
     auto* h = new QHBoxLayout;
     h->addStretch();
     h->addWidget(OKBtn);
@@ -39,10 +42,12 @@ TKyvIn2Form::TKyvIn2Form(QWidget* owner) : QDialog(owner) {
     connect(CancelBtn, &QPushButton::clicked, this, [this] { done(kRisultatoAnnulla); });
 }
 
-void TKyvIn2Form::showEvent(QShowEvent* e) {
+void DialogoKyvIn::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     Edit1->setFocus();
 }
+
+TKyvIn2Form::TKyvIn2Form(QWidget* owner) : DialogoKyvIn(owner, 2, QStringLiteral("KyvIn2Form")) {}
 
 namespace {
 

@@ -13,19 +13,27 @@ class QPushButton;
 
 namespace quintar {
 
-// Two-field modal dialog (server name and drive letter).
-class TKyvIn2Form : public QDialog {
+// A small modal dialog: a label, one or two edits, OK (result 1) and
+// Cancel (result 2); on activation the focus goes to the first edit.
+class DialogoKyvIn : public QDialog {
     Q_OBJECT
 public:
-    explicit TKyvIn2Form(QWidget* owner = nullptr);
     QLabel* Label1;
     QLineEdit* Edit1;
-    QLineEdit* Edit2;
+    QLineEdit* Edit2 = nullptr;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 
 protected:
+    DialogoKyvIn(QWidget* owner, int campi, const QString& nome);
     void showEvent(QShowEvent* e) override;
+};
+
+// Two-field modal dialog (server name and drive letter).
+class TKyvIn2Form : public DialogoKyvIn {
+    Q_OBJECT
+public:
+    explicit TKyvIn2Form(QWidget* owner = nullptr);
 };
 
 inline constexpr int kRisultatoOK = 1;

@@ -1,31 +1,21 @@
 // One-field modal dialog: the new code of a card.
 #pragma once
 
-#include <QDialog>
-#include <functional>
+#include "session/connessione.h"
 
-class QLabel;
-class QLineEdit;
-class QPushButton;
+#include <functional>
 
 namespace quintar {
 
-class TKyvIn1Form : public QDialog {
+class TKyvIn1Form : public DialogoKyvIn {
     Q_OBJECT
 public:
     explicit TKyvIn1Form(QWidget* owner = nullptr);
-    QLabel* Label1;
-    QLineEdit* Edit1;
-    QPushButton* OKBtn;
-    QPushButton* CancelBtn;
 
     // Runs when the user confirms (KyvIn1FormClose): false keeps the dialog open.
     std::function<bool(TKyvIn1Form&)> KyvIn1FormClose;
 
     void done(int r) override;
-
-protected:
-    void showEvent(QShowEvent* e) override;
 };
 
 } // namespace quintar
