@@ -15,3 +15,18 @@
 
 ENTRATA_DX(Fornito)
 ENTRATA_X(ImpoVarie)
+
+// configuration tables
+ENTRATA_DX(CategMP)
+ENTRATA_DX(SRischi)
+ENTRATA_DX(Spec)
+ENTRATA_DX(Valutaz)
+ENTRATA_DX(TipiImballi)
+ENTRATA_DX(IniConf)
+ENTRATA_DX(IniRiemp)
+ENTRATA_DX(IniCConf)
+ENTRATA_DX(IniCCon1)
+ENTRATA_X(ConvCapConf)
+ENTRATA_DX(IniCatPr)
+ENTRATA_DX(CodADR)
+ENTRATA_DX(CodADR2017)

@@ -1,5 +1,12 @@
 #include "host/lancio.h"
 
+#include "config/capconf.h"
+#include "config/categpr.h"
+#include "config/codadr.h"
+#include "config/confez.h"
+#include "config/convcapconf.h"
+#include "config/inibase.h"
+#include "config/riempit.h"
 #include "exchange/impovarie.h"
 #include "master/fornito.h"
 #include "session/formati.h"
@@ -45,6 +52,14 @@ template <typename T> std::function<FinestraSessione*(TTabXForm*)> schermata() {
     return [](TTabXForm* s) -> FinestraSessione* { return new T(s); };
 }
 
+// The code-table editor on one of its tables.
+std::function<FinestraSessione*(TTabXForm*)> tabellaCodici(int finestra, int griglia,
+                                                           const QString& tabella) {
+    return [=](TTabXForm* s) -> FinestraSessione* {
+        return new TIniBaseForm(s, finestra, griglia, tabella);
+    };
+}
+
 std::vector<DescrizioneSchermata> costruisciTabella() {
     std::vector<DescrizioneSchermata> t;
     auto riga = [&t](DescrizioneSchermata d) { t.push_back(std::move(d)); };
@@ -54,6 +69,43 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
           .entrataD = false,
           .parametri = B,
           .crea = schermata<TImpoVarieForm>()});
+
+    // configuration tables
+    riga({.nome = QStringLiteral("CategMP"),
+          .parametri = A,
+          .didascaliaLancio = QStringLiteral("Impostazione Categorie Materie prime - Ditta: "),
+          .crea = tabellaCodici(15, 18, QStringLiteral("CATEGMP"))});
+    riga({.nome = QStringLiteral("SRischi"),
+          .parametri = A,
+          .didascaliaLancio = QStringLiteral("Impostazione Simbologia rischi - Ditta: "),
+          .crea = tabellaCodici(16, 19, QStringLiteral("SRISCHI"))});
+    riga({.nome = QStringLiteral("Spec"),
+          .parametri = A,
+          .impostaFormati = false,
+          .didascaliaLancio = QStringLiteral("Impostazione Specifiche - Ditta: "),
+          .crea = tabellaCodici(17, 20, QStringLiteral("TABSPEC"))});
+    riga({.nome = QStringLiteral("Valutaz"),
+          .parametri = A,
+          .impostaFormati = false,
+          .didascaliaLancio = QStringLiteral("Impostazione Valutazioni - Ditta: "),
+          .crea = tabellaCodici(18, 21, QStringLiteral("VALUTAZ"))});
+    riga({.nome = QStringLiteral("TipiImballi"),
+          .parametri = A,
+          .didascaliaLancio = QStringLiteral("Impostazione Tipi Imballi - Ditta: "),
+          .crea = tabellaCodici(19, 22, QStringLiteral("TPIMBA"))});
+    riga({.nome = QStringLiteral("IniConf"), .parametri = A, .crea = schermata<TIniConfForm>()});
+    riga({.nome = QStringLiteral("IniRiemp"), .parametri = A, .crea = schermata<TIniRiempForm>()});
+    riga({.nome = QStringLiteral("IniCConf"), .parametri = A, .crea = schermata<TIniCConfForm>()});
+    riga({.nome = QStringLiteral("IniCCon1"), .parametri = A, .crea = schermata<TIniCCon1Form>()});
+    riga({.nome = QStringLiteral("ConvCapConf"),
+          .entrataD = false,
+          .parametri = B,
+          .crea = schermata<TConvCapConfForm>()});
+    riga({.nome = QStringLiteral("IniCatPr"), .parametri = A, .crea = schermata<TIniCatPrForm>()});
+    riga({.nome = QStringLiteral("CodADR"), .parametri = A, .crea = schermata<TCodADRForm>()});
+    riga({.nome = QStringLiteral("CodADR2017"),
+          .parametri = A,
+          .crea = schermata<TCodADR2017Form>()});
     return t;
 }
 

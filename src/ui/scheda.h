@@ -27,22 +27,22 @@ enum class TipoValore { Testo, Numero, Intero, Data, Flag };
 enum class Controllo { Edit, Memo, Check, Combo };
 
 struct CampoScheda {
-    QString colonna;       // RAGSOC
-    QString didascalia;    // "Descrizione"
-    QString pulsante;      // ButtonRagSoc; the consultation page has ButtonRagSoc2
-    QString editazione;    // MemoRagSoc
-    QString consultazione; // MemoRagSoc2
+    QString colonna = {};       // RAGSOC
+    QString didascalia = {};    // "Descrizione"
+    QString pulsante = {};      // ButtonRagSoc; the consultation page has ButtonRagSoc2
+    QString editazione = {};    // MemoRagSoc
+    QString consultazione = {}; // MemoRagSoc2
     Controllo controllo = Controllo::Edit;
     TipoValore tipo = TipoValore::Testo;
     bool azzeraNuovo = true; // Tag 1: cleared for a new record
     // Warning shown when a number typed in the field cannot be read; every
     // field is checked before a save, and any failure stops it.
-    QString messaggioNonValido;
+    QString messaggioNonValido = {};
     // The text is cut to this many characters when stored (0: kept whole).
     int lunghezza = 0;
     // Items of a drop-down list (Controllo::Combo); the consultation page
     // shows the chosen text in a read-only edit.
-    QStringList voci;
+    QStringList voci = {};
 };
 
 enum class NuovoCodice {
@@ -51,31 +51,31 @@ enum class NuovoCodice {
 };
 
 struct DescrizioneScheda {
-    QString tabella;                           // FORNITO
+    QString tabella = {};                           // FORNITO
     QString chiave = QStringLiteral("CODICE"); // key column
-    QString nome;                              // Fornito: GridFornito, NotebookEditFornito
-    QString didascalia;                        // "Anagrafica fornitori - Ditta:"
+    QString nome = {};                              // Fornito: GridFornito, NotebookEditFornito
+    QString didascalia = {};                        // "Anagrafica fornitori - Ditta:"
     int situazioneFinestra = 0;
     int situazioneGriglia = 0;
-    QStringList sqlBase; // "SELECT * FROM FORNITO"
+    QStringList sqlBase = {}; // "SELECT * FROM FORNITO"
     NuovoCodice nuovoCodice = NuovoCodice::Digitato;
-    QString titoloNuovo;    // "Nuovo fornitore"
-    QString etichettaNuovo; // "Codice fornitore:"
+    QString titoloNuovo = {};    // "Nuovo fornitore"
+    QString etichettaNuovo = {}; // "Codice fornitore:"
     CampoScheda campoChiave{QStringLiteral("CODICE"), QStringLiteral("Codice"),
                             QStringLiteral("ButtonCodice"), QStringLiteral("EditCodice"),
                             QStringLiteral("EditCodice2")};
-    std::vector<CampoScheda> campi;
+    std::vector<CampoScheda> campi = {};
     QStringList controlliProfilo = {QStringLiteral("ButtonNuovo"), QStringLiteral("ButtonEdit"),
                                     QStringLiteral("ButtonElimina")};
     // Further key columns after `chiave`, for tables keyed on several columns;
     // numbers (TipoValore::Numero) are compared and written as numbers.
-    std::vector<CampoScheda> altreChiavi;
+    std::vector<CampoScheda> altreChiavi = {};
     // objectName of the widget holding the navigator's four buttons.
-    QString navigatore;
+    QString navigatore = {};
     // Column whose edit gets the focus after "Nuovo" and after "Edit"; the
     // first editable field when empty.
-    QString fuocoNuovo;
-    QString fuocoModifica;
+    QString fuocoNuovo = {};
+    QString fuocoModifica = {};
 };
 
 class SchedaBase : public FinestraSessione {
