@@ -11,21 +11,23 @@ namespace tovaris {
 
 const QStringList& entratePreviste() {
     static const QStringList l = [] {
-        const QStringList dx = {"Mater",      "Imballi",  "Prodotti", "Formul",      "SincroPrezzi",
-                                "Costi",      "CPar",     "PrAcqua",  "LiqPolv",     "CategMP",
-                                "SRischi",    "Spec",     "Valutaz",  "TipiImballi", "IniConf",
-                                "IniRiemp",   "IniCConf", "IniCCon1", "IniCatPr",    "CodADR",
-                                "CodADR2017", "Fornito",  "Conv"};
-        const QStringList x = {"IdPesate",      "StoPesate",   "ImpFabbr",
-                               "ProdFabbr",     "ConvCapConf", "SincroTovaris",
-                               "AcqCliQuintar", "ImpoVarie",   "Regolarizza"};
+        const QStringList dx = {
+            "ShowMaterForm",        "ShowImballiForm",     "ShowProdottiForm", "ShowFormulForm",
+            "ShowSincroPrezziForm", "ShowCostiForm",       "ShowCParForm",     "ShowPrAcquaForm",
+            "ShowLiqPolvForm",      "ShowCategMPForm",     "ShowSRischiForm",  "ShowSpecForm",
+            "ShowValutazForm",      "ShowTipiImballiForm", "ShowIniConfForm",  "ShowIniRiempForm",
+            "ShowIniCConfForm",     "ShowIniCCon1Form",    "ShowIniCatPrForm", "ShowCodADRForm",
+            "ShowCodADR2017Form",   "ShowFornitoForm",     "ShowConvForm"};
+        const QStringList x = {
+            "ShowIdPesateForm",      "ShowStoPesateForm",   "ShowImpFabbrForm",
+            "ShowProdFabbrForm",     "ShowConvCapConfForm", "ShowSincroTovarisForm",
+            "ShowAcqCliQuintarForm", "ShowImpoVarieForm",   "ShowRegolarizzaForm"};
         QStringList r;
         for (const QString& n : dx) {
-            r << "Show" + n + "FormD"
-              << "Show" + n + "FormX";
+            r << n + "D" << n + "X";
         }
         for (const QString& n : x) {
-            r << "Show" + n + "FormX";
+            r << n + "X";
         }
         return r;
     }();

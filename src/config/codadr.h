@@ -1,5 +1,5 @@
 // Codes for the transport of dangerous goods: the codes in use (ADR2017, with
-// class and packing group) and the older table (ADR, with a specification
+// class and packing group) and the older table (ADR, with a descriptive
 // text). Both keys are typed by the user; both screens share one window
 // position.
 #pragma once

@@ -1,5 +1,5 @@
 // The small code tables with a numeric code and a description (raw-material
-// categories, risk symbols, specification texts, valuations, packaging
+// categories, risk symbols, technical requirement texts, valuations, packaging
 // types): one card, the table given at construction.
 #pragma once
 

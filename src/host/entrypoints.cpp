@@ -4,29 +4,29 @@
 #define QUINTAR_ENTRATA __attribute__((visibility("default")))
 
 #define ENTRATA_D(NOME)                                                                            \
-    extern "C" QUINTAR_ENTRATA int Show##NOME##FormD(int utente) {                                 \
+    extern "C" QUINTAR_ENTRATA int NOME##D(int utente) {                                           \
         return quintar::lanciaDaEntrata(#NOME, utente, std::nullopt);                              \
     }
 #define ENTRATA_X(NOME)                                                                            \
-    extern "C" QUINTAR_ENTRATA int Show##NOME##FormX(int utente, int finestra) {                   \
+    extern "C" QUINTAR_ENTRATA int NOME##X(int utente, int finestra) {                             \
         return quintar::lanciaDaEntrata(#NOME, utente, finestra);                                  \
     }
 #define ENTRATA_DX(NOME) ENTRATA_D(NOME) ENTRATA_X(NOME)
 
-ENTRATA_DX(Fornito)
-ENTRATA_X(ImpoVarie)
+ENTRATA_DX(ShowFornitoForm)
+ENTRATA_X(ShowImpoVarieForm)
 
 // configuration tables
-ENTRATA_DX(CategMP)
-ENTRATA_DX(SRischi)
-ENTRATA_DX(Spec)
-ENTRATA_DX(Valutaz)
-ENTRATA_DX(TipiImballi)
-ENTRATA_DX(IniConf)
-ENTRATA_DX(IniRiemp)
-ENTRATA_DX(IniCConf)
-ENTRATA_DX(IniCCon1)
-ENTRATA_X(ConvCapConf)
-ENTRATA_DX(IniCatPr)
-ENTRATA_DX(CodADR)
-ENTRATA_DX(CodADR2017)
+ENTRATA_DX(ShowCategMPForm)
+ENTRATA_DX(ShowSRischiForm)
+ENTRATA_DX(ShowSpecForm)
+ENTRATA_DX(ShowValutazForm)
+ENTRATA_DX(ShowTipiImballiForm)
+ENTRATA_DX(ShowIniConfForm)
+ENTRATA_DX(ShowIniRiempForm)
+ENTRATA_DX(ShowIniCConfForm)
+ENTRATA_DX(ShowIniCCon1Form)
+ENTRATA_X(ShowConvCapConfForm)
+ENTRATA_DX(ShowIniCatPrForm)
+ENTRATA_DX(ShowCodADRForm)
+ENTRATA_DX(ShowCodADR2017Form)

@@ -64,46 +64,60 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
     std::vector<DescrizioneSchermata> t;
     auto riga = [&t](DescrizioneSchermata d) { t.push_back(std::move(d)); };
 
-    riga({.nome = QStringLiteral("Fornito"), .parametri = A, .crea = schermata<TFornitoForm>()});
-    riga({.nome = QStringLiteral("ImpoVarie"),
+    riga({.nome = QStringLiteral("ShowFornitoForm"),
+          .parametri = A,
+          .crea = schermata<TFornitoForm>()});
+    riga({.nome = QStringLiteral("ShowImpoVarieForm"),
           .entrataD = false,
           .parametri = B,
           .crea = schermata<TImpoVarieForm>()});
 
     // configuration tables
-    riga({.nome = QStringLiteral("CategMP"),
+    riga({.nome = QStringLiteral("ShowCategMPForm"),
           .parametri = A,
           .didascaliaLancio = QStringLiteral("Impostazione Categorie Materie prime - Ditta: "),
           .crea = tabellaCodici(15, 18, QStringLiteral("CATEGMP"))});
-    riga({.nome = QStringLiteral("SRischi"),
+    riga({.nome = QStringLiteral("ShowSRischiForm"),
           .parametri = A,
           .didascaliaLancio = QStringLiteral("Impostazione Simbologia rischi - Ditta: "),
           .crea = tabellaCodici(16, 19, QStringLiteral("SRISCHI"))});
-    riga({.nome = QStringLiteral("Spec"),
+    riga({.nome = QStringLiteral("ShowSpecForm"),
           .parametri = A,
           .impostaFormati = false,
           .didascaliaLancio = QStringLiteral("Impostazione Specifiche - Ditta: "),
           .crea = tabellaCodici(17, 20, QStringLiteral("TABSPEC"))});
-    riga({.nome = QStringLiteral("Valutaz"),
+    riga({.nome = QStringLiteral("ShowValutazForm"),
           .parametri = A,
           .impostaFormati = false,
           .didascaliaLancio = QStringLiteral("Impostazione Valutazioni - Ditta: "),
           .crea = tabellaCodici(18, 21, QStringLiteral("VALUTAZ"))});
-    riga({.nome = QStringLiteral("TipiImballi"),
+    riga({.nome = QStringLiteral("ShowTipiImballiForm"),
           .parametri = A,
           .didascaliaLancio = QStringLiteral("Impostazione Tipi Imballi - Ditta: "),
           .crea = tabellaCodici(19, 22, QStringLiteral("TPIMBA"))});
-    riga({.nome = QStringLiteral("IniConf"), .parametri = A, .crea = schermata<TIniConfForm>()});
-    riga({.nome = QStringLiteral("IniRiemp"), .parametri = A, .crea = schermata<TIniRiempForm>()});
-    riga({.nome = QStringLiteral("IniCConf"), .parametri = A, .crea = schermata<TIniCConfForm>()});
-    riga({.nome = QStringLiteral("IniCCon1"), .parametri = A, .crea = schermata<TIniCCon1Form>()});
-    riga({.nome = QStringLiteral("ConvCapConf"),
+    riga({.nome = QStringLiteral("ShowIniConfForm"),
+          .parametri = A,
+          .crea = schermata<TIniConfForm>()});
+    riga({.nome = QStringLiteral("ShowIniRiempForm"),
+          .parametri = A,
+          .crea = schermata<TIniRiempForm>()});
+    riga({.nome = QStringLiteral("ShowIniCConfForm"),
+          .parametri = A,
+          .crea = schermata<TIniCConfForm>()});
+    riga({.nome = QStringLiteral("ShowIniCCon1Form"),
+          .parametri = A,
+          .crea = schermata<TIniCCon1Form>()});
+    riga({.nome = QStringLiteral("ShowConvCapConfForm"),
           .entrataD = false,
           .parametri = B,
           .crea = schermata<TConvCapConfForm>()});
-    riga({.nome = QStringLiteral("IniCatPr"), .parametri = A, .crea = schermata<TIniCatPrForm>()});
-    riga({.nome = QStringLiteral("CodADR"), .parametri = A, .crea = schermata<TCodADRForm>()});
-    riga({.nome = QStringLiteral("CodADR2017"),
+    riga({.nome = QStringLiteral("ShowIniCatPrForm"),
+          .parametri = A,
+          .crea = schermata<TIniCatPrForm>()});
+    riga({.nome = QStringLiteral("ShowCodADRForm"),
+          .parametri = A,
+          .crea = schermata<TCodADRForm>()});
+    riga({.nome = QStringLiteral("ShowCodADR2017Form"),
           .parametri = A,
           .crea = schermata<TCodADR2017Form>()});
     return t;

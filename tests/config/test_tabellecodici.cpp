@@ -93,11 +93,11 @@ TEST_F(TabelleCodici, EachEntryPointOpensItsTableWithItsOwnNumbersAndCaption) {
         bool formati;
     };
     const Attesa attese[] = {
-        {"CategMP", "CATEGMP", 15, 18, "Impostazione Categorie Materie prime - Ditta: ", true},
-        {"SRischi", "SRISCHI", 16, 19, "Impostazione Simbologia rischi - Ditta: ", true},
-        {"Spec", "TABSPEC", 17, 20, "Impostazione Specifiche - Ditta: ", false},
-        {"Valutaz", "VALUTAZ", 18, 21, "Impostazione Valutazioni - Ditta: ", false},
-        {"TipiImballi", "TPIMBA", 19, 22, "Impostazione Tipi Imballi - Ditta: ", true},
+        {"ShowCategMPForm", "CATEGMP", 15, 18, "Impostazione Categorie Materie prime - Ditta: ", true},
+        {"ShowSRischiForm", "SRISCHI", 16, 19, "Impostazione Simbologia rischi - Ditta: ", true},
+        {"ShowSpecForm", "TABSPEC", 17, 20, "Impostazione Specifiche - Ditta: ", false},
+        {"ShowValutazForm", "VALUTAZ", 18, 21, "Impostazione Valutazioni - Ditta: ", false},
+        {"ShowTipiImballiForm", "TPIMBA", 19, 22, "Impostazione Tipi Imballi - Ditta: ", true},
     };
     const Formati::Impostazioni proprie{'.', ',', "yyyy-MM-dd"};
     for (const Attesa& a : attese) {

@@ -77,7 +77,7 @@ struct ImpoVarie : ::testing::Test {
                                     nome + "','" + testo + "'," + utente + ")"});
     }
     TImpoVarieForm* apri(int utente = 2) {
-        FinestraSessione* f = LanciaSchermata(*trovaSchermata("ImpoVarie"), utente, std::nullopt);
+        FinestraSessione* f = LanciaSchermata(*trovaSchermata("ShowImpoVarieForm"), utente, std::nullopt);
         auto* impo = dynamic_cast<TImpoVarieForm*>(f);
         EXPECT_NE(impo, nullptr);
         return impo;

@@ -123,7 +123,7 @@ TEST_F(Lancio, AnXLaunchWritesTheHandleIntoItsLogRowAndADLaunchWritesNothing) {
 }
 
 TEST_F(Lancio, TheSettingsScreenIsLaunchedFromItsTableRow) {
-    const DescrizioneSchermata* d = trovaSchermata("ImpoVarie");
+    const DescrizioneSchermata* d = trovaSchermata("ShowImpoVarieForm");
     ASSERT_NE(d, nullptr);
     EXPECT_FALSE(d->entrataD);
     EXPECT_TRUE(d->entrataX);
@@ -144,7 +144,7 @@ TEST_F(Lancio, TheSettingsScreenIsLaunchedFromItsTableRow) {
 
     rigaLog("78");
     const int prima = finestreAperte();
-    EXPECT_EQ(lanciaDaEntrata("ImpoVarie", 2, 78), 0);
+    EXPECT_EQ(lanciaDaEntrata("ShowImpoVarieForm", 2, 78), 0);
     EXPECT_EQ(finestreAperte(), prima + 1);
     EXPECT_NE(handle("78"), "<null>");
     EXPECT_EQ(lanciaDaEntrata("NessunaSchermata", 2, std::nullopt), 0);
@@ -290,7 +290,7 @@ TEST_F(Lancio, AnUnreachableArchiveIsReportedOnceAndTheScreenStillOpens) {
 
     // the real settings screen too: it opens, showing nothing
     msg->pulisci();
-    FinestraSessione* impo = LanciaSchermata(*trovaSchermata("ImpoVarie"), 2, std::nullopt);
+    FinestraSessione* impo = LanciaSchermata(*trovaSchermata("ShowImpoVarieForm"), 2, std::nullopt);
     ASSERT_NE(impo, nullptr);
     EXPECT_TRUE(impo->isVisible());
     EXPECT_EQ(msg->testi().count("Errore apertura archivio"), 1);

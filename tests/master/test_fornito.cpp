@@ -260,7 +260,7 @@ TEST_F(Fornitori, TheEntryPointsOpenTheCardAndOnlyXWritesTheWindowLog) {
                                 "WHERE IDFINESTRA='" +
                                     id + "'");
     };
-    const DescrizioneSchermata* d = trovaSchermata("Fornito");
+    const DescrizioneSchermata* d = trovaSchermata("ShowFornitoForm");
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(d->entrataD);
     EXPECT_TRUE(d->entrataX);
@@ -300,7 +300,7 @@ TEST_F(Fornitori, TheEntryPointsOpenTheCardAndOnlyXWritesTheWindowLog) {
               "Dalla seconda");
 
     // the entry point's body, as the host calls it
-    EXPECT_EQ(lanciaDaEntrata("Fornito", 7, 1235), 0);
+    EXPECT_EQ(lanciaDaEntrata("ShowFornitoForm", 7, 1235), 0);
     EXPECT_NE(handle("1235"), "<null>");
     EXPECT_TRUE(msg->mostrati.empty()) << msg->testi().join(" | ").toStdString();
 }

@@ -184,8 +184,8 @@ TEST(TipiDati, DatabaseFieldsFollowTheTypeRules) {
     EXPECT_EQ(v.trova("FRASIR")->testo, "(NULL)");
     EXPECT_EQ(v.trova("CODICE")->tipo, TipoDato::Testo);
 
-    job.defineFields(*a.righe, "SPEC");
-    EXPECT_NE(job.campi().trova("SPEC.NRIGA"), nullptr);
+    job.defineFields(*a.righe, "SPECIFICHE");
+    EXPECT_NE(job.campi().trova("SPECIFICHE.NRIGA"), nullptr);
     EXPECT_EQ(nomeCampoReport("RIGA:1", "NRIGA"), "RIGA:1");
     EXPECT_EQ(nomeCampoReport("", "NRIGA"), "NRIGA");
 

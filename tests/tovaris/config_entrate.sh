@@ -6,25 +6,25 @@ ditta="Chimica Demo S.r.l."
 {
   while IFS='|' read -r nome didascalia; do
     for tipo in D X; do
-      [ "$nome" = ConvCapConf ] && [ "$tipo" = D ] && continue
-      echo "open Show${nome}Form${tipo} 1"
+      [ "$nome" = ShowConvCapConfForm ] && [ "$tipo" = D ] && continue
+      echo "open ${nome}${tipo} 1"
       echo "expect title ${didascalia} - Ditta: ${ditta}"
       echo "close"
     done
   done <<'TABELLA'
-CategMP|Impostazione Categorie Materie prime
-SRischi|Impostazione Simbologia rischi
-Spec|Impostazione Specifiche
-Valutaz|Impostazione Valutazioni
-TipiImballi|Impostazione Tipi Imballi
-IniConf|Impostazione procedure confezionamento
-IniRiemp|Impostazione riempitrici
-IniCConf|Impostazione capacità confezioni (fabbricazioni)
-IniCCon1|Impostazione capacità confezioni (prodotti)
-ConvCapConf|Converti codici capacità confezioni
-IniCatPr|Impostazione categorie prodotti
-CodADR|Impostazione Codici ADR
-CodADR2017|Impostazione Codici ADR
+ShowCategMPForm|Impostazione Categorie Materie prime
+ShowSRischiForm|Impostazione Simbologia rischi
+ShowSpecForm|Impostazione Specifiche
+ShowValutazForm|Impostazione Valutazioni
+ShowTipiImballiForm|Impostazione Tipi Imballi
+ShowIniConfForm|Impostazione procedure confezionamento
+ShowIniRiempForm|Impostazione riempitrici
+ShowIniCConfForm|Impostazione capacità confezioni (fabbricazioni)
+ShowIniCCon1Form|Impostazione capacità confezioni (prodotti)
+ShowConvCapConfForm|Converti codici capacità confezioni
+ShowIniCatPrForm|Impostazione categorie prodotti
+ShowCodADRForm|Impostazione Codici ADR
+ShowCodADR2017Form|Impostazione Codici ADR
 TABELLA
 } > "$tmp/entrate.txt"
 [ "$(grep -c '^open' "$tmp/entrate.txt")" = 25 ] || { echo "25 entry points expected"; exit 1; }

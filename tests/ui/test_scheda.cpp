@@ -69,7 +69,7 @@ struct Scheda : ::testing::Test {
     QString azienda() const { return h.c().azienda(); }
 
     TFornitoForm* apri(int utente = 2) {
-        FinestraSessione* f = LanciaSchermata(*trovaSchermata("Fornito"), utente, std::nullopt);
+        FinestraSessione* f = LanciaSchermata(*trovaSchermata("ShowFornitoForm"), utente, std::nullopt);
         auto* s = dynamic_cast<TFornitoForm*>(f);
         EXPECT_NE(s, nullptr);
         return s;
