@@ -278,6 +278,14 @@ void Transaction::rollbackRetaining() {
     fb([&](ThrowStatusWrapper* st) { tra_->rollbackRetaining(st); });
 }
 
+void Transaction::rollbackRetainingNoThrow() noexcept {
+    try {
+        rollbackRetaining();
+    } catch (const DbError& e) {
+        qWarning("rollback non riuscito: %s", qPrintable(e.messaggio()));
+    }
+}
+
 void Transaction::restart() {
     rollback();
     start();

@@ -98,6 +98,9 @@ public:
     void commitRetaining();
     void rollback();
     void rollbackRetaining();
+    // For failure paths: a rollback that fails too (the connection is gone)
+    // leaves nothing more to undo, so it is not reported again.
+    void rollbackRetainingNoThrow() noexcept;
     // Rollback and start again, so that the next reads see what others committed.
     void restart();
     // Starts the transaction when it is not active; returns the handle.

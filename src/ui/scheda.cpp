@@ -11,8 +11,8 @@
 #include "ui/tkyvin1form.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -345,11 +345,12 @@ QString SchedaBase::condizioneChiave(const QString& codice) const {
     if (d_.altreChiavi.empty()) {
         return QStringLiteral("%1=%2").arg(d_.chiave, sql::testoNonNullo(codice));
     }
-    QStringList parti{QStringLiteral("(%1=%2)").arg(d_.chiave, valoreChiave(d_.campoChiave, codice))};
+    QStringList parti{
+        QStringLiteral("(%1=%2)").arg(d_.chiave, valoreChiave(d_.campoChiave, codice))};
     for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
         const CampoScheda& c = d_.altreChiavi[i];
         parti << QStringLiteral("(%1=%2)").arg(c.colonna,
-                                                valoreChiave(c, AltreChiaviCorrenti.value(int(i))));
+                                               valoreChiave(c, AltreChiaviCorrenti.value(int(i))));
     }
     return parti.join(QStringLiteral("AND"));
 }
@@ -451,15 +452,20 @@ int SchedaBase::posizioneDi(const QStringList& chiave) {
         return -1;
     }
     QString colonne = QStringLiteral("%1.%2 AS CHIAVE__").arg(d_.tabella, d_.chiave);
-    QString dove = QStringLiteral("CHIAVE__ = %1").arg(valoreChiave(d_.campoChiave, chiave.value(0)));
+    QString dove =
+        QStringLiteral("CHIAVE__ = %1").arg(valoreChiave(d_.campoChiave, chiave.value(0)));
     for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
         const CampoScheda& c = d_.altreChiavi[i];
         colonne += QStringLiteral(", %1.%2 AS CHIAVE%3__").arg(d_.tabella, c.colonna).arg(i + 1);
-        dove += QStringLiteral(" AND CHIAVE%1__ = %2").arg(i + 1).arg(valoreChiave(c, chiave.value(int(i) + 1)));
+        dove += QStringLiteral(" AND CHIAVE%1__ = %2")
+                    .arg(i + 1)
+                    .arg(valoreChiave(c, chiave.value(int(i) + 1)));
     }
-    testo.replace(selezione, QStringLiteral("SELECT ROW_NUMBER() OVER (%1) AS RIGA__, %2 FROM ")
-                                 .arg(ordine, colonne));
-    QueryAux.SQL = {QStringLiteral("SELECT RIGA__ FROM ("), testo, QStringLiteral(") WHERE ") + dove};
+    testo.replace(
+        selezione,
+        QStringLiteral("SELECT ROW_NUMBER() OVER (%1) AS RIGA__, %2 FROM ").arg(ordine, colonne));
+    QueryAux.SQL = {QStringLiteral("SELECT RIGA__ FROM ("), testo,
+                    QStringLiteral(") WHERE ") + dove};
     try {
         const QVariant v = QueryAux.scalar();
         return v.isValid() ? v.toInt() - 1 : -1;
@@ -613,10 +619,7 @@ bool SchedaBase::inserisciChiave(const QString& codice) {
         TransazionePrincipale.commitRetaining();
         return true;
     } catch (const DbError&) {
-        try {
-            TransazionePrincipale.rollbackRetaining();
-        } catch (const DbError&) {
-        }
+        TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(QStringLiteral("Errore interno: impossibile inserire un nuovo record"),
                          this);
         return false;
@@ -631,10 +634,7 @@ bool SchedaBase::cancellaChiave(const QString& codice) {
         TransazionePrincipale.commitRetaining();
         return true;
     } catch (const DbError&) {
-        try {
-            TransazionePrincipale.rollbackRetaining();
-        } catch (const DbError&) {
-        }
+        TransazionePrincipale.rollbackRetainingNoThrow();
     }
     // another user may have removed the row already: then there is nothing to clean
     try {
@@ -808,10 +808,7 @@ void SchedaBase::ButtonMemorizzaClick() {
         dopoAggiornamento();
         TransazionePrincipale.commitRetaining();
     } catch (const DbError&) {
-        try {
-            TransazionePrincipale.rollbackRetaining();
-        } catch (const DbError&) {
-        }
+        TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
                          this);
         if (StatoScheda == 1 && cancellaChiave(CodiceCorrente)) {
@@ -860,7 +857,7 @@ bool SchedaBase::verificaValori() {
             continue;
         }
         const bool letto = c.tipo == TipoValore::Intero ? Formati::leggiIntero(t).has_value()
-                                                         : Formati::leggiNumero(t).has_value();
+                                                        : Formati::leggiNumero(t).has_value();
         if (!letto) {
             Messaggi::avviso(c.messaggioNonValido, this);
             valido = false;
@@ -870,7 +867,8 @@ bool SchedaBase::verificaValori() {
 }
 
 void SchedaBase::eliminaRecord(const QString& codice) {
-    QueryAux.SQL = {QStringLiteral("DELETE FROM %1 WHERE %2").arg(d_.tabella, condizioneChiave(codice))};
+    QueryAux.SQL = {
+        QStringLiteral("DELETE FROM %1 WHERE %2").arg(d_.tabella, condizioneChiave(codice))};
     if (QueryAux.execSQL() != 1) {
         throw DbError(QStringLiteral("Il record non esiste più"));
     }
@@ -913,10 +911,7 @@ void SchedaBase::ButtonEliminaClick() {
         QueryPrincipale.close();
         TransazionePrincipale.commit();
     } catch (const DbError&) {
-        try {
-            TransazionePrincipale.rollbackRetaining();
-        } catch (const DbError&) {
-        }
+        TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(
             QStringLiteral("Errore interno: impossibile eliminare il record selezionato"), this);
         return;
