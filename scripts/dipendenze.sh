@@ -4,7 +4,7 @@ set -euo pipefail
 pacchetti=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins libqt6printsupport6
-  firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils
+  firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils firebird3.0-server
   pxlib-dev libzint-dev libcups2-dev
   libgtest-dev
   poppler-utils zbar-tools

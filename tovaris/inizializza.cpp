@@ -1,6 +1,7 @@
 #include "inizializza.h"
 
 #include "report/layoutpredefiniti.h"
+#include "session/datiini.h"
 #include "session/db.h"
 
 #include <QDir>
@@ -31,15 +32,49 @@ QString schema(const QString& nome) {
     return QString::fromUtf8(f.readAll());
 }
 
+std::vector<Cartella::Archivio> Cartella::archivi() const {
+    return {{prefissoAlias + "user", userDb()},
+            {prefissoAlias + "quintar", azienda()},
+            {prefissoAlias + "tovaris", erp()},
+            {prefissoAlias + "pesate", pesate()}};
+}
+
+QString nomeConnessione(const QString& file) {
+    const QString dir = QFileInfo(file).path() + '/';
+    const QString server = quintar::datiini::leggi(dir, QStringLiteral("Nome Server"));
+    const QString alias = quintar::datiini::leggi(dir, QStringLiteral("Alias"));
+    if (!server.isEmpty() && !alias.isEmpty()) {
+        return server + ':' + alias;
+    }
+    return file;
+}
+
 namespace {
 
-void creaArchivio(const QString& file, const QString& ddl, const QString& demo) {
+// On a server the archive is created through its alias, after the dati.ini
+// of its folder names server and alias.
+void creaArchivio(const Cartella& c, const QString& file, const QString& ddl, const QString& demo) {
     if (QFileInfo::exists(file)) {
         throw std::runtime_error(("l'archivio esiste già: " + file).toStdString());
     }
+    QString nome = file;
+    if (!c.server.isEmpty()) {
+        QString alias;
+        for (const Cartella::Archivio& a : c.archivi()) {
+            if (a.file == file) {
+                alias = a.alias;
+            }
+        }
+        const QString dir = QFileInfo(file).path() + '/';
+        if (!quintar::datiini::scrivi(dir, QStringLiteral("Nome Server"), c.server) ||
+            !quintar::datiini::scrivi(dir, QStringLiteral("Alias"), alias)) {
+            throw std::runtime_error(("dati.ini non scritto in " + dir).toStdString());
+        }
+        nome = c.server + ':' + alias;
+    }
     Database db;
     try {
-        db.create(file);
+        db.create(nome);
         quintar::eseguiScript(db, schema(ddl));
         if (!demo.isEmpty()) {
             quintar::eseguiScript(db, schema(demo));
@@ -47,7 +82,7 @@ void creaArchivio(const QString& file, const QString& ddl, const QString& demo) 
     } catch (const DbError& e) {
         db.disconnect();
         QFile::remove(file);
-        throw std::runtime_error((file + ": " + e.messaggio()).toStdString());
+        throw std::runtime_error((nome + ": " + e.messaggio()).toStdString());
     }
 }
 
@@ -76,7 +111,7 @@ void disegnaIcona(const QString& file) {
 
 void scriviParametriUtenti(const Cartella& c) {
     Database db;
-    db.connect(c.userDb());
+    db.connect(nomeConnessione(c.userDb()));
     Transaction tr(&db);
     Query utenti(&db, &tr);
     utenti.SQL = {QStringLiteral("SELECT CODICE, DITTA FROM UTENTI ORDER BY CODICE")};
@@ -111,27 +146,34 @@ void scriviParametriUtenti(const Cartella& c) {
     tr.commit();
 }
 
-Cartella inizializza(const QString& dir, bool demo) {
+Cartella inizializza(const QString& dir, bool demo, const QString& server,
+                     const QString& prefissoAlias) {
     Cartella c;
     c.radice = QDir(dir).absolutePath() + '/';
-    for (const char* sotto :
-         {"user", "Dati", "Report", "Grafica", "Temp", "Immagini", "Lavoro", "Etichette"}) {
-        if (!QDir().mkpath(c.radice + sotto)) {
+    c.server = server;
+    c.prefissoAlias = prefissoAlias;
+    QStringList sotto = {"user", "Dati",     "Report", "Grafica",
+                         "Temp", "Immagini", "Lavoro", "Etichette"};
+    for (const Cartella::Archivio& a : c.archivi()) {
+        sotto << QFileInfo(a.file).path().mid(c.radice.size());
+    }
+    for (const QString& s : sotto) {
+        if (!QDir().mkpath(c.radice + s)) {
             throw std::runtime_error(
-                ("impossibile creare la cartella " + c.radice + sotto).toStdString());
+                ("impossibile creare la cartella " + c.radice + s).toStdString());
         }
     }
-    creaArchivio(c.userDb(), QStringLiteral("user.sql"), QStringLiteral("demo/user.sql"));
-    creaArchivio(c.azienda(), QStringLiteral("company.sql"),
+    creaArchivio(c, c.userDb(), QStringLiteral("user.sql"), QStringLiteral("demo/user.sql"));
+    creaArchivio(c, c.azienda(), QStringLiteral("company.sql"),
                  demo ? QStringLiteral("demo/company.sql") : QString());
-    creaArchivio(c.erp(), QStringLiteral("erp.sql"),
+    creaArchivio(c, c.erp(), QStringLiteral("erp.sql"),
                  demo ? QStringLiteral("demo/erp.sql") : QString());
-    creaArchivio(c.pesate(), QStringLiteral("weighing.sql"),
+    creaArchivio(c, c.pesate(), QStringLiteral("weighing.sql"),
                  demo ? QStringLiteral("demo/weighing.sql") : QString());
     scriviParametriUtenti(c);
 
     Database az;
-    az.connect(c.azienda());
+    az.connect(nomeConnessione(c.azienda()));
     Transaction tr(&az);
     Query q(&az, &tr);
     const std::pair<const char*, QString> tabx[] = {

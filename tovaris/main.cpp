@@ -1,7 +1,11 @@
 // tovaris: the stand-in host of the library.
 //
-//   tovaris init DIR [--demo|--scale F]  make DIR with its archives (demo company with --demo,
-//                                        a large company for benchmarks with --scale)
+//   tovaris init DIR [--demo|--scale F] [--server HOST/PORT [--alias-prefix P]]
+//                                        make DIR with its archives (demo company with --demo,
+//                                        a large company for benchmarks with --scale), on a
+//                                        Firebird server with --server
+//   tovaris aliases DIR [--alias-prefix P]
+//                                        the databases.conf lines a server needs for DIR
 //   tovaris run DIR                      launcher window: pick the user, open any screen
 //   tovaris open DIR ENTRY USER [WINDOW] call one entry point, run until its windows close
 //   tovaris script DIR FILE              run a script of UI actions (see script.h)
@@ -10,6 +14,7 @@
 #include "scala.h"
 #include "script.h"
 
+#include "session/datiini.h"
 #include "session/db.h"
 
 #include <QApplication>
@@ -35,6 +40,9 @@ void uso() {
                          "20000 formulazioni,\n"
                          "                                          50000 prodotti, 200000 "
                          "fabbricazioni, 1000000 pesate)\n"
+                         "       [--server HOST/PORT [--alias-prefix P]]   (archivi su un server "
+                         "Firebird)\n"
+                         "  tovaris aliases DIR [--alias-prefix P]   (righe di databases.conf)\n"
                          "  tovaris run DIR\n"
                          "  tovaris open DIR ENTRY USER [WINDOW]\n"
                          "  tovaris script DIR FILE\n");
@@ -53,6 +61,7 @@ bool schermoDisponibile(int argc, char** argv) {
 tovaris::Cartella cartella(const QString& dir) {
     tovaris::Cartella c;
     c.radice = QDir(dir).absolutePath() + '/';
+    c.server = quintar::datiini::leggi(c.radice + "user/", QStringLiteral("Nome Server"));
     if (!QFile::exists(c.userDb())) {
         throw std::runtime_error(
             ("nessun archivio in " + dir + ": crearlo con 'tovaris init " + dir + " --demo'")
@@ -68,7 +77,7 @@ struct Utente {
 
 std::vector<Utente> utenti(const tovaris::Cartella& c) {
     quintar::Database db;
-    db.connect(c.userDb());
+    db.connect(tovaris::nomeConnessione(c.userDb()));
     quintar::Transaction tr(&db);
     quintar::Query q(&db, &tr);
     q.SQL = {"SELECT CODICE, NOMEUTENTE FROM UTENTI ORDER BY CODICE"};
@@ -137,6 +146,24 @@ int main(int argc, char** argv) {
     }
     const QString comando = QString::fromLocal8Bit(argv[1]);
     const QString dir = QString::fromLocal8Bit(argv[2]);
+    if (comando == "aliases") {
+        tovaris::Cartella c;
+        c.radice = QDir(dir).absolutePath() + '/';
+        c.server = QStringLiteral("-");
+        for (int i = 3; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--alias-prefix") == 0 && i + 1 < argc) {
+                c.prefissoAlias = QString::fromLocal8Bit(argv[++i]);
+            } else {
+                uso();
+                return 2;
+            }
+        }
+        for (const auto& a : c.archivi()) {
+            std::printf("%s = %s\n", a.alias.toLocal8Bit().constData(),
+                        a.file.toLocal8Bit().constData());
+        }
+        return 0;
+    }
     if (comando == "init") {
         QApplication::setAttribute(Qt::AA_PluginApplication, false);
         qputenv("QT_QPA_PLATFORM",
@@ -144,18 +171,23 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         bool demo = false;
         double scala = 0;
+        QString server, prefisso;
         for (int i = 3; i < argc; ++i) {
             if (std::strcmp(argv[i], "--demo") == 0) {
                 demo = true;
             } else if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc) {
                 scala = std::atof(argv[++i]);
+            } else if (std::strcmp(argv[i], "--server") == 0 && i + 1 < argc) {
+                server = QString::fromLocal8Bit(argv[++i]);
+            } else if (std::strcmp(argv[i], "--alias-prefix") == 0 && i + 1 < argc) {
+                prefisso = QString::fromLocal8Bit(argv[++i]);
             } else {
                 uso();
                 return 2;
             }
         }
         try {
-            auto c = tovaris::inizializza(dir, demo && scala <= 0);
+            auto c = tovaris::inizializza(dir, demo && scala <= 0, server, prefisso);
             if (scala > 0) {
                 QElapsedTimer t;
                 t.start();

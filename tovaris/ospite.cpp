@@ -56,7 +56,7 @@ bool Libreria::esiste(const QString& entrata) const {
 int registraFinestra(const Cartella& c, const QString& entrata, int utente,
                      std::optional<int> finestra) {
     quintar::Database db;
-    db.connect(c.userDb());
+    db.connect(nomeConnessione(c.userDb()));
     quintar::Transaction tr(&db);
     quintar::Query q(&db, &tr);
     int id = 0;

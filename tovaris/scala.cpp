@@ -65,7 +65,7 @@ void riempiScala(const Cartella& c, const Quantita& q,
     QElapsedTimer t;
     t.start();
     Database az;
-    az.connect(c.azienda());
+    az.connect(nomeConnessione(c.azienda()));
 
     Scrittore materie(az, {"INSERT INTO MATER (CODICE, NOMECOMMERCIALE, CODICECATEGORIAMP, PREZZO,",
                            "MATERIAATTIVA, ULTIMOAGGIORNPREZZO) VALUES (?,?,?,?,?,?)"});
@@ -125,7 +125,7 @@ void riempiScala(const Cartella& c, const Quantita& q,
     az.disconnect();
 
     Database pes;
-    pes.connect(c.pesate());
+    pes.connect(nomeConnessione(c.pesate()));
     Scrittore pesate(pes,
                      {"INSERT INTO PESATE (BILANCIA, DATA_ORA, BARCODE, PESO, OPERATORE, NOTE)",
                       "VALUES (?,?,?,?,?,?)"});

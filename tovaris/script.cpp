@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFile>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,6 +78,19 @@ void EsecutoreScript::prossimo(int ms) {
 void EsecutoreScript::fallito(const QString& motivo) {
     ++fallimenti_;
     std::fprintf(stderr, "riga %d: %s\n", riga_, motivo.toLocal8Bit().constData());
+}
+
+void EsecutoreScript::aspetta(const QString& file, int restanti) {
+    if (QFile::exists(file)) {
+        prossimo();
+        return;
+    }
+    if (restanti <= 0) {
+        fallito(QStringLiteral("il file '%1' non è comparso").arg(file));
+        prossimo();
+        return;
+    }
+    QTimer::singleShot(50, this, [this, file, restanti] { aspetta(file, restanti - 1); });
 }
 
 QWidget* EsecutoreScript::attiva() const {
@@ -186,6 +200,23 @@ bool EsecutoreScript::agisci(const QString& azione, const QStringList& arg, cons
             attiva_->activateWindow();
         }
         return true;
+    }
+    if (azione == "signal") {
+        if (!serve(1)) {
+            return true;
+        }
+        QFile f(resto.isEmpty() ? arg[0] : arg[0] + ' ' + resto);
+        if (!f.open(QIODevice::WriteOnly)) {
+            fallito(QStringLiteral("file '%1' non creato").arg(f.fileName()));
+        }
+        return true;
+    }
+    if (azione == "await") {
+        if (!serve(1)) {
+            return true;
+        }
+        aspetta(resto.isEmpty() ? arg[0] : arg[0] + ' ' + resto, 60000 / 50);
+        return false;
     }
     if (azione == "wait") {
         prossimo(arg.isEmpty() ? 0 : arg[0].toInt());

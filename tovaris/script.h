@@ -18,6 +18,8 @@
 //   shot FILE.png              save a picture of the active window
 //   close                      close the active window
 //   activate N                 make the N-th window opened by the script (from 1) active
+//   signal FILE                create FILE (another process may be waiting for it)
+//   await FILE                 let the event loop run until FILE exists (60 s at most)
 #pragma once
 
 #include "inizializza.h"
@@ -43,6 +45,7 @@ private:
     void passo();
     void prossimo(int ms = 0);
     void fallito(const QString& motivo);
+    void aspetta(const QString& file, int restanti);
     QWidget* attiva() const;
     QWidget* trova(const QString& nome) const;
     bool agisci(const QString& azione, const QStringList& arg, const QString& resto);

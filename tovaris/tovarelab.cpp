@@ -1,16 +1,27 @@
 // Stand-in of the host's warehouse routine: records each call in the host
 // ERP archive (TOVARELAB_CHIAMATE), so that the commitment can be checked.
+#include "session/datiini.h"
 #include "session/db.h"
 #include "session/percorsi.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
+
+// A database file, or "server:alias" when the dati.ini beside it says so.
+QString nomeConnessione(const QString& file) {
+    const QString dir = QFileInfo(file).path() + '/';
+    const QString server = quintar::datiini::leggi(dir, QStringLiteral("Nome Server"));
+    const QString alias = quintar::datiini::leggi(dir, QStringLiteral("Alias"));
+    return server.isEmpty() || alias.isEmpty() ? file : server + ':' + alias;
+}
 
 // The ERP archive of the user: parameter "Archivio" of the user's company.
 QString archivioErp(int utente) {
     quintar::Database db;
-    db.connect(quintar::percorsi::suDisco(quintar::percorsi::dirEseguibile() + "user/user.fdb"));
+    db.connect(nomeConnessione(
+        quintar::percorsi::suDisco(quintar::percorsi::dirEseguibile() + "user/user.fdb")));
     quintar::Transaction tr(&db);
     quintar::Query q(&db, &tr);
     q.SQL = {"SELECT T.VALORE FROM TABARBELON T JOIN UTENTI U ON U.CODICE = T.UTENTE",
@@ -25,7 +36,7 @@ extern "C" __attribute__((visibility("default"))) int
 AnteImpegnoArticoliOrdC(int utente, int ordine, bool flag) {
     try {
         quintar::Database db;
-        db.connect(quintar::percorsi::suDisco(archivioErp(utente)));
+        db.connect(nomeConnessione(quintar::percorsi::suDisco(archivioErp(utente))));
         quintar::Transaction tr(&db);
         quintar::Query q(&db, &tr);
         q.SQL = {"INSERT INTO TOVARELAB_CHIAMATE (ID, UTENTE, IDORDINE, FLAG, MOMENTO)",

@@ -20,12 +20,7 @@ TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
     }
     if (IBDatabaseUser.connected()) {
         try {
-            QueryArbelon.SQL = {QStringLiteral("SELECT RDB$RELATION_NAME FROM RDB$RELATIONS"),
-                                QStringLiteral("WHERE RDB$RELATION_NAME='TABSCRIPT'")};
-            QueryArbelon.open();
-            bool manca = QueryArbelon.eof();
-            QueryArbelon.close();
-            if (manca) {
+            if (!tabScriptPresente()) {
                 try {
                     QueryArbelon.SQL = {
                         QStringLiteral("CREATE TABLE TABSCRIPT("),
@@ -44,8 +39,11 @@ TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
                     TransazioneUser.commit();
                 } catch (const DbError&) {
                     TransazioneUser.rollback();
-                    Messaggi::errore(QStringLiteral(
-                        "Errore interno di CREATE: impossibile creare la tabella TABSCRIPT"));
+                    // a session opened at the same moment may have created it
+                    if (!tabScriptPresente()) {
+                        Messaggi::errore(QStringLiteral(
+                            "Errore interno di CREATE: impossibile creare la tabella TABSCRIPT"));
+                    }
                 }
             }
         } catch (const DbError&) {
@@ -56,6 +54,15 @@ TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
 }
 
 TTabXForm::~TTabXForm() = default;
+
+bool TTabXForm::tabScriptPresente() {
+    QueryArbelon.SQL = {QStringLiteral("SELECT RDB$RELATION_NAME FROM RDB$RELATIONS"),
+                        QStringLiteral("WHERE RDB$RELATION_NAME='TABSCRIPT'")};
+    QueryArbelon.open();
+    const bool presente = !QueryArbelon.eof();
+    QueryArbelon.close();
+    return presente;
+}
 
 bool TTabXForm::SetUserPerNum(int n) {
     NumUtente = n;

@@ -89,6 +89,7 @@ public:
     bool ScritturaHandleDiApertura(qint64 idFinestra, qint64 handle);
 
 private:
+    bool tabScriptPresente();
     bool connettiSlot(Database& db, const QString& parametro);
     QString leggiTabX(const QString& colonna, const QString& nome, bool perUtente);
     void scriviTabX(Query& q, const QString& nome, const QString& testo, bool perUtente);

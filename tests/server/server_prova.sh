@@ -1,0 +1,148 @@
+# A Firebird server of the test's own, sourced by the server tests.
+#
+#   fb_richiesto                  exits 77 (skipped) with a clear line when the server package is missing
+#   fb_avvia DIR [ALIAS=FILE...]  private root in DIR (configuration, aliases, security database with
+#                                 the SYSDBA password pinecrest, locks), a free port on 127.0.0.1 only;
+#                                 sets FB_PORTA, FB_SERVER (127.0.0.1/PORT) and FB_PID
+#   fb_riavvia                    starts the same server again (same root, port and aliases)
+#   fb_ferma                      stops it (TERM, then KILL), bounded; safe to call twice
+#   fb_isql ALIAS                 isql through the server, SQL on standard input
+#   fb_gfix ALIAS                 gfix -v -full through the server
+#
+# An instance the system package may run elsewhere (port 3050, its own root) is left alone.
+
+FB_BINARIO=${FB_BINARIO:-/usr/sbin/firebird}
+FB_ISQL=$(command -v isql-fb || command -v isql || true)
+FB_GFIX=$(command -v gfix || true)
+FB_PID=""
+FB_PORTA=""
+FB_SERVER=""
+FB_RADICE=""
+
+fb_richiesto() {
+  if [ ! -x "$FB_BINARIO" ] || [ -z "$FB_ISQL" ] || [ -z "$FB_GFIX" ]; then
+    echo "SKIP: server Firebird non installato (pacchetti firebird3.0-server e firebird3.0-utils)"
+    exit 77
+  fi
+}
+
+# The installed engine's folder: plugins/, intl/, firebird.msg.
+fb_sistema() {
+  local p
+  p=$(find /usr/lib /usr/local/lib /opt -path '*firebird*/plugins/libEngine12.so' -print -quit 2>/dev/null)
+  [ -n "$p" ] && dirname "$(dirname "$p")"
+}
+
+fb_porta_libera() {
+  local p
+  for _ in $(seq 1 50); do
+    p=$((20000 + (RANDOM * 32768 + RANDOM) % 40000))
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
+      echo "$p"
+      return 0
+    fi
+  done
+  return 1
+}
+
+fb_scrivi_conf() {
+  cat > "$FB_RADICE/firebird.conf" <<CONF
+RemoteServicePort = $FB_PORTA
+RemoteBindAddress = 127.0.0.1
+ServerMode = Super
+SecurityDatabase = $FB_RADICE/security3.fdb
+UdfAccess = None
+CONF
+}
+
+# Starts the server on FB_PORTA; true when it answers there within 20 s.
+fb_lancia() {
+  FIREBIRD="$FB_RADICE" FIREBIRD_LOCK="$FB_RADICE/lock" FIREBIRD_TMP="$FB_RADICE/tmp" \
+    "$FB_BINARIO" -p "$FB_PORTA" >> "$FB_RADICE/server.log" 2>&1 &
+  FB_PID=$!
+  for _ in $(seq 1 200); do
+    kill -0 "$FB_PID" 2>/dev/null || { FB_PID=""; return 1; }
+    if (exec 3<>"/dev/tcp/127.0.0.1/$FB_PORTA") 2>/dev/null; then
+      # still ours a moment later: a server that lost the port to another would have gone
+      sleep 0.2
+      kill -0 "$FB_PID" 2>/dev/null && return 0
+      FB_PID=""
+      return 1
+    fi
+    sleep 0.1
+  done
+  fb_ferma
+  return 1
+}
+
+fb_avvia() {
+  local dir="$1"
+  shift
+  local sistema
+  sistema=$(fb_sistema) || true
+  [ -n "$sistema" ] || { echo "motore Firebird non trovato"; return 1; }
+  FB_RADICE="$dir"
+  mkdir -p "$FB_RADICE/lock" "$FB_RADICE/tmp"
+  for voce in plugins firebird.msg plugins.conf; do
+    [ -e "$sistema/$voce" ] && ln -sfn "$sistema/$voce" "$FB_RADICE/$voce"
+  done
+  # the character sets' module is refused when it resolves outside the root: a copy
+  mkdir -p "$FB_RADICE/intl"
+  cp -L "$sistema"/intl/* "$FB_RADICE/intl/"
+  {
+    echo "security.db = $FB_RADICE/security3.fdb"
+    for a in "$@"; do
+      echo "${a%%=*} = ${a#*=}"
+    done
+  } > "$FB_RADICE/databases.conf"
+  FB_PORTA=3050 # placeholder until a free one is chosen; the file is rewritten below
+  fb_scrivi_conf
+  # the security database, made here with the password every routine uses by default
+  echo "CREATE DATABASE '$FB_RADICE/security3.fdb' USER SYSDBA;
+CREATE OR ALTER USER SYSDBA PASSWORD 'pinecrest' USING PLUGIN Srp; COMMIT;" |
+    FIREBIRD="$FB_RADICE" FIREBIRD_LOCK="$FB_RADICE/lock" FIREBIRD_TMP="$FB_RADICE/tmp" \
+      timeout 60 "$FB_ISQL" -q > "$FB_RADICE/sicurezza.log" 2>&1
+  [ -s "$FB_RADICE/security3.fdb" ] || { echo "database di sicurezza non creato:"; cat "$FB_RADICE/sicurezza.log"; return 1; }
+  for _ in 1 2 3 4 5; do
+    FB_PORTA=$(fb_porta_libera) || break
+    fb_scrivi_conf
+    if fb_lancia; then
+      FB_SERVER="127.0.0.1/$FB_PORTA"
+      echo "server Firebird di prova su $FB_SERVER (pid $FB_PID)"
+      return 0
+    fi
+  done
+  echo "server Firebird non avviato:"
+  cat "$FB_RADICE/server.log"
+  return 1
+}
+
+fb_riavvia() {
+  fb_lancia || { echo "server Firebird non riavviato:"; cat "$FB_RADICE/server.log"; return 1; }
+}
+
+fb_ferma() {
+  [ -n "$FB_PID" ] || return 0
+  kill -TERM "$FB_PID" 2>/dev/null
+  for _ in $(seq 1 30); do
+    kill -0 "$FB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$FB_PID" 2>/dev/null; then
+    kill -KILL "$FB_PID" 2>/dev/null
+    for _ in $(seq 1 100); do
+      kill -0 "$FB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+  fi
+  wait "$FB_PID" 2>/dev/null
+  FB_PID=""
+}
+
+fb_isql() {
+  timeout 60 "$FB_ISQL" -q -user SYSDBA -password pinecrest "$FB_SERVER:$1"
+}
+
+fb_gfix() {
+  timeout 120 "$FB_GFIX" -v -full -user SYSDBA -password pinecrest "$FB_SERVER:$1"
+}
