@@ -15,6 +15,13 @@ QStringList rigaChiave(int utente, int situazione, int progetto) {
             QStringLiteral("AND (CodiceProgetto=%1)").arg(sql::intero(progetto))};
 }
 
+// Opens the stored row of the window (the cursor is at its end when there is none).
+void apriRiga(Query& q, int utente, int situazione, int progetto) {
+    q.SQL = QStringList{QStringLiteral("SELECT * FROM \"STOPOS1\"")} +
+            rigaChiave(utente, situazione, progetto);
+    q.open();
+}
+
 } // namespace
 
 void CaricaPosizioneFinestra(QWidget* f, int utente, int situazione, Database* db, int progetto) {
@@ -24,9 +31,7 @@ void CaricaPosizioneFinestra(QWidget* f, int utente, int situazione, Database* d
     try {
         Transaction tr(db);
         Query q(db, &tr);
-        q.SQL = QStringList{QStringLiteral("SELECT * FROM \"STOPOS1\"")} +
-                rigaChiave(utente, situazione, progetto);
-        q.open();
+        apriRiga(q, utente, situazione, progetto);
         if (!q.eof() && !q["POSX"].isNull() && !q["DIMX"].isNull()) {
             const int w = int(q["DIMX"].asInteger());
             const int h = int(q["DIMY"].asInteger());
@@ -49,9 +54,7 @@ void SalvaPosizioneFinestra(QWidget* f, int utente, int situazione, Database* db
     try {
         Transaction tr(db);
         Query q(db, &tr);
-        q.SQL = QStringList{QStringLiteral("SELECT * FROM \"STOPOS1\"")} +
-                rigaChiave(utente, situazione, progetto);
-        q.open();
+        apriRiga(q, utente, situazione, progetto);
         const bool manca = q.eof();
         bool uguale = !manca;
         const char* nomi[] = {"POSX", "POSY", "DIMX", "DIMY"};

@@ -23,9 +23,7 @@ trap fine EXIT
 export QT_QPA_PLATFORM=offscreen
 inizio=$(date +%s)
 host="$tmp/host"
-mapfile -t alias < <("$tovaris" aliases "$host" | sed 's/ = /=/')
-fb_avvia "$tmp/fb" "${alias[@]}" || exit 1
-timeout 120 "$tovaris" init "$host" --demo --server "$FB_SERVER" || { echo "init on the server failed"; exit 1; }
+fb_host_demo "$tovaris" "$host" "$tmp/fb" || exit 1
 timeout 60 "$driver" --base "$host" "$tmp/base.txt" || { echo "history not readable through the server"; exit 1; }
 
 logs=()
@@ -42,7 +40,8 @@ for i in "${!pids[@]}"; do
 done
 pids=()
 timeout 60 "$driver" --verifica "$host" "$tmp/base.txt" "${logs[@]}" || esito=1
-for a in "${alias[@]}"; do
+[ ${#FB_ALIAS[@]} -eq 4 ] || { echo "expected the four archives to check, got ${#FB_ALIAS[@]}"; esito=1; }
+for a in "${FB_ALIAS[@]}"; do
   nome="${a%%=*}"
   out=$(fb_gfix "$nome" 2>&1) || { echo "gfix $nome failed: $out"; esito=1; continue; }
   [ -z "$out" ] || { echo "gfix $nome: $out"; esito=1; }

@@ -20,9 +20,7 @@ fine() {
 trap fine EXIT
 export QT_QPA_PLATFORM=offscreen
 host="$tmp/host"
-mapfile -t alias < <("$tovaris" aliases "$host" | sed 's/ = /=/')
-fb_avvia "$tmp/fb" "${alias[@]}" || exit 1
-timeout 120 "$tovaris" init "$host" --demo --server "$FB_SERVER" || { echo "init on the server failed"; exit 1; }
+fb_host_demo "$tovaris" "$host" "$tmp/fb" || exit 1
 for d in user Dati Dati/Tovaris Dati/Pesate; do
   grep -q "^Nome Server=$FB_SERVER" "$host/$d/dati.ini" || { echo "no server in $d/dati.ini"; exit 1; }
 done

@@ -17,9 +17,7 @@ fine() {
 trap fine EXIT
 export QT_QPA_PLATFORM=offscreen
 host="$tmp/host"
-mapfile -t alias < <("$tovaris" aliases "$host" | sed 's/ = /=/')
-fb_avvia "$tmp/fb" "${alias[@]}" || exit 1
-timeout 120 "$tovaris" init "$host" --demo --server "$FB_SERVER" || { echo "init on the server failed"; exit 1; }
+fb_host_demo "$tovaris" "$host" "$tmp/fb" || exit 1
 valore() {
   echo "SET HEADING OFF; SELECT '<' || COALESCE(RAGSOC, '') || '>' FROM FORNITO WHERE CODICE='$1';" |
     fb_isql quintar | sed -n 's/.*<\(.*\)>.*/\1/p'

@@ -5,6 +5,9 @@
 #                                 the SYSDBA password pinecrest, locks), a free port on 127.0.0.1 only;
 #                                 sets FB_PORTA, FB_SERVER (127.0.0.1/PORT) and FB_PID
 #   fb_riavvia                    starts the same server again (same root, port and aliases)
+#   fb_host_demo TOVARIS HOST DIR a server in DIR with the aliases of the host folder HOST, and the
+#                                 demo company created on it by `tovaris init --server`; sets FB_ALIAS
+#                                 (the ALIAS=FILE lines)
 #   fb_ferma                      stops it (TERM, then KILL), bounded; safe to call twice
 #   fb_isql ALIAS                 isql through the server, SQL on standard input
 #   fb_gfix ALIAS                 gfix -v -full through the server
@@ -119,6 +122,12 @@ CREATE OR ALTER USER SYSDBA PASSWORD 'pinecrest' USING PLUGIN Srp; COMMIT;" |
 
 fb_riavvia() {
   fb_lancia || { echo "server Firebird non riavviato:"; cat "$FB_RADICE/server.log"; return 1; }
+}
+
+fb_host_demo() {
+  mapfile -t FB_ALIAS < <("$1" aliases "$2" | sed 's/ = /=/')
+  fb_avvia "$3" "${FB_ALIAS[@]}" || return 1
+  timeout 120 "$1" init "$2" --demo --server "$FB_SERVER" || { echo "init on the server failed"; return 1; }
 }
 
 fb_ferma() {
