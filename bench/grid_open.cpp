@@ -103,17 +103,7 @@ Esito misura(const QString& file, int ripetizioni) {
     g.NomeTabella = QStringLiteral("ARTICOLI");
     g.AbilitaRicerca = true;
     const QStringList base = {QStringLiteral("SELECT * FROM ARTICOLI")};
-    q.beforeOpen = [&](Query& x) {
-        if (g.Tag == 1) {
-            return;
-        }
-        x.SQL = base;
-        g.SQLIniziale = base;
-        g.CaricaAspetto();
-    };
-    QObject::connect(&g, &TCSDGrid::OnInizioRicerca, &g, [&] { g.Tag = 1; });
-    QObject::connect(&g, &TCSDGrid::OnFineRicerca, &g, [&] { g.Tag = 0; });
-    g.setSorgenteDati(&q);
+    g.collega(&q, [&] { return base; });
 
     auto schermata = [&] {
         // shown: rows painted up to the bottom of the viewport

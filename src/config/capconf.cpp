@@ -86,8 +86,7 @@ TRIniCCon1Form::TRIniCCon1Form(TTabXForm* sessione, QWidget* owner)
     v->addLayout(b);
     resize(560, 420);
 
-    QueryIniCCon1.beforeOpen = [this](Query& q) { q.SQL = sqlRicerca(); };
-    GridIniCCon1->setSorgenteDati(&QueryIniCCon1);
+    GridIniCCon1->collega(&QueryIniCCon1, [this] { return sqlRicerca(); });
     connect(ButtonCodice, &QPushButton::clicked, EditCodice, [this] { EditCodice->setFocus(); });
     connect(ButtonDescrizione, &QPushButton::clicked, EditDescrizione,
             [this] { EditDescrizione->setFocus(); });

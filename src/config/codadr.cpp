@@ -3,10 +3,6 @@
 #include "session/connessione.h"
 #include "session/messaggi.h"
 #include "session/sqlvalori.h"
-#include "ui/tkyvin1form.h"
-
-#include <QLabel>
-#include <QLineEdit>
 
 namespace quintar {
 
@@ -15,42 +11,23 @@ namespace {
 const QString kDidascalia = QStringLiteral("Impostazione Codici ADR - Ditta:");
 constexpr int kSituazioneFinestra = 20;
 
-// The input box of a new code, then its checks; `massimo` 0 takes any length
-// the column holds. The code comes back as it is stored (´ for ').
-QStringList chiediCodiceADR(SchedaBase& scheda, int massimo) {
-    TKyvIn1Form f(&scheda);
-    f.setWindowTitle(QStringLiteral("Nuovo"));
-    f.Label1->setText(QStringLiteral("Codice ADR"));
-    f.Edit1->clear();
-    if (Messaggi::esegui(&f) != kRisultatoOK) {
-        return {};
+// The input box of a new code: the code is stored as typed (quotes by the
+// quote rule); `massimo` 0 takes any length the column holds.
+SchedaBase::DialogoNuovoCodice dialogoADR(int massimo) {
+    SchedaBase::DialogoNuovoCodice d{QStringLiteral("Nuovo"), QStringLiteral("Codice ADR")};
+    d.comeMemorizzato = [](const QString& t) { return sql::senzaApici(t); };
+    if (massimo > 0) {
+        d.controllo = [massimo](const QString& codice) {
+            return codice.isEmpty() || codice.size() > massimo
+                       ? QStringLiteral("Inserire un codice valido (max %1 caratteri)").arg(massimo)
+                       : QString();
+        };
+        // a longer code reaches the check, which says how long it may be
+        d.lunghezzaMassima = 32767;
     }
-    const QString codice = sql::senzaApici(f.Edit1->text());
-    if (massimo > 0 && (codice.isEmpty() || codice.size() > massimo)) {
-        Messaggi::avviso(
-            QStringLiteral("Inserire un codice valido (max %1 caratteri)").arg(massimo), &scheda);
-        return {};
-    }
-    if (codice.isEmpty()) {
-        Messaggi::avviso(QStringLiteral("Specificare un codice"), &scheda);
-        return {};
-    }
-    try {
-        scheda.TransazioneControllo.restart();
-        scheda.QueryAux2.SQL = {QStringLiteral("SELECT * FROM %1 WHERE CODICE=%2")
-                                    .arg(scheda.descrizione().tabella, sql::testoNonNullo(codice))};
-        scheda.QueryAux2.open();
-        const bool usato = !scheda.QueryAux2.eof();
-        scheda.QueryAux2.close();
-        if (usato) {
-            Messaggi::avviso(QStringLiteral("Il codice inserito è già utilizzato"), &scheda);
-            return {};
-        }
-    } catch (const DbError& e) {
-        Messaggi::errore(e.messaggio(), &scheda);
-        return {};
-    }
-    return {codice};
+    d.messaggioUsato = QStringLiteral("Il codice inserito è già utilizzato");
+    d.chiudeSuRifiuto = true;
+    return d;
 }
 
 } // namespace
@@ -91,7 +68,8 @@ TCodADR2017Form::TCodADR2017Form(TTabXForm* sessione, QWidget* owner)
                  owner) {}
 
 QStringList TCodADR2017Form::chiediNuovaChiave() {
-    return chiediCodiceADR(*this, kLunghezzaCodice);
+    const QString codice = chiediCodice(dialogoADR(kLunghezzaCodice));
+    return codice.isEmpty() ? QStringList() : QStringList{codice};
 }
 
 TCodADRForm::TCodADRForm(TTabXForm* sessione, QWidget* owner)
@@ -110,7 +88,8 @@ TCodADRForm::TCodADRForm(TTabXForm* sessione, QWidget* owner)
                  owner) {}
 
 QStringList TCodADRForm::chiediNuovaChiave() {
-    return chiediCodiceADR(*this, 0);
+    const QString codice = chiediCodice(dialogoADR(0));
+    return codice.isEmpty() ? QStringList() : QStringList{codice};
 }
 
 } // namespace quintar

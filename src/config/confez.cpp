@@ -310,22 +310,7 @@ TIniConfForm::TIniConfForm(TTabXForm* sessione, QWidget* owner)
     GridStorico->DirectoryBin = sessione->GetV(QStringLiteral("BinDir"));
     GridStorico->DittaCorrente = sessione->Ditta;
     GridStorico->AbilitaRicerca = true;
-    QueryStorico.beforeOpen = [this](Query& q) {
-        if (GridStorico->Tag == 1) {
-            return;
-        }
-        q.SQL = sqlStorico();
-        GridStorico->SQLIniziale = q.SQL;
-        GridStorico->CaricaAspetto();
-    };
-    QueryStorico.beforeClose = [this](Query& q) {
-        if (GridStorico->Tag == 0 && q.isOpen() && !GridStorico->RipristinoInCorso) {
-            GridStorico->SalvaAspetto();
-        }
-    };
-    GridStorico->setSorgenteDati(&QueryStorico);
-    connect(GridStorico, &TCSDGrid::OnInizioRicerca, this, [this] { GridStorico->Tag = 1; });
-    connect(GridStorico, &TCSDGrid::OnFineRicerca, this, [this] { GridStorico->Tag = 0; });
+    GridStorico->collega(&QueryStorico, [this] { return sqlStorico(); });
 
     TimerStorico = new QTimer(this);
     TimerStorico->setObjectName(QStringLiteral("TimerStorico"));

@@ -2,6 +2,7 @@
 
 #include "session/formati.h"
 
+#include <QRegularExpression>
 #include <cmath>
 
 namespace quintar::sql {
@@ -87,6 +88,16 @@ QString dataIso(const QDate& d) {
 
 QString flag(bool b) {
     return b ? QStringLiteral("'1'") : QStringLiteral("'0'");
+}
+
+QString identificatore(const QString& nome) {
+    static const QRegularExpression semplice(QStringLiteral("^[A-Za-z][A-Za-z0-9_$]*$"));
+    if (semplice.match(nome).hasMatch()) {
+        return nome.toUpper();
+    }
+    QString n = nome;
+    n.replace('"', QLatin1String("\"\""));
+    return '"' + n + '"';
 }
 
 } // namespace quintar::sql

@@ -45,5 +45,8 @@ QString data(const QDate& d);
 QString dataIso(const QDate& d);
 // '1' or '0'.
 QString flag(bool b);
+// A table or column name as an identifier of a statement: plain names upper
+// case as they are, anything else between double quotes (doubled inside).
+QString identificatore(const QString& nome);
 
 } // namespace quintar::sql

@@ -9,12 +9,14 @@ void GrigliaModello::setQuery(Query* q) {
     query_ = q;
     campi_.clear();
     righe_.clear();
+    interrotta_ = false;
     endResetModel();
 }
 
 bool GrigliaModello::ricarica() {
     beginResetModel();
     righe_.clear();
+    interrotta_ = false;
     const bool stessiCampi = query_ && query_->fields().size() == campi_.size() &&
                              std::equal(campi_.begin(), campi_.end(), query_->fields().begin(),
                                         [](const InfoCampo& a, const InfoCampo& b) {
@@ -41,6 +43,7 @@ bool GrigliaModello::ricarica() {
 void GrigliaModello::svuota() {
     beginResetModel();
     righe_.clear();
+    interrotta_ = false;
     endResetModel();
 }
 
@@ -53,7 +56,7 @@ int GrigliaModello::columnCount(const QModelIndex& parent) const {
 }
 
 bool GrigliaModello::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && query_ && query_->isOpen() && !query_->eof() &&
+    return !parent.isValid() && !interrotta_ && query_ && query_->isOpen() && !query_->eof() &&
            query_->fieldCount() == int(campi_.size());
 }
 
@@ -63,9 +66,16 @@ void GrigliaModello::fetchMore(const QModelIndex& parent) {
     }
     std::vector<std::vector<QVariant>> blocco;
     blocco.reserve(size_t(std::max(1, DimensioneBlocco)));
-    while (int(blocco.size()) < std::max(1, DimensioneBlocco) && !query_->eof()) {
-        blocco.push_back(query_->rowValues());
-        query_->next();
+    try {
+        while (int(blocco.size()) < std::max(1, DimensioneBlocco) && !query_->eof()) {
+            blocco.push_back(query_->rowValues());
+            query_->next();
+        }
+    } catch (const DbError& e) {
+        interrotta_ = true;
+        // after the rows already read: the view is in the middle of a layout
+        QMetaObject::invokeMethod(
+            this, [this, m = e.messaggio()] { emit erroreLettura(m); }, Qt::QueuedConnection);
     }
     if (blocco.empty()) {
         return;

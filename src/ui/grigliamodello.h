@@ -35,7 +35,12 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool canFetchMore(const QModelIndex& parent) const override;
+    // Qt calls it while the view scrolls: a database error here stops the
+    // reading (the rows read so far stay) and is announced by erroreLettura,
+    // queued, never thrown into the event loop.
     void fetchMore(const QModelIndex& parent) override;
+    // The cursor failed: no more rows come until the next open.
+    bool letturaInterrotta() const { return interrotta_; }
 
     const std::vector<InfoCampo>& campi() const { return campi_; }
     int indiceCampo(const QString& nome) const;
@@ -54,6 +59,10 @@ public:
     // Titles as the fields name them, no colours.
     void aspettoProgettato();
 
+signals:
+    // The database refused the next rows (its message).
+    void erroreLettura(const QString& messaggio);
+
 private:
     Query* query_ = nullptr;
     std::vector<InfoCampo> campi_;
@@ -61,6 +70,7 @@ private:
     std::vector<QString> titoli_;
     std::vector<QColor> coloriColonne_;
     std::vector<QColor> coloriTitoli_;
+    bool interrotta_ = false;
 };
 
 } // namespace quintar

@@ -1,5 +1,7 @@
 #include "ui/grigliaquery.h"
 
+#include "session/sqlvalori.h"
+
 #include "session/messaggi.h"
 #include "ui/grigliamodello.h"
 
@@ -65,15 +67,7 @@ TGridQueryForm::~TGridQueryForm() {
 }
 
 QStringList TGridQueryForm::sql() const {
-    static const QRegularExpression semplice(QStringLiteral("^[A-Za-z][A-Za-z0-9_$]*$"));
-    QString nome = tabella_;
-    if (semplice.match(nome).hasMatch()) {
-        nome = nome.toUpper();
-    } else {
-        nome.replace('"', QLatin1String("\"\""));
-        nome = '"' + nome + '"';
-    }
-    return {QStringLiteral("SELECT * FROM ") + nome};
+    return {QStringLiteral("SELECT * FROM ") + sql::identificatore(tabella_)};
 }
 
 bool TGridQueryForm::apri() {

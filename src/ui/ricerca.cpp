@@ -6,6 +6,7 @@
 #include "session/tabx.h"
 #include "ui/grigliamodello.h"
 #include "ui/posizionefinestra.h"
+#include "ui/protezione.h"
 #include "ui/tcsdgrid.h"
 
 #include <QGridLayout>
@@ -90,9 +91,9 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
     Griglia->DirectoryBin = sessione->GetV(QStringLiteral("BinDir"));
     Griglia->DittaCorrente = sessione->Ditta;
     Griglia->AbilitaRicerca = true;
-    // the text is built at every open, also while the grid runs its own
-    // search: the grid then adds its condition to it
-    QueryPrincipale.beforeOpen = [this](Query& q) {
+    // the text and its selection line are rebuilt at every open, unless the
+    // grid runs its own search: the selection then stays in force and shown
+    Griglia->collega(&QueryPrincipale, [this] {
         EditSelezione->clear();
         QStringList sql = d_.sqlBase;
         QString selezione;
@@ -107,16 +108,8 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
             selezione += QStringLiteral("UPPER(%1) LIKE %%2%;").arg(c.colonna, x);
         }
         EditSelezione->setText(selezione);
-        q.SQL = sql;
-        Griglia->SQLIniziale = sql;
-        Griglia->CaricaAspetto();
-    };
-    QueryPrincipale.beforeClose = [this](Query& q) {
-        if (q.isOpen() && !Griglia->RipristinoInCorso) {
-            Griglia->SalvaAspetto();
-        }
-    };
-    Griglia->setSorgenteDati(&QueryPrincipale);
+        return sql;
+    });
     connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &SchermataRicerca::aggiornaCorrenti);
     connect(Griglia->modello(), &QAbstractItemModel::modelReset, this,
@@ -130,10 +123,10 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
             Messaggi::errore(e.messaggio(), this);
         }
     };
-    connect(ButtonRicercaAttivaSel, &QPushButton::clicked, this, [this, riapri] {
-        PanelSelezione->show();
-        riapri();
-    });
+    connect(ButtonRicercaAttivaSel, &QPushButton::clicked, this, protetto(this, [this, riapri] {
+                PanelSelezione->show();
+                riapri();
+            }));
     for (const CampoRicerca& c : d_.campi) {
         connect(edit_[c.edit], &QLineEdit::returnPressed, ButtonRicercaAttivaSel,
                 &QPushButton::click);
@@ -144,14 +137,15 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
         }
         PanelSelezione->hide();
     });
-    connect(ButtonRicercaRitorna, &QPushButton::clicked, this, [this] {
-        if (Griglia->modello()->rowCount() == 0) {
-            Messaggi::avviso(QStringLiteral("Nessun record trovato"), this);
-            return;
-        }
-        done(kRisultatoOK);
-    });
-    connect(ButtonRicercaChiudi, &QPushButton::clicked, this, [this] { done(kRisultatoAnnulla); });
+    connect(ButtonRicercaRitorna, &QPushButton::clicked, this, protetto(this, [this] {
+                if (Griglia->modello()->rowCount() == 0) {
+                    Messaggi::avviso(QStringLiteral("Nessun record trovato"), this);
+                    return;
+                }
+                done(kRisultatoOK);
+            }));
+    connect(ButtonRicercaChiudi, &QPushButton::clicked, this,
+            protetto(this, [this] { done(kRisultatoAnnulla); }));
 
     if (sessione->IBDatabase1.connected()) {
         riapri();

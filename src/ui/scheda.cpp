@@ -6,7 +6,9 @@
 #include "session/sqlvalori.h"
 #include "session/tabx.h"
 #include "ui/grigliamodello.h"
+#include "ui/colonne.h"
 #include "ui/posizionefinestra.h"
+#include "ui/protezione.h"
 #include "ui/tcsdgrid.h"
 #include "ui/tkyvin1form.h"
 
@@ -61,28 +63,15 @@ SchedaBase::SchedaBase(TTabXForm* sessione, DescrizioneScheda d, QWidget* owner)
     Griglia->DirectoryBin = sessione->GetV(QStringLiteral("BinDir"));
     Griglia->DittaCorrente = sessione->Ditta;
     Griglia->AbilitaRicerca = true;
-    QueryPrincipale.beforeOpen = [this](Query& q) {
-        if (Griglia->Tag == 1) {
-            return; // a grid search is running: its text stands
-        }
-        q.SQL = sqlBase();
-        Griglia->SQLIniziale = q.SQL;
-        Griglia->CaricaAspetto();
-    };
-    QueryPrincipale.beforeClose = [this](Query& q) {
-        if (Griglia->Tag == 0 && q.isOpen() && !Griglia->RipristinoInCorso) {
-            Griglia->SalvaAspetto();
-        }
-    };
-    Griglia->setSorgenteDati(&QueryPrincipale);
-    connect(Griglia, &TCSDGrid::OnInizioRicerca, this, [this] { Griglia->Tag = 1; });
-    connect(Griglia, &TCSDGrid::OnFineRicerca, this, [this] { Griglia->Tag = 0; });
+    Griglia->collega(&QueryPrincipale, [this] { return sqlBase(); });
     connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &SchedaBase::aggiornaConsultazione);
     connect(Griglia->modello(), &QAbstractItemModel::modelReset, this,
             &SchedaBase::aggiornaConsultazione);
 
     if (sessione->IBDatabase1.connected()) {
+        lunghezze_ = lunghezzeColonne(&sessione->IBDatabase1, d_.tabella);
+        limitaLunghezze();
         try {
             TransazionePrincipale.start();
             TransazioneControllo.start();
@@ -121,18 +110,32 @@ void SchedaBase::costruisci() {
     v->addWidget(divisore);
     resize(720, 560);
 
-    connect(ButtonNuovo, &QPushButton::clicked, this, &SchedaBase::ButtonNuovoClick);
-    connect(ButtonEdit, &QPushButton::clicked, this, &SchedaBase::ButtonEditClick);
-    connect(ButtonElimina, &QPushButton::clicked, this, &SchedaBase::ButtonEliminaClick);
-    connect(ButtonChiudi, &QPushButton::clicked, this, &SchedaBase::ButtonChiudiClick);
-    connect(ButtonMemorizza, &QPushButton::clicked, this, &SchedaBase::ButtonMemorizzaClick);
-    connect(ButtonAnnulla, &QPushButton::clicked, this, &SchedaBase::ButtonAnnullaClick);
-    connect(NavPrimo, &QToolButton::clicked, this, [this] { mostraPosizione(0); });
-    connect(NavPrecedente, &QToolButton::clicked, this,
-            [this] { mostraPosizione(std::max(0, posizioneCorrente() - 1)); });
-    connect(NavSuccessivo, &QToolButton::clicked, this,
-            [this] { vaiARiga(Griglia->currentIndex().row() + 1); });
-    connect(NavUltimo, &QToolButton::clicked, this, [this] { mostraPosizione(contaRighe() - 1); });
+    collegaPulsanti();
+}
+
+// Every button reaches the database through eseguiProtetto: an error is a
+// message, and the card stays usable.
+void SchedaBase::collegaPulsanti() {
+    auto collega = [this](QAbstractButton* b, void (SchedaBase::*azione)()) {
+        connect(b, &QAbstractButton::clicked, this, protetto(this, [this, azione] {
+                    (this->*azione)();
+                }));
+    };
+    collega(ButtonNuovo, &SchedaBase::ButtonNuovoClick);
+    collega(ButtonEdit, &SchedaBase::ButtonEditClick);
+    collega(ButtonElimina, &SchedaBase::ButtonEliminaClick);
+    collega(ButtonChiudi, &SchedaBase::ButtonChiudiClick);
+    collega(ButtonMemorizza, &SchedaBase::ButtonMemorizzaClick);
+    collega(ButtonAnnulla, &SchedaBase::ButtonAnnullaClick);
+    connect(NavPrimo, &QToolButton::clicked, this, protetto(this, [this] { mostraPosizione(0); }));
+    connect(NavPrecedente, &QToolButton::clicked, this, protetto(this, [this] {
+                mostraPosizione(std::max(0, posizioneCorrente() - 1));
+            }));
+    connect(NavSuccessivo, &QToolButton::clicked, this, protetto(this, [this] {
+                vaiARiga(Griglia->currentIndex().row() + 1);
+            }));
+    connect(NavUltimo, &QToolButton::clicked, this,
+            protetto(this, [this] { mostraPosizione(contaRighe() - 1); }));
 }
 
 QWidget* SchedaBase::creaPagina(bool consultazione) {
@@ -146,46 +149,11 @@ QWidget* SchedaBase::creaPagina(bool consultazione) {
     tutti.insert(tutti.end(), d_.campi.begin(), d_.campi.end());
     int riga = 0;
     for (const CampoScheda& c : tutti) {
-        const bool chiave = size_t(riga) < numeroChiavi;
         auto* b = pulsante(c.didascalia,
                            c.pulsante + (consultazione ? QStringLiteral("2") : QString()), pagina);
         b->setFlat(true);
         b->setStyleSheet(QStringLiteral("text-align: left"));
-        QWidget* w = nullptr;
-        switch (c.controllo) {
-        case Controllo::Memo: {
-            auto* m = new QPlainTextEdit(pagina);
-            m->setReadOnly(consultazione);
-            m->setTabChangesFocus(true);
-            w = m;
-            break;
-        }
-        case Controllo::Check: {
-            auto* k = new QCheckBox(pagina);
-            k->setEnabled(!consultazione);
-            w = k;
-            break;
-        }
-        case Controllo::Combo:
-            if (!consultazione) {
-                auto* l = new QComboBox(pagina);
-                l->addItems(c.voci);
-                l->setCurrentIndex(-1);
-                w = l;
-                break;
-            }
-            [[fallthrough]];
-        case Controllo::Edit: {
-            auto* e = new QLineEdit(pagina);
-            e->setReadOnly(consultazione || chiave);
-            w = e;
-            break;
-        }
-        }
-        w->setObjectName(consultazione ? c.consultazione : c.editazione);
-        if (!consultazione && !chiave && c.azzeraNuovo) {
-            w->setProperty(kTag, 1);
-        }
+        QWidget* w = creaControllo(c, consultazione, size_t(riga) < numeroChiavi, pagina);
         (consultazione ? consultazione_ : editazione_)[c.colonna] = w;
         connect(b, &QPushButton::clicked, w, [w] { w->setFocus(); });
         g->addWidget(b, riga, 0, Qt::AlignTop);
@@ -193,45 +161,58 @@ QWidget* SchedaBase::creaPagina(bool consultazione) {
         ++riga;
     }
     g->setColumnStretch(1, 1);
+    auto* v = new QVBoxLayout(pagina);
+    v->addLayout(g);
+    v->addStretch();
+    v->addLayout(creaPulsanti(consultazione, pagina));
+    return pagina;
+}
 
+QWidget* SchedaBase::creaControllo(const CampoScheda& c, bool consultazione, bool chiave,
+                                   QWidget* pagina) {
+    QWidget* w = nullptr;
+    switch (c.controllo) {
+    case Controllo::Memo: {
+        auto* m = new QPlainTextEdit(pagina);
+        m->setReadOnly(consultazione);
+        m->setTabChangesFocus(true);
+        w = m;
+        break;
+    }
+    case Controllo::Check: {
+        auto* k = new QCheckBox(pagina);
+        k->setEnabled(!consultazione);
+        w = k;
+        break;
+    }
+    case Controllo::Combo:
+        if (!consultazione) {
+            auto* l = new QComboBox(pagina);
+            l->addItems(c.voci);
+            l->setCurrentIndex(-1);
+            w = l;
+            break;
+        }
+        [[fallthrough]];
+    case Controllo::Edit: {
+        auto* e = new QLineEdit(pagina);
+        e->setReadOnly(consultazione || chiave);
+        w = e;
+        break;
+    }
+    }
+    w->setObjectName(consultazione ? c.consultazione : c.editazione);
+    if (!consultazione && !chiave && c.azzeraNuovo) {
+        w->setProperty(kTag, 1);
+    }
+    return w;
+}
+
+// The navigator and Nuovo, Edit, Elimina, Chiudi under the consultation
+// page; Memorizza and Annulla under the edit page.
+QHBoxLayout* SchedaBase::creaPulsanti(bool consultazione, QWidget* pagina) {
     auto* bottoni = new QHBoxLayout;
-    if (consultazione) {
-        auto nav = [pagina](const QString& nome, const QString& testo,
-                            const QString& suggerimento) {
-            auto* t = new QToolButton(pagina);
-            t->setObjectName(nome);
-            t->setText(testo);
-            t->setToolTip(suggerimento);
-            return t;
-        };
-        NavPrimo = nav(QStringLiteral("NavPrimo"), QStringLiteral("|<"), QStringLiteral("Primo"));
-        NavPrecedente =
-            nav(QStringLiteral("NavPrecedente"), QStringLiteral("<"), QStringLiteral("Precedente"));
-        NavSuccessivo =
-            nav(QStringLiteral("NavSuccessivo"), QStringLiteral(">"), QStringLiteral("Successivo"));
-        NavUltimo =
-            nav(QStringLiteral("NavUltimo"), QStringLiteral(">|"), QStringLiteral("Ultimo"));
-        auto* navigatore = new QWidget(pagina);
-        navigatore->setObjectName(d_.navigatore.isEmpty() ? QStringLiteral("Navigator") + d_.nome
-                                                          : d_.navigatore);
-        auto* n = new QHBoxLayout(navigatore);
-        n->setContentsMargins(0, 0, 0, 0);
-        n->setSpacing(0);
-        for (QToolButton* t : {NavPrimo, NavPrecedente, NavSuccessivo, NavUltimo}) {
-            t->setParent(navigatore);
-            n->addWidget(t);
-        }
-        bottoni->addWidget(navigatore);
-        bottoni->addStretch();
-        ButtonNuovo = pulsante(QStringLiteral("&Nuovo"), QStringLiteral("ButtonNuovo"), pagina);
-        ButtonEdit = pulsante(QStringLiteral("Edit &X"), QStringLiteral("ButtonEdit"), pagina);
-        ButtonElimina =
-            pulsante(QStringLiteral("&Elimina"), QStringLiteral("ButtonElimina"), pagina);
-        ButtonChiudi = pulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonChiudi"), pagina);
-        for (QPushButton* b : {ButtonNuovo, ButtonEdit, ButtonElimina, ButtonChiudi}) {
-            bottoni->addWidget(b);
-        }
-    } else {
+    if (!consultazione) {
         bottoni->addStretch();
         ButtonMemorizza =
             pulsante(QStringLiteral("&Memorizza"), QStringLiteral("ButtonMemorizza"), pagina);
@@ -239,12 +220,89 @@ QWidget* SchedaBase::creaPagina(bool consultazione) {
             pulsante(QStringLiteral("&Annulla"), QStringLiteral("ButtonAnnulla"), pagina);
         bottoni->addWidget(ButtonMemorizza);
         bottoni->addWidget(ButtonAnnulla);
+        return bottoni;
     }
-    auto* v = new QVBoxLayout(pagina);
-    v->addLayout(g);
-    v->addStretch();
-    v->addLayout(bottoni);
-    return pagina;
+    auto nav = [pagina](const QString& nome, const QString& testo, const QString& suggerimento) {
+        auto* t = new QToolButton(pagina);
+        t->setObjectName(nome);
+        t->setText(testo);
+        t->setToolTip(suggerimento);
+        return t;
+    };
+    NavPrimo = nav(QStringLiteral("NavPrimo"), QStringLiteral("|<"), QStringLiteral("Primo"));
+    NavPrecedente =
+        nav(QStringLiteral("NavPrecedente"), QStringLiteral("<"), QStringLiteral("Precedente"));
+    NavSuccessivo =
+        nav(QStringLiteral("NavSuccessivo"), QStringLiteral(">"), QStringLiteral("Successivo"));
+    NavUltimo = nav(QStringLiteral("NavUltimo"), QStringLiteral(">|"), QStringLiteral("Ultimo"));
+    auto* navigatore = new QWidget(pagina);
+    navigatore->setObjectName(d_.navigatore.isEmpty() ? QStringLiteral("Navigator") + d_.nome
+                                                      : d_.navigatore);
+    auto* n = new QHBoxLayout(navigatore);
+    n->setContentsMargins(0, 0, 0, 0);
+    n->setSpacing(0);
+    for (QToolButton* t : {NavPrimo, NavPrecedente, NavSuccessivo, NavUltimo}) {
+        t->setParent(navigatore);
+        n->addWidget(t);
+    }
+    bottoni->addWidget(navigatore);
+    bottoni->addStretch();
+    ButtonNuovo = pulsante(QStringLiteral("&Nuovo"), QStringLiteral("ButtonNuovo"), pagina);
+    ButtonEdit = pulsante(QStringLiteral("Edit &X"), QStringLiteral("ButtonEdit"), pagina);
+    ButtonElimina = pulsante(QStringLiteral("&Elimina"), QStringLiteral("ButtonElimina"), pagina);
+    ButtonChiudi = pulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonChiudi"), pagina);
+    for (QPushButton* b : {ButtonNuovo, ButtonEdit, ButtonElimina, ButtonChiudi}) {
+        bottoni->addWidget(b);
+    }
+    return bottoni;
+}
+
+int SchedaBase::lunghezzaColonna(const QString& colonna) const {
+    auto it = lunghezze_.find(colonna.toUpper());
+    return it == lunghezze_.end() ? 0 : it->second;
+}
+
+void SchedaBase::limitaLunghezze() {
+    std::vector<const CampoScheda*> campi{&d_.campoChiave};
+    for (const CampoScheda& c : d_.altreChiavi) {
+        campi.push_back(&c);
+    }
+    for (const CampoScheda& c : d_.campi) {
+        campi.push_back(&c);
+    }
+    for (const CampoScheda* c : campi) {
+        const int n = lunghezzaColonna(c->colonna);
+        auto* e = qobject_cast<QLineEdit*>(editazione(c->colonna));
+        if (n > 0 && e && c->tipo == TipoValore::Testo) {
+            e->setMaxLength(c->lunghezza > 0 ? std::max(n, c->lunghezza) : n);
+        }
+    }
+}
+
+// A text that does not fit its column is refused before the save, with the
+// text left as typed: the database would refuse the whole save.
+bool SchedaBase::verificaLunghezze() {
+    bool valido = true;
+    for (const CampoScheda& c : d_.campi) {
+        const int n = lunghezzaColonna(c.colonna);
+        if (n <= 0 || c.tipo != TipoValore::Testo) {
+            continue;
+        }
+        QString t = testoDi(editazione(c.colonna));
+        if (c.lunghezza > 0) {
+            t.truncate(c.lunghezza);
+        }
+        if (t.size() > n) {
+            Messaggi::avviso(QStringLiteral("Il campo \"%1\" può contenere al massimo %2 "
+                                            "caratteri: il testo inserito ne ha %3")
+                                 .arg(QString(c.didascalia).remove('&'))
+                                 .arg(n)
+                                 .arg(t.size()),
+                             this);
+            valido = false;
+        }
+    }
+    return valido;
 }
 
 QWidget* SchedaBase::editazione(const QString& colonna) const {
@@ -552,22 +610,45 @@ void SchedaBase::riapriSuCodice(const QString& codice) {
 }
 
 QStringList SchedaBase::chiediNuovaChiave() {
-    const QString codice = chiediCodice();
+    const QString codice = chiediCodice({d_.titoloNuovo, d_.etichettaNuovo});
     return codice.isEmpty() ? QStringList() : QStringList{codice};
 }
 
-QString SchedaBase::chiediCodice() {
+QString SchedaBase::chiediCodice(const DialogoNuovoCodice& dialogo) {
     TKyvIn1Form f(this);
-    f.setWindowTitle(d_.titoloNuovo);
-    f.Label1->setText(d_.etichettaNuovo);
+    f.setWindowTitle(dialogo.titolo);
+    f.Label1->setText(dialogo.etichetta);
     f.setFont(QFont(QStringLiteral("Tahoma"), 8));
     f.Edit1->clear();
-    f.KyvIn1FormClose = [this](TKyvIn1Form& dlg) {
+    const int massimo = dialogo.lunghezzaMassima > 0 ? dialogo.lunghezzaMassima
+                                                     : lunghezzaColonna(d_.chiave);
+    if (massimo > 0) {
+        f.Edit1->setMaxLength(massimo);
+    }
+    // a refused code either keeps the dialog open or ends it
+    bool rifiutato = false;
+    auto rifiuta = [&](TKyvIn1Form& dlg, void (*mostra)(const QString&, QWidget*),
+                       const QString& testo) {
+        if (dialogo.chiudeSuRifiuto) {
+            rifiutato = true;
+            dlg.Edit1->clear();
+            mostra(testo, this);
+            return true;
+        }
+        mostra(testo, &dlg);
+        return false;
+    };
+    f.KyvIn1FormClose = [&](TKyvIn1Form& dlg) {
         // quotes go before the check, so that the code checked is the code stored
-        const QString codice = sql::codice(dlg.Edit1->text());
+        const QString codice = dialogo.comeMemorizzato ? dialogo.comeMemorizzato(dlg.Edit1->text())
+                                                       : sql::codice(dlg.Edit1->text());
+        if (dialogo.controllo) {
+            if (const QString avviso = dialogo.controllo(codice); !avviso.isEmpty()) {
+                return rifiuta(dlg, &Messaggi::avviso, avviso);
+            }
+        }
         if (codice.trimmed().isEmpty()) {
-            Messaggi::avviso(QStringLiteral("Specificare un codice"), &dlg);
-            return false;
+            return rifiuta(dlg, &Messaggi::avviso, QStringLiteral("Specificare un codice"));
         }
         try {
             TransazioneControllo.restart();
@@ -577,17 +658,15 @@ QString SchedaBase::chiediCodice() {
             const bool usato = !QueryAux2.eof();
             QueryAux2.close();
             if (usato) {
-                Messaggi::avviso(QStringLiteral("Il codice inserito è già in uso"), &dlg);
-                return false;
+                return rifiuta(dlg, &Messaggi::avviso, dialogo.messaggioUsato);
             }
         } catch (const DbError& e) {
-            Messaggi::errore(e.messaggio(), &dlg);
-            return false;
+            return rifiuta(dlg, &Messaggi::errore, e.messaggio());
         }
         dlg.Edit1->setText(codice);
         return true;
     };
-    if (Messaggi::esegui(&f) != 1) {
+    if (Messaggi::esegui(&f) != 1 || rifiutato) {
         return {};
     }
     return f.Edit1->text();
@@ -784,6 +863,7 @@ void SchedaBase::ButtonMemorizzaClick() {
     }
     // every check runs, so that the user sees all that is wrong at once
     bool valido = verificaValori();
+    valido = verificaLunghezze() && valido;
     valido = validaCampi() && valido;
     if (!valido) {
         return;
@@ -835,15 +915,19 @@ void SchedaBase::ButtonAnnullaClick() {
     // a save refused for another user's change would be refused again on the
     // same snapshot: the list comes back as stored now, and a new edit starts
     // from it
+    StatoScheda = 0;
+    SettaggioInterfaccia();
+    rileggi(CodiceCorrente);
+}
+
+void SchedaBase::rileggi(const QString& codice) {
     try {
         QueryPrincipale.close();
         TransazionePrincipale.restart();
     } catch (const DbError& e) {
         qWarning("transazione non riavviata: %s", qPrintable(e.messaggio()));
     }
-    StatoScheda = 0;
-    SettaggioInterfaccia();
-    riapriSuCodice(CodiceCorrente);
+    riapriSuCodice(codice);
 }
 
 bool SchedaBase::verificaValori() {

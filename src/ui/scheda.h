@@ -13,6 +13,7 @@
 #include <map>
 #include <vector>
 
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QStackedWidget;
@@ -94,12 +95,6 @@ public:
     QStringList AltreChiaviCorrenti;
     bool SolaLettura = false;
 
-    Transaction TransazionePrincipale;
-    Transaction TransazioneControllo;
-    Query QueryPrincipale; // the rows of the list
-    Query QueryAux;        // writes, main transaction
-    Query QueryAux2;       // checks and look-ups, check transaction
-
     TCSDGrid* Griglia;
     QStackedWidget* Notebook;
     QWidget* PaginaConsultazione;
@@ -139,6 +134,9 @@ public:
     // by opening the list a little before it, so that the rows before are
     // never read (the first row comes back with the navigator's "first").
     void riapriSuCodice(const QString& codice);
+    // A fresh read: the main transaction starts again, so that the list shows
+    // what other users committed, and reopens on the row of the key.
+    void rileggi(const QString& codice);
     // The list's row at this position of its order (from 0), read the same way.
     void mostraPosizione(int posizione);
     // Position in the list's order of the current row (from 0); -1 when none.
@@ -156,7 +154,34 @@ public:
     QTimer* collegaDescrizione(QLineEdit* codice, QLineEdit* descrizione, const QString& nomeTimer,
                                std::function<QStringList(const QString&)> sql, int ms = 400);
 
+    // Characters the column of the card's table holds (CHAR and VARCHAR);
+    // 0 when it is not such a column.
+    int lunghezzaColonna(const QString& colonna) const;
+
+    // The new-code dialog (TKyvIn1Form) of a card whose user types keys.
+    struct DialogoNuovoCodice {
+        QString titolo;
+        QString etichetta;
+        // The code as it is checked and stored: quotes removed by default.
+        std::function<QString(const QString&)> comeMemorizzato = {};
+        // Checks that code before the duplicate check;
+        // returns the warning to show, empty when the code is fine.
+        std::function<QString(const QString&)> controllo = {};
+        QString messaggioUsato = QStringLiteral("Il codice inserito è già in uso");
+        // Cards whose dialog closes on a refused code (the user starts again).
+        bool chiudeSuRifiuto = false;
+        int lunghezzaMassima = 0; // 0: what the key column holds
+    };
 protected:
+    // The code accepted, empty when the user gave up.
+    QString chiediCodice(const DialogoNuovoCodice& dialogo);
+
+    Transaction TransazionePrincipale;
+    Transaction TransazioneControllo;
+    Query QueryPrincipale; // the rows of the list
+    Query QueryAux;        // writes, main transaction
+    Query QueryAux2;       // checks and look-ups, check transaction
+
     // Hooks of larger cards.
     virtual QStringList sqlBase() const { return d_.sqlBase; }
     // Validations before a save; false stops it (the card shows its message).
@@ -192,8 +217,13 @@ protected:
 private:
     void costruisci();
     QWidget* creaPagina(bool consultazione);
+    QWidget* creaControllo(const CampoScheda& c, bool consultazione, bool chiave, QWidget* pagina);
+    QHBoxLayout* creaPulsanti(bool consultazione, QWidget* pagina);
+    void collegaPulsanti();
+    // Edits take no more than their columns hold.
+    void limitaLunghezze();
+    bool verificaLunghezze();
     void aggiornaConsultazione();
-    QString chiediCodice();
     bool inserisciChiave(const QString& codice);
     bool cancellaChiave(const QString& codice);
     void vaiARiga(int riga);
@@ -213,6 +243,7 @@ private:
     std::map<QString, QWidget*> consultazione_;
     bool posizioneCaricata_ = false;
     int inizioFinestra_ = 0; // position in the order of the list's first row
+    std::map<QString, int> lunghezze_;
 };
 
 } // namespace quintar

@@ -5,6 +5,7 @@
 #include "session/sqlvalori.h"
 #include "ui/grigliamodello.h"
 #include "ui/grigliaquery.h"
+#include "ui/protezione.h"
 #include "ui/tpcsdgridform.h"
 #include "ui/trcsdgridform.h"
 
@@ -30,18 +31,6 @@ namespace {
 const QColor kColoreSecondaChiave(0xF3, 0xB4, 0xB4);
 const QColor kColoreAltreChiavi(0xFF, 0xA4, 0x77);
 
-// A table name as an identifier of a statement: plain names as they are,
-// anything else between double quotes.
-QString identificatore(const QString& nome) {
-    static const QRegularExpression semplice(QStringLiteral("^[A-Za-z][A-Za-z0-9_$]*$"));
-    if (semplice.match(nome).hasMatch()) {
-        return nome.toUpper();
-    }
-    QString n = nome;
-    n.replace('"', QLatin1String("\"\""));
-    return '"' + n + '"';
-}
-
 bool haWhere(const QStringList& righe) {
     for (const QString& r : righe) {
         if (r.toUpper().contains(QLatin1String("WHERE"))) {
@@ -51,11 +40,85 @@ bool haWhere(const QStringList& righe) {
     return false;
 }
 
-QString espressioneDi(const InfoCampo& c) {
-    return c.origine().isEmpty() ? c.nome : c.origine();
+// The select list of a statement: the text between its first SELECT and the
+// FROM at the same depth, split at the commas of that depth.
+QStringList vociSelezione(const QString& sql) {
+    QStringList voci;
+    int profondita = 0;
+    bool apice = false;
+    bool virgolette = false;
+    int inizio = -1;
+    QString voce;
+    auto parolaIn = [&](int i, QLatin1String parola) {
+        const int n = int(parola.size());
+        if (sql.mid(i, n).compare(parola, Qt::CaseInsensitive) != 0) {
+            return false;
+        }
+        const bool primaLibera = i == 0 || !(sql[i - 1].isLetterOrNumber() || sql[i - 1] == '_');
+        const bool dopoLibera = i + n >= sql.size() ||
+                                !(sql[i + n].isLetterOrNumber() || sql[i + n] == '_');
+        return primaLibera && dopoLibera;
+    };
+    for (int i = 0; i < sql.size(); ++i) {
+        const QChar ch = sql[i];
+        if (apice || virgolette) {
+            if ((apice && ch == '\'') || (virgolette && ch == '"')) {
+                apice = virgolette = false;
+            }
+            if (inizio >= 0) {
+                voce += ch;
+            }
+            continue;
+        }
+        if (inizio < 0) {
+            if (parolaIn(i, QLatin1String("SELECT"))) {
+                inizio = i + 6;
+                i += 5;
+            }
+            continue;
+        }
+        if (ch == '\'') {
+            apice = true;
+        } else if (ch == '"') {
+            virgolette = true;
+        } else if (ch == '(') {
+            ++profondita;
+        } else if (ch == ')') {
+            --profondita;
+        } else if (profondita == 0 && ch == ',') {
+            voci << voce.trimmed();
+            voce.clear();
+            continue;
+        } else if (profondita == 0 && parolaIn(i, QLatin1String("FROM"))) {
+            break;
+        }
+        voce += ch;
+    }
+    if (!voce.trimmed().isEmpty()) {
+        voci << voce.trimmed();
+    }
+    return voci;
 }
 
 } // namespace
+
+QString espressioneAlias(const QString& sql, const QString& alias) {
+    if (alias.isEmpty()) {
+        return {};
+    }
+    // "expression AS ALIAS" or "expression ALIAS", the alias maybe quoted
+    const QString nome = QRegularExpression::escape(alias);
+    const QRegularExpression finale(
+        QStringLiteral("^(.*?\\S)\\s+(?:AS\\s+)?(?:%1|\"%1\")$").arg(nome),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    for (const QString& voce : vociSelezione(sql)) {
+        const auto m = finale.match(voce);
+        if (m.hasMatch()) {
+            return m.captured(1).trimmed();
+        }
+    }
+    return {};
+}
 
 ClasseCampo classeCampo(TipoCampo t) {
     switch (t) {
@@ -99,19 +162,23 @@ TCSDGrid::TCSDGrid(QWidget* parent) : QTableView(parent), modello_(new GrigliaMo
     horizontalHeader()->setSectionsMovable(true);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->viewport()->installEventFilter(this);
-    connect(horizontalHeader(), &QHeaderView::sectionDoubleClicked, this, [this](int logico) {
-        OrdinaColonna(logico, modificatoriTitoli_ & Qt::ControlModifier);
-    });
+    connect(horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
+            protetto(this, [this](int logico) {
+                OrdinaColonna(logico, modificatoriTitoli_ & Qt::ControlModifier);
+            }));
+    // rows refused while scrolling: the list keeps what it read and says why
+    connect(modello_, &GrigliaModello::erroreLettura, this,
+            [this](const QString& m) { Messaggi::errore(m, this); });
 
     TimerRicerca = new QTimer(this);
     TimerRicerca->setObjectName(QStringLiteral("TimerRicerca"));
     TimerRicerca->setSingleShot(true);
     TimerRicerca->setInterval(1000);
-    connect(TimerRicerca, &QTimer::timeout, this, [this] {
-        if (dialogo_) {
-            EseguiRicerca(dialogo_->parametri());
-        }
-    });
+    connect(TimerRicerca, &QTimer::timeout, this, protetto(this, [this] {
+                if (dialogo_) {
+                    EseguiRicerca(dialogo_->parametri());
+                }
+            }));
 
     MenuGriglia = new QMenu(this);
     MenuGriglia->setObjectName(QStringLiteral("MenuGriglia"));
@@ -140,11 +207,15 @@ TCSDGrid::TCSDGrid(QWidget* parent) : QTableView(parent), modello_(new GrigliaMo
         voce(QStringLiteral("Personalizza Griglia"), QStringLiteral("VocePersonalizza"), {});
     VoceRicercaChiave->setVisible(false);
     VoceRicercaChiave->setEnabled(false);
-    connect(VoceRicerca, &QAction::triggered, this, [this] { RicercaSuCampoCorrente(); });
-    connect(VoceAnnullaRicerca, &QAction::triggered, this, [this] { AnnullaRicerca(); });
-    connect(VoceQuery, &QAction::triggered, this, [this] { ApriQuery(); });
-    connect(VoceDimezza, &QAction::triggered, this, [this] { DimezzaLarghezzaColonna(); });
-    connect(VocePersonalizza, &QAction::triggered, this, [this] { PersonalizzaGriglia(); });
+    connect(VoceRicerca, &QAction::triggered, this,
+            protetto(this, [this] { RicercaSuCampoCorrente(); }));
+    connect(VoceAnnullaRicerca, &QAction::triggered, this,
+            protetto(this, [this] { AnnullaRicerca(); }));
+    connect(VoceQuery, &QAction::triggered, this, protetto(this, [this] { ApriQuery(); }));
+    connect(VoceDimezza, &QAction::triggered, this,
+            protetto(this, [this] { DimezzaLarghezzaColonna(); }));
+    connect(VocePersonalizza, &QAction::triggered, this,
+            protetto(this, [this] { PersonalizzaGriglia(); }));
     connect(MenuGriglia, &QMenu::aboutToShow, this, [this] { aggiornaMenu(); });
 }
 
@@ -208,6 +279,40 @@ void TCSDGrid::setSorgenteDati(Query* q) {
     }
 }
 
+void TCSDGrid::collega(Query* q, std::function<QStringList()> testoBase) {
+    // the query may outlive the grid (or change grid): the hooks then do nothing
+    auto prima = q->beforeOpen;
+    QPointer<TCSDGrid> io(this);
+    q->beforeOpen = [io, prima, testoBase = std::move(testoBase)](Query& x) {
+        if (prima) {
+            prima(x);
+        }
+        if (!io || io->query_ != &x || io->ricercaInCorso_) {
+            return; // a grid search is running: its text stands
+        }
+        x.SQL = testoBase();
+        io->SQLIniziale = x.SQL;
+        io->CaricaAspetto();
+    };
+    q->beforeClose = [io](Query& x) {
+        if (io && io->query_ == &x && !io->ricercaInCorso_ && x.isOpen() &&
+            !io->RipristinoInCorso) {
+            io->SalvaAspetto();
+        }
+    };
+    setSorgenteDati(q);
+}
+
+void TCSDGrid::inizioRicerca() {
+    ricercaInCorso_ = true;
+    emit OnInizioRicerca();
+}
+
+void TCSDGrid::fineRicerca() {
+    ricercaInCorso_ = false;
+    emit OnFineRicerca();
+}
+
 void TCSDGrid::leggiImpostazioni() {
     ColoreCampoOrd = QColor(0xFF, 0x00, 0x00);
     AbilitaTimerRic = true;
@@ -218,7 +323,7 @@ void TCSDGrid::leggiImpostazioni() {
         Transaction t(query_->database());
         Query r(query_->database(), &t);
         r.SQL = {QStringLiteral("SELECT COLORECAMPOORD, ABILITATIMERRIC FROM ") +
-                     identificatore(TabellaAspettoGriglie),
+                     sql::identificatore(TabellaAspettoGriglie),
                  QStringLiteral("WHERE (CODICEUTENTE=") + sql::intero(qint64(Utente)) +
                      QStringLiteral(") AND (CODICEPROGETTO=") +
                      sql::intero(qint64(CodiceProgetto)) + QStringLiteral(")")};
@@ -308,7 +413,7 @@ void TCSDGrid::caricaOrdinamento() {
         Query r(query_->database(), &t);
         r.SQL = {QStringLiteral("SELECT ABS(Ordinamento) AS ORD,Ordinamento,NomeCampo,Origine,"
                                 "Posizione FROM ") +
-                     identificatore(TabellaAspettoGriglia),
+                     sql::identificatore(TabellaAspettoGriglia),
                  chiaveAspetto(), QStringLiteral("AND (Ordinamento IS NOT NULL) ORDER BY ORD")};
         std::vector<ChiaveOrdine> chiavi;
         bool multiplo = false;
@@ -338,44 +443,60 @@ void TCSDGrid::caricaOrdinamento() {
     }
 }
 
-QString TCSDGrid::rigaOrdineTitoli(const QStringList& origini, bool upper) const {
-    auto voce = [&](const ChiaveOrdine& k) -> QString {
+QString TCSDGrid::rigaOrdineTitoli(const QStringList& origini, bool upper) {
+    QStringList espressioni;
+    QStringList parti;
+    auto aggiungi = [&](const ChiaveOrdine& k) {
         if (!k.valida() || !origini.contains(k.espressione, Qt::CaseInsensitive)) {
-            return {};
+            return;
         }
         // UPPER only on text: numbers and dates keep their own order
         const int c = modello_->indiceCampo(k.nome);
         const bool testo =
             c >= 0 && classeCampo(modello_->campi()[size_t(c)].tipo) == ClasseCampo::Testo;
         QString e = upper && testo ? QStringLiteral("UPPER(") + k.espressione + ')' : k.espressione;
-        return k.direzione == 2 ? e + QStringLiteral(" DESC") : e;
+        espressioni << k.espressione;
+        parti << (k.direzione == 2 ? e + QStringLiteral(" DESC") : e);
     };
-    QStringList parti;
     if (ModoOrdinamento == 2) {
         for (const ChiaveOrdine& k : OrdineMultiplo) {
-            const QString v = voce(k);
-            if (!v.isEmpty()) {
-                parti << v;
-            }
+            aggiungi(k);
         }
     } else {
-        const QString v = voce(OrdineSingolo);
-        if (!v.isEmpty()) {
-            parti << v;
+        aggiungi(OrdineSingolo);
+    }
+    if (parti.isEmpty()) {
+        return {};
+    }
+    parti << spareggio(espressioni, origini);
+    return QStringLiteral("ORDER BY ") + parti.join(',');
+}
+
+QStringList TCSDGrid::spareggio(const QStringList& giaOrdinate, const QStringList& origini) {
+    QStringList r;
+    for (const QString& k : colonneChiave()) {
+        if (!giaOrdinate.contains(k, Qt::CaseInsensitive) &&
+            origini.contains(k, Qt::CaseInsensitive)) {
+            r << k;
         }
     }
-    return parti.isEmpty() ? QString() : QStringLiteral("ORDER BY ") + parti.join(',');
+    return r;
 }
 
 QString TCSDGrid::ordineChiavePrimaria() {
+    const QStringList colonne = colonneChiave();
+    return colonne.isEmpty() ? QString() : QStringLiteral("ORDER BY ") + colonne.join(',');
+}
+
+QStringList TCSDGrid::colonneChiave() {
     const QString tabella = NomeTabella.trimmed();
     if (tabella.isEmpty() || !query_ || !query_->database() || !query_->database()->connected()) {
         return {};
     }
     if (tabellaChiave_ == tabella) {
-        return ordineChiave_;
+        return colonneChiave_;
     }
-    ordineChiave_.clear();
+    colonneChiave_.clear();
     try {
         Transaction t(query_->database());
         Query r(query_->database(), &t);
@@ -384,7 +505,8 @@ QString TCSDGrid::ordineChiavePrimaria() {
                  QStringLiteral("RDB$INDEX_SEGMENTS B ON"),
                  QStringLiteral("(A.RDB$INDEX_NAME=B.RDB$INDEX_NAME)"),
                  QStringLiteral("WHERE (A.RDB$RELATION_NAME=") +
-                     sql::testoNonNullo(identificatore(tabella).remove('"')) + QStringLiteral(")"),
+                     sql::testoNonNullo(sql::identificatore(tabella).remove('"')) +
+                     QStringLiteral(")"),
                  QStringLiteral("AND(A.RDB$CONSTRAINT_TYPE='PRIMARY KEY')"),
                  QStringLiteral("ORDER BY B.RDB$FIELD_POSITION")};
         QStringList colonne;
@@ -395,15 +517,13 @@ QString TCSDGrid::ordineChiavePrimaria() {
         }
         r.close();
         t.commit();
-        if (!colonne.isEmpty()) {
-            ordineChiave_ = QStringLiteral("ORDER BY ") + colonne.join(',');
-        }
+        colonneChiave_ = colonne;
         tabellaChiave_ = tabella;
     } catch (const DbError& e) {
         qWarning("Chiave primaria di %s non leggibile: %s", qPrintable(tabella),
                  qPrintable(e.messaggio()));
     }
-    return ordineChiave_;
+    return colonneChiave_;
 }
 
 // The origins (TABLE.COLUMN) of the fields of a statement, read from the
@@ -549,7 +669,7 @@ void TCSDGrid::SalvaAspetto() {
         Database* db = query_->database();
         Transaction t(db);
         Query q(db, &t);
-        const QString tabella = identificatore(TabellaAspettoGriglia);
+        const QString tabella = sql::identificatore(TabellaAspettoGriglia);
         q.SQL = {QStringLiteral("SELECT NOMECAMPO, POSIZIONE, LARGHEZZA, ORDINAMENTO FROM ") +
                      tabella,
                  chiaveAspetto(), QStringLiteral("ORDER BY POSIZIONE")};
@@ -627,7 +747,7 @@ void TCSDGrid::CaricaAspetto() {
         Query q(db, &t);
         q.SQL = {QStringLiteral("SELECT NOMECAMPO, POSIZIONE, LARGHEZZA, NOMECOLONNA, VISIBILE, "
                                 "COLORECOLONNA FROM ") +
-                     identificatore(TabellaAspettoGriglia),
+                     sql::identificatore(TabellaAspettoGriglia),
                  chiaveAspetto(), QStringLiteral("ORDER BY POSIZIONE")};
         for (q.open(); !q.eof(); q.next()) {
             const QString nome = q.field(0).asString();
@@ -763,7 +883,7 @@ void TCSDGrid::OrdinaColonna(int colonna, bool ctrl) {
             OrdineSingolo.direzione == 1) {
             OrdineSingolo.direzione = 2;
         } else {
-            OrdineSingolo = {f.nome, espressioneDi(f), colonna, 1};
+            OrdineSingolo = {f.nome, espressione(f), colonna, 1};
         }
     } else {
         auto it =
@@ -773,7 +893,7 @@ void TCSDGrid::OrdinaColonna(int colonna, bool ctrl) {
         if (it != OrdineMultiplo.end()) {
             it->direzione = it->direzione == 1 ? 2 : 1;
         } else if (OrdineMultiplo.size() < 65536) {
-            OrdineMultiplo.push_back({f.nome, espressioneDi(f), colonna, 1});
+            OrdineMultiplo.push_back({f.nome, espressione(f), colonna, 1});
         }
     }
     SalvaAspetto();
@@ -787,6 +907,88 @@ void TCSDGrid::OrdinaColonna(int colonna, bool ctrl) {
     dipingiTitoli();
 }
 
+QString TCSDGrid::espressione(const InfoCampo& c) const {
+    if (!c.origine().isEmpty()) {
+        return c.origine();
+    }
+    const QString calcolata = espressioneAlias(SQLIniziale.join('\n'), c.nome);
+    return calcolata.isEmpty() ? c.nome : calcolata;
+}
+
+std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, int colonna) {
+    const InfoCampo& f = modello_->campi()[size_t(colonna)];
+    const ClasseCampo classe = classeCampo(f.tipo);
+    const QString connettore =
+        haWhere(SQLIniziale) ? QStringLiteral("AND") : QStringLiteral("WHERE");
+    if (classe == ClasseCampo::Data) {
+        const QDate data1 = QDate::fromString(p.data1.trimmed(), QStringLiteral("dd/MM/yyyy"));
+        if (p.data1.trimmed().size() != 10 || !data1.isValid()) {
+            return std::nullopt;
+        }
+        const QDate data2 = QDate::fromString(p.data2.trimmed(), QStringLiteral("dd/MM/yyyy"));
+        QString c = connettore + '(' + EspressioneRicerca + QStringLiteral(" >= ") +
+                    sql::data(data1) + ')';
+        if (data2.isValid()) {
+            // a date-time column takes the whole of the last day
+            const QString fine =
+                f.tipo == TipoCampo::DataOra
+                    ? sql::testoNonNullo(data2.toString(QStringLiteral("MM/dd/yyyy")) +
+                                         QStringLiteral(" 23:59:59.9999"))
+                    : sql::data(data2);
+            c += QStringLiteral("AND(") + EspressioneRicerca + QStringLiteral(" <= ") + fine + ')';
+        }
+        TipoRicerca = 0;
+        return c;
+    }
+    if (p.testo.isEmpty()) {
+        return QString(); // no condition: the whole list
+    }
+    const bool upperTesto = classe == ClasseCampo::Testo && p.upper;
+    const QString v = upperTesto ? p.testo.toUpper() : p.testo;
+    const QString e = upperTesto ? QStringLiteral("UPPER(") + EspressioneRicerca + ')'
+                                 : EspressioneRicerca;
+    auto condizione = [&](const QString& operatore, const QString& valore) {
+        return connettore + '(' + e + ' ' + operatore + ' ' + valore + ')';
+    };
+    if (classe == ClasseCampo::Numero) {
+        if (p.tipo == 1) {
+            QString n = v;
+            n.replace(Formati::separatoreDecimale(), QLatin1Char('.'));
+            return condizione(QStringLiteral("LIKE"), sql::testoNonNullo('%' + n + '%'));
+        }
+        try {
+            return condizione(QStringLiteral(">="), sql::numero(v));
+        } catch (const sql::ValoreNonValido&) {
+            return std::nullopt; // not yet a number: nothing to search
+        }
+    }
+    switch (p.tipo) {
+    case 1:
+        return condizione(QStringLiteral("LIKE"), sql::testoNonNullo('%' + v + '%'));
+    case 2:
+        return condizione(QStringLiteral("LIKE"), sql::testoNonNullo(v + '%'));
+    default:
+        return condizione(QStringLiteral(">="), sql::testoNonNullo(v));
+    }
+}
+
+QString TCSDGrid::rigaOrdineRicerca(const ParametriRicerca& p, bool upperTesto) {
+    if (p.ordinamento == 0) {
+        // "No": the title order stays in force
+        if (ModoOrdinamento != 2 || OrderBy) {
+            return rigaOrdineTitoli(originiDi(SQLIniziale), upperTesto);
+        }
+        return {};
+    }
+    QString riga = upperTesto ? QStringLiteral("ORDER BY UPPER(") + EspressioneRicerca + ')'
+                              : QStringLiteral("ORDER BY ") + EspressioneRicerca;
+    if (p.ordinamento == 2) {
+        riga += QStringLiteral(" DESC");
+    }
+    const QStringList chiavi = spareggio({EspressioneRicerca}, originiDi(SQLIniziale));
+    return chiavi.isEmpty() ? riga : riga + ',' + chiavi.join(',');
+}
+
 bool TCSDGrid::EseguiRicerca(const ParametriRicerca& p) {
     TimerRicerca->stop();
     if (!query_ || modello_->columnCount() == 0) {
@@ -798,113 +1000,44 @@ bool TCSDGrid::EseguiRicerca(const ParametriRicerca& p) {
         if (colonna < 0) {
             return false;
         }
-        EspressioneRicerca = espressioneDi(modello_->campi()[size_t(colonna)]);
+        EspressioneRicerca = espressione(modello_->campi()[size_t(colonna)]);
     }
-    const ClasseCampo classe = classeCampo(modello_->campi()[size_t(colonna)].tipo);
-    const bool dataOra = modello_->campi()[size_t(colonna)].tipo == TipoCampo::DataOra;
-    QDate data1;
-    QDate data2;
-    if (classe == ClasseCampo::Data) {
-        data1 = QDate::fromString(p.data1.trimmed(), QStringLiteral("dd/MM/yyyy"));
-        if (p.data1.trimmed().size() != 10 || !data1.isValid()) {
-            return false;
-        }
-        data2 = QDate::fromString(p.data2.trimmed(), QStringLiteral("dd/MM/yyyy"));
-    }
-    const QString connettore =
-        haWhere(SQLIniziale) ? QStringLiteral("AND") : QStringLiteral("WHERE");
-    const bool upperTesto = classe == ClasseCampo::Testo && p.upper;
-    QString v = p.testo;
-    QString e = EspressioneRicerca;
-    if (upperTesto) {
-        v = v.toUpper();
-        e = QStringLiteral("UPPER(") + e + ')';
-    }
-    QString condizione;
-    if (classe == ClasseCampo::Data) {
-        condizione = connettore + '(' + e + QStringLiteral(" >= ") + sql::data(data1) + ')';
-        if (data2.isValid()) {
-            // a date-time column takes the whole of the last day
-            const QString fine =
-                dataOra ? sql::testoNonNullo(data2.toString(QStringLiteral("MM/dd/yyyy")) +
-                                             QStringLiteral(" 23:59:59.9999"))
-                        : sql::data(data2);
-            condizione += QStringLiteral("AND(") + e + QStringLiteral(" <= ") + fine + ')';
-        }
-        TipoRicerca = 0;
-    } else if (!v.isEmpty()) {
-        const int tipo = classe == ClasseCampo::Numero && p.tipo == 2 ? 0 : p.tipo;
-        if (classe == ClasseCampo::Numero) {
-            if (tipo == 0) {
-                try {
-                    condizione =
-                        connettore + '(' + e + QStringLiteral(" >= ") + sql::numero(v) + ')';
-                } catch (const sql::ValoreNonValido&) {
-                    return false; // not yet a number: nothing to search
-                }
-            } else {
-                QString n = v;
-                n.replace(Formati::separatoreDecimale(), QLatin1Char('.'));
-                condizione = connettore + '(' + e + QStringLiteral(" LIKE ") +
-                             sql::testoNonNullo('%' + n + '%') + ')';
-            }
-        } else if (tipo == 1) {
-            condizione = connettore + '(' + e + QStringLiteral(" LIKE ") +
-                         sql::testoNonNullo('%' + v + '%') + ')';
-        } else if (tipo == 2) {
-            condizione =
-                connettore + '(' + e + QStringLiteral(" LIKE ") + sql::testoNonNullo(v + '%') + ')';
-        } else {
-            condizione =
-                connettore + '(' + e + QStringLiteral(" >= ") + sql::testoNonNullo(v) + ')';
-        }
+    const std::optional<QString> condizione = condizioneColonna(p, colonna);
+    if (!condizione) {
+        return false;
     }
     QStringList sqlNuovo = SQLIniziale;
     QString ordine;
-    if (!condizione.isEmpty()) {
-        sqlNuovo << condizione;
-        switch (p.ordinamento) {
-        case 1:
-            ordine = upperTesto ? QStringLiteral("ORDER BY UPPER(") + EspressioneRicerca + ')'
-                                : QStringLiteral("ORDER BY ") + EspressioneRicerca;
-            break;
-        case 2:
-            ordine = upperTesto ? QStringLiteral("ORDER BY UPPER(") + EspressioneRicerca +
-                                      QStringLiteral(") DESC")
-                                : QStringLiteral("ORDER BY ") + EspressioneRicerca +
-                                      QStringLiteral(" DESC");
-            break;
-        default:
-            if (ModoOrdinamento != 2 || OrderBy) {
-                ordine = rigaOrdineTitoli(originiDi(SQLIniziale), upperTesto);
-            }
-            break;
-        }
+    if (!condizione->isEmpty()) {
+        const bool upperTesto =
+            classeCampo(modello_->campi()[size_t(colonna)].tipo) == ClasseCampo::Testo && p.upper;
+        sqlNuovo << *condizione;
+        ordine = rigaOrdineRicerca(p, upperTesto);
         if (!ordine.isEmpty()) {
             sqlNuovo << ordine;
         }
     }
     const QString precedente = CondizioneRicerca;
-    CondizioneRicerca = condizione;
+    CondizioneRicerca = *condizione;
     // outside the dialog the search announces itself, so that the screen
     // does not rebuild the SQL while it opens
     const bool annuncia = !dialogoAperto_;
     if (annuncia) {
-        emit OnInizioRicerca();
+        inizioRicerca();
     }
     struct Fine {
         TCSDGrid* g;
         bool attiva;
         ~Fine() {
             if (attiva) {
-                emit g->OnFineRicerca();
+                g->fineRicerca();
             }
         }
     } fine{this, annuncia};
     try {
         // an empty search reopens plainly, with the title order
-        riapri(sqlNuovo, !condizione.isEmpty());
-        ultimaRigaOrdine_ = condizione.isEmpty() ? ultimaRigaOrdine_ : ordine;
+        riapri(sqlNuovo, !condizione->isEmpty());
+        ultimaRigaOrdine_ = condizione->isEmpty() ? ultimaRigaOrdine_ : ordine;
     } catch (const DbError& err) {
         CondizioneRicerca = precedente;
         query_->close();
@@ -923,36 +1056,69 @@ bool TCSDGrid::RicercaGenerica(const QString& testo) {
     if (!query_ || modello_->columnCount() == 0) {
         return false;
     }
-    emit OnInizioRicerca();
+    inizioRicerca();
+    struct Fine {
+        TCSDGrid* g;
+        ~Fine() {
+            if (!g->dialogoAperto_) {
+                g->fineRicerca();
+            }
+        }
+    } fine{this};
     SalvaAspetto();
-    const QString t = testo.toUpper();
+    // text columns take the text; numbers and dates only a text that is one,
+    // since the database cannot compare an accented word with them
+    const QString t = sql::testoNonNullo(testo.toUpper());
+    const std::optional<double> numero = Formati::leggiNumero(testo.trimmed());
+    const QDate data = Formati::leggiData(testo.trimmed());
+    QStringList condizioni;
+    for (const InfoCampo& c : modello_->campi()) {
+        const QString e = espressione(c);
+        switch (c.tipo) {
+        case TipoCampo::Testo:
+        case TipoCampo::Memo:
+            condizioni << e + QStringLiteral(" CONTAINING ") + t;
+            break;
+        case TipoCampo::Intero:
+        case TipoCampo::Decimale:
+        case TipoCampo::Virgola:
+            if (numero) {
+                condizioni << e + QStringLiteral(" CONTAINING ") +
+                                  sql::testoNonNullo(sql::numero(*numero).remove('\''));
+            }
+            break;
+        case TipoCampo::Data:
+            if (data.isValid()) {
+                condizioni << e + QStringLiteral(" = ") + sql::data(data);
+            }
+            break;
+        case TipoCampo::DataOra:
+            if (data.isValid()) {
+                condizioni << QStringLiteral("CAST(") + e + QStringLiteral(" AS DATE) = ") +
+                                  sql::data(data);
+            }
+            break;
+        default:
+            break; // binary, time and boolean columns hold no text to find
+        }
+    }
     QStringList sqlNuovo = SQLIniziale;
     sqlNuovo << (haWhere(SQLIniziale) ? QStringLiteral("AND(") : QStringLiteral("WHERE("));
-    bool primo = true;
-    for (const InfoCampo& c : modello_->campi()) {
-        if (c.tipo == TipoCampo::Binario) {
-            continue;
-        }
-        sqlNuovo << (primo ? QStringLiteral("(") : QStringLiteral("OR(")) + espressioneDi(c) +
-                        QStringLiteral(" CONTAINING ") + sql::testoNonNullo(t) + ')';
-        primo = false;
+    if (condizioni.isEmpty()) {
+        sqlNuovo << QStringLiteral("(1=0)"); // no column can hold it: nothing found
     }
-    if (primo) {
-        return false;
+    for (int i = 0; i < condizioni.size(); ++i) {
+        sqlNuovo << (i == 0 ? QStringLiteral("(") : QStringLiteral("OR(")) + condizioni[i] + ')';
     }
     sqlNuovo << QStringLiteral(")");
     CondizioneRicerca.clear();
-    const bool riuscita = gestisciErrore([&] { riapri(sqlNuovo, true); });
+    const bool riuscita = gestisciErrore([&] { riapri(sqlNuovo, false); });
     if (!riuscita) {
         query_->SQL = SQLIniziale;
+        return false;
     }
-    if (!dialogoAperto_) {
-        emit OnFineRicerca();
-    }
-    if (riuscita) {
-        emit ricercaEseguita(query_->sqlText());
-    }
-    return riuscita;
+    emit ricercaEseguita(query_->sqlText());
+    return true;
 }
 
 void TCSDGrid::avviaRicercaDaDialogo() {
@@ -975,38 +1141,22 @@ void TCSDGrid::annullaRicercaDaDialogo() {
     }
 }
 
-void TCSDGrid::RicercaSuCampoCorrente() {
-    if (!query_ || !query_->isOpen() || !AbilitaRicerca || modello_->columnCount() == 0 ||
-        dialogo_) {
-        return;
-    }
-    int colonna = colonnaAttuale();
-    if (colonna < 0) {
-        return;
-    }
-    emit OnInizioRicerca();
-    SalvaAspetto();
-    colonnaRicerca_ = colonna;
-    const InfoCampo& f = modello_->campi()[size_t(colonna)];
-    EspressioneRicerca = espressioneDi(f);
-
-    TRCSDGridForm dlg(this, classeCampo(f.tipo), modello_->titolo(colonna));
-    Database* db = query_->database();
+// The dialog's last position and choices, from the window-position table.
+void TCSDGrid::leggiScelteRicerca(TRCSDGridForm& dlg, std::vector<QVariant>& memorizzati) {
     std::optional<QPoint> posizione;
     int tipo = TipoRicerca;
     bool upper = UpperRicerca;
     int ordine = 1;
-    bool conRiga = false;
-    std::vector<QVariant> memorizzati;
-    const QString tabella = identificatore(TabellaPosizioneFinestre);
+    memorizzati.clear();
     try {
+        Database* db = query_->database();
         Transaction t(db);
         Query q(db, &t);
-        q.SQL = {QStringLiteral("SELECT POSX, POSY, INFO3, INFO4, INFO1 FROM ") + tabella,
+        q.SQL = {QStringLiteral("SELECT POSX, POSY, INFO3, INFO4, INFO1 FROM ") +
+                     sql::identificatore(TabellaPosizioneFinestre),
                  chiaveAspetto()};
         q.open();
         if (!q.eof()) {
-            conRiga = true;
             memorizzati = q.rowValues();
             if (!q.field(0).isNull() && !q.field(1).isNull()) {
                 posizione = QPoint(int(q.field(0).asInteger()), int(q.field(1).asInteger()));
@@ -1032,58 +1182,81 @@ void TCSDGrid::RicercaSuCampoCorrente() {
     } else if (QScreen* s = screen()) {
         dlg.move(s->availableGeometry().center() - dlg.rect().center());
     }
+}
 
+// Stores the dialog's position and choices when they differ from the row
+// read before (inserting it when there was none).
+void TCSDGrid::salvaScelteRicerca(const TRCSDGridForm& dlg,
+                                  const std::vector<QVariant>& memorizzati) {
+    const ParametriRicerca p = dlg.parametri();
+    const QPoint pos = dlg.pos();
+    const std::vector<QVariant> nuovi = {pos.x(), pos.y(), p.tipo, p.upper ? 1 : 0,
+                                         p.ordinamento};
+    const bool conRiga = !memorizzati.empty();
+    if (conRiga && std::equal(nuovi.begin(), nuovi.end(), memorizzati.begin(), memorizzati.end(),
+                              [](const QVariant& n, const QVariant& m) {
+                                  return !m.isNull() && m.toLongLong() == n.toLongLong();
+                              })) {
+        return;
+    }
+    const QString tabella = sql::identificatore(TabellaPosizioneFinestre);
+    try {
+        Database* db = query_->database();
+        Transaction t(db);
+        Query q(db, &t);
+        if (conRiga) {
+            q.SQL = {QStringLiteral("UPDATE ") + tabella +
+                         QStringLiteral(" SET POSX=?, POSY=?, INFO3=?, INFO4=?, INFO1=?"),
+                     chiaveAspetto()};
+            q.setParams(nuovi);
+        } else {
+            q.SQL = {QStringLiteral("INSERT INTO ") + tabella +
+                         QStringLiteral(" (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, POSX, "
+                                        "POSY, INFO3, INFO4, INFO1)"),
+                     QStringLiteral("VALUES (?,?,?,?,?,?,?,?)")};
+            q.setParams({CodiceProgetto, Situazione, Utente, nuovi[0], nuovi[1], nuovi[2],
+                         nuovi[3], nuovi[4]});
+        }
+        q.execSQL();
+        t.commit();
+    } catch (const DbError& e) {
+        qWarning("Impostazioni della ricerca non salvate: %s", qPrintable(e.messaggio()));
+    }
+}
+
+void TCSDGrid::RicercaSuCampoCorrente() {
+    if (!query_ || !query_->isOpen() || !AbilitaRicerca || modello_->columnCount() == 0 ||
+        dialogo_) {
+        return;
+    }
+    const int colonna = colonnaAttuale();
+    if (colonna < 0) {
+        return;
+    }
+    inizioRicerca();
+    SalvaAspetto();
+    colonnaRicerca_ = colonna;
+    const InfoCampo& f = modello_->campi()[size_t(colonna)];
+    EspressioneRicerca = espressione(f);
+
+    TRCSDGridForm dlg(this, classeCampo(f.tipo), modello_->titolo(colonna));
+    std::vector<QVariant> memorizzati;
+    leggiScelteRicerca(dlg, memorizzati);
     dialogo_ = &dlg;
     dialogoAperto_ = true;
     Messaggi::esegui(&dlg);
     dialogoAperto_ = false;
     TimerRicerca->stop();
     dialogo_ = nullptr;
+    salvaScelteRicerca(dlg, memorizzati);
 
     const ParametriRicerca p = dlg.parametri();
-    const QPoint pos = dlg.pos();
-    std::vector<QVariant> nuovi = {pos.x(), pos.y(), p.tipo, p.upper ? 1 : 0, p.ordinamento};
-    auto uguali = [&] {
-        if (memorizzati.size() != nuovi.size()) {
-            return false;
-        }
-        for (size_t i = 0; i < nuovi.size(); ++i) {
-            if (memorizzati[i].isNull() || memorizzati[i].toLongLong() != nuovi[i].toLongLong()) {
-                return false;
-            }
-        }
-        return true;
-    };
-    if (!conRiga || !uguali()) {
-        try {
-            Transaction t(db);
-            Query q(db, &t);
-            if (conRiga) {
-                q.SQL = {QStringLiteral("UPDATE ") + tabella +
-                             QStringLiteral(" SET POSX=?, POSY=?, INFO3=?, INFO4=?, INFO1=?"),
-                         chiaveAspetto()};
-                q.setParams(nuovi);
-            } else {
-                q.SQL = {
-                    QStringLiteral("INSERT INTO ") + tabella +
-                        QStringLiteral(" (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, POSX, "
-                                       "POSY, INFO3, INFO4, INFO1)"),
-                    QStringLiteral("VALUES (?,?,?,?,?,?,?,?)")};
-                q.setParams({CodiceProgetto, Situazione, Utente, nuovi[0], nuovi[1], nuovi[2],
-                             nuovi[3], nuovi[4]});
-            }
-            q.execSQL();
-            t.commit();
-        } catch (const DbError& e) {
-            qWarning("Impostazioni della ricerca non salvate: %s", qPrintable(e.messaggio()));
-        }
-    }
     if (dlg.classe() != ClasseCampo::Data) {
         TestoRicerca = p.testo;
     }
     UpperRicerca = p.upper;
     TipoRicerca = p.tipo;
-    emit OnFineRicerca();
+    fineRicerca();
     colonnaRicerca_ = -1;
     if (query_->isOpen()) {
         CaricaAspetto();
@@ -1094,11 +1267,11 @@ void TCSDGrid::AnnullaRicerca() {
     if (!query_) {
         return;
     }
-    emit OnInizioRicerca();
+    inizioRicerca();
     SalvaAspetto();
     CondizioneRicerca.clear();
     gestisciErrore([&] { riapri(SQLIniziale, false); });
-    emit OnFineRicerca();
+    fineRicerca();
 }
 
 void TCSDGrid::DimezzaLarghezzaColonna() {
@@ -1129,7 +1302,7 @@ void TCSDGrid::RipristinaAspettoBase() {
         Database* db = query_->database();
         Transaction t(db);
         Query q(db, &t);
-        q.SQL = {QStringLiteral("DELETE FROM ") + identificatore(TabellaAspettoGriglia),
+        q.SQL = {QStringLiteral("DELETE FROM ") + sql::identificatore(TabellaAspettoGriglia),
                  chiaveAspetto()};
         q.execSQL();
         t.commit();

@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 class QMenu;
@@ -44,6 +45,11 @@ struct ParametriRicerca {
 enum class ClasseCampo { Testo, Numero, Data, Blob };
 ClasseCampo classeCampo(TipoCampo t);
 
+// The expression a select list gives an alias ("ARTICOLI.PREZZO * 2" for
+// DOPPIO in "SELECT ARTICOLI.*, ARTICOLI.PREZZO * 2 AS DOPPIO FROM ..."), so
+// that a computed column can be searched and ordered; empty when not found.
+QString espressioneAlias(const QString& sql, const QString& alias);
+
 // Colours as the layout tables store them (0x00BBGGRR); 0 is "no colour".
 QColor coloreDaIntero(qint64 v);
 qint64 coloreInIntero(const QColor& c);
@@ -70,8 +76,9 @@ public:
     QString DittaCorrente;
     // True while a layout reset runs: screens skip saving the layout.
     bool RipristinoInCorso = false;
-    // Free for the screen (1 while a grid search runs).
-    int Tag = 0;
+    // True from OnInizioRicerca to OnFineRicerca: the screen's BeforeOpen
+    // leaves the SQL of the search alone meanwhile.
+    bool RicercaInCorso() const { return ricercaInCorso_; }
     // F5, F6, F8 and F9 released on the grid run the menu items.
     bool TastiFunzione = true;
     // When above 0, the next open of the list starts at this row (from 1) of
@@ -98,6 +105,12 @@ public:
     // run first) and reads the grid settings of the user.
     void setSorgenteDati(Query* q);
     Query* SorgenteDati() const { return query_; }
+    // The wiring every list shares: the query's BeforeOpen (after the one it
+    // has already) sets its SQL to testoBase(), makes it SQLIniziale and
+    // re-applies the active search, unless a grid search is running (its own
+    // text then stands); its BeforeClose saves the layout. Then the query
+    // becomes the source.
+    void collega(Query* q, std::function<QStringList()> testoBase);
     GrigliaModello* modello() const { return modello_; }
 
     void SalvaAspetto();
@@ -170,8 +183,24 @@ private:
     void caricaOrdinamento();
     // ORDER BY of the title order over the fields whose origin is among
     // origini; empty when there is none.
-    QString rigaOrdineTitoli(const QStringList& origini, bool upper) const;
+    QString rigaOrdineTitoli(const QStringList& origini, bool upper);
+    // The primary key's columns as TABLE.COLUMN (read once per table).
+    QStringList colonneChiave();
     QString ordineChiavePrimaria();
+    // The key columns not yet among the order's expressions, to end an
+    // ORDER BY with: tied rows then always come in the same order.
+    QStringList spareggio(const QStringList& giaOrdinate, const QStringList& origini);
+    // Expression of a field in conditions and orders: its origin, the
+    // expression of a computed column, or its name.
+    QString espressione(const InfoCampo& c) const;
+    // The condition line of a column search; nullopt when there is nothing
+    // to search yet (a number or date not complete).
+    std::optional<QString> condizioneColonna(const ParametriRicerca& p, int colonna);
+    QString rigaOrdineRicerca(const ParametriRicerca& p, bool upperTesto);
+    void leggiScelteRicerca(TRCSDGridForm& dlg, std::vector<QVariant>& memorizzati);
+    void salvaScelteRicerca(const TRCSDGridForm& dlg, const std::vector<QVariant>& memorizzati);
+    void inizioRicerca();
+    void fineRicerca();
     QStringList originiDi(const QStringList& sql);
     QString chiaveAspetto() const;
     void dipingiTitoli();
@@ -193,7 +222,8 @@ private:
     QString ultimaRigaOrdine_;
     std::map<int, int> larghezzeNascoste_;
     QString tabellaChiave_;
-    QString ordineChiave_;
+    QStringList colonneChiave_;
+    bool ricercaInCorso_ = false;
     QString sqlOrigini_;
     QStringList origini_;
 };

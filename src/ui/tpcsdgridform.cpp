@@ -85,7 +85,7 @@ void TPCSDGridForm::carica() {
         Query q(sorgente->database(), &tr_);
         q.SQL = {QStringLiteral(
                      "SELECT NomeCampo, NomeColonna, ColoreColonna, Visibile, Posizione FROM ") +
-                     griglia_->TabellaAspettoGriglia,
+                     sql::identificatore(griglia_->TabellaAspettoGriglia),
                  QStringLiteral("WHERE (CodiceProgetto=") +
                      sql::intero(qint64(griglia_->CodiceProgetto)) +
                      QStringLiteral(") AND (CodiceSituazione=") +
@@ -144,7 +144,7 @@ bool TPCSDGridForm::salvaRiga(int riga) {
     const QString titolo = GridPersonalizza->item(riga, ColNomeColonna)->text().left(25);
     try {
         Query q(griglia_->SorgenteDati()->database(), &tr_);
-        q.SQL = {QStringLiteral("UPDATE ") + griglia_->TabellaAspettoGriglia +
+        q.SQL = {QStringLiteral("UPDATE ") + sql::identificatore(griglia_->TabellaAspettoGriglia) +
                      QStringLiteral(" SET NomeColonna=?, ColoreColonna=?, Visibile=?"),
                  QStringLiteral("WHERE (CodiceSituazione=") +
                      sql::intero(qint64(griglia_->Situazione)) + ')',

@@ -222,7 +222,7 @@ TEST_F(TabelleCodici, AdrClassAndGroupAreCutAndSurviveANewCode) {
     ASSERT_EQ(f->StatoScheda, 1) << msg->testi().join('|').toStdString();
     EXPECT_EQ(testo(f, "EditCodice"), "30" + kAcuto + "8");
     EXPECT_EQ(testo(f, "MemoDescrizione"), "") << "the description is cleared";
-    EXPECT_EQ(testo(f, "EditClasse"), "123456789012") << "class and group are kept";
+    EXPECT_EQ(testo(f, "EditClasse"), "1234567890") << "class and group are kept";
     scrivi(f, "MemoDescrizione", "Prova");
     f->ButtonMemorizza->click();
     EXPECT_EQ(f->StatoScheda, 0);

@@ -346,12 +346,7 @@ private:
 
     void ricerca() {
         // what another user sees after "Annulla": a fresh read of the list
-        try {
-            f_->QueryPrincipale.close();
-            f_->TransazionePrincipale.restart();
-        } catch (const DbError&) {
-        }
-        f_->riapriSuCodice(QString::number(1 + caso(2)));
+        f_->rileggi(QString::number(1 + caso(2)));
     }
 
     TIniConfForm* f_;

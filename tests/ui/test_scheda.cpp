@@ -120,6 +120,13 @@ struct Scheda : ::testing::Test {
         return r.join('\n');
     }
     void altroUtente(const QString& frase) { h.esegui(azienda(), {frase}); }
+    // The database refuses to store this company name (before the card opens).
+    void rifiutaRagSoc(const QString& testo) {
+        h.esegui(azienda(),
+                 {"CREATE EXCEPTION RAGSOC_RIFIUTATA 'ragione sociale rifiutata'",
+                  "CREATE TRIGGER FORNITO_RIFIUTA FOR FORNITO BEFORE UPDATE AS BEGIN "
+                  "IF (NEW.RAGSOC = '" + testo + "') THEN EXCEPTION RAGSOC_RIFIUTATA; END"});
+    }
 
     static QString mostra(SchedaBase* f, const char* nome) {
         QWidget* w = f->findChild<QWidget*>(nome);
@@ -337,13 +344,14 @@ TEST_F(Scheda, TheNewCodeDialogChecksTheCodeAsItWillBeStored) {
 }
 
 TEST_F(Scheda, AFailedSaveOfANewRecordRemovesItsRowAndReturnsToTheList) {
+    rifiutaRagSoc("RIFIUTA");
     TFornitoForm* f = apri();
     const QString prima = tabella();
     codici({"N01"});
     f->ButtonNuovo->click();
     ASSERT_EQ(f->StatoScheda, 1);
-    // longer than the column: the UPDATE is refused by the database
-    scrivi(f, "MemoRagSoc", QString(300, 'x'));
+    // the database refuses the UPDATE
+    scrivi(f, "MemoRagSoc", "RIFIUTA");
     f->ButtonMemorizza->click();
     EXPECT_EQ(msg->testi(), QStringList{kErroreSalva});
     EXPECT_EQ(msg->mostrati[0].tipo, TipoMessaggio::Errore);
@@ -364,16 +372,17 @@ TEST_F(Scheda, AFailedSaveOfANewRecordRemovesItsRowAndReturnsToTheList) {
 }
 
 TEST_F(Scheda, AFailedSaveOfAnExistingRecordKeepsTheEditAndWritesNothing) {
+    rifiutaRagSoc("RIFIUTA");
     TFornitoForm* f = apri();
     const QString prima = tabella();
     vaiA(f, "F002");
     f->ButtonEdit->click();
-    scrivi(f, "MemoRagSoc", QString(300, 'y'));
+    scrivi(f, "MemoRagSoc", "RIFIUTA");
     f->ButtonMemorizza->click();
     EXPECT_EQ(msg->testi(), QStringList{kErroreSalva});
     EXPECT_EQ(f->StatoScheda, 2);
     EXPECT_TRUE(pagina(f, "Editazione"));
-    EXPECT_EQ(mostra(f, "MemoRagSoc"), QString(300, 'y')) << "what was typed is still there";
+    EXPECT_EQ(mostra(f, "MemoRagSoc"), "RIFIUTA") << "what was typed is still there";
     EXPECT_EQ(tabella(), prima);
 
     // corrected, the same edit saves
@@ -381,6 +390,38 @@ TEST_F(Scheda, AFailedSaveOfAnExistingRecordKeepsTheEditAndWritesNothing) {
     f->ButtonMemorizza->click();
     EXPECT_EQ(f->StatoScheda, 0);
     EXPECT_EQ(ragsoc("F002"), "Tensio Sud");
+}
+
+TEST_F(Scheda, ATextLongerThanItsColumnIsRefusedAndTheNewRecordKeepsWhatWasTyped) {
+    TFornitoForm* f = apri();
+    int massimo = -1;
+    msg->dialogo = [&](QDialog* d) {
+        auto* k = qobject_cast<TKyvIn1Form*>(d);
+        massimo = k->Edit1->maxLength();
+        k->Edit1->setText(QString(25, 'C'));
+        k->OKBtn->click();
+        return k->result();
+    };
+    f->ButtonNuovo->click();
+    EXPECT_EQ(massimo, 20) << "the new code takes what the key column holds";
+    ASSERT_EQ(f->StatoScheda, 1);
+    const QString codice(20, 'C');
+    EXPECT_EQ(ragsoc(codice), "<null>");
+
+    scrivi(f, "MemoRagSoc", QString(129, 'x'));
+    f->ButtonMemorizza->click();
+    EXPECT_EQ(msg->testi(),
+              QStringList{"Il campo \"Descrizione\" può contenere al massimo 128 caratteri: "
+                          "il testo inserito ne ha 129"});
+    EXPECT_EQ(msg->mostrati[0].tipo, TipoMessaggio::Avviso);
+    EXPECT_EQ(f->StatoScheda, 1) << "still editing the new record";
+    EXPECT_EQ(mostra(f, "MemoRagSoc"), QString(129, 'x'));
+    EXPECT_EQ(ragsoc(codice), "<null>") << "the new record is still there";
+
+    scrivi(f, "MemoRagSoc", QString(128, 'x'));
+    f->ButtonMemorizza->click();
+    EXPECT_EQ(f->StatoScheda, 0);
+    EXPECT_EQ(ragsoc(codice), QString(128, 'x'));
 }
 
 TEST_F(Scheda, ASaveThatChangesNoRowIsReportedAsAFailure) {
@@ -391,8 +432,7 @@ TEST_F(Scheda, ASaveThatChangesNoRowIsReportedAsAFailure) {
     // another user deletes the supplier, and this screen's snapshot is renewed:
     // the UPDATE finds no row and changes nothing
     altroUtente("DELETE FROM FORNITO WHERE CODICE='F005'");
-    f->QueryPrincipale.close();
-    f->TransazionePrincipale.restart();
+    f->rileggi("F005");
     f->ButtonMemorizza->click();
     EXPECT_EQ(msg->testi(), QStringList{kErroreSalva});
     EXPECT_EQ(f->StatoScheda, 2);
