@@ -13,6 +13,7 @@
 #include "ospite.h"
 #include "scala.h"
 #include "script.h"
+#include "segnali.h"
 
 #include "session/datiini.h"
 #include "session/db.h"
@@ -120,6 +121,7 @@ int lanciatore(const tovaris::Cartella& c, tovaris::Libreria& lib) {
     auto apriScelta = [&] {
         if (auto* i = lista->currentItem()) {
             lib.apri(c, i->text(), combo->currentData().toInt());
+            tovaris::riaffermaSegnali();
         }
     };
     QObject::connect(apri, &QPushButton::clicked, &w, apriScelta);
@@ -229,6 +231,8 @@ int main(int argc, char** argv) {
                          lib.errore().toLocal8Bit().constData());
             return 1;
         }
+        // before anything else attaches: see segnali.h
+        tovaris::presidiaSegnali(c);
         if (comando == "run") {
             return lanciatore(c, lib);
         }
@@ -246,8 +250,10 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "tovaris: punto di ingresso %s inesistente\n", argv[3]);
                 return 1;
             }
-            QTimer::singleShot(0, &app,
-                               [&] { lib.apri(c, entrata, std::atoi(argv[4]), finestra); });
+            QTimer::singleShot(0, &app, [&] {
+                lib.apri(c, entrata, std::atoi(argv[4]), finestra);
+                tovaris::riaffermaSegnali();
+            });
             return app.exec();
         }
         QFile f(QString::fromLocal8Bit(argv[3]));

@@ -1,5 +1,7 @@
 #include "script.h"
 
+#include "segnali.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
@@ -179,6 +181,7 @@ bool EsecutoreScript::agisci(const QString& azione, const QStringList& arg, cons
                 fallito(QStringLiteral("punto di ingresso '%1' inesistente").arg(entrata));
                 return;
             }
+            riaffermaSegnali();
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 if (!prima.contains(w) && w->isVisible() && !qobject_cast<QDialog*>(w)) {
                     finestre_.emplace_back(w);
