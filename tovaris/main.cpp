@@ -8,7 +8,8 @@
 //                                        the databases.conf lines a server needs for DIR
 //   tovaris run DIR                      launcher window: pick the user, open any screen
 //   tovaris open DIR ENTRY USER [WINDOW] call one entry point, run until its windows close
-//   tovaris script DIR FILE              run a script of UI actions (see script.h)
+//   tovaris script DIR FILE [--timeout S] run a script of UI actions (see script.h); a step
+//                                        lasting more than S seconds (120) ends it
 #include "inizializza.h"
 #include "ospite.h"
 #include "scala.h"
@@ -36,17 +37,20 @@
 namespace {
 
 void uso() {
-    std::fprintf(stderr, "uso:\n"
-                         "  tovaris init DIR [--demo | --scale F]   (F = 1: 100000 materie prime, "
-                         "20000 formulazioni,\n"
-                         "                                          50000 prodotti, 200000 "
-                         "fabbricazioni, 1000000 pesate)\n"
-                         "       [--server HOST/PORT [--alias-prefix P]]   (archivi su un server "
-                         "Firebird)\n"
-                         "  tovaris aliases DIR [--alias-prefix P]   (righe di databases.conf)\n"
-                         "  tovaris run DIR\n"
-                         "  tovaris open DIR ENTRY USER [WINDOW]\n"
-                         "  tovaris script DIR FILE\n");
+    std::fprintf(stderr,
+                 "uso:\n"
+                 "  tovaris init DIR [--demo | --scale F]   (F = 1: 100000 materie prime, "
+                 "20000 formulazioni,\n"
+                 "                                          50000 prodotti, 200000 "
+                 "fabbricazioni, 1000000 pesate)\n"
+                 "       [--server HOST/PORT [--alias-prefix P]]   (archivi su un server "
+                 "Firebird)\n"
+                 "  tovaris aliases DIR [--alias-prefix P]   (righe di databases.conf)\n"
+                 "  tovaris run DIR\n"
+                 "  tovaris open DIR ENTRY USER [WINDOW]\n"
+                 "  tovaris script DIR FILE [--timeout SECONDI]   (un passo che dura "
+                 "di più ferma lo script;\n"
+                 "                                                 120 s se non indicato)\n");
 }
 
 bool schermoDisponibile(int argc, char** argv) {
@@ -256,13 +260,31 @@ int main(int argc, char** argv) {
             });
             return app.exec();
         }
+        if (argc < 4) {
+            uso();
+            return 2;
+        }
+        int limite = tovaris::EsecutoreScript::kLimitePredefinito;
+        for (int i = 4; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
+                bool ok = false;
+                limite = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
+                if (!ok || limite <= 0) {
+                    std::fprintf(stderr, "tovaris: --timeout vuole un numero di secondi\n");
+                    return 2;
+                }
+            } else {
+                uso();
+                return 2;
+            }
+        }
         QFile f(QString::fromLocal8Bit(argv[3]));
         if (!f.open(QIODevice::ReadOnly)) {
             std::fprintf(stderr, "tovaris: script %s illeggibile\n", argv[3]);
             return 1;
         }
         QApplication::setQuitOnLastWindowClosed(false);
-        tovaris::EsecutoreScript s(c, lib, QString::fromUtf8(f.readAll()).split('\n'));
+        tovaris::EsecutoreScript s(c, lib, QString::fromUtf8(f.readAll()).split('\n'), limite);
         const int fallimenti = s.esegui();
         if (fallimenti > 0) {
             std::fprintf(stderr, "%d verifiche fallite\n", fallimenti);

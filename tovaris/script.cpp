@@ -19,7 +19,9 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
+#include <unistd.h>
 
 namespace tovaris {
 
@@ -61,16 +63,124 @@ std::optional<QString> mostrato(QWidget* w) {
     return std::nullopt;
 }
 
+qint64 adesso() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A text on one line, as a script would write it.
+QString suUnaRiga(QString s) {
+    return s.replace(QLatin1String("\\"), QLatin1String("\\\\"))
+        .replace('\n', QLatin1String("\\n"));
+}
+
+// The visible windows: class, objectName, title; a message box adds its
+// text and buttons, the modal one is marked.
+QString finestreAperte() {
+    QString r;
+    QWidget* modale = QApplication::activeModalWidget();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible()) {
+            continue;
+        }
+        r += QStringLiteral("  %1 \"%2\" titolo \"%3\"")
+                 .arg(QLatin1String(w->metaObject()->className()), w->objectName(),
+                      suUnaRiga(w->windowTitle()));
+        if (w == modale) {
+            r += QStringLiteral(" (modale)");
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            r += QStringLiteral(" messaggio \"%1\"").arg(suUnaRiga(box->text()));
+            QStringList pulsanti;
+            for (QAbstractButton* b : box->buttons()) {
+                pulsanti << senzaAcceleratori(b->text());
+            }
+            r += QStringLiteral(" pulsanti: %1").arg(pulsanti.join(QStringLiteral(", ")));
+        }
+        r += '\n';
+    }
+    return r.isEmpty() ? QStringLiteral("  nessuna finestra aperta\n") : r;
+}
+
 } // namespace
 
 EsecutoreScript::EsecutoreScript(const Cartella& c, Libreria& lib, QStringList righe,
-                                 QObject* parent)
-    : QObject(parent), cartella_(c), lib_(lib), righe_(std::move(righe)) {}
+                                 int limiteSecondi, QObject* parent)
+    : QObject(parent), cartella_(c), lib_(lib), righe_(std::move(righe)),
+      limiteMs_(qint64(limiteSecondi) * 1000) {}
+
+EsecutoreScript::~EsecutoreScript() {
+    finito_ = true;
+    if (guardia_.joinable()) {
+        guardia_.join();
+    }
+}
 
 int EsecutoreScript::esegui() {
+    iniziaPasso();
+    guardia_ = std::thread([this] { sorveglia(); });
     prossimo();
     qApp->exec();
+    finito_ = true;
+    guardia_.join();
     return fallimenti_;
+}
+
+void EsecutoreScript::iniziaPasso() {
+    rigaPasso_ = riga_;
+    inizioPasso_ = adesso();
+}
+
+// The watch runs on a thread of its own: a step may hold the UI thread in a
+// modal loop, which still answers, or inside a call that never returns, which
+// does not.
+void EsecutoreScript::sorveglia() {
+    using namespace std::chrono_literals;
+    constexpr qint64 kRispostaMs = 5000;
+    qint64 segnalato = -1;
+    qint64 richiesta = 0;
+    while (!finito_) {
+        std::this_thread::sleep_for(50ms);
+        const qint64 inizio = inizioPasso_;
+        if (adesso() - inizio <= limiteMs_) {
+            continue;
+        }
+        if (segnalato != inizio) {
+            segnalato = inizio;
+            richiesta = adesso();
+            QMetaObject::invokeMethod(
+                this,
+                [this, inizio] {
+                    if (inizioPasso_ == inizio) {
+                        interrompi(
+                            QStringLiteral("il passo dura da più di %1 s").arg(limiteMs_ / 1000));
+                    }
+                },
+                Qt::QueuedConnection);
+        } else if (adesso() - richiesta > kRispostaMs) {
+            std::fprintf(stderr,
+                         "riga %d: il passo dura da più di %lld s e l'interfaccia non risponde\n"
+                         "tovaris: script interrotto senza chiudere gli archivi\n",
+                         int(rigaPasso_), limiteMs_ / 1000);
+            std::fflush(stderr);
+            _exit(1);
+        }
+    }
+}
+
+void EsecutoreScript::interrompi(const QString& motivo) {
+    const int r = rigaPasso_;
+    const QString dove = r > 0 && r <= righe_.size() ? QStringLiteral("riga %1").arg(r)
+                                                     : QStringLiteral("fine dello script");
+    std::fprintf(stderr, "%s: %s; finestre aperte:\n%s", dove.toLocal8Bit().constData(),
+                 motivo.toLocal8Bit().constData(), finestreAperte().toLocal8Bit().constData());
+    if (fallimenti_ > 0) {
+        std::fprintf(stderr, "%d verifiche fallite\n", fallimenti_);
+    }
+    std::fprintf(stderr, "tovaris: script interrotto senza chiudere gli archivi\n");
+    std::fflush(stderr);
+    // as a killed host: no commit, no closing, no destructors
+    _exit(1);
 }
 
 void EsecutoreScript::prossimo(int ms) {
@@ -124,6 +234,7 @@ QWidget* EsecutoreScript::trova(const QString& nome) const {
 void EsecutoreScript::passo() {
     while (riga_ < righe_.size()) {
         const QString linea = righe_[riga_++].trimmed();
+        iniziaPasso();
         if (linea.isEmpty() || linea.startsWith('#')) {
             continue;
         }
@@ -143,8 +254,32 @@ void EsecutoreScript::passo() {
         prossimo(5);
         return;
     }
-    // end of the script: close what is open and leave
+    fine();
+}
+
+// End of the script: close what is open and leave. A window that does not
+// close, or a box raised by closing it, means the script left work under way.
+void EsecutoreScript::fine() {
+    riga_ = int(righe_.size()) + 1;
+    iniziaPasso();
+    if (QApplication::activeModalWidget()) {
+        interrompi(QStringLiteral("lo script è finito con una finestra modale aperta"));
+    }
+    QTimer controllo;
+    controllo.setInterval(20);
+    connect(&controllo, &QTimer::timeout, this, [this] {
+        if (QApplication::activeModalWidget()) {
+            interrompi(QStringLiteral("chiudendo le finestre si è aperta una finestra modale"));
+        }
+    });
+    controllo.start();
     QApplication::closeAllWindows();
+    controllo.stop();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible()) {
+            interrompi(QStringLiteral("alla fine dello script una finestra non si chiude"));
+        }
+    }
     QTimer::singleShot(0, qApp, [] { QApplication::exit(0); });
 }
 

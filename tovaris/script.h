@@ -20,6 +20,13 @@
 //   activate N                 make the N-th window opened by the script (from 1) active
 //   signal FILE                create FILE (another process may be waiting for it)
 //   await FILE                 let the event loop run until FILE exists (60 s at most)
+//
+// A script never hangs. When it ends, every window is closed; if that raises
+// a modal box (a card still editing asks to save first) or leaves a window
+// open, and whenever one step lasts longer than the step limit, the host
+// prints what is still open (windows with their class, objectName and title,
+// the modal box with its text) and exits at once with 1, leaving the archives
+// as a killed host does: nothing is committed or closed after that.
 #pragma once
 
 #include "inizializza.h"
@@ -28,6 +35,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 class QWidget;
@@ -37,12 +46,22 @@ namespace tovaris {
 class EsecutoreScript : public QObject {
     Q_OBJECT
 public:
-    EsecutoreScript(const Cartella& c, Libreria& lib, QStringList righe, QObject* parent = nullptr);
+    // limiteSecondi: the longest one step may last.
+    EsecutoreScript(const Cartella& c, Libreria& lib, QStringList righe, int limiteSecondi,
+                    QObject* parent = nullptr);
+    ~EsecutoreScript() override;
     // Runs the script in the event loop; returns the number of failures.
     int esegui();
 
+    static constexpr int kLimitePredefinito = 120;
+
 private:
     void passo();
+    void fine();
+    void iniziaPasso();
+    // Prints why the script cannot go on and what is open, then _exit(1).
+    [[noreturn]] void interrompi(const QString& motivo);
+    void sorveglia();
     void prossimo(int ms = 0);
     void fallito(const QString& motivo);
     void aspetta(const QString& file, int restanti);
@@ -57,6 +76,12 @@ private:
     int fallimenti_ = 0;
     std::vector<QPointer<QWidget>> finestre_;
     QPointer<QWidget> attiva_;
+    const qint64 limiteMs_;
+    // Start of the step under way (monotonic ms) and its line, for the watch thread.
+    std::atomic<qint64> inizioPasso_{0};
+    std::atomic<int> rigaPasso_{0};
+    std::atomic<bool> finito_{false};
+    std::thread guardia_;
 };
 
 } // namespace tovaris
