@@ -330,7 +330,8 @@ void EsecutoreScript::fine() {
     QApplication::closeAllWindows();
     controllo.stop();
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->isVisible()) {
+        // a tooltip is no window left open
+        if (w->isVisible() && w->windowType() != Qt::ToolTip) {
             interrompi(QStringLiteral("alla fine dello script una finestra non si chiude"));
         }
     }
