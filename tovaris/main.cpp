@@ -27,9 +27,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -124,7 +126,12 @@ int lanciatore(const tovaris::Cartella& c, tovaris::Libreria& lib) {
     v->addWidget(apri);
     auto apriScelta = [&] {
         if (auto* i = lista->currentItem()) {
-            lib.apri(c, i->text(), combo->currentData().toInt());
+            try {
+                lib.apri(c, i->text(), combo->currentData().toInt());
+            } catch (const std::exception& e) {
+                QMessageBox::critical(&w, w.windowTitle(),
+                                      i->text() + ": " + QString::fromLocal8Bit(e.what()));
+            }
             tovaris::riaffermaSegnali();
         }
     };
@@ -255,8 +262,20 @@ int main(int argc, char** argv) {
                 return 1;
             }
             QTimer::singleShot(0, &app, [&] {
-                lib.apri(c, entrata, std::atoi(argv[4]), finestra);
+                try {
+                    lib.apri(c, entrata, std::atoi(argv[4]), finestra);
+                } catch (const std::exception& e) {
+                    std::fprintf(stderr, "tovaris: %s non aperto: %s\n", argv[3], e.what());
+                    QApplication::exit(1);
+                    return;
+                }
                 tovaris::riaffermaSegnali();
+                // no window came up (or a modal one came and went): nothing to wait for
+                const auto finestre = QApplication::topLevelWidgets();
+                if (std::none_of(finestre.begin(), finestre.end(),
+                                 [](QWidget* w) { return w->isVisible(); })) {
+                    QApplication::quit();
+                }
             });
             return app.exec();
         }

@@ -391,8 +391,15 @@ bool EsecutoreScript::apri(const Passo& p) {
     // the launch may show a message box: the next step runs inside its loop
     QTimer::singleShot(0, this, [this, entrata, utente, finestra] {
         const auto prima = QApplication::topLevelWidgets();
-        if (!lib_.apri(cartella_, entrata, utente, finestra)) {
-            fallito(QStringLiteral("punto di ingresso '%1' inesistente").arg(entrata));
+        try {
+            if (!lib_.apri(cartella_, entrata, utente, finestra)) {
+                fallito(QStringLiteral("punto di ingresso '%1' inesistente").arg(entrata));
+                return;
+            }
+        } catch (const std::exception& e) {
+            // the window log could not be written: the entry point was not called
+            fallito(QStringLiteral("'%1' non aperto: %2")
+                        .arg(entrata, QString::fromLocal8Bit(e.what())));
             return;
         }
         riaffermaSegnali();

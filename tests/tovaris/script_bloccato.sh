@@ -3,6 +3,7 @@
 # step waits on a modal box beyond --timeout, stop within seconds with exit 1,
 # print the open windows and the box with its text, and leave the archives
 # as a killed host does (the change is not saved, the archives validate).
+# An archive that cannot be opened fails the step with its reason.
 set -u
 tovaris="$1"
 tmp=$(mktemp -d)
@@ -120,6 +121,22 @@ fi
 printf 'open ShowFornitoFormX 1\nclick ButtonEdit\nclick ButtonAnnulla\n' > "$tmp/pulito.txt"
 "$tovaris" script "$tmp/host" "$tmp/pulito.txt" --timeout 30 2> "$tmp/err.txt" ||
   { echo "FAIL a script leaving only a card in view must end with 0"; cat "$tmp/err.txt"; falliti=$((falliti + 1)); }
+
+# a user archive that cannot be opened: the open step fails with the reason,
+# the host neither aborts nor hangs
+cp -a "$tmp/host" "$tmp/rotto"
+head -c 65536 /dev/zero > "$tmp/rotto/user/user.fdb"
+printf 'open ShowFornitoFormX 1\n' > "$tmp/apri.txt"
+timeout 60 "$tovaris" script "$tmp/rotto" "$tmp/apri.txt" > /dev/null 2> "$tmp/err.txt"
+rc=$?
+if [ "$rc" -ne 1 ] || ! grep -q "riga 1: 'ShowFornitoFormX' non aperto: " "$tmp/err.txt"; then
+  echo "FAIL an unreadable user archive: exit $rc"; cat "$tmp/err.txt"; falliti=$((falliti + 1))
+fi
+timeout 60 "$tovaris" open "$tmp/rotto" ShowFornitoFormX 1 > /dev/null 2> "$tmp/err.txt"
+rc=$?
+if [ "$rc" -ne 1 ] || ! grep -q "ShowFornitoFormX non aperto: " "$tmp/err.txt"; then
+  echo "FAIL 'open' on an unreadable user archive: exit $rc"; cat "$tmp/err.txt"; falliti=$((falliti + 1))
+fi
 
 if [ "$falliti" -gt 0 ]; then
   echo "$falliti failed"
