@@ -8,11 +8,13 @@
 //                                        the databases.conf lines a server needs for DIR
 //   tovaris run DIR                      launcher window: pick the user, open any screen
 //   tovaris open DIR ENTRY USER [WINDOW] call one entry point, run until its windows close
-//   tovaris script DIR FILE              run a script of UI actions (see script.h)
+//   tovaris script DIR FILE [--timeout S] run a script of UI actions (see script.h); a step
+//                                        lasting more than S seconds (120) ends it
 #include "inizializza.h"
 #include "ospite.h"
 #include "scala.h"
 #include "script.h"
+#include "segnali.h"
 
 #include "session/datiini.h"
 #include "session/db.h"
@@ -25,9 +27,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -35,17 +39,20 @@
 namespace {
 
 void uso() {
-    std::fprintf(stderr, "uso:\n"
-                         "  tovaris init DIR [--demo | --scale F]   (F = 1: 100000 materie prime, "
-                         "20000 formulazioni,\n"
-                         "                                          50000 prodotti, 200000 "
-                         "fabbricazioni, 1000000 pesate)\n"
-                         "       [--server HOST/PORT [--alias-prefix P]]   (archivi su un server "
-                         "Firebird)\n"
-                         "  tovaris aliases DIR [--alias-prefix P]   (righe di databases.conf)\n"
-                         "  tovaris run DIR\n"
-                         "  tovaris open DIR ENTRY USER [WINDOW]\n"
-                         "  tovaris script DIR FILE\n");
+    std::fprintf(stderr,
+                 "uso:\n"
+                 "  tovaris init DIR [--demo | --scale F]   (F = 1: 100000 materie prime, "
+                 "20000 formulazioni,\n"
+                 "                                          50000 prodotti, 200000 "
+                 "fabbricazioni, 1000000 pesate)\n"
+                 "       [--server HOST/PORT [--alias-prefix P]]   (archivi su un server "
+                 "Firebird)\n"
+                 "  tovaris aliases DIR [--alias-prefix P]   (righe di databases.conf)\n"
+                 "  tovaris run DIR\n"
+                 "  tovaris open DIR ENTRY USER [WINDOW]\n"
+                 "  tovaris script DIR FILE [--timeout SECONDI]   (un passo che dura "
+                 "di più ferma lo script;\n"
+                 "                                                 120 s se non indicato)\n");
 }
 
 bool schermoDisponibile(int argc, char** argv) {
@@ -119,7 +126,13 @@ int lanciatore(const tovaris::Cartella& c, tovaris::Libreria& lib) {
     v->addWidget(apri);
     auto apriScelta = [&] {
         if (auto* i = lista->currentItem()) {
-            lib.apri(c, i->text(), combo->currentData().toInt());
+            try {
+                lib.apri(c, i->text(), combo->currentData().toInt());
+            } catch (const std::exception& e) {
+                QMessageBox::critical(&w, w.windowTitle(),
+                                      i->text() + ": " + QString::fromLocal8Bit(e.what()));
+            }
+            tovaris::riaffermaSegnali();
         }
     };
     QObject::connect(apri, &QPushButton::clicked, &w, apriScelta);
@@ -229,6 +242,8 @@ int main(int argc, char** argv) {
                          lib.errore().toLocal8Bit().constData());
             return 1;
         }
+        // before anything else attaches: see segnali.h
+        tovaris::presidiaSegnali(c);
         if (comando == "run") {
             return lanciatore(c, lib);
         }
@@ -246,9 +261,41 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "tovaris: punto di ingresso %s inesistente\n", argv[3]);
                 return 1;
             }
-            QTimer::singleShot(0, &app,
-                               [&] { lib.apri(c, entrata, std::atoi(argv[4]), finestra); });
+            QTimer::singleShot(0, &app, [&] {
+                try {
+                    lib.apri(c, entrata, std::atoi(argv[4]), finestra);
+                } catch (const std::exception& e) {
+                    std::fprintf(stderr, "tovaris: %s non aperto: %s\n", argv[3], e.what());
+                    QApplication::exit(1);
+                    return;
+                }
+                tovaris::riaffermaSegnali();
+                // no window came up (or a modal one came and went): nothing to wait for
+                const auto finestre = QApplication::topLevelWidgets();
+                if (std::none_of(finestre.begin(), finestre.end(),
+                                 [](QWidget* w) { return w->isVisible(); })) {
+                    QApplication::quit();
+                }
+            });
             return app.exec();
+        }
+        if (argc < 4) {
+            uso();
+            return 2;
+        }
+        int limite = tovaris::EsecutoreScript::kLimitePredefinito;
+        for (int i = 4; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
+                bool ok = false;
+                limite = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
+                if (!ok || limite <= 0) {
+                    std::fprintf(stderr, "tovaris: --timeout vuole un numero di secondi\n");
+                    return 2;
+                }
+            } else {
+                uso();
+                return 2;
+            }
         }
         QFile f(QString::fromLocal8Bit(argv[3]));
         if (!f.open(QIODevice::ReadOnly)) {
@@ -256,7 +303,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         QApplication::setQuitOnLastWindowClosed(false);
-        tovaris::EsecutoreScript s(c, lib, QString::fromUtf8(f.readAll()).split('\n'));
+        tovaris::EsecutoreScript s(c, lib, QString::fromUtf8(f.readAll()).split('\n'), limite);
         const int fallimenti = s.esegui();
         if (fallimenti > 0) {
             std::fprintf(stderr, "%d verifiche fallite\n", fallimenti);
