@@ -2,8 +2,6 @@
 
 #include "segnali.h"
 
-#include "ui/grigliamodello.h"
-
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
@@ -57,17 +55,19 @@ QString conEscape(const QString& s) {
 }
 
 // A column of a grid's model by its title as shown or, for the library's
-// grids, by its field name. The host loads the library built from this same
-// tree, so its model is read through the same class; the class name is
-// checked first, since a cast between the library's classes and ours cannot.
+// grids, by its field name (the models give it under Qt::UserRole).
 int colonnaDi(QAbstractItemModel* m, const QString& nome) {
     for (int i = 0; i < m->columnCount(); ++i) {
         if (m->headerData(i, Qt::Horizontal).toString() == nome) {
             return i;
         }
     }
-    if (m->inherits("quintar::GrigliaModello")) {
-        return static_cast<quintar::GrigliaModello*>(m)->indiceCampo(nome);
+    for (int i = 0; i < m->columnCount(); ++i) {
+        if (m->headerData(i, Qt::Horizontal, Qt::UserRole)
+                .toString()
+                .compare(nome, Qt::CaseInsensitive) == 0) {
+            return i;
+        }
     }
     return -1;
 }

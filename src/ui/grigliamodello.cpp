@@ -169,6 +169,9 @@ QVariant GrigliaModello::headerData(int section, Qt::Orientation orientation, in
     if (role == Qt::DisplayRole) {
         return titoli_[size_t(section)];
     }
+    if (role == Qt::UserRole) {
+        return campi_[size_t(section)].nome; // the field, whatever the title
+    }
     if (role == Qt::ForegroundRole && coloriTitoli_[size_t(section)].isValid()) {
         return coloriTitoli_[size_t(section)];
     }

@@ -5,8 +5,8 @@
 #include "session/profili.h"
 #include "session/sqlvalori.h"
 #include "session/tabx.h"
-#include "ui/grigliamodello.h"
 #include "ui/colonne.h"
+#include "ui/grigliamodello.h"
 #include "ui/posizionefinestra.h"
 #include "ui/protezione.h"
 #include "ui/tcsdgrid.h"
@@ -117,9 +117,8 @@ void SchedaBase::costruisci() {
 // message, and the card stays usable.
 void SchedaBase::collegaPulsanti() {
     auto collega = [this](QAbstractButton* b, void (SchedaBase::*azione)()) {
-        connect(b, &QAbstractButton::clicked, this, protetto(this, [this, azione] {
-                    (this->*azione)();
-                }));
+        connect(b, &QAbstractButton::clicked, this,
+                protetto(this, [this, azione] { (this->*azione)(); }));
     };
     collega(ButtonNuovo, &SchedaBase::ButtonNuovoClick);
     collega(ButtonEdit, &SchedaBase::ButtonEditClick);
@@ -128,12 +127,10 @@ void SchedaBase::collegaPulsanti() {
     collega(ButtonMemorizza, &SchedaBase::ButtonMemorizzaClick);
     collega(ButtonAnnulla, &SchedaBase::ButtonAnnullaClick);
     connect(NavPrimo, &QToolButton::clicked, this, protetto(this, [this] { mostraPosizione(0); }));
-    connect(NavPrecedente, &QToolButton::clicked, this, protetto(this, [this] {
-                mostraPosizione(std::max(0, posizioneCorrente() - 1));
-            }));
-    connect(NavSuccessivo, &QToolButton::clicked, this, protetto(this, [this] {
-                vaiARiga(Griglia->currentIndex().row() + 1);
-            }));
+    connect(NavPrecedente, &QToolButton::clicked, this,
+            protetto(this, [this] { mostraPosizione(std::max(0, posizioneCorrente() - 1)); }));
+    connect(NavSuccessivo, &QToolButton::clicked, this,
+            protetto(this, [this] { vaiARiga(Griglia->currentIndex().row() + 1); }));
     connect(NavUltimo, &QToolButton::clicked, this,
             protetto(this, [this] { mostraPosizione(contaRighe() - 1); }));
 }
@@ -620,8 +617,8 @@ QString SchedaBase::chiediCodice(const DialogoNuovoCodice& dialogo) {
     f.Label1->setText(dialogo.etichetta);
     f.setFont(QFont(QStringLiteral("Tahoma"), 8));
     f.Edit1->clear();
-    const int massimo = dialogo.lunghezzaMassima > 0 ? dialogo.lunghezzaMassima
-                                                     : lunghezzaColonna(d_.chiave);
+    const int massimo =
+        dialogo.lunghezzaMassima > 0 ? dialogo.lunghezzaMassima : lunghezzaColonna(d_.chiave);
     if (massimo > 0) {
         f.Edit1->setMaxLength(massimo);
     }

@@ -52,10 +52,10 @@ enum class NuovoCodice {
 };
 
 struct DescrizioneScheda {
-    QString tabella = {};                           // FORNITO
+    QString tabella = {};                      // FORNITO
     QString chiave = QStringLiteral("CODICE"); // key column
-    QString nome = {};                              // Fornito: GridFornito, NotebookEditFornito
-    QString didascalia = {};                        // "Anagrafica fornitori - Ditta:"
+    QString nome = {};                         // Fornito: GridFornito, NotebookEditFornito
+    QString didascalia = {};                   // "Anagrafica fornitori - Ditta:"
     int situazioneFinestra = 0;
     int situazioneGriglia = 0;
     QStringList sqlBase = {}; // "SELECT * FROM FORNITO"
@@ -172,6 +172,7 @@ public:
         bool chiudeSuRifiuto = false;
         int lunghezzaMassima = 0; // 0: what the key column holds
     };
+
 protected:
     // The code accepted, empty when the user gave up.
     QString chiediCodice(const DialogoNuovoCodice& dialogo);

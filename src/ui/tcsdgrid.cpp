@@ -55,8 +55,8 @@ QStringList vociSelezione(const QString& sql) {
             return false;
         }
         const bool primaLibera = i == 0 || !(sql[i - 1].isLetterOrNumber() || sql[i - 1] == '_');
-        const bool dopoLibera = i + n >= sql.size() ||
-                                !(sql[i + n].isLetterOrNumber() || sql[i + n] == '_');
+        const bool dopoLibera =
+            i + n >= sql.size() || !(sql[i + n].isLetterOrNumber() || sql[i + n] == '_');
         return primaLibera && dopoLibera;
     };
     for (int i = 0; i < sql.size(); ++i) {
@@ -926,8 +926,8 @@ std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, in
             return std::nullopt;
         }
         const QDate data2 = QDate::fromString(p.data2.trimmed(), QStringLiteral("dd/MM/yyyy"));
-        QString c = connettore + '(' + EspressioneRicerca + QStringLiteral(" >= ") +
-                    sql::data(data1) + ')';
+        QString c =
+            connettore + '(' + EspressioneRicerca + QStringLiteral(" >= ") + sql::data(data1) + ')';
         if (data2.isValid()) {
             // a date-time column takes the whole of the last day
             const QString fine =
@@ -945,8 +945,8 @@ std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, in
     }
     const bool upperTesto = classe == ClasseCampo::Testo && p.upper;
     const QString v = upperTesto ? p.testo.toUpper() : p.testo;
-    const QString e = upperTesto ? QStringLiteral("UPPER(") + EspressioneRicerca + ')'
-                                 : EspressioneRicerca;
+    const QString e =
+        upperTesto ? QStringLiteral("UPPER(") + EspressioneRicerca + ')' : EspressioneRicerca;
     auto condizione = [&](const QString& operatore, const QString& valore) {
         return connettore + '(' + e + ' ' + operatore + ' ' + valore + ')';
     };
@@ -1190,8 +1190,7 @@ void TCSDGrid::salvaScelteRicerca(const TRCSDGridForm& dlg,
                                   const std::vector<QVariant>& memorizzati) {
     const ParametriRicerca p = dlg.parametri();
     const QPoint pos = dlg.pos();
-    const std::vector<QVariant> nuovi = {pos.x(), pos.y(), p.tipo, p.upper ? 1 : 0,
-                                         p.ordinamento};
+    const std::vector<QVariant> nuovi = {pos.x(), pos.y(), p.tipo, p.upper ? 1 : 0, p.ordinamento};
     const bool conRiga = !memorizzati.empty();
     if (conRiga && std::equal(nuovi.begin(), nuovi.end(), memorizzati.begin(), memorizzati.end(),
                               [](const QVariant& n, const QVariant& m) {
@@ -1214,8 +1213,8 @@ void TCSDGrid::salvaScelteRicerca(const TRCSDGridForm& dlg,
                          QStringLiteral(" (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, POSX, "
                                         "POSY, INFO3, INFO4, INFO1)"),
                      QStringLiteral("VALUES (?,?,?,?,?,?,?,?)")};
-            q.setParams({CodiceProgetto, Situazione, Utente, nuovi[0], nuovi[1], nuovi[2],
-                         nuovi[3], nuovi[4]});
+            q.setParams({CodiceProgetto, Situazione, Utente, nuovi[0], nuovi[1], nuovi[2], nuovi[3],
+                         nuovi[4]});
         }
         q.execSQL();
         t.commit();

@@ -93,7 +93,8 @@ TEST_F(TabelleCodici, EachEntryPointOpensItsTableWithItsOwnNumbersAndCaption) {
         bool formati;
     };
     const Attesa attese[] = {
-        {"ShowCategMPForm", "CATEGMP", 15, 18, "Impostazione Categorie Materie prime - Ditta: ", true},
+        {"ShowCategMPForm", "CATEGMP", 15, 18,
+         "Impostazione Categorie Materie prime - Ditta: ", true},
         {"ShowSRischiForm", "SRISCHI", 16, 19, "Impostazione Simbologia rischi - Ditta: ", true},
         {"ShowSpecForm", "TABSPEC", 17, 20, "Impostazione Specifiche - Ditta: ", false},
         {"ShowValutazForm", "VALUTAZ", 18, 21, "Impostazione Valutazioni - Ditta: ", false},

@@ -300,10 +300,9 @@ TEST_F(Griglia, GenericSearchLooksInEveryColumnOnce) {
 }
 
 TEST_F(Griglia, GenericSearchFindsAccentsAndApostrophesBesideNumbersAndDates) {
-    c.esegui(c.c().azienda(),
-             {"CREATE TABLE LOTTI (NUMERO INTEGER NOT NULL, NOTA VARCHAR(40), "
-              "GIORNO DATE, QUANTITA NUMERIC(15,3), FOTO BLOB SUB_TYPE BINARY, "
-              "CONSTRAINT LOTTI_PK PRIMARY KEY (NUMERO))"});
+    c.esegui(c.c().azienda(), {"CREATE TABLE LOTTI (NUMERO INTEGER NOT NULL, NOTA VARCHAR(40), "
+                               "GIORNO DATE, QUANTITA NUMERIC(15,3), FOTO BLOB SUB_TYPE BINARY, "
+                               "CONSTRAINT LOTTI_PK PRIMARY KEY (NUMERO))"});
     c.esegui(c.c().azienda(),
              {"INSERT INTO LOTTI VALUES (1, 'più schiuma', '2024-03-05', 12.5, NULL)",
               "INSERT INTO LOTTI VALUES (2, 'Giallo d´oro', '2024-03-06', 1000, NULL)",

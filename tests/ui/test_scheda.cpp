@@ -69,7 +69,8 @@ struct Scheda : ::testing::Test {
     QString azienda() const { return h.c().azienda(); }
 
     TFornitoForm* apri(int utente = 2) {
-        FinestraSessione* f = LanciaSchermata(*trovaSchermata("ShowFornitoForm"), utente, std::nullopt);
+        FinestraSessione* f =
+            LanciaSchermata(*trovaSchermata("ShowFornitoForm"), utente, std::nullopt);
         auto* s = dynamic_cast<TFornitoForm*>(f);
         EXPECT_NE(s, nullptr);
         return s;
@@ -122,10 +123,10 @@ struct Scheda : ::testing::Test {
     void altroUtente(const QString& frase) { h.esegui(azienda(), {frase}); }
     // The database refuses to store this company name (before the card opens).
     void rifiutaRagSoc(const QString& testo) {
-        h.esegui(azienda(),
-                 {"CREATE EXCEPTION RAGSOC_RIFIUTATA 'ragione sociale rifiutata'",
-                  "CREATE TRIGGER FORNITO_RIFIUTA FOR FORNITO BEFORE UPDATE AS BEGIN "
-                  "IF (NEW.RAGSOC = '" + testo + "') THEN EXCEPTION RAGSOC_RIFIUTATA; END"});
+        h.esegui(azienda(), {"CREATE EXCEPTION RAGSOC_RIFIUTATA 'ragione sociale rifiutata'",
+                             "CREATE TRIGGER FORNITO_RIFIUTA FOR FORNITO BEFORE UPDATE AS BEGIN "
+                             "IF (NEW.RAGSOC = '" +
+                                 testo + "') THEN EXCEPTION RAGSOC_RIFIUTATA; END"});
     }
 
     static QString mostra(SchedaBase* f, const char* nome) {
