@@ -42,8 +42,6 @@ public:
     SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QWidget* owner = nullptr);
     ~SchermataRicerca() override;
 
-    Transaction Transazione;
-    Query QueryPrincipale;
     TCSDGrid* Griglia;
     QWidget* PanelSelezione;
     QLineEdit* EditSelezione;
@@ -65,6 +63,8 @@ protected:
 
 private:
     void aggiornaCorrenti();
+    Transaction Transazione;
+    Query QueryPrincipale;
     TTabXForm* sessione_;
     DescrizioneRicerca d_;
     std::map<QString, QLineEdit*> edit_;

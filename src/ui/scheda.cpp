@@ -534,12 +534,7 @@ int SchedaBase::contaRighe() {
     QString testo, ordine;
     testoEOrdine(testo, ordine);
     QueryAux.SQL = {QStringLiteral("SELECT COUNT(*) FROM ("), testo, QStringLiteral(")")};
-    try {
-        return QueryAux.scalar().toInt();
-    } catch (const DbError& e) {
-        qWarning("righe non contate: %s", qPrintable(e.messaggio()));
-        return -1;
-    }
+    return QueryAux.scalar().toInt(); // a failure is the caller's to report
 }
 
 int SchedaBase::posizioneCorrente() const {

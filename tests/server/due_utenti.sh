@@ -8,19 +8,10 @@ set -u
 tovaris="$1"
 . "$(dirname "$0")/server_prova.sh"
 fb_richiesto
-tmp=$(mktemp -d)
+fb_prova_demo "$tovaris" || exit 1
 pidA=""
 pidB=""
 pidL=""
-fine() {
-  for p in $pidA $pidB $pidL; do kill -9 "$p" 2>/dev/null; done
-  fb_ferma
-  rm -rf "$tmp"
-}
-trap fine EXIT
-export QT_QPA_PLATFORM=offscreen
-host="$tmp/host"
-fb_host_demo "$tovaris" "$host" "$tmp/fb" || exit 1
 for d in user Dati Dati/Tovaris Dati/Pesate; do
   grep -q "^Nome Server=$FB_SERVER" "$host/$d/dati.ini" || { echo "no server in $d/dati.ini"; exit 1; }
 done
@@ -79,8 +70,10 @@ close
 SCRIPT
 timeout 150 "$tovaris" script "$host" "$tmp/a.txt" > "$tmp/a.log" 2>&1 &
 pidA=$!
+pid="$pidA $pidB $pidL"
 timeout 150 "$tovaris" script "$host" "$tmp/b.txt" > "$tmp/b.log" 2>&1 &
 pidB=$!
+pid="$pidA $pidB $pidL"
 
 aspetta() { # FILE: true once it exists (60 s at most)
   for _ in $(seq 1 600); do
@@ -109,6 +102,7 @@ else
     echo "ROLLBACK;"
   } | fb_isql quintar > "$tmp/isql.log" 2>&1 &
   pidL=$!
+  pid="$pidA $pidB $pidL"
   if ! aspetta "$tmp/b_dopo"; then
     echo "the save against a held change did not come back"; esito=1
   else

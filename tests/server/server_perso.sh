@@ -7,17 +7,7 @@ set -u
 tovaris="$1"
 . "$(dirname "$0")/server_prova.sh"
 fb_richiesto
-tmp=$(mktemp -d)
-pid=""
-fine() {
-  [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
-  fb_ferma
-  rm -rf "$tmp"
-}
-trap fine EXIT
-export QT_QPA_PLATFORM=offscreen
-host="$tmp/host"
-fb_host_demo "$tovaris" "$host" "$tmp/fb" || exit 1
+fb_prova_demo "$tovaris" || exit 1
 valore() {
   echo "SET HEADING OFF; SELECT '<' || COALESCE(RAGSOC, '') || '>' FROM FORNITO WHERE CODICE='$1';" |
     fb_isql quintar | sed -n 's/.*<\(.*\)>.*/\1/p'

@@ -8,6 +8,9 @@
 #   fb_host_demo TOVARIS HOST DIR a server in DIR with the aliases of the host folder HOST, and the
 #                                 demo company created on it by `tovaris init --server`; sets FB_ALIAS
 #                                 (the ALIAS=FILE lines)
+#   fb_prova_demo TOVARIS         the usual start of a test: a temporary folder `tmp`, the hosts whose
+#                                 pids the test puts in `pid` killed at the end with the server, and
+#                                 the demo company on a server of its own in "$tmp/host" (`host`)
 #   fb_ferma                      stops it (TERM, then KILL), bounded; safe to call twice
 #   fb_isql ALIAS                 isql through the server, SQL on standard input
 #   fb_gfix ALIAS                 gfix -v -full through the server
@@ -154,4 +157,13 @@ fb_isql() {
 
 fb_gfix() {
   timeout 120 "$FB_GFIX" -v -full -user SYSDBA -password pinecrest "$FB_SERVER:$1"
+}
+
+fb_prova_demo() {
+  tmp=$(mktemp -d)
+  pid=""
+  trap 'for p in $pid; do kill -9 "$p" 2>/dev/null; done; fb_ferma; rm -rf "$tmp"' EXIT
+  export QT_QPA_PLATFORM=offscreen
+  host="$tmp/host"
+  fb_host_demo "$1" "$host" "$tmp/fb"
 }

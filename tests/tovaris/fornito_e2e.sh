@@ -3,16 +3,8 @@
 # found with the grid's search and deleted; a host killed between "Nuovo" and
 # "Memorizza" leaves a key-only row that the next run shows, edits and deletes.
 # Pictures of the card and of the grid's search go to the folder given second.
-set -u
-tovaris="$1"
+. "$(dirname "$0")/ospite_prova.sh"
 immagini="${2:-.}"
-tmp=$(mktemp -d)
-pid=""
-trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$tmp"' EXIT
-export QT_QPA_PLATFORM=offscreen
-# a lock folder of its own: this test kills a host that holds the archive open
-export FIREBIRD_LOCK="$tmp/fblock"
-mkdir -p "$FIREBIRD_LOCK"
 "$tovaris" init "$tmp/host" --demo || { echo "init failed"; exit 1; }
 
 cat > "$tmp/fornitore.txt" <<SCRIPT

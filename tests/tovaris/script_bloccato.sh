@@ -4,15 +4,7 @@
 # print the open windows and the box with its text, and leave the archives
 # as a killed host does (the change is not saved, the archives validate).
 # An archive that cannot be opened fails the step with its reason.
-set -u
-tovaris="$1"
-tmp=$(mktemp -d)
-pid=""
-trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$tmp"' EXIT
-export QT_QPA_PLATFORM=offscreen
-# a lock folder of its own: the stopped hosts leave the archives as killed ones
-export FIREBIRD_LOCK="$tmp/fblock"
-mkdir -p "$FIREBIRD_LOCK"
+. "$(dirname "$0")/ospite_prova.sh"
 "$tovaris" init "$tmp/host" --demo > /dev/null || { echo "init failed"; exit 1; }
 falliti=0
 avviso="Memorizzare o annullare le modifiche in corso prima di chiudere la finestra"

@@ -4,15 +4,7 @@
 # being created ("Nuovo", never saved) keeps its key-only row and nothing of
 # what was typed after it, and the archives validate clean. A second signal
 # ends the host without waiting for the archives to close.
-set -u
-tovaris="$1"
-tmp=$(mktemp -d)
-pid=""
-trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$tmp"' EXIT
-export QT_QPA_PLATFORM=offscreen
-# a lock folder of its own: this test stops hosts that hold the archives open
-export FIREBIRD_LOCK="$tmp/fblock"
-mkdir -p "$FIREBIRD_LOCK"
+. "$(dirname "$0")/ospite_prova.sh"
 "$tovaris" init "$tmp/host" --demo > /dev/null || { echo "init failed"; exit 1; }
 falliti=0
 

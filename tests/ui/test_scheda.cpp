@@ -824,6 +824,38 @@ TEST_F(Scheda, TheListStandsOnTheSavedCodeWithoutReadingTheWholeList) {
     EXPECT_TRUE(msg->mostrati.empty()) << msg->testi().join(" | ").toStdString();
 }
 
+TEST_F(Scheda, AmongManyTiedRowsFarDownTheSavedRecordStaysCurrent) {
+    {
+        quintar::Database db;
+        db.connect(azienda());
+        Transaction tr(&db);
+        Query q(&db, &tr);
+        q.SQL = {"INSERT INTO FORNITO (CODICE, RAGSOC, CITTA) VALUES (?, ?, 'Lodi')"};
+        // keys inserted out of their order, so that stored order and key order differ
+        for (int i = 0; i < 3000; ++i) {
+            const int k = (i * 7919) % 3000;
+            q.setParams({QString("T%1").arg(k, 5, 10, QChar('0')), QString("Fornitore %1").arg(k)});
+            q.execSQL();
+        }
+        tr.commit();
+    }
+    TFornitoForm* f = apri();
+    f->Griglia->OrdinaColonna(f->Griglia->modello()->indiceCampo("CITTA"), false);
+    for (const QString codice : {"T02718", "T00004", "T02999"}) {
+        vaiA(f, codice);
+        ASSERT_EQ(mostra(f, "EditCodice2"), codice);
+        f->ButtonEdit->click();
+        scrivi(f, "MemoRagSoc", "Cambiato " + codice);
+        f->ButtonMemorizza->click();
+        EXPECT_EQ(mostra(f, "EditCodice2"), codice) << "the row saved is the row shown";
+        EXPECT_EQ(mostra(f, "MemoRagSoc2"), "Cambiato " + codice);
+        f->NavSuccessivo->click();
+        f->NavPrecedente->click();
+        EXPECT_EQ(mostra(f, "EditCodice2"), codice) << "and its neighbours stay in place";
+    }
+    EXPECT_TRUE(msg->mostrati.empty()) << msg->testi().join(" | ").toStdString();
+}
+
 TEST_F(Scheda, ADescriptionIsLookedUpOnceAfterTheLastChange) {
     TFornitoForm* f = apri();
     auto* codice = new QLineEdit(f);

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The server goes away under a long supplier list: scrolling to the end,
+# the navigator, a search on the column, cancelling it, a save and Annulla
+# each say what happened in a box, and the host goes on until the card is
+# closed; nothing is written.
+set -u
+tovaris="$1"
+. "$(dirname "$0")/server_prova.sh"
+fb_richiesto
+fb_prova_demo "$tovaris" || exit 1
+# a list longer than the rows a grid reads at its opening
+fb_isql quintar <<'SQL' > "$tmp/isql.log" 2>&1
+SET TERM ^;
+EXECUTE BLOCK AS
+DECLARE I INTEGER = 0;
+BEGIN
+  WHILE (I < 3000) DO BEGIN
+    INSERT INTO FORNITO (CODICE, RAGSOC, CITTA) VALUES ('L' || LPAD(:I, 5, '0'), 'Lista ' || :I, 'Lodi');
+    I = I + 1;
+  END
+END^
+SET TERM ;^
+COMMIT;
+SQL
+conta() { echo "SET HEADING OFF; SELECT COUNT(*) FROM FORNITO;" | fb_isql quintar | tr -dc '0-9'; }
+prima=$(conta)
+[ "$prima" -gt 3000 ] || { echo "suppliers not added:"; cat "$tmp/isql.log"; exit 1; }
+
+cat > "$tmp/s.txt" <<SCRIPT
+open ShowFornitoFormX 1
+expect EditCodice2 F001
+click ButtonEdit
+text MemoRagSoc Mai scritto
+signal $tmp/aperto
+await $tmp/fermato
+click ButtonMemorizza
+message Errore interno: impossibile memorizzare le modifiche
+answer OK
+expect MemoRagSoc Mai scritto
+click ButtonAnnulla
+answer OK
+nomessage
+key GridFornito Ctrl+End
+wait 300
+answer OK
+nomessage
+click NavUltimo
+answer OK
+nomessage
+click NavSuccessivo
+wait 300
+nomessage
+key GridFornito F6
+answer OK
+nomessage
+close
+SCRIPT
+timeout 200 "$tovaris" script "$host" "$tmp/s.txt" --timeout 60 > "$tmp/s.log" 2>&1 &
+pid=$!
+esito=0
+for _ in $(seq 1 600); do
+  [ -e "$tmp/aperto" ] && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+if [ -e "$tmp/aperto" ]; then
+  fb_ferma
+  touch "$tmp/fermato"
+else
+  echo "the card did not open"; esito=1
+fi
+wait "$pid"
+rc=$?
+pid=""
+grep -v "propagateSizeHints\|XDG_RUNTIME" "$tmp/s.log"
+[ $rc -eq 0 ] || { echo "host exit $rc"; esito=1; }
+fb_riavvia || exit 1
+[ "$(conta)" = "$prima" ] || { echo "suppliers now $(conta), were $prima"; esito=1; }
+echo "SET HEADING OFF; SELECT COUNT(*) FROM FORNITO WHERE RAGSOC='Mai scritto';" | fb_isql quintar |
+  tr -dc '0-9' | grep -qx 0 || { echo "a save was written"; esito=1; }
+[ $esito -eq 0 ] && echo "1 passed, 0 failed"
+exit $esito
