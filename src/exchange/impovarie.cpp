@@ -2,6 +2,7 @@
 
 #include "report/stampanti.h"
 #include "session/connessione.h"
+#include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
 #include "session/tabx.h"
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <climits>
 
 namespace quintar {
 
@@ -124,9 +126,10 @@ void TImpoVarieForm::carica() {
     EditArchivioTovaris->setText(s.ValoreTabX(QStringLiteral("ArchivioTovaris"), false));
     EditSogliaFuoriPeso->setText(s.ValoreTabX(QStringLiteral("SogliaFuoriPeso"), false));
     EditArchivioPesate->setText(s.ValoreTabX(QStringLiteral("ArchivioPesate"), false));
-    bool ok = false;
-    int polling = s.ValoreTabX(QStringLiteral("TempoPollingPesate"), false).trimmed().toInt(&ok);
-    SpinTempoPollingPesate->setValue(ok ? polling : -1);
+    const auto polling =
+        Formati::leggiIntero(s.ValoreTabX(QStringLiteral("TempoPollingPesate"), false));
+    SpinTempoPollingPesate->setValue(
+        polling && *polling >= INT_MIN && *polling <= INT_MAX ? int(*polling) : -1);
 }
 
 void TImpoVarieForm::OKClick() {

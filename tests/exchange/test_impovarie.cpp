@@ -184,6 +184,13 @@ TEST_F(ImpoVarie, WithoutPrintersTheOtherSettingsAreStillShown) {
     EXPECT_EQ(f->SpinTempoPollingPesate->value(), 700);
 }
 
+TEST_F(ImpoVarie, TheStoredPollingIntervalIsReadAsTypedNumbersAre) {
+    memorizza("TempoPollingPesate", "1.500");
+    EXPECT_EQ(apri()->SpinTempoPollingPesate->value(), 1500) << "a point separates thousands";
+    cartella.esegui(azienda(), {"UPDATE TABX SET TESTO='1.5' WHERE NOME='TempoPollingPesate'"});
+    EXPECT_EQ(apri()->SpinTempoPollingPesate->value(), 200) << "not a number: the least";
+}
+
 TEST_F(ImpoVarie, TheChosenFolderGetsATrailingSeparator) {
     TImpoVarieForm* f = apri();
     const QString lavoro = cartella.radice() + "Lavoro";
