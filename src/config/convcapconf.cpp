@@ -199,9 +199,13 @@ void TConvCapConfForm::ButtonElab3Click() {
     MemoRiepilogo->clear();
     QString eseguita;
     try {
-        eseguita = sessione_->ValoreTabX(kParametroElaborazione3, false);
+        eseguita = sessione_->LeggiValoreTabX(kParametroElaborazione3, false).value_or(QString());
     } catch (const DbError& e) {
-        Messaggi::errore(e.messaggio(), this);
+        // without the check a second run could move the batches again
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile verificare se "
+                                        "l'elaborazione 3 è già stata eseguita\r\n") +
+                             e.messaggio(),
+                         this);
         return;
     }
     // a second run would move again the batches already moved

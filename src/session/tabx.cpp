@@ -241,7 +241,8 @@ bool TTabXForm::ScriviArbelon(int utente) {
     }
 }
 
-QString TTabXForm::leggiTabX(const QString& colonna, const QString& nome, bool perUtente) {
+std::optional<QString> TTabXForm::leggiTabX(const QString& colonna, const QString& nome,
+                                            bool perUtente) {
     // parameters are read as last committed, whoever wrote them
     Transaction tr(&IBDatabase1);
     Query q(&IBDatabase1, &tr);
@@ -250,20 +251,31 @@ QString TTabXForm::leggiTabX(const QString& colonna, const QString& nome, bool p
     if (perUtente) {
         q.SQL << QStringLiteral("AND(UTENTE=%1)").arg(sql::intero(NumUtente));
     }
+    q.open();
+    if (q.eof()) {
+        return std::nullopt;
+    }
+    return q.field(0).asString();
+}
+
+std::optional<QString> TTabXForm::LeggiValoreTabX(const QString& nome, bool perUtente) {
+    return leggiTabX(QStringLiteral("TESTO"), nome, perUtente);
+}
+
+QString TTabXForm::ValoreTabX(const QString& nome, bool perUtente) {
     try {
-        QVariant v = q.scalar();
-        return v.isValid() ? v.toString() : QString();
+        return leggiTabX(QStringLiteral("TESTO"), nome, perUtente).value_or(QString());
     } catch (const DbError&) {
         return {};
     }
 }
 
-QString TTabXForm::ValoreTabX(const QString& nome, bool perUtente) {
-    return leggiTabX(QStringLiteral("TESTO"), nome, perUtente);
-}
-
 QString TTabXForm::ValoreMTabX(const QString& nome, bool perUtente) {
-    return leggiTabX(QStringLiteral("MEMO"), nome, perUtente);
+    try {
+        return leggiTabX(QStringLiteral("MEMO"), nome, perUtente).value_or(QString());
+    } catch (const DbError&) {
+        return {};
+    }
 }
 
 void TTabXForm::scriviTabX(Query& q, const QString& nome, const QString& testo, bool perUtente) {

@@ -304,3 +304,20 @@ TEST_F(Capacita, ABatchHeldByAnotherUserStopsTheMoveAndNoCompletionIsRecorded) {
     EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE CAPACITACONTENITORE='3'"), 1);
     f->close();
 }
+
+TEST_F(Capacita, TheConversionDoesNotRunWhenItCannotReadWhetherItRanBefore) {
+    esegui({"UPDATE FABBRIC SET CAPACITACONTENITORE='1'",
+            // the parameters' text column under another name: TABX cannot be read
+            "ALTER TABLE TABX ALTER COLUMN TESTO TO TESTO_ALTRO"});
+    auto* f = new TConvCapConfForm(sessione());
+    f->PossiedeSessione = true;
+    msg->risposte = {"Sì", "Sì"};
+    f->ButtonElab3->click();
+    ASSERT_EQ(msg->testi().size(), 1) << msg->testi().join('|').toStdString();
+    EXPECT_TRUE(msg->testi()[0].startsWith("Errore interno: impossibile verificare se "
+                                           "l'elaborazione 3 è già stata eseguita"))
+        << msg->testi()[0].toStdString();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE CAPACITACONTENITORE<>'1'"), 0)
+        << "no batch was moved";
+    f->close();
+}

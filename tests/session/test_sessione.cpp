@@ -253,6 +253,25 @@ TEST_F(Sessione, CompanyParametersStoreTheAccentAndAreReadBack) {
     EXPECT_TRUE(msg->mostrati.empty());
 }
 
+TEST_F(Sessione, ACompanyParameterThatCannotBeReadIsToldApartFromAMissingOne) {
+    auto s = apri(2);
+    ASSERT_TRUE(s->SettaValoreTabX("Nota", "x", false));
+    ASSERT_TRUE(s->SettaValoreTabX("Vuota", "", false));
+    EXPECT_EQ(s->LeggiValoreTabX("Nota", false), std::optional<QString>("x"));
+    EXPECT_EQ(s->LeggiValoreTabX("Vuota", false), std::optional<QString>(""))
+        << "a row with an empty text is there";
+    EXPECT_EQ(s->LeggiValoreTabX("MaiScritto", false), std::nullopt);
+    EXPECT_EQ(s->LeggiValoreTabX("Nota", true), std::nullopt) << "not this user's";
+
+    cartella.esegui(azienda(), {"ALTER TABLE TABX ALTER COLUMN TESTO TO TESTO_ALTRO"});
+    EXPECT_THROW(s->LeggiValoreTabX("Nota", false), DbError);
+    EXPECT_EQ(s->ValoreTabX("Nota", false), "") << "the plain reading stays empty";
+
+    TTabXForm scollegata;
+    EXPECT_THROW(scollegata.LeggiValoreTabX("Nota", false), DbError);
+    EXPECT_TRUE(msg->mostrati.empty());
+}
+
 TEST_F(Sessione, AFailedCompanyParameterWriteIsSilent) {
     auto s = apri(2);
     EXPECT_FALSE(s->SettaValoreTabX("Nota", QString(300, 'z'), false));
