@@ -98,6 +98,12 @@ private:
     bool tabScriptPresente();
     bool connettiSlot(Database& db, const QString& parametro);
     std::optional<QString> leggiTabX(const QString& colonna, const QString& nome, bool perUtente);
+    bool parametroPresente(Query& q, const QString& sezione, const QString& nome);
+    void scriviParametro(Query& q, bool nuovo, const QString& sezione, const QString& nome,
+                         const QString& valore);
+    // The user's image of all parameters, written in the current transaction.
+    void ricostruisciArbelon(Query& q, int utente);
+    void annullaTransazioneUser() noexcept;
     void scriviTabX(Query& q, const QString& nome, const QString& testo, bool perUtente);
     int prossimoCodice_ = 1;
 };
