@@ -91,6 +91,16 @@ int TConvCapConfForm::conta(const QStringList& select) {
     return Query2.scalar().toInt();
 }
 
+void TConvCapConfForm::eseguiVoce(Query& q, const QString& voce) {
+    try {
+        q.execSQL();
+    } catch (const DbError& e) {
+        // one item that cannot be written stops the run: the elaboration is
+        // taken back whole and the item is named
+        throw DbError(voce + QStringLiteral("\r\n") + e.messaggio(), e.sqlCode(), e.gdsCode());
+    }
+}
+
 void TConvCapConfForm::esegui(const QString& domanda, const std::function<void()>& lavoro) {
     if (!Messaggi::conferma(domanda, this)) {
         return;
@@ -177,14 +187,10 @@ void TConvCapConfForm::ButtonElab2Click() {
                 log(QStringLiteral("La confezione vendita \"%1\" non ha codifica").arg(confezione));
                 continue;
             }
-            try {
-                aggiorna.setParams({codice, confezione});
-                aggiorna.execSQL();
-            } catch (const DbError&) {
-                log(QStringLiteral("Errore interno durante l'aggiornamento nei prodotti della "
-                                   "confezione vendita \"%1\"")
-                        .arg(confezione));
-            }
+            aggiorna.setParams({codice, confezione});
+            eseguiVoce(aggiorna, QStringLiteral("Errore interno durante l'aggiornamento nei "
+                                                "prodotti della confezione vendita \"%1\"")
+                                     .arg(confezione));
         }
     });
 }
@@ -193,9 +199,13 @@ void TConvCapConfForm::ButtonElab3Click() {
     MemoRiepilogo->clear();
     QString eseguita;
     try {
-        eseguita = sessione_->ValoreTabX(kParametroElaborazione3, false);
+        eseguita = sessione_->LeggiValoreTabX(kParametroElaborazione3, false).value_or(QString());
     } catch (const DbError& e) {
-        Messaggi::errore(e.messaggio(), this);
+        // without the check a second run could move the batches again
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile verificare se "
+                                        "l'elaborazione 3 è già stata eseguita\r\n") +
+                             e.messaggio(),
+                         this);
         return;
     }
     // a second run would move again the batches already moved
@@ -241,14 +251,10 @@ void TConvCapConfForm::ButtonElab3Click() {
             avanzamento(++n, totale);
             const QString prec = Query1.field(0).asString();
             const QString succ = QString::number(Query1.field(1).asInteger());
-            try {
-                aggiorna.setParams({succ, prec});
-                aggiorna.execSQL();
-            } catch (const DbError&) {
-                log(QStringLiteral("Errore interno durante l'aggiornamento nella fabbricazione "
-                                   "della capacità \"%1\"")
-                        .arg(prec));
-            }
+            aggiorna.setParams({succ, prec});
+            eseguiVoce(aggiorna, QStringLiteral("Errore interno durante l'aggiornamento nella "
+                                                "fabbricazione della capacità \"%1\"")
+                                     .arg(prec));
         }
         Query1.close();
         // recorded with the batches, in the same commit

@@ -39,6 +39,9 @@ private:
     // Runs one elaboration on a fresh transaction: commit at the end,
     // rollback and the error shown when it cannot finish.
     void esegui(const QString& domanda, const std::function<void()>& lavoro);
+    // Runs the update of one item; a failure stops the elaboration with an
+    // error that names the item.
+    void eseguiVoce(Query& q, const QString& voce);
     void log(const QString& riga);
     void avanzamento(int n, int totale);
     int conta(const QStringList& select);

@@ -2,6 +2,7 @@
 
 #include "report/stampanti.h"
 #include "session/connessione.h"
+#include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
 #include "session/tabx.h"
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <climits>
 
 namespace quintar {
 
@@ -114,25 +116,38 @@ TImpoVarieForm::TImpoVarieForm(TTabXForm* sessione, QWidget* owner)
 }
 
 void TImpoVarieForm::carica() {
-    for (const Stampante& s : elencoStampanti()) {
-        ComboStampanteEticFabbr->addItem(s.voce());
-    }
     TTabXForm& s = *sessione_;
     EditPercorsoReportEtic->setText(s.ValoreTabX(QStringLiteral("PercorsoReportEtic"), false));
-    ComboStampanteEticFabbr->setCurrentIndex(ComboStampanteEticFabbr->findText(
-        s.ValoreTabX(QStringLiteral("StampanteEticFabbr"), true)));
+    caricaStampanti(s.ValoreTabX(QStringLiteral("StampanteEticFabbr"), true));
     EditArchivioTovaris->setText(s.ValoreTabX(QStringLiteral("ArchivioTovaris"), false));
     EditSogliaFuoriPeso->setText(s.ValoreTabX(QStringLiteral("SogliaFuoriPeso"), false));
     EditArchivioPesate->setText(s.ValoreTabX(QStringLiteral("ArchivioPesate"), false));
-    bool ok = false;
-    int polling = s.ValoreTabX(QStringLiteral("TempoPollingPesate"), false).trimmed().toInt(&ok);
-    SpinTempoPollingPesate->setValue(ok ? polling : -1);
+    const auto polling =
+        Formati::leggiIntero(s.ValoreTabX(QStringLiteral("TempoPollingPesate"), false));
+    SpinTempoPollingPesate->setValue(
+        polling && *polling >= INT_MIN && *polling <= INT_MAX ? int(*polling) : -1);
+}
+
+void TImpoVarieForm::caricaStampanti(const QString& memorizzata) {
+    // each item holds the device string it stores
+    for (const Stampante& st : elencoStampanti()) {
+        ComboStampanteEticFabbr->addItem(st.voce(), st.voce());
+    }
+    int scelta = ComboStampanteEticFabbr->findData(memorizzata);
+    if (scelta < 0 && !memorizzata.isEmpty()) {
+        // a printer of this user that this computer does not have is kept,
+        // not erased by a save of the other settings
+        ComboStampanteEticFabbr->addItem(
+            memorizzata + QStringLiteral(" (non disponibile su questo computer)"), memorizzata);
+        scelta = ComboStampanteEticFabbr->count() - 1;
+    }
+    ComboStampanteEticFabbr->setCurrentIndex(scelta);
 }
 
 void TImpoVarieForm::OKClick() {
     const QString stampante = ComboStampanteEticFabbr->currentIndex() < 0
                                   ? QString()
-                                  : ComboStampanteEticFabbr->currentText();
+                                  : ComboStampanteEticFabbr->currentData().toString();
     const bool scritto = sessione_->SettaValoriTabX({
         {QStringLiteral("PercorsoReportEtic"), EditPercorsoReportEtic->text(), false},
         {QStringLiteral("StampanteEticFabbr"), stampante, true},

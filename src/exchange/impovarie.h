@@ -30,6 +30,8 @@ public:
 
 private:
     void carica();
+    // The installed printers, and the stored one when it is not among them.
+    void caricaStampanti(const QString& memorizzata);
 };
 
 } // namespace quintar

@@ -74,25 +74,51 @@ QString Formati::numeroInTesto(double v, int decimali) {
     return s;
 }
 
-std::optional<double> Formati::leggiNumero(const QString& testo) {
-    QString s = testo.trimmed();
+namespace {
+
+// A typed number in the digits the archive understands: thousands
+// separators gone, the decimal separator made a point. Groups must be exact
+// (1 to 3 digits, then groups of 3) so that a separator typed by mistake is
+// refused rather than read as something else; a point that is not the
+// process's separator of thousands refuses the text too.
+std::optional<QString> normalizzato(const QString& testo, bool decimali) {
+    const QString s = testo.trimmed();
     if (s.isEmpty()) {
         return std::nullopt;
     }
-    // The decimal separator of the process, or a point, as the archive writes
-    // numbers; thousands separators are not part of a typed number.
-    const QChar dec = separatoreDecimale();
-    if (dec != '.' && s.contains(dec) && s.contains('.')) {
+    const Formati::Impostazioni f = Formati::correnti();
+    const QString dec = QRegularExpression::escape(QString(f.separatoreDecimale));
+    const QString gr = QRegularExpression::escape(QString(f.separatoreMigliaia));
+    const QString parteDecimale = decimali ? QStringLiteral("(?:%1\\d*)?").arg(dec) : QString();
+    const QString esponente = decimali ? QStringLiteral("(?:[eE][+-]?\\d+)?") : QString();
+    // grouped: "1.000", "12.345,5"; plain: "1000", "1000,5", ",5"
+    const QRegularExpression raggruppato(
+        QStringLiteral("^[+-]?[1-9]\\d{0,2}(?:%1\\d{3})+%2$").arg(gr, parteDecimale));
+    const QRegularExpression semplice(
+        decimali ? QStringLiteral("^[+-]?(?:\\d+(?:%1\\d*)?|%1\\d+)%2$").arg(dec, esponente)
+                 : QStringLiteral("^[+-]?\\d+$"));
+    QString r;
+    if (f.separatoreMigliaia != f.separatoreDecimale && raggruppato.match(s).hasMatch()) {
+        r = s;
+        r.remove(f.separatoreMigliaia);
+    } else if (semplice.match(s).hasMatch()) {
+        r = s;
+    } else {
         return std::nullopt;
     }
-    s.replace(dec, '.');
-    static const QRegularExpression numero(
-        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
-    if (!numero.match(s).hasMatch()) {
+    r.replace(f.separatoreDecimale, QLatin1Char('.'));
+    return r;
+}
+
+} // namespace
+
+std::optional<double> Formati::leggiNumero(const QString& testo) {
+    const auto s = normalizzato(testo, true);
+    if (!s) {
         return std::nullopt;
     }
     bool ok = false;
-    double d = s.toDouble(&ok);
+    const double d = s->toDouble(&ok);
     if (!ok || std::isinf(d) || std::isnan(d)) {
         return std::nullopt;
     }
@@ -100,13 +126,12 @@ std::optional<double> Formati::leggiNumero(const QString& testo) {
 }
 
 std::optional<qint64> Formati::leggiIntero(const QString& testo) {
-    static const QRegularExpression intero(QStringLiteral("^[+-]?\\d+$"));
-    QString s = testo.trimmed();
-    if (!intero.match(s).hasMatch()) {
+    const auto s = normalizzato(testo, false);
+    if (!s) {
         return std::nullopt;
     }
     bool ok = false;
-    qint64 n = s.toLongLong(&ok);
+    const qint64 n = s->toLongLong(&ok);
     if (!ok) {
         return std::nullopt;
     }

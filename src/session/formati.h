@@ -28,13 +28,18 @@ public:
     static QChar separatoreDecimale() { return correnti().separatoreDecimale; }
 
     // Shortest exact rendering with the current decimal separator, no thousands
-    // separator ("12,5", "3", "-0,25").
+    // separator ("12,5", "3", "-0,25"): what leggiNumero reads back exactly.
     static QString numeroInTesto(double v);
     // Fixed decimals with the current decimal separator.
     static QString numeroInTesto(double v, int decimali);
-    // Reads a number typed by a user: the current decimal separator or a point,
-    // no thousands separators. Empty or invalid text gives nothing.
+    // Reads a number typed by a user: the current decimal separator, and
+    // thousands separators only in exact groups ("1.000", "12.345,5" with the
+    // Italian formats). A point is read as a decimal separator only where the
+    // process's formats make it one; "1.5", "1.00" or "1..000" with the
+    // Italian formats are not numbers. Empty or invalid text gives nothing;
+    // every number a user types is read here.
     static std::optional<double> leggiNumero(const QString& testo);
+    // The same for whole numbers: "1.000" is 1000, no decimal part.
     static std::optional<qint64> leggiIntero(const QString& testo);
 
     static QString dataInTesto(const QDate& d);

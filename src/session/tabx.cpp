@@ -11,6 +11,13 @@
 
 namespace quintar {
 
+namespace {
+
+const QString kErroreArbelon = QStringLiteral(
+    "Errore interno di UPDATE: impossibile aggiornare i parametri arbelon dell'utente");
+
+} // namespace
+
 TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
     const QString dir = percorsi::dirEseguibile();
     QDir().mkpath(percorsi::suDisco(dir + QStringLiteral("user")));
@@ -151,97 +158,121 @@ QString TTabXForm::CaricaParametro(const QString& nome) {
 
 bool TTabXForm::ScriviParametroArbelon(const QString& sezione, const QString& nome,
                                        const QString& valore) {
+    // The parameter and the user's image of all parameters go in one
+    // transaction: a failure leaves both as they were, never a stored value
+    // reported as not stored.
     Query q(&IBDatabaseUser, &TransazioneUser);
     bool nuovo = false;
+    bool parametroScritto = false;
     try {
         TransazioneUser.rollback();
         TransazioneUser.start();
-        q.SQL = {QStringLiteral("SELECT * FROM TABARBELON WHERE"), QStringLiteral("(UTENTE=?)AND"),
-                 QStringLiteral("(INTESTAZIONE=?)AND"), QStringLiteral("(PARAMETRO=?)")};
-        q.setParams({NumUtente, sezione, nome});
-        q.open();
-        nuovo = q.eof();
-        q.close();
-        // the value is bound, so it is stored exactly as given (a path keeps its quote)
-        const QVariant v = valore.isEmpty() ? QVariant() : QVariant(valore);
-        if (nuovo) {
-            q.SQL = {QStringLiteral("SELECT MAX(PROGRESSIVO) FROM TABARBELON"),
-                     QStringLiteral("WHERE (UTENTE=?)")};
-            q.setParams({NumUtente});
-            QVariant m = q.scalar();
-            qint64 prog = m.isValid() ? m.toLongLong() + 1 : 1;
-            q.SQL = {
-                QStringLiteral("INSERT INTO TABARBELON (UTENTE,INTESTAZIONE,PARAMETRO,VALORE,"),
-                QStringLiteral("PROGRESSIVO) VALUES(?,?,?,?,?)")};
-            q.setParams({NumUtente, sezione, nome, v, prog});
-        } else {
-            q.SQL = {QStringLiteral("UPDATE TABARBELON SET"), QStringLiteral("VALORE=?"),
-                     QStringLiteral("WHERE (UTENTE=?)AND"), QStringLiteral("(INTESTAZIONE=?)AND"),
-                     QStringLiteral("(PARAMETRO=?)")};
-            q.setParams({v, NumUtente, sezione, nome});
-        }
-        q.execSQL();
+        nuovo = !parametroPresente(q, sezione, nome);
+        scriviParametro(q, nuovo, sezione, nome, valore);
+        parametroScritto = true;
+        ricostruisciArbelon(q, NumUtente);
         TransazioneUser.commit();
+        return true;
     } catch (const DbError&) {
-        try {
-            TransazioneUser.rollback();
-        } catch (const DbError&) {
+        annullaTransazioneUser();
+        if (parametroScritto) {
+            Messaggi::errore(kErroreArbelon);
+        } else {
+            Messaggi::errore(
+                nuovo ? QStringLiteral("Errore interno di INSERT: impossibile aggiornare la "
+                                       "tabella dei parametri")
+                      : QStringLiteral("Errore interno di UPDATE: impossibile aggiornare la "
+                                       "tabella dei parametri"));
         }
-        Messaggi::errore(
-            nuovo
-                ? QStringLiteral(
-                      "Errore interno di INSERT: impossibile aggiornare la tabella dei parametri")
-                : QStringLiteral(
-                      "Errore interno di UPDATE: impossibile aggiornare la tabella dei parametri"));
         return false;
     }
-    return ScriviArbelon(NumUtente);
+}
+
+bool TTabXForm::parametroPresente(Query& q, const QString& sezione, const QString& nome) {
+    q.SQL = {QStringLiteral("SELECT * FROM TABARBELON WHERE"), QStringLiteral("(UTENTE=?)AND"),
+             QStringLiteral("(INTESTAZIONE=?)AND"), QStringLiteral("(PARAMETRO=?)")};
+    q.setParams({NumUtente, sezione, nome});
+    q.open();
+    const bool presente = !q.eof();
+    q.close();
+    return presente;
+}
+
+void TTabXForm::scriviParametro(Query& q, bool nuovo, const QString& sezione, const QString& nome,
+                                const QString& valore) {
+    // the value is bound, so it is stored exactly as given (a path keeps its quote)
+    const QVariant v = valore.isEmpty() ? QVariant() : QVariant(valore);
+    if (nuovo) {
+        q.SQL = {QStringLiteral("SELECT MAX(PROGRESSIVO) FROM TABARBELON"),
+                 QStringLiteral("WHERE (UTENTE=?)")};
+        q.setParams({NumUtente});
+        QVariant m = q.scalar();
+        qint64 prog = m.isValid() ? m.toLongLong() + 1 : 1;
+        q.SQL = {QStringLiteral("INSERT INTO TABARBELON (UTENTE,INTESTAZIONE,PARAMETRO,VALORE,"),
+                 QStringLiteral("PROGRESSIVO) VALUES(?,?,?,?,?)")};
+        q.setParams({NumUtente, sezione, nome, v, prog});
+    } else {
+        q.SQL = {QStringLiteral("UPDATE TABARBELON SET"), QStringLiteral("VALORE=?"),
+                 QStringLiteral("WHERE (UTENTE=?)AND"), QStringLiteral("(INTESTAZIONE=?)AND"),
+                 QStringLiteral("(PARAMETRO=?)")};
+        q.setParams({v, NumUtente, sezione, nome});
+    }
+    q.execSQL();
 }
 
 bool TTabXForm::ScriviArbelon(int utente) {
     Query q(&IBDatabaseUser, &TransazioneUser);
     try {
-        q.SQL = {QStringLiteral("SELECT * FROM TABARBELON WHERE"), QStringLiteral("(UTENTE=?)AND"),
-                 QStringLiteral("(INTESTAZIONE IS NOT NULL)"),
-                 QStringLiteral("ORDER BY INTESTAZIONE,PROGRESSIVO,UTENTE")};
-        q.setParams({utente});
-        q.open();
-        QString risultato;
-        QString ultima;
-        for (; !q.eof(); q.next()) {
-            const QString sezione = q["INTESTAZIONE"].asString();
-            QString riga;
-            if (sezione != ultima) {
-                if (sezione.isEmpty()) {
-                    continue;
-                }
-                riga = '[' + sezione + "]\n";
-                ultima = sezione;
-            }
-            const QString par = q["PARAMETRO"].asString();
-            if (!par.isEmpty()) {
-                riga += par + '=' + q["VALORE"].asString();
-            }
-            risultato += riga + '\n';
-        }
-        q.close();
-        q.SQL = {QStringLiteral("UPDATE UTENTI SET ARBELON=? WHERE"), QStringLiteral("CODICE=?")};
-        q.setParams({risultato.isEmpty() ? QVariant() : QVariant(risultato), utente});
-        q.execSQL();
+        ricostruisciArbelon(q, utente);
         TransazioneUser.commit();
         return true;
     } catch (const DbError&) {
-        try {
-            TransazioneUser.rollback();
-        } catch (const DbError&) {
-        }
-        Messaggi::errore(QStringLiteral(
-            "Errore interno di UPDATE: impossibile aggiornare i parametri arbelon dell'utente"));
+        annullaTransazioneUser();
+        Messaggi::errore(kErroreArbelon);
         return false;
     }
 }
 
-QString TTabXForm::leggiTabX(const QString& colonna, const QString& nome, bool perUtente) {
+void TTabXForm::ricostruisciArbelon(Query& q, int utente) {
+    q.SQL = {QStringLiteral("SELECT * FROM TABARBELON WHERE"), QStringLiteral("(UTENTE=?)AND"),
+             QStringLiteral("(INTESTAZIONE IS NOT NULL)"),
+             QStringLiteral("ORDER BY INTESTAZIONE,PROGRESSIVO,UTENTE")};
+    q.setParams({utente});
+    q.open();
+    QString risultato;
+    QString ultima;
+    for (; !q.eof(); q.next()) {
+        const QString sezione = q["INTESTAZIONE"].asString();
+        QString riga;
+        if (sezione != ultima) {
+            if (sezione.isEmpty()) {
+                continue;
+            }
+            riga = '[' + sezione + "]\n";
+            ultima = sezione;
+        }
+        const QString par = q["PARAMETRO"].asString();
+        if (!par.isEmpty()) {
+            riga += par + '=' + q["VALORE"].asString();
+        }
+        risultato += riga + '\n';
+    }
+    q.close();
+    q.SQL = {QStringLiteral("UPDATE UTENTI SET ARBELON=? WHERE"), QStringLiteral("CODICE=?")};
+    q.setParams({risultato.isEmpty() ? QVariant() : QVariant(risultato), utente});
+    q.execSQL();
+}
+
+void TTabXForm::annullaTransazioneUser() noexcept {
+    try {
+        TransazioneUser.rollback();
+    } catch (const DbError&) {
+        // the connection is gone: nothing is left to undo
+    }
+}
+
+std::optional<QString> TTabXForm::leggiTabX(const QString& colonna, const QString& nome,
+                                            bool perUtente) {
     // parameters are read as last committed, whoever wrote them
     Transaction tr(&IBDatabase1);
     Query q(&IBDatabase1, &tr);
@@ -250,20 +281,31 @@ QString TTabXForm::leggiTabX(const QString& colonna, const QString& nome, bool p
     if (perUtente) {
         q.SQL << QStringLiteral("AND(UTENTE=%1)").arg(sql::intero(NumUtente));
     }
+    q.open();
+    if (q.eof()) {
+        return std::nullopt;
+    }
+    return q.field(0).asString();
+}
+
+std::optional<QString> TTabXForm::LeggiValoreTabX(const QString& nome, bool perUtente) {
+    return leggiTabX(QStringLiteral("TESTO"), nome, perUtente);
+}
+
+QString TTabXForm::ValoreTabX(const QString& nome, bool perUtente) {
     try {
-        QVariant v = q.scalar();
-        return v.isValid() ? v.toString() : QString();
+        return leggiTabX(QStringLiteral("TESTO"), nome, perUtente).value_or(QString());
     } catch (const DbError&) {
         return {};
     }
 }
 
-QString TTabXForm::ValoreTabX(const QString& nome, bool perUtente) {
-    return leggiTabX(QStringLiteral("TESTO"), nome, perUtente);
-}
-
 QString TTabXForm::ValoreMTabX(const QString& nome, bool perUtente) {
-    return leggiTabX(QStringLiteral("MEMO"), nome, perUtente);
+    try {
+        return leggiTabX(QStringLiteral("MEMO"), nome, perUtente).value_or(QString());
+    } catch (const DbError&) {
+        return {};
+    }
 }
 
 void TTabXForm::scriviTabX(Query& q, const QString& nome, const QString& testo, bool perUtente) {

@@ -75,8 +75,14 @@ public:
     bool ScriviParametroArbelon(const QString& sezione, const QString& nome, const QString& valore);
     bool ScriviArbelon(int utente);
 
+    // Empty text both when there is no row and when TABX cannot be read: for
+    // the callers to whom a missing value is harmless.
     QString ValoreTabX(const QString& nome, bool perUtente);
     QString ValoreMTabX(const QString& nome, bool perUtente);
+    // Nothing when there is no row, the text (empty for a null one) when there
+    // is; DbError when TABX cannot be read. For guards that must not take a
+    // failed read for a missing value.
+    std::optional<QString> LeggiValoreTabX(const QString& nome, bool perUtente);
     bool SettaValoreTabX(const QString& nome, const QString& testo, bool perUtente);
     // Several company parameters in one transaction: all written or none.
     bool SettaValoriTabX(const std::vector<ValoreTabXDaScrivere>& valori);
@@ -91,7 +97,13 @@ public:
 private:
     bool tabScriptPresente();
     bool connettiSlot(Database& db, const QString& parametro);
-    QString leggiTabX(const QString& colonna, const QString& nome, bool perUtente);
+    std::optional<QString> leggiTabX(const QString& colonna, const QString& nome, bool perUtente);
+    bool parametroPresente(Query& q, const QString& sezione, const QString& nome);
+    void scriviParametro(Query& q, bool nuovo, const QString& sezione, const QString& nome,
+                         const QString& valore);
+    // The user's image of all parameters, written in the current transaction.
+    void ricostruisciArbelon(Query& q, int utente);
+    void annullaTransazioneUser() noexcept;
     void scriviTabX(Query& q, const QString& nome, const QString& testo, bool perUtente);
     int prossimoCodice_ = 1;
 };

@@ -218,3 +218,106 @@ TEST_F(Capacita, AnElaborationThatCannotFinishIsRolledBackWhole) {
     EXPECT_TRUE(f->isEnabled());
     f->close();
 }
+
+namespace {
+
+// Another user's connection holding an uncommitted change on some rows: a
+// "nowait" update of the same rows fails at once with a conflict.
+struct AltroUtente {
+    Database db;
+    std::unique_ptr<Transaction> tr;
+    AltroUtente(const QString& archivio, const QString& modifica) {
+        db.connect(archivio);
+        tr = std::make_unique<Transaction>(&db);
+        Query q(&db, tr.get());
+        q.SQL = {modifica};
+        EXPECT_GT(q.execSQL(), 0);
+    }
+};
+
+} // namespace
+
+TEST_F(Capacita, AProductHeldByAnotherUserStopsTheCodingAndNothingIsKept) {
+    esegui({"INSERT INTO CAPCON1 (CODICE, DESCRIZIONE) VALUES (7, 'TANICA 10 LT')",
+            "UPDATE PRODOT SET CONFEZIONEVENDITA='Flacone 2 lt', CODICECAPACITACONFEZIONE=NULL",
+            "UPDATE PRODOT SET CONFEZIONEVENDITA='Tanica 10 lt' "
+            "WHERE CODICE=(SELECT MAX(CODICE) FROM PRODOT)"});
+    // "FLACONE 2 LT" comes first and is coded before the held product is reached
+    AltroUtente altro(h.c().azienda(), "UPDATE PRODOT SET CONFEZIONEVENDITA=CONFEZIONEVENDITA "
+                                       "WHERE CODICE=(SELECT MAX(CODICE) FROM PRODOT)");
+    auto* f = new TConvCapConfForm(sessione());
+    f->PossiedeSessione = true;
+    msg->risposte = {"Sì"};
+    f->ButtonElab2->click();
+    ASSERT_EQ(msg->testi().size(), 2);
+    const QString errore = msg->testi()[1];
+    EXPECT_TRUE(errore.startsWith("Errore interno durante l'elaborazione\r\n"))
+        << errore.toStdString();
+    EXPECT_TRUE(errore.contains("\"TANICA 10 LT\"")) << "the item that stopped the run";
+    EXPECT_FALSE(f->MemoRiepilogo->toPlainText().contains("Elaborazione completata"));
+    EXPECT_TRUE(f->MemoRiepilogo->toPlainText().contains("Nessuna modifica è stata memorizzata"));
+    altro.tr->rollback();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM PRODOT WHERE CODICECAPACITACONFEZIONE IS NOT NULL"), 0)
+        << "the products coded before the failure are not kept";
+    EXPECT_TRUE(f->isEnabled());
+
+    // once the other user is done the same run goes through
+    msg->pulisci();
+    msg->risposte = {"Sì"};
+    f->ButtonElab2->click();
+    EXPECT_EQ(msg->testi().value(1), "Elaborazione completata");
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM PRODOT WHERE CODICECAPACITACONFEZIONE=7"), 1);
+    f->close();
+}
+
+TEST_F(Capacita, ABatchHeldByAnotherUserStopsTheMoveAndNoCompletionIsRecorded) {
+    esegui({"UPDATE CAPCONF SET CODICEEQUIVALENTEINPRODOTTI=NULL",
+            "UPDATE CAPCONF SET CODICEEQUIVALENTEINPRODOTTI=2 WHERE CODICE=1",
+            "UPDATE CAPCONF SET CODICEEQUIVALENTEINPRODOTTI=3 WHERE CODICE=4",
+            "UPDATE FABBRIC SET CAPACITACONTENITORE='1'",
+            "UPDATE FABBRIC SET CAPACITACONTENITORE='4' WHERE LOTTO=(SELECT MAX(LOTTO) FROM "
+            "FABBRIC)"});
+    const QString prima = valore("SELECT LIST(CAPACITACONTENITORE, ',') FROM FABBRIC");
+    AltroUtente altro(h.c().azienda(), "UPDATE FABBRIC SET CAPACITACONTENITORE=CAPACITACONTENITORE "
+                                       "WHERE LOTTO=(SELECT MAX(LOTTO) FROM FABBRIC)");
+    auto* f = new TConvCapConfForm(sessione());
+    f->PossiedeSessione = true;
+    msg->risposte = {"Sì"};
+    f->ButtonElab3->click();
+    ASSERT_EQ(msg->testi().size(), 2);
+    const QString errore = msg->testi()[1];
+    EXPECT_TRUE(errore.startsWith("Errore interno durante l'elaborazione\r\n"))
+        << errore.toStdString();
+    EXPECT_TRUE(errore.contains("della capacità \"4\"")) << errore.toStdString();
+    EXPECT_FALSE(f->MemoRiepilogo->toPlainText().contains("Elaborazione completata"));
+    altro.tr->rollback();
+    EXPECT_EQ(valore("SELECT LIST(CAPACITACONTENITORE, ',') FROM FABBRIC"), prima)
+        << "the batches moved before the failure are back";
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM TABX WHERE NOME='ConvCapConfElaborazione3'"), 0)
+        << "a run that did not finish is not recorded as done";
+
+    // the next run is a first run: no warning about a previous one
+    msg->pulisci();
+    msg->risposte = {"Sì"};
+    f->ButtonElab3->click();
+    EXPECT_EQ(msg->testi(), (QStringList{"Avviare l'elaborazione 3?", "Elaborazione completata"}));
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE CAPACITACONTENITORE='3'"), 1);
+    f->close();
+}
+
+TEST_F(Capacita, TheConversionDoesNotRunWhenItCannotReadWhetherItRanBefore) {
+    esegui({"UPDATE FABBRIC SET CAPACITACONTENITORE='1'",
+            // the parameters' text column under another name: TABX cannot be read
+            "ALTER TABLE TABX ALTER COLUMN TESTO TO TESTO_ALTRO"});
+    auto* f = new TConvCapConfForm(sessione());
+    f->PossiedeSessione = true;
+    msg->risposte = {"Sì", "Sì"};
+    f->ButtonElab3->click();
+    ASSERT_EQ(msg->testi().size(), 1) << msg->testi().join('|').toStdString();
+    EXPECT_TRUE(msg->testi()[0].startsWith("Errore interno: impossibile verificare se "
+                                           "l'elaborazione 3 è già stata eseguita"))
+        << msg->testi()[0].toStdString();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE CAPACITACONTENITORE<>'1'"), 0)
+        << "no batch was moved";
+    f->close();
+}

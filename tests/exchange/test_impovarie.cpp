@@ -77,7 +77,8 @@ struct ImpoVarie : ::testing::Test {
                                     nome + "','" + testo + "'," + utente + ")"});
     }
     TImpoVarieForm* apri(int utente = 2) {
-        FinestraSessione* f = LanciaSchermata(*trovaSchermata("ShowImpoVarieForm"), utente, std::nullopt);
+        FinestraSessione* f =
+            LanciaSchermata(*trovaSchermata("ShowImpoVarieForm"), utente, std::nullopt);
         auto* impo = dynamic_cast<TImpoVarieForm*>(f);
         EXPECT_NE(impo, nullptr);
         return impo;
@@ -155,19 +156,42 @@ TEST_F(ImpoVarie, APollingIntervalOutOfRangeIsKeptWithinIt) {
     EXPECT_EQ(valore("TempoPollingPesate"), "200");
 }
 
-TEST_F(ImpoVarie, APrinterNoLongerInstalledShowsNothingAndIsClearedForThisUserOnly) {
-    memorizza("StampanteEticFabbr", "Vecchia,Driver,LPT1:", "2");
-    memorizza("StampanteEticFabbr", "Vecchia,Driver,LPT1:", "3");
+TEST_F(ImpoVarie, APrinterNotInstalledHereIsShownAsSuchAndKeptUnlessAnotherIsChosen) {
+    const QString vecchia = "Vecchia,Driver,LPT1:";
+    memorizza("StampanteEticFabbr", vecchia, "2");
+    memorizza("StampanteEticFabbr", vecchia, "3");
     QPointer<TImpoVarieForm> f = apri(2);
-    EXPECT_EQ(f->ComboStampanteEticFabbr->currentIndex(), -1);
-    EXPECT_EQ(f->ComboStampanteEticFabbr->count(), 2);
+    ASSERT_EQ(f->ComboStampanteEticFabbr->count(), 3);
+    EXPECT_EQ(f->ComboStampanteEticFabbr->currentIndex(), 2);
+    EXPECT_EQ(f->ComboStampanteEticFabbr->currentText(),
+              vecchia + " (non disponibile su questo computer)");
+    // the user changes another setting only: the printer stays as stored
+    f->EditSogliaFuoriPeso->setText("6");
     f->ButtonOK->click();
     chiudiDifferite();
     EXPECT_TRUE(f.isNull());
-    const QString letto = valoreUtente("StampanteEticFabbr", 2);
-    EXPECT_TRUE(letto == "<null>" || letto.isEmpty()) << letto.toStdString();
-    EXPECT_EQ(valoreUtente("StampanteEticFabbr", 3), "Vecchia,Driver,LPT1:");
+    EXPECT_EQ(valoreUtente("StampanteEticFabbr", 2), vecchia);
+    EXPECT_EQ(valore("SogliaFuoriPeso"), "6");
+
+    // choosing an installed printer replaces it, for this user only
+    QPointer<TImpoVarieForm> g = apri(2);
+    g->ComboStampanteEticFabbr->setCurrentIndex(1);
+    g->ButtonOK->click();
+    chiudiDifferite();
+    EXPECT_TRUE(g.isNull());
+    EXPECT_EQ(valoreUtente("StampanteEticFabbr", 2), "Etichette,Zebra ZPL,usb://zebra/1");
+    EXPECT_EQ(valoreUtente("StampanteEticFabbr", 3), vecchia);
     EXPECT_EQ(valore("StampanteEticFabbr"), "<manca>") << "never a company-wide printer";
+
+    // no stored printer: nothing selected, nothing added, and nothing stored
+    QPointer<TImpoVarieForm> n = apri(1);
+    EXPECT_EQ(n->ComboStampanteEticFabbr->count(), 2);
+    EXPECT_EQ(n->ComboStampanteEticFabbr->currentIndex(), -1);
+    n->ButtonOK->click();
+    chiudiDifferite();
+    const QString letto = valoreUtente("StampanteEticFabbr", 1);
+    EXPECT_TRUE(letto == "<null>" || letto.isEmpty()) << letto.toStdString();
+    EXPECT_TRUE(msg->mostrati.empty());
 }
 
 TEST_F(ImpoVarie, WithoutPrintersTheOtherSettingsAreStillShown) {
@@ -176,12 +200,22 @@ TEST_F(ImpoVarie, WithoutPrintersTheOtherSettingsAreStillShown) {
     memorizza("TempoPollingPesate", "700");
     memorizza("StampanteEticFabbr", "Etichette,Zebra ZPL,usb://zebra/1", "2");
     TImpoVarieForm* f = apri();
-    EXPECT_EQ(f->ComboStampanteEticFabbr->count(), 0);
+    ASSERT_EQ(f->ComboStampanteEticFabbr->count(), 1) << "only the stored printer";
+    EXPECT_EQ(f->ComboStampanteEticFabbr->currentText(),
+              "Etichette,Zebra ZPL,usb://zebra/1 (non disponibile su questo computer)");
     EXPECT_EQ(f->EditPercorsoReportEtic->text(), cartella.radice() + "Etichette/");
     EXPECT_EQ(f->EditArchivioTovaris->text(), cartella.c().erp());
     EXPECT_EQ(f->EditArchivioPesate->text(), cartella.c().pesate());
     EXPECT_EQ(f->EditSogliaFuoriPeso->text(), "3");
     EXPECT_EQ(f->SpinTempoPollingPesate->value(), 700);
+    EXPECT_EQ(apri(3)->ComboStampanteEticFabbr->count(), 0) << "nothing stored, nothing listed";
+}
+
+TEST_F(ImpoVarie, TheStoredPollingIntervalIsReadAsTypedNumbersAre) {
+    memorizza("TempoPollingPesate", "1.500");
+    EXPECT_EQ(apri()->SpinTempoPollingPesate->value(), 1500) << "a point separates thousands";
+    cartella.esegui(azienda(), {"UPDATE TABX SET TESTO='1.5' WHERE NOME='TempoPollingPesate'"});
+    EXPECT_EQ(apri()->SpinTempoPollingPesate->value(), 200) << "not a number: the least";
 }
 
 TEST_F(ImpoVarie, TheChosenFolderGetsATrailingSeparator) {

@@ -222,6 +222,36 @@ TEST_F(Sessione, AFailedParameterWriteShowsItsErrorAndChangesNothing) {
     EXPECT_EQ(valoreUtenti("SELECT ARBELON FROM UTENTI WHERE CODICE=9"), "[X]\nA=1\nB=2\n");
 }
 
+TEST_F(Sessione, AParameterIsNotStoredWhenTheUserImageCannotBeRebuilt) {
+    aggiungiUtente(9, "NOVE", kDitta);
+    TTabXForm s;
+    s.SetUserPerNum(9);
+    ASSERT_TRUE(s.ScriviParametroArbelon("X", "A", "1"));
+    cartella.esegui(utenti(), {"CREATE EXCEPTION IMMAGINE_BLOCCATA 'immagine bloccata'",
+                               "CREATE TRIGGER UTENTI_NO_ARBELON FOR UTENTI BEFORE UPDATE AS "
+                               "BEGIN IF (NEW.ARBELON IS DISTINCT FROM OLD.ARBELON) THEN "
+                               "EXCEPTION IMMAGINE_BLOCCATA; END"});
+    const QString arbelon =
+        "Errore interno di UPDATE: impossibile aggiornare i parametri arbelon dell'utente";
+
+    EXPECT_FALSE(s.ScriviParametroArbelon("X", "A", "2"));
+    EXPECT_EQ(msg->testi(), QStringList{arbelon});
+    EXPECT_EQ(valoreUtenti("SELECT VALORE FROM TABARBELON WHERE UTENTE=9 AND PARAMETRO='A'"), "1")
+        << "the value and the image stay together";
+
+    msg->pulisci();
+    EXPECT_FALSE(s.ScriviParametroArbelon("X", "B", "2"));
+    EXPECT_EQ(msg->testi(), QStringList{arbelon});
+    EXPECT_EQ(cartella.conta(utenti(), "SELECT COUNT(*) FROM TABARBELON WHERE UTENTE=9"), 1);
+    EXPECT_EQ(valoreUtenti("SELECT ARBELON FROM UTENTI WHERE CODICE=9"), "[X]\nA=1\n");
+
+    cartella.esegui(utenti(), {"DROP TRIGGER UTENTI_NO_ARBELON"});
+    msg->pulisci();
+    ASSERT_TRUE(s.ScriviParametroArbelon("X", "B", "2"));
+    EXPECT_EQ(valoreUtenti("SELECT ARBELON FROM UTENTI WHERE CODICE=9"), "[X]\nA=1\nB=2\n");
+    EXPECT_TRUE(msg->mostrati.empty());
+}
+
 TEST_F(Sessione, CompanyParametersStoreTheAccentAndAreReadBack) {
     auto s = apri(2);
     ASSERT_TRUE(s->SettaValoreTabX("Nota", "Chimica d'Oro", false));
@@ -250,6 +280,25 @@ TEST_F(Sessione, CompanyParametersStoreTheAccentAndAreReadBack) {
     EXPECT_EQ(ospite->ValoreTabX("StampanteEticFabbr", true), "P3");
     EXPECT_EQ(valoreAzienda("SELECT TESTO FROM TABX WHERE NOME='StampanteEticFabbr' AND UTENTE=2"),
               "P2");
+    EXPECT_TRUE(msg->mostrati.empty());
+}
+
+TEST_F(Sessione, ACompanyParameterThatCannotBeReadIsToldApartFromAMissingOne) {
+    auto s = apri(2);
+    ASSERT_TRUE(s->SettaValoreTabX("Nota", "x", false));
+    ASSERT_TRUE(s->SettaValoreTabX("Vuota", "", false));
+    EXPECT_EQ(s->LeggiValoreTabX("Nota", false), std::optional<QString>("x"));
+    EXPECT_EQ(s->LeggiValoreTabX("Vuota", false), std::optional<QString>(""))
+        << "a row with an empty text is there";
+    EXPECT_EQ(s->LeggiValoreTabX("MaiScritto", false), std::nullopt);
+    EXPECT_EQ(s->LeggiValoreTabX("Nota", true), std::nullopt) << "not this user's";
+
+    cartella.esegui(azienda(), {"ALTER TABLE TABX ALTER COLUMN TESTO TO TESTO_ALTRO"});
+    EXPECT_THROW(s->LeggiValoreTabX("Nota", false), DbError);
+    EXPECT_EQ(s->ValoreTabX("Nota", false), "") << "the plain reading stays empty";
+
+    TTabXForm scollegata;
+    EXPECT_THROW(scollegata.LeggiValoreTabX("Nota", false), DbError);
     EXPECT_TRUE(msg->mostrati.empty());
 }
 

@@ -59,9 +59,10 @@ TEST(TestoSql, CodesLoseTheirQuotes) {
     EXPECT_EQ(sql::codice("MP-01"), "MP-01");
 }
 
-TEST_F(FormatiItaliani, NumbersTypedWithCommaOrPointAreRenderedWithAPoint) {
+TEST_F(FormatiItaliani, NumbersTypedWithADecimalCommaAreRenderedWithAPoint) {
     EXPECT_EQ(sql::numero("12,5"), "'12.5'");
-    EXPECT_EQ(sql::numero("12.5"), "'12.5'");
+    EXPECT_EQ(sql::numero("1.000"), "'1000'") << "the point typed separates thousands";
+    EXPECT_EQ(sql::numero("1.234,5"), "'1234.5'");
     EXPECT_EQ(sql::numero("-0,25"), "'-0.25'");
     EXPECT_EQ(sql::numero(" 7 "), "'7'");
     EXPECT_EQ(sql::numero("1234567,125"), "'1234567.125'");
@@ -78,9 +79,9 @@ TEST_F(FormatiItaliani, NumbersTypedWithCommaOrPointAreRenderedWithAPoint) {
 
 TEST_F(FormatiItaliani, ANonNumberIsRefusedInsteadOfWritten) {
     for (const QString& s :
-         {QString("abc"), QString("12,5'"), QString("1'); DROP TABLE T; --"), QString("1.234,5"),
-          QString("1,2,3"), QString("12 5"), QString("12,5abc"), QString("inf"), QString("nan"),
-          QString("1e999")}) {
+         {QString("abc"), QString("12,5'"), QString("1'); DROP TABLE T; --"), QString("12.5"),
+          QString("1.00"), QString("1..000"), QString("1,2,3"), QString("12 5"), QString("12,5abc"),
+          QString("inf"), QString("nan"), QString("1e999")}) {
         try {
             sql::numero(s);
             ADD_FAILURE() << "accepted: " << s.toStdString();
@@ -95,6 +96,8 @@ TEST_F(FormatiItaliani, ANonNumberIsRefusedInsteadOfWritten) {
 TEST_F(FormatiItaliani, WholeNumbers) {
     EXPECT_EQ(sql::intero("12"), "'12'");
     EXPECT_EQ(sql::intero(" -3 "), "'-3'");
+    EXPECT_EQ(sql::intero("1.000"), "'1000'");
+    EXPECT_THROW(sql::intero("1.5"), sql::ValoreNonValido);
     EXPECT_EQ(sql::intero(""), "NULL");
     EXPECT_EQ(sql::intero(qint64(9000000000)), "'9000000000'");
     EXPECT_THROW(sql::intero("12,5"), sql::ValoreNonValido);
@@ -157,6 +160,30 @@ TEST_F(TabellaVera, AQuotedValueIsStoredWithTheAccentAndEndsNothing) {
     EXPECT_TRUE(q["D"].isNull());
     EXPECT_EQ(q["FLAG"].asString(), "0");
     EXPECT_FALSE(q.next());
+}
+
+TEST_F(TabellaVera, AStoredNumberShownToTheUserIsSavedBackUnchanged) {
+    inserisci("A", "", "1.234,5", QDate(), false);
+    inserisci("B", "", "1.000", QDate(), false);
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    q.SQL = {"SELECT CODICE, NUM FROM T ORDER BY CODICE"};
+    q.open();
+    QStringList mostrati;
+    for (; !q.eof(); q.next()) {
+        mostrati << q["NUM"].asString();
+    }
+    q.close();
+    EXPECT_EQ(mostrati, (QStringList{"1234,5", "1000"}));
+    // shown, left as it is in an edit and saved again: the same number
+    for (int i = 0; i < mostrati.size(); ++i) {
+        q.SQL = {"UPDATE T SET NUM=" + sql::numero(mostrati[i]) +
+                 " WHERE CODICE=" + sql::testo(i == 0 ? "A" : "B")};
+        q.execSQL();
+    }
+    q.SQL = {"SELECT COUNT(*) FROM T WHERE (CODICE='A' AND NUM=1234.5) OR "
+             "(CODICE='B' AND NUM=1000)"};
+    EXPECT_EQ(q.scalar().toInt(), 2);
 }
 
 TEST_F(TabellaVera, ACodeCompareWithAQuotedTextFindsTheStoredRow) {
