@@ -674,11 +674,13 @@ void Query::readRow() {
                     std::memcpy(&n, p, 8);
                 }
                 if (inf.scala > 0) {
-                    double d = double(n);
+                    // divided once: 7 at scale 2 is the double nearest to
+                    // 0.07, not 7 / 10 / 10
+                    double potenza = 1.0;
                     for (int k = 0; k < inf.scala; ++k) {
-                        d /= 10.0;
+                        potenza *= 10.0;
                     }
-                    v = d;
+                    v = double(n) / potenza;
                 } else {
                     v = n;
                 }
