@@ -221,34 +221,56 @@ TIniConfForm::TIniConfForm(TTabXForm* sessione, QWidget* owner)
           owner),
       TransazioneStorico(&sessione->IBDatabase1),
       QueryStorico(&sessione->IBDatabase1, &TransazioneStorico) {
-    // the machine lists, codes and descriptions in the same order
+    caricaRiempitrici();
+    // the list shows the procedure texts: no highlighted current row
+    QPalette p = Griglia->palette();
+    p.setColor(QPalette::Highlight, p.color(QPalette::Window));
+    p.setColor(QPalette::HighlightedText, Qt::black);
+    Griglia->setPalette(p);
+    mostraRiempitriceInConsultazione();
+    aggiungiVersione();
+    creaStorico();
+
+    TimerStorico = new QTimer(this);
+    TimerStorico->setObjectName(QStringLiteral("TimerStorico"));
+    TimerStorico->setSingleShot(true);
+    TimerStorico->setInterval(1000);
+    connect(TimerStorico, &QTimer::timeout, this, &TIniConfForm::mostraVersione);
+    connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TIniConfForm::rigaCambiata);
+    connect(Griglia->modello(), &QAbstractItemModel::modelReset, this, &TIniConfForm::rigaCambiata);
+    connect(TabSetConfez, &QTabBar::currentChanged, this, &TIniConfForm::cambioPagina);
+    connect(ButtonStoricoChiudi, &QPushButton::clicked, this,
+            [this] { TabSetConfez->setCurrentIndex(0); });
+    rigaCambiata();
+}
+
+// The machine lists, codes and descriptions in the same order.
+void TIniConfForm::caricaRiempitrici() {
     ComboCodRiempitrice = new QComboBox(this);
     ComboCodRiempitrice->setObjectName(QStringLiteral("ComboCodRiempitrice"));
     ComboCodRiempitrice->hide();
     ComboRiempitrice = new QComboBox(this);
     ComboRiempitrice->setObjectName(QStringLiteral("ComboRiempitrice"));
     ComboRiempitrice->hide();
-    if (sessione->IBDatabase1.connected()) {
-        try {
-            QueryAux2.SQL = {
-                QStringLiteral("SELECT CODICE,SPECIFICHE FROM RIEMPIT ORDER BY SPECIFICHE")};
-            for (QueryAux2.open(); !QueryAux2.eof(); QueryAux2.next()) {
-                ComboCodRiempitrice->addItem(QueryAux2.field(0).asString());
-                ComboRiempitrice->addItem(QueryAux2.field(1).asString());
-            }
-            QueryAux2.close();
-        } catch (const DbError& e) {
-            Messaggi::errore(e.messaggio(), this);
-        }
+    if (!sessione_->IBDatabase1.connected()) {
+        return;
     }
+    try {
+        QueryAux2.SQL = {
+            QStringLiteral("SELECT CODICE,SPECIFICHE FROM RIEMPIT ORDER BY SPECIFICHE,CODICE")};
+        for (QueryAux2.open(); !QueryAux2.eof(); QueryAux2.next()) {
+            ComboCodRiempitrice->addItem(QueryAux2.field(0).asString());
+            ComboRiempitrice->addItem(QueryAux2.field(1).asString());
+        }
+        QueryAux2.close();
+    } catch (const DbError& e) {
+        Messaggi::errore(e.messaggio(), this);
+    }
+}
 
-    // the list shows the procedure texts: no highlighted current row
-    QPalette p = Griglia->palette();
-    p.setColor(QPalette::Highlight, p.color(QPalette::Window));
-    p.setColor(QPalette::HighlightedText, Qt::black);
-    Griglia->setPalette(p);
-
-    // consultation page: the machine's description over its hidden code
+// The consultation page shows the machine's description over its hidden code.
+void TIniConfForm::mostraRiempitriceInConsultazione() {
     auto* codice = findChild<QLineEdit*>(QStringLiteral("EditCodRiempitrice"));
     EditRiempitrice2 = new QLineEdit(PaginaConsultazione);
     EditRiempitrice2->setObjectName(QStringLiteral("EditRiempitrice2"));
@@ -262,7 +284,9 @@ TIniConfForm::TIniConfForm(TTabXForm* sessione, QWidget* owner)
     connect(codice, &QLineEdit::textChanged, this,
             [this](const QString& t) { EditRiempitrice2->setText(descrizioneRiempitrice(t)); });
     EditRiempitrice2->setText(descrizioneRiempitrice(codice->text()));
+}
 
+void TIniConfForm::aggiungiVersione() {
     auto* versione = new QHBoxLayout;
     auto* statica = new QLabel(QStringLiteral("Versione:"), PaginaConsultazione);
     statica->setObjectName(QStringLiteral("LabelStaticVersione"));
@@ -274,8 +298,11 @@ TIniConfForm::TIniConfForm(TTabXForm* sessione, QWidget* owner)
     if (auto* v = qobject_cast<QVBoxLayout*>(PaginaConsultazione->layout())) {
         v->insertLayout(1, versione);
     }
+}
 
-    // history page
+// The history page beside the card, reached through the tab bar, and its grid
+// on the versions of the current procedure.
+void TIniConfForm::creaStorico() {
     auto* storico = new QWidget(this);
     storico->setObjectName(QStringLiteral("Storico"));
     GridStorico = new TCSDGrid(storico);
@@ -304,26 +331,13 @@ TIniConfForm::TIniConfForm(TTabXForm* sessione, QWidget* owner)
 
     GridStorico->CodiceProgetto = kProgetto;
     GridStorico->Situazione = 27;
-    GridStorico->Utente = sessione->NumUtente;
+    GridStorico->Utente = sessione_->NumUtente;
     GridStorico->NomeTabella = QStringLiteral("STOCONFEZ");
     GridStorico->TabellaPiccola = true;
-    GridStorico->DirectoryBin = sessione->GetV(QStringLiteral("BinDir"));
-    GridStorico->DittaCorrente = sessione->Ditta;
+    GridStorico->DirectoryBin = sessione_->GetV(QStringLiteral("BinDir"));
+    GridStorico->DittaCorrente = sessione_->Ditta;
     GridStorico->AbilitaRicerca = true;
     GridStorico->collega(&QueryStorico, [this] { return sqlStorico(); });
-
-    TimerStorico = new QTimer(this);
-    TimerStorico->setObjectName(QStringLiteral("TimerStorico"));
-    TimerStorico->setSingleShot(true);
-    TimerStorico->setInterval(1000);
-    connect(TimerStorico, &QTimer::timeout, this, &TIniConfForm::mostraVersione);
-    connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            &TIniConfForm::rigaCambiata);
-    connect(Griglia->modello(), &QAbstractItemModel::modelReset, this, &TIniConfForm::rigaCambiata);
-    connect(TabSetConfez, &QTabBar::currentChanged, this, &TIniConfForm::cambioPagina);
-    connect(ButtonStoricoChiudi, &QPushButton::clicked, this,
-            [this] { TabSetConfez->setCurrentIndex(0); });
-    rigaCambiata();
 }
 
 TIniConfForm::~TIniConfForm() {

@@ -75,6 +75,10 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    void caricaRiempitrici();
+    void mostraRiempitriceInConsultazione();
+    void aggiungiVersione();
+    void creaStorico();
     void cambioPagina(int pagina);
     void rigaCambiata();
     void mostraVersione();

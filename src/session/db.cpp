@@ -636,110 +636,124 @@ bool Query::next() {
     return true;
 }
 
+namespace {
+
+// VARCHAR and CHAR: the length, then the characters; CHAR comes padded with
+// blanks, which are not part of the value.
+QString testoColonna(const unsigned char* p, bool fisso) {
+    unsigned short l;
+    std::memcpy(&l, p, 2);
+    QString s = QString::fromUtf8(reinterpret_cast<const char*>(p + 2), l);
+    if (fisso) {
+        while (s.endsWith(' ')) {
+            s.chop(1);
+        }
+    }
+    return s;
+}
+
+// SMALLINT, INTEGER, BIGINT and the exact numerics stored in them: a whole
+// number, or the number divided once by 10^scale so that 1234.5 reads as the
+// double nearest to it.
+QVariant numeroEsatto(unsigned tipo, const unsigned char* p, int scala) {
+    qint64 n = 0;
+    if (tipo == SQL_SHORT) {
+        n = *reinterpret_cast<const short*>(p);
+    } else if (tipo == SQL_LONG) {
+        n = *reinterpret_cast<const int*>(p);
+    } else {
+        std::memcpy(&n, p, 8);
+    }
+    if (scala <= 0) {
+        return n;
+    }
+    double potenza = 1.0;
+    for (int k = 0; k < scala; ++k) {
+        potenza *= 10.0;
+    }
+    return double(n) / potenza;
+}
+
+// A column that needs no further call to the engine.
+QVariant valoreSemplice(unsigned tipo, const unsigned char* p, const InfoCampo& inf, bool fisso) {
+    switch (tipo) {
+    case SQL_VARYING:
+        return testoColonna(p, fisso);
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+        return numeroEsatto(tipo, p, inf.scala);
+    case SQL_FLOAT:
+        return double(*reinterpret_cast<const float*>(p));
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return *reinterpret_cast<const double*>(p);
+    case SQL_TYPE_DATE: {
+        ISC_DATE d;
+        std::memcpy(&d, p, sizeof(d));
+        return kEpoca.addDays(d);
+    }
+    case SQL_TYPE_TIME: {
+        ISC_TIME t;
+        std::memcpy(&t, p, sizeof(t));
+        return QTime(0, 0).addMSecs(int(t / 10));
+    }
+    case SQL_TIMESTAMP: {
+        ISC_TIMESTAMP ts;
+        std::memcpy(&ts, p, sizeof(ts));
+        return QDateTime(kEpoca.addDays(ts.timestamp_date),
+                         QTime(0, 0).addMSecs(int(ts.timestamp_time / 10)));
+    }
+    case SQL_BOOLEAN:
+        return bool(*p);
+    default:
+        return {};
+    }
+}
+
+// The whole content of a blob column: text for a memo, bytes otherwise. The
+// blob is let go even when reading it fails.
+QVariant contenutoBlob(ThrowStatusWrapper* st, IAttachment* att, ITransaction* tra,
+                       const unsigned char* p, bool memo) {
+    ISC_QUAD id;
+    std::memcpy(&id, p, sizeof(id));
+    IBlob* bl = att->openBlob(st, tra, &id, 0, nullptr);
+    QByteArray data;
+    try {
+        char seg[32768];
+        for (;;) {
+            unsigned got = 0;
+            const int r = bl->getSegment(st, sizeof(seg), seg, &got);
+            if (r != IStatus::RESULT_OK && r != IStatus::RESULT_SEGMENT) {
+                break;
+            }
+            data.append(seg, got);
+        }
+        bl->close(st); // releases the blob
+    } catch (...) {
+        bl->release();
+        throw;
+    }
+    if (memo) {
+        return QString::fromUtf8(data);
+    }
+    return data;
+}
+
+} // namespace
+
 void Query::readRow() {
     row_.assign(info_.size(), QVariant());
     fb([&](ThrowStatusWrapper* st) {
         for (unsigned i = 0; i < info_.size(); ++i) {
-            unsigned off = outMeta_->getOffset(st, i);
-            unsigned noff = outMeta_->getNullOffset(st, i);
-            if (*reinterpret_cast<short*>(&outBuf_[noff])) {
+            if (*reinterpret_cast<short*>(&outBuf_[outMeta_->getNullOffset(st, i)])) {
                 continue;
             }
-            const unsigned char* p = &outBuf_[off];
-            const InfoCampo& inf = info_[i];
-            QVariant v;
-            switch (rawTypes_[i]) {
-            case SQL_VARYING: {
-                unsigned short l;
-                std::memcpy(&l, p, 2);
-                QString s = QString::fromUtf8(reinterpret_cast<const char*>(p + 2), l);
-                if (fisso_[i]) {
-                    // CHAR columns come padded with blanks: drop them
-                    while (s.endsWith(' ')) {
-                        s.chop(1);
-                    }
-                }
-                v = s;
-                break;
-            }
-            case SQL_SHORT:
-            case SQL_LONG:
-            case SQL_INT64: {
-                qint64 n = 0;
-                if (rawTypes_[i] == SQL_SHORT) {
-                    n = *reinterpret_cast<const short*>(p);
-                } else if (rawTypes_[i] == SQL_LONG) {
-                    n = *reinterpret_cast<const int*>(p);
-                } else {
-                    std::memcpy(&n, p, 8);
-                }
-                if (inf.scala > 0) {
-                    double d = double(n);
-                    for (int k = 0; k < inf.scala; ++k) {
-                        d /= 10.0;
-                    }
-                    v = d;
-                } else {
-                    v = n;
-                }
-                break;
-            }
-            case SQL_FLOAT:
-                v = double(*reinterpret_cast<const float*>(p));
-                break;
-            case SQL_DOUBLE:
-            case SQL_D_FLOAT:
-                v = *reinterpret_cast<const double*>(p);
-                break;
-            case SQL_TYPE_DATE: {
-                ISC_DATE d;
-                std::memcpy(&d, p, sizeof(d));
-                v = kEpoca.addDays(d);
-                break;
-            }
-            case SQL_TYPE_TIME: {
-                ISC_TIME t;
-                std::memcpy(&t, p, sizeof(t));
-                v = QTime(0, 0).addMSecs(int(t / 10));
-                break;
-            }
-            case SQL_TIMESTAMP: {
-                ISC_TIMESTAMP ts;
-                std::memcpy(&ts, p, sizeof(ts));
-                v = QDateTime(kEpoca.addDays(ts.timestamp_date),
-                              QTime(0, 0).addMSecs(int(ts.timestamp_time / 10)));
-                break;
-            }
-            case SQL_BOOLEAN:
-                v = bool(*p);
-                break;
-            case SQL_BLOB: {
-                ISC_QUAD id;
-                std::memcpy(&id, p, sizeof(id));
-                IBlob* bl = db_->handle()->openBlob(st, tr_->ensure(), &id, 0, nullptr);
-                QByteArray data;
-                char seg[32768];
-                for (;;) {
-                    unsigned got = 0;
-                    int r = bl->getSegment(st, sizeof(seg), seg, &got);
-                    if (r == IStatus::RESULT_OK || r == IStatus::RESULT_SEGMENT) {
-                        data.append(seg, got);
-                        continue;
-                    }
-                    break;
-                }
-                bl->close(st);
-                if (inf.tipo == TipoCampo::Memo) {
-                    v = QString::fromUtf8(data);
-                } else {
-                    v = data;
-                }
-                break;
-            }
-            default:
-                break;
-            }
-            row_[i] = v;
+            const unsigned char* p = &outBuf_[outMeta_->getOffset(st, i)];
+            row_[i] = rawTypes_[i] == SQL_BLOB
+                          ? contenutoBlob(st, db_->handle(), tr_->ensure(), p,
+                                          info_[i].tipo == TipoCampo::Memo)
+                          : valoreSemplice(rawTypes_[i], p, info_[i], fisso_[i]);
         }
     });
 }

@@ -12,10 +12,11 @@ struct ArchivioVuoto : ::testing::Test {
     Database db;
     void SetUp() override {
         db.create(tmp.path() + "/prova.fdb");
-        eseguiScript(db, "CREATE TABLE T (CODICE VARCHAR(10) NOT NULL, NUM NUMERIC(15,2),\n"
-                         "  D DATE, TS TIMESTAMP, M BLOB SUB_TYPE TEXT, C CHAR(5), F DOUBLE PRECISION,\n"
-                         "  CONSTRAINT T_CHIAVEPRIMARIA PRIMARY KEY (CODICE));\n"
-                         "CREATE GENERATOR G;\n");
+        eseguiScript(
+            db, "CREATE TABLE T (CODICE VARCHAR(10) NOT NULL, NUM NUMERIC(15,2),\n"
+                "  D DATE, TS TIMESTAMP, M BLOB SUB_TYPE TEXT, C CHAR(5), F DOUBLE PRECISION,\n"
+                "  CONSTRAINT T_CHIAVEPRIMARIA PRIMARY KEY (CODICE));\n"
+                "CREATE GENERATOR G;\n");
     }
 };
 
@@ -48,6 +49,25 @@ TEST_F(ArchivioVuoto, ValuesRoundTripWithTheirTypesAndOrigin) {
     EXPECT_FALSE(q.next());
     EXPECT_TRUE(q.eof());
     q.close();
+}
+
+TEST_F(ArchivioVuoto, ExactNumericsReadAsTheNearestDouble) {
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    q.SQL = {"INSERT INTO T (CODICE,NUM) VALUES (?,?)"};
+    const QStringList valori = {"0.07", "0.11", "1234.57", "-0.29", "99999.99"};
+    for (int i = 0; i < valori.size(); ++i) {
+        q.setParams({QString::number(i), valori[i]});
+        q.execSQL();
+    }
+    q.clearParams();
+    q.SQL = {"SELECT NUM FROM T ORDER BY CODICE"};
+    int i = 0;
+    for (q.open(); !q.eof(); q.next(), ++i) {
+        // equal, not merely close: a stored 0.07 compares equal to 0.07
+        EXPECT_EQ(q["NUM"].asFloat(), valori[i].toDouble()) << valori[i].toStdString();
+    }
+    EXPECT_EQ(i, valori.size());
 }
 
 TEST_F(ArchivioVuoto, RowsAreFetchedOnDemand) {
