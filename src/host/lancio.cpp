@@ -10,6 +10,7 @@
 #include "exchange/impovarie.h"
 #include "master/fornito.h"
 #include "session/formati.h"
+#include "session/messaggi.h"
 #include "session/percorsi.h"
 #include "session/tabx.h"
 #include "ui/finestra.h"
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <exception>
+#include <memory>
 
 namespace quintar {
 
@@ -145,7 +147,10 @@ FinestraSessione* LanciaSchermata(const DescrizioneSchermata& d, int utente,
         Formati::impostaItaliani();
     }
     const QString dir = percorsi::dirEseguibile();
-    auto* sessione = new TTabXForm();
+    // the session is the screen's once the screen exists; until then a
+    // failure frees it here
+    auto proprietaria = std::make_unique<TTabXForm>();
+    TTabXForm* sessione = proprietaria.get();
     sessione->SetUserPerNum(utente);
     const QString ut = QString::number(utente);
     for (const QString& nome : d.parametri) {
@@ -164,21 +169,22 @@ FinestraSessione* LanciaSchermata(const DescrizioneSchermata& d, int utente,
     sessione->IBDatabase1.disconnect();
     sessione->ConnettiDatabase1(d.db1);
     if (d.archivioTovarisDaTabX) {
-        sessione->Inserisci(QStringLiteral("KDQ"), QStringLiteral("ArchivioTovaris"), {},
-                            sessione->ValoreTabX(QStringLiteral("ArchivioTovaris"), false), {}, {},
-                            {}, {}, ut);
+        // an archive path that cannot be read is an error, not an empty path
+        // (an archive that did not open has been reported already)
+        const QString archivio =
+            sessione->IBDatabase1.connected()
+                ? sessione->LeggiValoreTabX(QStringLiteral("ArchivioTovaris"), false)
+                      .value_or(QString())
+                : QString();
+        sessione->Inserisci(QStringLiteral("KDQ"), QStringLiteral("ArchivioTovaris"), {}, archivio,
+                            {}, {}, {}, {}, ut);
     }
     if (!d.db2.isEmpty()) {
         sessione->IBDatabase2.disconnect();
         sessione->ConnettiDatabase2(d.db2);
     }
-    FinestraSessione* f = nullptr;
-    try {
-        f = d.crea(sessione);
-    } catch (...) {
-        delete sessione;
-        throw;
-    }
+    FinestraSessione* f = d.crea(sessione);
+    proprietaria.release();
     f->PossiedeSessione = true;
     const QString icona = percorsi::suDisco(dir + QStringLiteral("Grafica\\QUINTAR.ICO"));
     if (QFileInfo::exists(icona)) {
@@ -199,8 +205,13 @@ int lanciaDaEntrata(const char* nome, int utente, std::optional<int> finestra) {
         if (const DescrizioneSchermata* d = trovaSchermata(QString::fromLatin1(nome))) {
             LanciaSchermata(*d, utente, finestra);
         }
+    } catch (const DbError& e) {
+        // the host gets 0 all the same: the user is told why no window came
+        qWarning("Quintar: apertura di %s non riuscita: %s", nome, qPrintable(e.messaggio()));
+        Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio());
     } catch (const std::exception& e) {
         qWarning("Quintar: apertura di %s non riuscita: %s", nome, e.what());
+        Messaggi::errore(QStringLiteral("Errore interno: ") + QString::fromLocal8Bit(e.what()));
     } catch (...) {
         qWarning("Quintar: apertura di %s non riuscita", nome);
     }

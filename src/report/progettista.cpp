@@ -1,5 +1,7 @@
 #include "report/progettista.h"
 
+#include "session/formati.h"
+
 #include "report/documento.h"
 #include "session/messaggi.h"
 
@@ -343,8 +345,10 @@ void Progettista::cellaCambiata(int, int) {
             continue;
         }
         if (r == 0 && k[0] == "B") {
-            bande[k[1].toInt()]->altezza =
-                std::max(0.0, valore.trimmed().replace(',', '.').toDouble());
+            // typed like every number: a comma for decimals; anything else keeps the height
+            if (const auto altezza = Formati::leggiNumero(valore)) {
+                bande[k[1].toInt()]->altezza = std::max(0.0, *altezza);
+            }
         } else if (r == 0 && k[0] == "E") {
             bande[k[1].toInt()]->elementi[size_t(k[2].toInt())].tipo = valore.trimmed();
         } else if (r == 0 && k[0] == "R") {

@@ -952,8 +952,13 @@ std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, in
     };
     if (classe == ClasseCampo::Numero) {
         if (p.tipo == 1) {
-            QString n = v;
-            n.replace(Formati::separatoreDecimale(), QLatin1Char('.'));
+            // a whole number as the database writes it; a part of one (\"12,\") as typed
+            const std::optional<double> numero = Formati::leggiNumero(v);
+            QString n = numero ? sql::numero(*numero).remove('\'') : v;
+            if (!numero) {
+                n.remove(Formati::correnti().separatoreMigliaia);
+                n.replace(Formati::separatoreDecimale(), QLatin1Char('.'));
+            }
             return condizione(QStringLiteral("LIKE"), sql::testoNonNullo('%' + n + '%'));
         }
         try {
