@@ -9,6 +9,11 @@ pacchetti=(
   libgtest-dev
   poppler-utils zbar-tools
 )
+# What the tests run besides the build: the server tests need /usr/sbin/firebird
+# (firebird3.0-server), its engine (firebird3.0-server-core), isql-fb and gfix
+# (firebird3.0-utils); the report tests read their PDFs with pdftotext and
+# pdftoppm (poppler-utils) and their barcodes with zbarimg (zbar-tools). With CI
+# set a test whose program is missing fails instead of being skipped.
 mancanti=()
 for p in "${pacchetti[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || mancanti+=("$p")

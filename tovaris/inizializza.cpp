@@ -4,10 +4,12 @@
 #include "session/datiini.h"
 #include "session/db.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLockFile>
 #include <QPainter>
 #include <stdexcept>
 
@@ -84,6 +86,113 @@ void creaArchivio(const Cartella& c, const QString& file, const QString& ddl, co
         QFile::remove(file);
         throw std::runtime_error((nome + ": " + e.messaggio()).toStdString());
     }
+}
+
+// The DDL and demo file of each archive, in the order of Cartella::archivi().
+struct SchemaArchivio {
+    QString ddl, demo;
+};
+std::vector<SchemaArchivio> schemiArchivi(bool demo) {
+    return {
+        {QStringLiteral("user.sql"), QStringLiteral("demo/user.sql")},
+        {QStringLiteral("company.sql"), demo ? QStringLiteral("demo/company.sql") : QString()},
+        {QStringLiteral("erp.sql"), demo ? QStringLiteral("demo/erp.sql") : QString()},
+        {QStringLiteral("weighing.sql"), demo ? QStringLiteral("demo/weighing.sql") : QString()}};
+}
+
+// The four archives as their DDL (and demo data) leave them: nothing in them
+// depends on the folder yet.
+void creaArchivi(const Cartella& c, bool demo) {
+    const std::vector<Cartella::Archivio> archivi = c.archivi();
+    const std::vector<SchemaArchivio> schemi = schemiArchivi(demo);
+    for (size_t i = 0; i < archivi.size(); ++i) {
+        creaArchivio(c, archivi[i].file, schemi[i].ddl, schemi[i].demo);
+    }
+}
+
+// Templates: a folder per kind (plain, demo) and text of the schema files,
+// so that a changed DDL makes a new one. Made once under a lock file, in a
+// folder of its own that takes the final name only when complete.
+QString nomeModello(bool demo) {
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    for (const SchemaArchivio& s : schemiArchivi(demo)) {
+        h.addData(s.ddl.toUtf8() + '\0' + schema(s.ddl).toUtf8() + '\0');
+        h.addData(s.demo.toUtf8() + '\0' + schema(s.demo).toUtf8() + '\0');
+    }
+    return (demo ? QStringLiteral("demo-") : QStringLiteral("vuoto-")) +
+           QString::fromLatin1(h.result().toHex().left(16));
+}
+
+[[noreturn]] void errore(const QString& testo) {
+    throw std::runtime_error(testo.toStdString());
+}
+
+// Templates of the same kind left by an older DDL go, unless one is in use.
+void togliModelliVecchi(const QString& base, const QString& nome) {
+    const QString tipo = nome.left(nome.indexOf('-') + 1);
+    for (const QString& altro : QDir(base).entryList({tipo + '*'}, QDir::Dirs)) {
+        if (altro == nome || altro.endsWith(QLatin1String(".nuovo"))) {
+            continue;
+        }
+        QLockFile lock(base + '/' + altro + ".lock");
+        lock.setStaleLockTime(0);
+        if (lock.tryLock(0)) {
+            QDir(base + '/' + altro).removeRecursively();
+            lock.unlock();
+        }
+    }
+}
+
+// With kVariabileModelli set, the archives of a local folder are copies of
+// the template of their kind; false when it is not set (or on a server).
+bool copiaDaModello(const Cartella& c, bool demo) {
+    const QString base = qEnvironmentVariable(kVariabileModelli);
+    if (base.isEmpty() || !c.server.isEmpty()) {
+        return false;
+    }
+    if (!QDir().mkpath(base)) {
+        errore("impossibile creare la cartella dei modelli " + base);
+    }
+    const QString nome = nomeModello(demo);
+    QLockFile lock(base + '/' + nome + ".lock");
+    lock.setStaleLockTime(0); // building a template can take longer than any fixed time
+    if (!lock.lock()) {
+        errore("modello di archivi bloccato: " + base + '/' + nome + ".lock");
+    }
+    Cartella modello;
+    modello.radice = base + '/' + nome + '/';
+    if (!QFileInfo::exists(modello.radice)) {
+        togliModelliVecchi(base, nome);
+        Cartella nuovo;
+        nuovo.radice = base + '/' + nome + ".nuovo/";
+        QDir(nuovo.radice).removeRecursively(); // left by a run that was killed
+        for (const Cartella::Archivio& a : nuovo.archivi()) {
+            if (!QDir().mkpath(QFileInfo(a.file).path())) {
+                errore("impossibile creare la cartella " + QFileInfo(a.file).path());
+            }
+        }
+        creaArchivi(nuovo, demo);
+        if (!QDir().rename(nuovo.radice, modello.radice)) {
+            errore("modello di archivi non completato in " + modello.radice);
+        }
+    }
+    const std::vector<Cartella::Archivio> da = modello.archivi();
+    const std::vector<Cartella::Archivio> a = c.archivi();
+    for (const Cartella::Archivio& x : a) {
+        if (QFileInfo::exists(x.file)) {
+            errore("l'archivio esiste già: " + x.file);
+        }
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        // nothing is attached to a template once made: its files copy whole
+        if (!QFile::copy(da[i].file, a[i].file)) {
+            for (size_t j = 0; j < i; ++j) {
+                QFile::remove(a[j].file);
+            }
+            errore("archivio non copiato dal modello: " + a[i].file);
+        }
+    }
+    return true;
 }
 
 void disegnaIcona(const QString& file) {
@@ -163,13 +272,10 @@ Cartella inizializza(const QString& dir, bool demo, const QString& server,
                 ("impossibile creare la cartella " + c.radice + s).toStdString());
         }
     }
-    creaArchivio(c, c.userDb(), QStringLiteral("user.sql"), QStringLiteral("demo/user.sql"));
-    creaArchivio(c, c.azienda(), QStringLiteral("company.sql"),
-                 demo ? QStringLiteral("demo/company.sql") : QString());
-    creaArchivio(c, c.erp(), QStringLiteral("erp.sql"),
-                 demo ? QStringLiteral("demo/erp.sql") : QString());
-    creaArchivio(c, c.pesate(), QStringLiteral("weighing.sql"),
-                 demo ? QStringLiteral("demo/weighing.sql") : QString());
+    if (!copiaDaModello(c, demo)) {
+        creaArchivi(c, demo);
+    }
+    // what depends on the folder is written into the archives of each folder
     scriviParametriUtenti(c);
 
     Database az;

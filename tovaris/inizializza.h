@@ -40,6 +40,12 @@ QString nomeConnessione(const QString& file);
 // "demo/company.sql"); empty when there is none.
 QString schema(const QString& nome);
 
+// The environment variable naming a folder of archive templates (the tests
+// set it). With it, a local init copies its four archives from the template
+// of its kind (plain or demo), made there once for the current DDL, instead of
+// running the DDL again; a server init never does.
+inline constexpr char kVariabileModelli[] = "QUINTAR_MODELLI_ARCHIVI";
+
 // Creates dir with its four archives, users, per-user parameters pointing
 // into dir, company parameters, the icon and the report folder. With demo the
 // archives are filled with the demo company. Throws std::runtime_error with a

@@ -1,9 +1,11 @@
 // Helpers shared by the report tests: a small archive with a header row and
-// detail rows, and readers of the produced files.
+// detail rows, and readers of the produced files (a test needing one of the
+// readers says so with RICHIEDI_STRUMENTO).
 #pragma once
 
 #include "report/lavorostampa.h"
 #include "session/db.h"
+#include "support/strumenti.h"
 
 #include <QFile>
 #include <QProcess>

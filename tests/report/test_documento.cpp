@@ -57,9 +57,7 @@ QString pdfDi(const Documento& doc, const QString& cartella) {
 } // namespace
 
 TEST_F(Scheda, PdfHoldsTheVariablesAndOneLinePerDetailRow) {
-    if (provareport::eseguibile("pdftotext").isEmpty()) {
-        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-    }
+    RICHIEDI_STRUMENTO("pdftotext", "poppler-utils");
     Archivio a;
     LavoroStampa job;
     a.collega(job);
@@ -91,9 +89,7 @@ TEST_F(Scheda, PdfHoldsTheVariablesAndOneLinePerDetailRow) {
 }
 
 TEST_F(Scheda, LongListsFlowOverPagesWithTitlesRepeated) {
-    if (provareport::eseguibile("pdftotext").isEmpty()) {
-        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-    }
+    RICHIEDI_STRUMENTO("pdftotext", "poppler-utils");
     QTemporaryDir tmp;
     LavoroStampa job;
     int n = 0;
@@ -233,12 +229,8 @@ TEST(CodiceBarre, ValuesThatCode128CannotCarryAreRefused) {
 }
 
 TEST(CodiceBarre, PrintedSymbolIsReadBack) {
-    if (provareport::eseguibile("pdftoppm").isEmpty()) {
-        GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
-    }
-    if (provareport::eseguibile("zbarimg").isEmpty()) {
-        GTEST_SKIP() << "zbarimg is not installed (Debian package zbar-tools): barcode not checked";
-    }
+    RICHIEDI_STRUMENTO("pdftoppm", "poppler-utils");
+    RICHIEDI_STRUMENTO("zbarimg", "zbar-tools");
     QTemporaryDir tmp;
     LavoroStampa job;
     job.OnDefineVariables = [](LavoroStampa& j) { j.defineVariable("SERIALE", "CONTEST00000042"); };

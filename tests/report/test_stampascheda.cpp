@@ -131,7 +131,7 @@ TEST_F(Stampa, PreviewShowsTheSheetAndExportsItThroughTheTemporaryFolder) {
     EXPECT_EQ(inTemp.size(), 1) << "the preview's work file lives in TempDir";
     EXPECT_TRUE(QDir(temp.path()).entryList(QDir::Files).isEmpty())
         << "and goes when the preview closes";
-    if (!provareport::eseguibile("pdftotext").isEmpty()) {
+    if (prova::strumentoDisponibile("pdftotext", "poppler-utils")) {
         const QString testo = provareport::testoPdf(esportato);
         EXPECT_TRUE(testo.contains("Scheda MP-ACIDO"));
         EXPECT_TRUE(testo.contains("Umidita massima 0,5 %"));
@@ -232,9 +232,7 @@ TEST(LayoutPredefiniti, AreWrittenWithoutOverwritingEditedOnes) {
 }
 
 TEST(LayoutPredefiniti, ManufacturingSheetBreaksThePageBeforeThePackagingPhase) {
-    if (provareport::eseguibile("pdftotext").isEmpty()) {
-        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-    }
+    RICHIEDI_STRUMENTO("pdftotext", "poppler-utils");
     QTemporaryDir tmp;
     LavoroStampa job;
     int n = 0;
@@ -276,9 +274,7 @@ TEST(LayoutPredefiniti, ManufacturingSheetBreaksThePageBeforeThePackagingPhase) 
 }
 
 TEST(SchedaEsempio, FirstPageOfARawMaterialSheetIsRenderedForReview) {
-    if (provareport::eseguibile("pdftoppm").isEmpty()) {
-        GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
-    }
+    RICHIEDI_STRUMENTO("pdftoppm", "poppler-utils");
     Formati::impostaItaliani();
     Archivio a;
     quintar::eseguiScript(

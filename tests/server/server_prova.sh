@@ -1,6 +1,7 @@
 # A Firebird server of the test's own, sourced by the server tests.
 #
-#   fb_richiesto                  exits 77 (skipped) with a clear line when the server package is missing
+#   fb_richiesto                  a line naming each missing program and its package, then exits 77
+#                                 (skipped), or 1 (failed) when CI is set
 #   fb_avvia DIR [ALIAS=FILE...]  private root in DIR (configuration, aliases, security database with
 #                                 the SYSDBA password pinecrest, locks), a free port on 127.0.0.1 only;
 #                                 sets FB_PORTA, FB_SERVER (127.0.0.1/PORT) and FB_PID
@@ -25,11 +26,22 @@ FB_PORTA=""
 FB_SERVER=""
 FB_RADICE=""
 
+# A missing program skips the test (77) on a developer's machine; with CI set
+# (non-empty) it fails it, so that CI never passes without having run it.
 fb_richiesto() {
-  if [ ! -x "$FB_BINARIO" ] || [ -z "$FB_ISQL" ] || [ -z "$FB_GFIX" ]; then
-    echo "SKIP: server Firebird non installato (pacchetti firebird3.0-server e firebird3.0-utils)"
-    exit 77
+  local mancanti=()
+  [ -x "$FB_BINARIO" ] || mancanti+=("$FB_BINARIO (pacchetto firebird3.0-server)")
+  [ -n "$(fb_sistema)" ] || mancanti+=("motore Firebird libEngine12.so (pacchetto firebird3.0-server-core)")
+  [ -n "$FB_ISQL" ] || mancanti+=("isql-fb (pacchetto firebird3.0-utils)")
+  [ -n "$FB_GFIX" ] || mancanti+=("gfix (pacchetto firebird3.0-utils)")
+  [ ${#mancanti[@]} -eq 0 ] && return 0
+  local m
+  if [ -n "${CI:-}" ]; then
+    for m in "${mancanti[@]}"; do echo "FAIL: manca $m; con CI impostata il test fallisce"; done
+    exit 1
   fi
+  for m in "${mancanti[@]}"; do echo "SKIP: manca $m"; done
+  exit 77
 }
 
 # The installed engine's folder: plugins/, intl/, firebird.msg.

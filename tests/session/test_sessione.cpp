@@ -333,10 +333,12 @@ TEST_F(Sessione, SeveralCompanyParametersAreWrittenAllOrNone) {
     EXPECT_EQ(valoreAzienda("SELECT TESTO FROM TABX WHERE NOME='NuovoB' AND UTENTE=2"), "2");
 }
 
-TEST_F(Sessione, TwoSessionsWritingTheSameParameterLeaveOneRowWithTheLastValue) {
+TEST_F(Sessione, TwoSessionsWritingTheSameParameterInTurnLeaveOneRowWithTheLastValue) {
     auto a = apri(2);
     auto b = apri(3);
-    // both sessions have read before either writes, as two open screens do
+    // both sessions have read before either writes, as two open screens do; the
+    // writes follow one another (two writes of a new name at the same moment are
+    // not checked here)
     EXPECT_EQ(a->ValoreTabX("SogliaFuoriPeso", false), "");
     EXPECT_EQ(b->ValoreTabX("SogliaFuoriPeso", false), "");
     EXPECT_TRUE(a->SettaValoreTabX("SogliaFuoriPeso", "5", false));
