@@ -37,6 +37,9 @@ CREATE TABLE TABX (
 
 -- Parameters are always read by name (and user).
 CREATE INDEX TABX_NOME ON TABX (NOME, UTENTE);
+-- One row per name and user (company-wide rows have no user): two sessions
+-- writing a new name at the same moment cannot both insert it.
+CREATE UNIQUE INDEX TABX_NOME_UTENTE_UNICO ON TABX COMPUTED BY (NOME || '|' || COALESCE(UTENTE, -1));
 
 -- Grid layout: one row per column of a grid (project, situation, user).
 CREATE TABLE STOASP1 (

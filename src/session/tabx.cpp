@@ -1,5 +1,7 @@
 #include "session/tabx.h"
 
+#include <QThread>
+
 #include "session/connessione.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
@@ -338,17 +340,26 @@ bool TTabXForm::SettaValoreTabX(const QString& nome, const QString& testo, bool 
 
 bool TTabXForm::SettaValoriTabX(const std::vector<ValoreTabXDaScrivere>& valori) {
     // A transaction of its own, started now: the existence check must see what
-    // other screens committed meanwhile, or both would insert the same name.
-    Transaction tr(&IBDatabase1);
-    Query q(&IBDatabase1, &tr);
-    try {
-        for (const auto& v : valori) {
-            scriviTabX(q, v.nome, v.testo, v.perUtente);
+    // other screens committed meanwhile. Two sessions inserting the same new
+    // name at once meet on the archive's unique index: the one that loses
+    // starts again, and then finds the row to update.
+    for (int tentativo = 0;; ++tentativo) {
+        Transaction tr(&IBDatabase1);
+        Query q(&IBDatabase1, &tr);
+        try {
+            for (const auto& v : valori) {
+                scriviTabX(q, v.nome, v.testo, v.perUtente);
+            }
+            tr.commit();
+            return true;
+        } catch (const DbError& e) {
+            // the transaction goes away rolled back: nothing was stored
+            if (!(e.chiaveDuplicata() || e.conflitto()) || tentativo >= 20) {
+                return false;
+            }
         }
-        tr.commit();
-        return true;
-    } catch (const DbError&) {
-        return false; // the transaction goes away rolled back: nothing was stored
+        // the other session commits in a moment
+        QThread::msleep(10 + 10 * tentativo);
     }
 }
 

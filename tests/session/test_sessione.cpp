@@ -9,8 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <array>
 #include <gtest/gtest.h>
+#include <latch>
 #include <memory>
+#include <thread>
 
 void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
@@ -352,6 +355,34 @@ TEST_F(Sessione, TwoSessionsWritingTheSameParameterInTurnLeaveOneRowWithTheLastV
               0)
         << "no older value is left behind to be read later";
     EXPECT_EQ(apri(2)->ValoreTabX("SogliaFuoriPeso", false), "9");
+}
+
+TEST_F(Sessione, TwoSessionsWritingANewParameterAtTheSameMomentLeaveOneRow) {
+    // two sessions, each in a thread of its own, write the same new names at once
+    constexpr int kNomi = 20;
+    auto a = apri(2);
+    auto b = apri(3);
+    std::latch via(2);
+    std::array<std::vector<bool>, 2> esiti;
+    auto scrivi = [&](TTabXForm* s, int quale, const QString& valore) {
+        via.arrive_and_wait();
+        for (int i = 0; i < kNomi; ++i) {
+            esiti[size_t(quale)].push_back(
+                s->SettaValoreTabX(QString("Gara%1").arg(i), valore, false));
+        }
+    };
+    std::thread primo(scrivi, a.get(), 0, QStringLiteral("A"));
+    std::thread secondo(scrivi, b.get(), 1, QStringLiteral("B"));
+    primo.join();
+    secondo.join();
+    for (int i = 0; i < kNomi; ++i) {
+        const QString nome = QString("Gara%1").arg(i);
+        EXPECT_EQ(cartella.conta(azienda(), "SELECT COUNT(*) FROM TABX WHERE NOME='" + nome + "'"),
+                  1)
+            << nome.toStdString();
+        EXPECT_TRUE(esiti[0][size_t(i)] && esiti[1][size_t(i)])
+            << nome.toStdString() << ": both writes went through, one after the other";
+    }
 }
 
 TEST_F(Sessione, WorkNotCommittedIsDiscardedWhenTheSessionGoesAway) {
