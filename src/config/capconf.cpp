@@ -86,7 +86,10 @@ TRIniCCon1Form::TRIniCCon1Form(TTabXForm* sessione, QWidget* owner)
     v->addLayout(b);
     resize(560, 420);
 
-    GridIniCCon1->collega(&QueryIniCCon1, [this] { return sqlRicerca(); });
+    // an ordinary list: no layout of its own, ordered by the table's key
+    GridIniCCon1->NomeTabella = QStringLiteral("CAPCON1");
+    QueryIniCCon1.beforeOpen = [this](Query& q) { q.SQL = sqlRicerca(); };
+    GridIniCCon1->setSorgenteDati(&QueryIniCCon1);
     connect(ButtonCodice, &QPushButton::clicked, EditCodice, [this] { EditCodice->setFocus(); });
     connect(ButtonDescrizione, &QPushButton::clicked, EditDescrizione,
             [this] { EditDescrizione->setFocus(); });

@@ -238,7 +238,7 @@ bool TTabXForm::ScriviArbelon(int utente) {
 void TTabXForm::ricostruisciArbelon(Query& q, int utente) {
     q.SQL = {QStringLiteral("SELECT * FROM TABARBELON WHERE"), QStringLiteral("(UTENTE=?)AND"),
              QStringLiteral("(INTESTAZIONE IS NOT NULL)"),
-             QStringLiteral("ORDER BY INTESTAZIONE,PROGRESSIVO,UTENTE")};
+             QStringLiteral("ORDER BY INTESTAZIONE,PROGRESSIVO,UTENTE,PARAMETRO")};
     q.setParams({utente});
     q.open();
     QString risultato;

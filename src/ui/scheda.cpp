@@ -271,7 +271,7 @@ void SchedaBase::limitaLunghezze() {
         const int n = lunghezzaColonna(c->colonna);
         auto* e = qobject_cast<QLineEdit*>(editazione(c->colonna));
         if (n > 0 && e && c->tipo == TipoValore::Testo) {
-            e->setMaxLength(c->lunghezza > 0 ? std::max(n, c->lunghezza) : n);
+            e->setMaxLength(c->lunghezza > 0 ? std::min(n, c->lunghezza) : n);
         }
     }
 }
@@ -500,10 +500,12 @@ void SchedaBase::testoEOrdine(QString& testo, QString& ordine) const {
 int SchedaBase::posizioneDi(const QStringList& chiave) {
     QString testo, ordine;
     testoEOrdine(testo, ordine);
-    static const QRegularExpression selezione(QStringLiteral("^\\s*SELECT\\s+.*?\\s+FROM\\s+"),
-                                              QRegularExpression::CaseInsensitiveOption |
-                                                  QRegularExpression::DotMatchesEverythingOption);
-    if (ordine.isEmpty() || !selezione.match(testo).hasMatch()) {
+    // the select list gives way to the row's number and key, up to the list's
+    // own FROM (not one inside an expression or a sub-select)
+    static const QRegularExpression inizio(QStringLiteral("^\\s*SELECT\\s"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const int from = posizioneFromPrincipale(testo);
+    if (ordine.isEmpty() || from < 0 || !inizio.match(testo).hasMatch()) {
         return -1;
     }
     QString colonne = QStringLiteral("%1.%2 AS CHIAVE__").arg(d_.tabella, d_.chiave);
@@ -516,9 +518,8 @@ int SchedaBase::posizioneDi(const QStringList& chiave) {
                     .arg(i + 1)
                     .arg(valoreChiave(c, chiave.value(int(i) + 1)));
     }
-    testo.replace(
-        selezione,
-        QStringLiteral("SELECT ROW_NUMBER() OVER (%1) AS RIGA__, %2 FROM ").arg(ordine, colonne));
+    testo = QStringLiteral("SELECT ROW_NUMBER() OVER (%1) AS RIGA__, %2 ").arg(ordine, colonne) +
+            testo.mid(from);
     QueryAux.SQL = {QStringLiteral("SELECT RIGA__ FROM ("), testo,
                     QStringLiteral(") WHERE ") + dove};
     try {
@@ -708,15 +709,8 @@ bool SchedaBase::cancellaChiave(const QString& codice) {
         TransazionePrincipale.rollbackRetainingNoThrow();
     }
     // another user may have removed the row already: then there is nothing to clean
-    try {
-        Transaction ora(&sessione_->IBDatabase1);
-        Query q(&sessione_->IBDatabase1, &ora);
-        q.SQL = {QStringLiteral("SELECT %1 FROM %2").arg(d_.chiave, d_.tabella), dove};
-        q.open();
-        if (q.eof()) {
-            return true;
-        }
-    } catch (const DbError&) {
+    if (!rigaEsiste(codice)) {
+        return true;
     }
     QStringList parti{d_.chiave + ' ' + codice};
     for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
@@ -726,6 +720,21 @@ bool SchedaBase::cancellaChiave(const QString& codice) {
                          parti.join(QStringLiteral(" e ")),
                      this);
     return false;
+}
+
+bool SchedaBase::rigaEsiste(const QString& codice) {
+    // read on a transaction of its own, to see what others committed
+    try {
+        Transaction ora(&sessione_->IBDatabase1);
+        Query q(&sessione_->IBDatabase1, &ora);
+        q.SQL = {QStringLiteral("SELECT %1 FROM %2").arg(d_.chiave, d_.tabella),
+                 QStringLiteral("WHERE ") + condizioneChiave(codice)};
+        q.open();
+        return !q.eof();
+    } catch (const DbError& e) {
+        qWarning("esistenza del record non verificata: %s", qPrintable(e.messaggio()));
+        return true; // unknown: nothing is given up for it
+    }
 }
 
 void SchedaBase::primoCampoEditabile(const QString& colonna) {
@@ -883,8 +892,10 @@ void SchedaBase::ButtonMemorizzaClick() {
         TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
                          this);
-        if (StatoScheda == 1 && cancellaChiave(CodiceCorrente)) {
-            // the new record is gone: back to the list, where nothing is lost silently
+        // a new record keeps its row and what was typed: the user corrects it
+        // and saves again, or gives it up with Annulla; only a row another
+        // user has removed meanwhile sends the card back to the list
+        if (StatoScheda == 1 && !rigaEsiste(CodiceCorrente)) {
             StatoScheda = 0;
             SettaggioInterfaccia();
             riapriSuCodice(QString());

@@ -227,6 +227,8 @@ private:
     void aggiornaConsultazione();
     bool inserisciChiave(const QString& codice);
     bool cancellaChiave(const QString& codice);
+    // The record's row is in the table (committed); true when that cannot be read.
+    bool rigaEsiste(const QString& codice);
     void vaiARiga(int riga);
     void riapri(int inizio);
     int posizioneDi(const QStringList& chiave);

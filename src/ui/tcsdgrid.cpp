@@ -40,13 +40,12 @@ bool haWhere(const QStringList& righe) {
     return false;
 }
 
-// The select list of a statement: the text between its first SELECT and the
-// FROM at the same depth, split at the commas of that depth.
-QStringList vociSelezione(const QString& sql) {
-    QStringList voci;
+// Reads a statement up to the FROM of its first SELECT at the same depth
+// (quotes, comments and parentheses skipped); `voci` gets the select list
+// split at the commas of that depth. Returns where that FROM stands, -1 when
+// there is none.
+int leggiSelezione(const QString& sql, QStringList* voci) {
     int profondita = 0;
-    bool apice = false;
-    bool virgolette = false;
     int inizio = -1;
     QString voce;
     auto parolaIn = [&](int i, QLatin1String parola) {
@@ -59,17 +58,35 @@ QStringList vociSelezione(const QString& sql) {
             i + n >= sql.size() || !(sql[i + n].isLetterOrNumber() || sql[i + n] == '_');
         return primaLibera && dopoLibera;
     };
+    // the end of a quoted text or a comment starting at i (its last character)
+    auto fineDi = [&](int i) -> int {
+        const QChar c = sql[i];
+        if (c == '\'' || c == '"') {
+            int k = i + 1;
+            while (k < sql.size() && sql[k] != c) {
+                ++k;
+            }
+            return k;
+        }
+        if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+            const int k = sql.indexOf('\n', i);
+            return k < 0 ? int(sql.size()) - 1 : k;
+        }
+        if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+            const int k = sql.indexOf(QLatin1String("*/"), i + 2);
+            return k < 0 ? int(sql.size()) - 1 : k + 1;
+        }
+        return -1;
+    };
     for (int i = 0; i < sql.size(); ++i) {
-        const QChar ch = sql[i];
-        if (apice || virgolette) {
-            if ((apice && ch == '\'') || (virgolette && ch == '"')) {
-                apice = virgolette = false;
+        if (const int fine = fineDi(i); fine >= 0) {
+            if (inizio >= 0 && sql[i] != '-' && sql[i] != '/') {
+                voce += sql.mid(i, fine - i + 1); // texts belong to the item
             }
-            if (inizio >= 0) {
-                voce += ch;
-            }
+            i = fine;
             continue;
         }
+        const QChar ch = sql[i];
         if (inizio < 0) {
             if (parolaIn(i, QLatin1String("SELECT"))) {
                 inizio = i + 6;
@@ -77,41 +94,52 @@ QStringList vociSelezione(const QString& sql) {
             }
             continue;
         }
-        if (ch == '\'') {
-            apice = true;
-        } else if (ch == '"') {
-            virgolette = true;
-        } else if (ch == '(') {
+        if (ch == '(') {
             ++profondita;
         } else if (ch == ')') {
             --profondita;
         } else if (profondita == 0 && ch == ',') {
-            voci << voce.trimmed();
+            if (voci) {
+                *voci << voce.trimmed();
+            }
             voce.clear();
             continue;
         } else if (profondita == 0 && parolaIn(i, QLatin1String("FROM"))) {
-            break;
+            if (voci && !voce.trimmed().isEmpty()) {
+                *voci << voce.trimmed();
+            }
+            return i;
         }
         voce += ch;
     }
-    if (!voce.trimmed().isEmpty()) {
-        voci << voce.trimmed();
-    }
-    return voci;
+    return -1;
 }
 
 } // namespace
 
+int posizioneFromPrincipale(const QString& sql) {
+    return leggiSelezione(sql, nullptr);
+}
+
 QString espressioneAlias(const QString& sql, const QString& alias) {
     if (alias.isEmpty()) {
         return {};
+    }
+    QStringList voci;
+    leggiSelezione(sql, &voci);
+    if (!voci.isEmpty()) {
+        // what stands before the first item is no part of it
+        static const QRegularExpression modificatori(
+            QStringLiteral("^(?:(?:DISTINCT|ALL)\\s+|(?:FIRST|SKIP)\\s+(?:\\d+|\\(.*?\\))\\s+)+"),
+            QRegularExpression::CaseInsensitiveOption);
+        voci.first().remove(modificatori);
     }
     // "expression AS ALIAS" or "expression ALIAS", the alias maybe quoted
     const QString nome = QRegularExpression::escape(alias);
     const QRegularExpression finale(
         QStringLiteral("^(.*?\\S)\\s+(?:AS\\s+)?(?:%1|\"%1\")$").arg(nome),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    for (const QString& voce : vociSelezione(sql)) {
+    for (const QString& voce : voci) {
         const auto m = finale.match(voce);
         if (m.hasMatch()) {
             return m.captured(1).trimmed();
@@ -363,13 +391,7 @@ void TCSDGrid::ImpostaOrdinamento(Query& q) {
     if (!ultimaRigaOrdine_.isEmpty() && !q.SQL.isEmpty() && q.SQL.last() == ultimaRigaOrdine_) {
         q.SQL.removeLast();
     }
-    const bool conOrdine = ModoOrdinamento == 2 ? !OrdineMultiplo.empty() : OrdineSingolo.valida();
-    QString riga;
-    if (conOrdine) {
-        riga = rigaOrdineTitoli(originiDi(q.SQL), false);
-    } else {
-        riga = ordineChiavePrimaria();
-    }
+    QString riga = rigaOrdineCorrente(q.SQL);
     if (!riga.isEmpty() && PrimaRiga > 0) {
         riga += QStringLiteral(" ROWS %1 TO 2147483647").arg(PrimaRiga);
     }
@@ -454,8 +476,11 @@ QString TCSDGrid::rigaOrdineTitoli(const QStringList& origini, bool upper) {
         const int c = modello_->indiceCampo(k.nome);
         const bool testo =
             c >= 0 && classeCampo(modello_->campi()[size_t(c)].tipo) == ClasseCampo::Testo;
-        QString e = upper && testo ? QStringLiteral("UPPER(") + k.espressione + ')' : k.espressione;
-        espressioni << k.espressione;
+        const bool maiuscole = upper && testo;
+        QString e = maiuscole ? QStringLiteral("UPPER(") + k.espressione + ')' : k.espressione;
+        if (!maiuscole) {
+            espressioni << k.espressione; // in capitals it still needs itself to break ties
+        }
         parti << (k.direzione == 2 ? e + QStringLiteral(" DESC") : e);
     };
     if (ModoOrdinamento == 2) {
@@ -470,6 +495,16 @@ QString TCSDGrid::rigaOrdineTitoli(const QStringList& origini, bool upper) {
     }
     parti << spareggio(espressioni, origini);
     return QStringLiteral("ORDER BY ") + parti.join(',');
+}
+
+QString TCSDGrid::rigaOrdineCorrente(const QStringList& sql) {
+    if (!OrderBy) {
+        return {};
+    }
+    const bool conOrdine = ModoOrdinamento == 2 ? !OrdineMultiplo.empty() : OrdineSingolo.valida();
+    // a title order the statement cannot take (a computed column) leaves the key
+    const QString riga = conOrdine ? rigaOrdineTitoli(originiDi(sql), false) : QString();
+    return riga.isEmpty() ? ordineChiavePrimaria() : riga;
 }
 
 QStringList TCSDGrid::spareggio(const QStringList& giaOrdinate, const QStringList& origini) {
@@ -981,7 +1016,8 @@ QString TCSDGrid::rigaOrdineRicerca(const ParametriRicerca& p, bool upperTesto) 
     if (p.ordinamento == 0) {
         // "No": the title order stays in force
         if (ModoOrdinamento != 2 || OrderBy) {
-            return rigaOrdineTitoli(originiDi(SQLIniziale), upperTesto);
+            const QString riga = rigaOrdineTitoli(originiDi(SQLIniziale), upperTesto);
+            return riga.isEmpty() ? ordineChiavePrimaria() : riga;
         }
         return {};
     }
@@ -990,7 +1026,8 @@ QString TCSDGrid::rigaOrdineRicerca(const ParametriRicerca& p, bool upperTesto) 
     if (p.ordinamento == 2) {
         riga += QStringLiteral(" DESC");
     }
-    const QStringList chiavi = spareggio({EspressioneRicerca}, originiDi(SQLIniziale));
+    const QStringList chiavi = spareggio(
+        upperTesto ? QStringList() : QStringList{EspressioneRicerca}, originiDi(SQLIniziale));
     return chiavi.isEmpty() ? riga : riga + ',' + chiavi.join(',');
 }
 
@@ -1018,9 +1055,11 @@ bool TCSDGrid::EseguiRicerca(const ParametriRicerca& p) {
             classeCampo(modello_->campi()[size_t(colonna)].tipo) == ClasseCampo::Testo && p.upper;
         sqlNuovo << *condizione;
         ordine = rigaOrdineRicerca(p, upperTesto);
-        if (!ordine.isEmpty()) {
-            sqlNuovo << ordine;
-        }
+    } else {
+        ordine = rigaOrdineCorrente(SQLIniziale); // the whole list, in its own order
+    }
+    if (!ordine.isEmpty()) {
+        sqlNuovo << ordine;
     }
     const QString precedente = CondizioneRicerca;
     CondizioneRicerca = *condizione;
@@ -1040,9 +1079,8 @@ bool TCSDGrid::EseguiRicerca(const ParametriRicerca& p) {
         }
     } fine{this, annuncia};
     try {
-        // an empty search reopens plainly, with the title order
-        riapri(sqlNuovo, !condizione->isEmpty());
-        ultimaRigaOrdine_ = condizione->isEmpty() ? ultimaRigaOrdine_ : ordine;
+        riapri(sqlNuovo, true);
+        ultimaRigaOrdine_ = ordine;
     } catch (const DbError& err) {
         CondizioneRicerca = precedente;
         query_->close();
@@ -1116,8 +1154,16 @@ bool TCSDGrid::RicercaGenerica(const QString& testo) {
         sqlNuovo << (i == 0 ? QStringLiteral("(") : QStringLiteral("OR(")) + condizioni[i] + ')';
     }
     sqlNuovo << QStringLiteral(")");
+    // the order the list had: the dialog may be open, and then no order is added
+    const QString ordine = rigaOrdineCorrente(SQLIniziale);
+    if (!ordine.isEmpty()) {
+        sqlNuovo << ordine;
+    }
     CondizioneRicerca.clear();
-    const bool riuscita = gestisciErrore([&] { riapri(sqlNuovo, false); });
+    const bool riuscita = gestisciErrore([&] {
+        riapri(sqlNuovo, true);
+        ultimaRigaOrdine_ = ordine;
+    });
     if (!riuscita) {
         query_->SQL = SQLIniziale;
         return false;

@@ -49,6 +49,9 @@ ClasseCampo classeCampo(TipoCampo t);
 // DOPPIO in "SELECT ARTICOLI.*, ARTICOLI.PREZZO * 2 AS DOPPIO FROM ..."), so
 // that a computed column can be searched and ordered; empty when not found.
 QString espressioneAlias(const QString& sql, const QString& alias);
+// Where the FROM of a statement's first SELECT stands (not one inside
+// parentheses, quotes or comments); -1 when there is none.
+int posizioneFromPrincipale(const QString& sql);
 
 // Colours as the layout tables store them (0x00BBGGRR); 0 is "no colour".
 QColor coloreDaIntero(qint64 v);
@@ -184,6 +187,8 @@ private:
     // ORDER BY of the title order over the fields whose origin is among
     // origini; empty when there is none.
     QString rigaOrdineTitoli(const QStringList& origini, bool upper);
+    // The order a list opens with: the title order, else the primary key.
+    QString rigaOrdineCorrente(const QStringList& sql);
     // The primary key's columns as TABLE.COLUMN (read once per table).
     QStringList colonneChiave();
     QString ordineChiavePrimaria();

@@ -236,6 +236,13 @@ TEST_F(Griglia, AComputedColumnIsSearchedAndOrderedThroughItsExpression) {
     EXPECT_EQ(espressioneAlias("SELECT COALESCE(A.X, 'a, b') AS \"Dop\" FROM A", "Dop"),
               "COALESCE(A.X, 'a, b')");
     EXPECT_EQ(espressioneAlias("SELECT A.DOPPIO FROM A", "DOPPIO"), "");
+    EXPECT_EQ(espressioneAlias("SELECT DISTINCT FIRST 10 A.X * 2 AS D, A.Y FROM A", "D"),
+              "A.X * 2");
+    EXPECT_EQ(espressioneAlias("SELECT /* it's, here */ A.X + 1 N -- a, b\n FROM A", "N"),
+              "A.X + 1");
+    const QString conEstrazione = "SELECT EXTRACT(YEAR FROM A.D) AS ANNO, 'FROM' F FROM A";
+    EXPECT_EQ(posizioneFromPrincipale(conEstrazione), conEstrazione.lastIndexOf("FROM"));
+    EXPECT_EQ(posizioneFromPrincipale("SELECT 1"), -1);
 
     base = {"SELECT ARTICOLI.*, ARTICOLI.PREZZO * 2 AS DOPPIO FROM ARTICOLI"};
     q->open();
@@ -297,6 +304,25 @@ TEST_F(Griglia, GenericSearchLooksInEveryColumnOnce) {
     EXPECT_FALSE(g->RicercaInCorso());
     q->open();
     EXPECT_EQ(codici().size(), 5) << "a reopen by the screen drops the generic condition";
+}
+
+TEST_F(Griglia, TheGenericSearchOfTheDialogKeepsTheListsOrder) {
+    aggiungi({{"A00", "Origano", 2}});
+    q->open();
+    suColonna("DESCRIZIONE");
+    QStringList trovati;
+    messaggi->dialogo = [&](QDialog* d) {
+        auto* f = static_cast<TRCSDGridForm*>(d);
+        f->EditGenerica->setChecked(true);
+        f->EditStringa->setText("o");
+        f->ButtonEsegui->click();
+        trovati = codici();
+        f->close();
+        return QDialog::Rejected;
+    };
+    g->RicercaSuCampoCorrente();
+    EXPECT_EQ(trovati, QStringList({"A00", "A01", "A02", "A03", "A04", "A05"}))
+        << "in key order, though the dialog was open";
 }
 
 TEST_F(Griglia, GenericSearchFindsAccentsAndApostrophesBesideNumbersAndDates) {

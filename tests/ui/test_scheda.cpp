@@ -344,10 +344,9 @@ TEST_F(Scheda, TheNewCodeDialogChecksTheCodeAsItWillBeStored) {
     EXPECT_EQ(d3.result(), kRisultatoAnnulla);
 }
 
-TEST_F(Scheda, AFailedSaveOfANewRecordRemovesItsRowAndReturnsToTheList) {
+TEST_F(Scheda, AFailedSaveOfANewRecordKeepsTheRecordAndWhatWasTyped) {
     rifiutaRagSoc("RIFIUTA");
     TFornitoForm* f = apri();
-    const QString prima = tabella();
     codici({"N01"});
     f->ButtonNuovo->click();
     ASSERT_EQ(f->StatoScheda, 1);
@@ -356,20 +355,28 @@ TEST_F(Scheda, AFailedSaveOfANewRecordRemovesItsRowAndReturnsToTheList) {
     f->ButtonMemorizza->click();
     EXPECT_EQ(msg->testi(), QStringList{kErroreSalva});
     EXPECT_EQ(msg->mostrati[0].tipo, TipoMessaggio::Errore);
-    EXPECT_EQ(ragsoc("N01"), "<manca>") << "the key-only row is deleted again";
-    EXPECT_EQ(tabella(), prima);
-    EXPECT_EQ(f->StatoScheda, 0);
-    EXPECT_TRUE(pagina(f, "Consultazione"));
-    EXPECT_TRUE(f->Griglia->isEnabled());
-    EXPECT_EQ(f->Griglia->modello()->rowCount(), 7);
+    EXPECT_EQ(f->StatoScheda, 1) << "still the new record";
+    EXPECT_TRUE(pagina(f, "Editazione"));
+    EXPECT_EQ(mostra(f, "MemoRagSoc"), "RIFIUTA") << "what was typed is still there";
+    EXPECT_EQ(ragsoc("N01"), "<null>") << "the key-only row stays until Memorizza or Annulla";
 
-    // the card goes on working on the same transaction
-    codici({"N01"});
-    f->ButtonNuovo->click();
+    // corrected, the same record saves
     scrivi(f, "MemoRagSoc", "Corto");
     f->ButtonMemorizza->click();
+    EXPECT_EQ(f->StatoScheda, 0);
     EXPECT_EQ(ragsoc("N01"), "Corto");
+    EXPECT_EQ(mostra(f, "EditCodice2"), "N01");
     EXPECT_EQ(msg->testi().size(), 1);
+
+    // refused again and given up: Annulla takes the row away
+    codici({"N02"});
+    f->ButtonNuovo->click();
+    scrivi(f, "MemoRagSoc", "RIFIUTA");
+    f->ButtonMemorizza->click();
+    EXPECT_EQ(f->StatoScheda, 1);
+    f->ButtonAnnulla->click();
+    EXPECT_EQ(f->StatoScheda, 0);
+    EXPECT_EQ(ragsoc("N02"), "<manca>");
 }
 
 TEST_F(Scheda, AFailedSaveOfAnExistingRecordKeepsTheEditAndWritesNothing) {
