@@ -769,6 +769,11 @@ void SchedaBase::ButtonNuovoClick() {
             return;
         }
     }
+    // the new row and its save work on a fresh snapshot: an older one still
+    // shows a row of the same key that another user has deleted since, and the
+    // save, or the removal of the new row, would conflict with that deletion
+    AltreChiaviCorrenti = altreChiaviGriglia();
+    rileggi(codiceCorrenteGriglia());
     AltreChiaviCorrenti = altre;
     if (!inserisciChiave(codice)) {
         return;

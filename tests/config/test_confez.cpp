@@ -230,3 +230,42 @@ TEST_F(Procedure, AMachineNoLongerListedShowsAnEmptyDescription) {
     EXPECT_EQ(testo(f, "EditRiempitrice2"), "");
     EXPECT_EQ(testo(f, "MemoDescrizione2"), "x");
 }
+
+TEST_F(Procedure, ANewProcedureOnAKeyAnotherUserJustDeletedIsSavedWithTheNextVersion) {
+    // a's list was read before b deleted 1/1: the new 1/1 must not trip over
+    // the deleted row a's old reading still shows
+    auto* a = apri<TIniConfForm>(2);
+    auto* b = apri<TIniConfForm>(1);
+    b->ButtonEdit->click();
+    scrivi(b, "MemoDescrizione", "Prima");
+    b->ButtonMemorizza->click();
+    msg->risposte = {"Sì"};
+    b->ButtonElimina->click();
+    ASSERT_EQ(conta("SELECT COUNT(*) FROM CONFEZ"), 0);
+    ASSERT_EQ(versioni(1, "1"), 2);
+    msg->pulisci();
+
+    rispondi(kLineare, "1");
+    a->ButtonNuovo->click();
+    ASSERT_EQ(a->StatoScheda, 1) << msg->testi().join('|').toStdString();
+    scrivi(a, "MemoDescrizione", "Seconda");
+    a->ButtonMemorizza->click();
+    EXPECT_TRUE(msg->mostrati.empty()) << msg->testi().join('|').toStdString();
+    EXPECT_EQ(a->StatoScheda, 0);
+    EXPECT_EQ(valore("SELECT TESTO FROM CONFEZ WHERE CODICERIEMPITRICE=1"), "Seconda");
+    EXPECT_EQ(valore("SELECT TESTO || '/' || ELIMINAZIONE FROM STOCONFEZ WHERE VERS=3"),
+              "Seconda/0");
+
+    // and given up at once, it leaves nothing behind
+    b->rileggi({});
+    msg->risposte = {"Sì"};
+    b->ButtonElimina->click();
+    ASSERT_EQ(conta("SELECT COUNT(*) FROM CONFEZ"), 0);
+    msg->pulisci();
+    a->ButtonNuovo->click();
+    ASSERT_EQ(a->StatoScheda, 1) << msg->testi().join('|').toStdString();
+    a->ButtonAnnulla->click();
+    EXPECT_TRUE(msg->mostrati.empty()) << msg->testi().join('|').toStdString();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM CONFEZ"), 0);
+    EXPECT_EQ(versioni(1, "1"), 4);
+}

@@ -23,6 +23,7 @@
 #include "ui/tcsdgrid.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -118,7 +119,7 @@ int verifica(const QString& dir, const QString& fileBase, const QStringList& log
         }
     }
     QSet<QString> salvati, falliti, manuali;
-    int eliminati = 0, operazioni = 0, conflitti = 0, taciuti = 0;
+    int eliminati = 0, operazioni = 0, conflitti = 0, taciuti = 0, richiesteAMano = 0;
     for (const QString& l : logs) {
         QFile f(l);
         if (!f.open(QIODevice::ReadOnly)) {
@@ -136,6 +137,7 @@ int verifica(const QString& dir, const QString& fileBase, const QStringList& log
                 ++eliminati;
             } else if (tipo == QLatin1String("MANUALE")) {
                 manuali.insert(a);
+                ++richiesteAMano;
             } else if (tipo == QLatin1String("TOTALE")) {
                 operazioni += a.toInt();
                 conflitti += r.section(' ', 2, 2).toInt();
@@ -177,6 +179,7 @@ int verifica(const QString& dir, const QString& fileBase, const QStringList& log
             continue;
         }
         // the row as it stands is the newest version: a deletion when it is gone
+        // (a key-only row the user was told to delete by hand included)
         const auto r = righe.find(k);
         const Versione& ultima = v.back();
         if (r == righe.end() ? !ultima.eliminazione
@@ -211,8 +214,8 @@ int verifica(const QString& dir, const QString& fileBase, const QStringList& log
         ++mezzi;
     }
     std::printf("operazioni %d, conflitti %d, perdite %d, scritture a metà %d, righe con la sola "
-                "chiave %d, conflitti non segnalati %d\n",
-                operazioni, conflitti, perdite, mezzi, soloChiave, taciuti);
+                "chiave %d, conflitti non segnalati %d, richieste di cancellare a mano %d\n",
+                operazioni, conflitti, perdite, mezzi, soloChiave, taciuti, richiesteAMano);
     return perdite + mezzi + soloChiave + taciuti == 0 && operazioni > 0 ? 0 : 1;
 }
 
@@ -236,6 +239,7 @@ public:
         ++operazioni;
         reg_.pulisci();
         const int p = caso(100);
+        const char* tipo = p < 25 ? "nuovo" : p < 60 ? "modifica" : p < 75 ? "elimina" : "ricerca";
         if (p < 25) {
             nuovo();
         } else if (p < 60) {
@@ -244,6 +248,17 @@ public:
             elimina();
         } else {
             ricerca();
+        }
+        {
+            QStringList t;
+            for (const auto& m : reg_.mostrati) {
+                t << m.testo;
+            }
+            // when, what, on which key, the state left and what the user was told:
+            // the sequence on a key a failed check names
+            log_ << "OPERAZIONE " << QDateTime::currentMSecsSinceEpoch() << ' ' << tipo << ' '
+                 << chiave(f_->CodiceCorrente, f_->AltreChiaviCorrenti.value(0)) << ' '
+                 << f_->StatoScheda << ' ' << t.join('|') << '\n';
         }
         for (const auto& m : reg_.mostrati) {
             if (kConflitti.contains(m.testo)) {

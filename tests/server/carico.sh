@@ -46,6 +46,12 @@ for a in "${FB_ALIAS[@]}"; do
   out=$(fb_gfix "$nome" 2>&1) || { echo "gfix $nome failed: $out"; esito=1; continue; }
   [ -z "$out" ] || { echo "gfix $nome: $out"; esito=1; }
 done
+if [ $esito -ne 0 ]; then
+  # each process's outcomes and operations, for the sequence on the key named above
+  tenuti=$(mktemp -d "${TMPDIR:-/tmp}/carico-log.XXXXXX")
+  cp "$tmp"/base.txt "$tmp"/log*.txt "$tmp"/out*.txt "$tenuti"/ 2>/dev/null
+  echo "logs kept in $tenuti"
+fi
 echo "$processi processes for $secondi s, $(( $(date +%s) - inizio )) s in all"
 [ $esito -eq 0 ] && echo "1 passed, 0 failed"
 exit $esito
