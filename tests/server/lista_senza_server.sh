@@ -66,12 +66,7 @@ SCRIPT
 timeout 200 "$tovaris" script "$host" "$tmp/s.txt" --timeout 60 > "$tmp/s.log" 2>&1 &
 pid=$!
 esito=0
-for _ in $(seq 1 600); do
-  [ -e "$tmp/aperto" ] && break
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ -e "$tmp/aperto" ]; then
+if fb_aspetta "$tmp/aperto"; then
   fb_ferma
   touch "$tmp/fermato"
 else

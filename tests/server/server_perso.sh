@@ -42,19 +42,11 @@ close
 SCRIPT
 timeout 150 "$tovaris" script "$host" "$tmp/s.txt" > "$tmp/s.log" 2>&1 &
 pid=$!
-aspetta() {
-  for _ in $(seq 1 600); do
-    [ -e "$1" ] && return 0
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
 esito=0
-if aspetta "$tmp/aperto"; then
+if fb_aspetta "$tmp/aperto"; then
   fb_ferma
   touch "$tmp/fermato"
-  if aspetta "$tmp/chiuso"; then
+  if fb_aspetta "$tmp/chiuso"; then
     fb_riavvia || exit 1
     touch "$tmp/riavviato"
   else

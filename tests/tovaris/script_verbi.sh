@@ -5,12 +5,7 @@
 # dialog, moving and resizing the card (kept for the next opening), texts of
 # several lines, and no message box left open. Each wrong expectation is
 # reported with its line and what the screen shows.
-set -u
-tovaris="$1"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-export QT_QPA_PLATFORM=offscreen
-"$tovaris" init "$tmp/host" --demo > /dev/null || { echo "init failed"; exit 1; }
+. "$(dirname "$0")/config_comune.sh"
 
 cat > "$tmp/verbi.txt" <<'SCRIPT'
 open ShowFornitoFormX 1

@@ -8,15 +8,6 @@
 "$tovaris" init "$tmp/host" --demo > /dev/null || { echo "init failed"; exit 1; }
 falliti=0
 
-# waits for FILE to appear while the host PID is alive
-attendi() {
-  for _ in $(seq 1 600); do
-    [ -e "$1" ] && return 0
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
 
 # checks that the host ends with CODE within 10 s
 finisce() {
