@@ -12,7 +12,7 @@
 #   fb_prova_demo TOVARIS         the usual start of a test: a temporary folder `tmp`, the hosts whose
 #                                 pids the test puts in `pid` killed at the end with the server, and
 #                                 the demo company on a server of its own in "$tmp/host" (`host`)
-#   fb_aspetta FILE               true once FILE exists; false when the host `pid` ends first, or after 60 s
+#   fb_aspetta FILE               true once FILE exists; false when a host in `pid` ends first, or after 60 s
 #   fb_ferma                      stops it (TERM, then KILL), bounded; safe to call twice
 #   fb_isql ALIAS                 isql through the server, SQL on standard input
 #   fb_gfix ALIAS                 gfix -v -full through the server
@@ -172,14 +172,8 @@ fb_gfix() {
   timeout 120 "$FB_GFIX" -v -full -user SYSDBA -password pinecrest "$FB_SERVER:$1"
 }
 
-fb_aspetta() {
-  for _ in $(seq 1 600); do
-    [ -e "$1" ] && return 0
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../support/attesa.sh"
+fb_aspetta() { attendi "$@"; }
 
 fb_prova_demo() {
   tmp=$(mktemp -d)

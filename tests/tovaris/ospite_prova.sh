@@ -10,13 +10,4 @@ trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$tmp"' EXIT
 export QT_QPA_PLATFORM=offscreen
 export FIREBIRD_LOCK="$tmp/fblock"
 mkdir -p "$FIREBIRD_LOCK"
-
-# waits for FILE to appear while the host PID is alive
-attendi() {
-  for _ in $(seq 1 600); do
-    [ -e "$1" ] && return 0
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../support/attesa.sh"
