@@ -871,13 +871,7 @@ void TCSDGrid::dipingiTitoli() {
 // ------------------------------------------------------------ actions
 
 bool TCSDGrid::gestisciErrore(const std::function<void()>& f) {
-    try {
-        f();
-        return true;
-    } catch (const DbError& e) {
-        Messaggi::errore(e.messaggio(), this);
-        return false;
-    }
+    return eseguiProtetto(this, f);
 }
 
 void TCSDGrid::riapri(const QStringList& sql, bool ordineProprio) {

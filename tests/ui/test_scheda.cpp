@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
 #include <gtest/gtest.h>
 
 void PrintTo(const QString& s, std::ostream* os) {
@@ -121,6 +122,23 @@ struct Scheda : ::testing::Test {
         return r.join('\n');
     }
     void altroUtente(const QString& frase) { h.esegui(azienda(), {frase}); }
+    // 3000 suppliers PREFIX00000…, the i-th inserted with number numero(i).
+    void aggiungiFornitori(const QString& prefisso, const std::function<int(int)>& numero,
+                           const QString& citta = {}) {
+        quintar::Database db;
+        db.connect(azienda());
+        Transaction tr(&db);
+        Query q(&db, &tr);
+        q.SQL = {"INSERT INTO FORNITO (CODICE, RAGSOC, CITTA) VALUES (?, ?, ?)"};
+        for (int i = 0; i < 3000; ++i) {
+            const int k = numero(i);
+            q.setParams({prefisso + QString("%1").arg(k, 5, 10, QChar('0')),
+                         QString("Fornitore %1").arg(k),
+                         citta.isEmpty() ? QVariant() : QVariant(citta)});
+            q.execSQL();
+        }
+        tr.commit();
+    }
     // The database refuses to store this company name (before the card opens).
     void rifiutaRagSoc(const QString& testo) {
         h.esegui(azienda(), {"CREATE EXCEPTION RAGSOC_RIFIUTATA 'ragione sociale rifiutata'",
@@ -782,18 +800,7 @@ TEST_F(Scheda, AReadOnlyUserHasNoEditingButtonsInAnyState) {
 }
 
 TEST_F(Scheda, TheListStandsOnTheSavedCodeWithoutReadingTheWholeList) {
-    {
-        quintar::Database db;
-        db.connect(azienda());
-        Transaction tr(&db);
-        Query q(&db, &tr);
-        q.SQL = {"INSERT INTO FORNITO (CODICE, RAGSOC) VALUES (?, ?)"};
-        for (int i = 0; i < 3000; ++i) {
-            q.setParams({QString("L%1").arg(i, 5, 10, QChar('0')), QString("Fornitore %1").arg(i)});
-            q.execSQL();
-        }
-        tr.commit();
-    }
+    aggiungiFornitori("L", [](int i) { return i; });
     TFornitoForm* f = apri();
     GrigliaModello* m = f->Griglia->modello();
     codici({"E001"});
@@ -832,20 +839,9 @@ TEST_F(Scheda, TheListStandsOnTheSavedCodeWithoutReadingTheWholeList) {
 }
 
 TEST_F(Scheda, AmongManyTiedRowsFarDownTheSavedRecordStaysCurrent) {
-    {
-        quintar::Database db;
-        db.connect(azienda());
-        Transaction tr(&db);
-        Query q(&db, &tr);
-        q.SQL = {"INSERT INTO FORNITO (CODICE, RAGSOC, CITTA) VALUES (?, ?, 'Lodi')"};
-        // keys inserted out of their order, so that stored order and key order differ
-        for (int i = 0; i < 3000; ++i) {
-            const int k = (i * 7919) % 3000;
-            q.setParams({QString("T%1").arg(k, 5, 10, QChar('0')), QString("Fornitore %1").arg(k)});
-            q.execSQL();
-        }
-        tr.commit();
-    }
+    // keys inserted out of their order, so that stored order and key order differ
+    aggiungiFornitori(
+        "T", [](int i) { return (i * 7919) % 3000; }, "Lodi");
     TFornitoForm* f = apri();
     f->Griglia->OrdinaColonna(f->Griglia->modello()->indiceCampo("CITTA"), false);
     for (const QString codice : {"T02718", "T00004", "T02999"}) {
