@@ -1,7 +1,5 @@
 #include "config/codadr.h"
 
-#include "session/connessione.h"
-#include "session/messaggi.h"
 #include "session/sqlvalori.h"
 
 namespace quintar {
