@@ -14,6 +14,7 @@
 #define ENTRATA_DX(NOME) ENTRATA_D(NOME) ENTRATA_X(NOME)
 
 ENTRATA_DX(ShowFornitoForm)
+ENTRATA_DX(ShowMaterForm)
 ENTRATA_X(ShowImpoVarieForm)
 
 // configuration tables

@@ -9,6 +9,7 @@
 #include "config/riempit.h"
 #include "exchange/impovarie.h"
 #include "master/fornito.h"
+#include "master/mater.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
@@ -69,6 +70,9 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
     riga({.nome = QStringLiteral("ShowFornitoForm"),
           .parametri = A,
           .crea = schermata<TFornitoForm>()});
+    riga({.nome = QStringLiteral("ShowMaterForm"),
+          .parametri = A + QStringList{QStringLiteral("StSpecLST"), QStringLiteral("TempDir")},
+          .crea = schermata<TMaterForm>()});
     riga({.nome = QStringLiteral("ShowImpoVarieForm"),
           .entrataD = false,
           .parametri = B,

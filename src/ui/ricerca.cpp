@@ -94,21 +94,13 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
     // the text and its selection line are rebuilt at every open, unless the
     // grid runs its own search: the selection then stays in force and shown
     Griglia->collega(&QueryPrincipale, [this] {
-        EditSelezione->clear();
-        QStringList sql = d_.sqlBase;
-        QString selezione;
+        std::vector<std::pair<QString, QString>> campi;
         for (const CampoRicerca& c : d_.campi) {
-            const QString testo = edit_[c.edit]->text();
-            if (testo.isEmpty()) {
-                continue;
-            }
-            const QString x = testo.toUpper();
-            sql << QStringLiteral("AND(UPPER(%1) LIKE %2)")
-                       .arg(c.colonna, sql::testoNonNullo('%' + x + '%'));
-            selezione += QStringLiteral("UPPER(%1) LIKE %%2%;").arg(c.colonna, x);
+            campi.emplace_back(c.colonna, edit_[c.edit]->text());
         }
-        EditSelezione->setText(selezione);
-        return sql;
+        const Selezione s = selezioneRicerca(campi);
+        EditSelezione->setText(s.testo);
+        return d_.sqlBase + s.condizioni;
     });
     connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &SchermataRicerca::aggiornaCorrenti);
@@ -150,6 +142,20 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
     if (sessione->IBDatabase1.connected()) {
         riapri();
     }
+}
+
+Selezione selezioneRicerca(const std::vector<std::pair<QString, QString>>& campi) {
+    Selezione s;
+    for (const auto& [colonna, testo] : campi) {
+        if (testo.isEmpty()) {
+            continue;
+        }
+        const QString x = testo.toUpper();
+        s.condizioni << QStringLiteral("AND(UPPER(%1) LIKE %2)")
+                            .arg(colonna, sql::testoNonNullo('%' + x + '%'));
+        s.testo += QStringLiteral("UPPER(%1) LIKE %%2%;").arg(colonna, x);
+    }
+    return s;
 }
 
 SchermataRicerca::~SchermataRicerca() {

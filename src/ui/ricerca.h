@@ -36,6 +36,15 @@ struct DescrizioneRicerca {
     std::vector<CampoRicerca> campi;
 };
 
+// The selection of a search page: one condition per field typed in
+// ("AND(UPPER(CODICE) LIKE '%X%')", X upper case) and the text the selection
+// panel shows ("UPPER(CODICE) LIKE %X%;"). Fields are (column, text).
+struct Selezione {
+    QStringList condizioni;
+    QString testo;
+};
+Selezione selezioneRicerca(const std::vector<std::pair<QString, QString>>& campi);
+
 class SchermataRicerca : public QDialog {
     Q_OBJECT
 public:

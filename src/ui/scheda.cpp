@@ -1,5 +1,6 @@
 #include "ui/scheda.h"
 
+#include "session/connessione.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/profili.h"
@@ -9,12 +10,15 @@
 #include "ui/grigliamodello.h"
 #include "ui/posizionefinestra.h"
 #include "ui/protezione.h"
+#include "ui/righe.h"
+#include "ui/storico.h"
 #include "ui/tcsdgrid.h"
 #include "ui/tkyvin1form.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -139,25 +143,12 @@ QWidget* SchedaBase::creaPagina(bool consultazione) {
     auto* pagina = new QWidget(this);
     pagina->setObjectName(consultazione ? QStringLiteral("Consultazione")
                                         : QStringLiteral("Editazione"));
-    auto* g = new QGridLayout;
     std::vector<CampoScheda> tutti{d_.campoChiave};
     tutti.insert(tutti.end(), d_.altreChiavi.begin(), d_.altreChiavi.end());
     const size_t numeroChiavi = tutti.size();
     tutti.insert(tutti.end(), d_.campi.begin(), d_.campi.end());
-    int riga = 0;
-    for (const CampoScheda& c : tutti) {
-        auto* b = pulsante(c.didascalia,
-                           c.pulsante + (consultazione ? QStringLiteral("2") : QString()), pagina);
-        b->setFlat(true);
-        b->setStyleSheet(QStringLiteral("text-align: left"));
-        QWidget* w = creaControllo(c, consultazione, size_t(riga) < numeroChiavi, pagina);
-        (consultazione ? consultazione_ : editazione_)[c.colonna] = w;
-        connect(b, &QPushButton::clicked, w, [w] { w->setFocus(); });
-        g->addWidget(b, riga, 0, Qt::AlignTop);
-        g->addWidget(w, riga, 1);
-        ++riga;
-    }
-    g->setColumnStretch(1, 1);
+    QGridLayout* g = disponiCampi(pagina, tutti, consultazione, numeroChiavi, d_.colonneCampi,
+                                  consultazione ? consultazione_ : editazione_);
     auto* v = new QVBoxLayout(pagina);
     v->addLayout(g);
     v->addStretch();
@@ -165,20 +156,59 @@ QWidget* SchedaBase::creaPagina(bool consultazione) {
     return pagina;
 }
 
-QWidget* SchedaBase::creaControllo(const CampoScheda& c, bool consultazione, bool chiave,
+QGridLayout* SchedaBase::disponiCampi(QWidget* pagina, const std::vector<CampoScheda>& campi,
+                                      bool consultazione, size_t numeroChiavi, int colonne,
+                                      std::map<QString, QWidget*>& controlli) {
+    auto* g = new QGridLayout;
+    colonne = std::max(1, colonne);
+    const int perColonna = int((campi.size() + size_t(colonne) - 1) / size_t(colonne));
+    for (size_t i = 0; i < campi.size(); ++i) {
+        const CampoScheda& c = campi[i];
+        const int riga = int(i) % std::max(1, perColonna);
+        const int colonna = 3 * (int(i) / std::max(1, perColonna));
+        auto* b = pulsante(c.didascalia,
+                           c.pulsante + (consultazione ? QStringLiteral("2") : QString()), pagina);
+        b->setFlat(true);
+        b->setAutoDefault(false);
+        b->setStyleSheet(QStringLiteral("text-align: left"));
+        QWidget* w = creaControllo(c, consultazione, i < numeroChiavi, pagina);
+        controlli[c.colonna] = w;
+        connect(b, &QPushButton::clicked, w, [w] { w->setFocus(); });
+        g->addWidget(b, riga, colonna, Qt::AlignTop);
+        const QString nomeDescrizione =
+            consultazione ? c.descrizioneConsultazione : c.descrizioneEditazione;
+        if (nomeDescrizione.isEmpty()) {
+            g->addWidget(w, riga, colonna + 1);
+        } else {
+            auto* d = new QLineEdit(pagina);
+            d->setObjectName(nomeDescrizione);
+            d->setReadOnly(true);
+            d->setFocusPolicy(Qt::NoFocus);
+            controlli[c.colonna + '#'] = d;
+            auto* h = new QHBoxLayout;
+            h->addWidget(w, 1);
+            h->addWidget(d, 2);
+            g->addLayout(h, riga, colonna + 1);
+        }
+        g->setColumnStretch(colonna + 1, 1);
+    }
+    return g;
+}
+
+QWidget* SchedaBase::creaControllo(const CampoScheda& c, bool consultazione, bool soloLettura,
                                    QWidget* pagina) {
     QWidget* w = nullptr;
     switch (c.controllo) {
     case Controllo::Memo: {
         auto* m = new QPlainTextEdit(pagina);
-        m->setReadOnly(consultazione);
+        m->setReadOnly(consultazione || soloLettura);
         m->setTabChangesFocus(true);
         w = m;
         break;
     }
     case Controllo::Check: {
         auto* k = new QCheckBox(pagina);
-        k->setEnabled(!consultazione);
+        k->setEnabled(!consultazione && !soloLettura);
         w = k;
         break;
     }
@@ -193,13 +223,13 @@ QWidget* SchedaBase::creaControllo(const CampoScheda& c, bool consultazione, boo
         [[fallthrough]];
     case Controllo::Edit: {
         auto* e = new QLineEdit(pagina);
-        e->setReadOnly(consultazione || chiave);
+        e->setReadOnly(consultazione || soloLettura);
         w = e;
         break;
     }
     }
     w->setObjectName(consultazione ? c.consultazione : c.editazione);
-    if (!consultazione && !chiave && c.azzeraNuovo) {
+    if (!consultazione && !soloLettura && c.azzeraNuovo) {
         w->setProperty(kTag, 1);
     }
     return w;
@@ -282,7 +312,7 @@ bool SchedaBase::verificaLunghezze() {
     bool valido = true;
     for (const CampoScheda& c : d_.campi) {
         const int n = lunghezzaColonna(c.colonna);
-        if (n <= 0 || c.tipo != TipoValore::Testo) {
+        if (n <= 0 || c.tipo != TipoValore::Testo || !c.memorizzato) {
             continue;
         }
         QString t = testoDi(editazione(c.colonna));
@@ -336,7 +366,21 @@ void SchedaBase::impostaTesto(QWidget* w, const QString& testo) {
     } else if (auto* k = qobject_cast<QCheckBox*>(w)) {
         k->setChecked(testo == QLatin1String("1"));
     } else if (auto* l = qobject_cast<QComboBox*>(w)) {
-        l->setCurrentIndex(l->findText(testo));
+        // an extra item lives only while its value is shown
+        const char* aggiunta = "voceAggiunta";
+        if (const int i = l->property(aggiunta).toInt() - 1; i >= 0 && i < l->count()) {
+            l->setProperty(aggiunta, 0);
+            if (l->itemText(i) != testo) {
+                l->removeItem(i);
+            }
+        }
+        int i = l->findText(testo);
+        if (i < 0 && !testo.isEmpty()) {
+            l->addItem(testo);
+            i = l->count() - 1;
+            l->setProperty(aggiunta, i + 1);
+        }
+        l->setCurrentIndex(i);
     }
 }
 
@@ -385,6 +429,10 @@ QString valoreChiave(const CampoScheda& c, const QString& v) {
 
 } // namespace
 
+QString SchedaBase::letteraleChiave(const CampoScheda& c, const QString& v) {
+    return valoreChiave(c, v);
+}
+
 bool SchedaBase::stessaChiave(const CampoScheda& c, const QString& a, const QString& b) {
     if (c.tipo == TipoValore::Numero || c.tipo == TipoValore::Intero) {
         const auto x = Formati::leggiNumero(a);
@@ -412,7 +460,16 @@ QString SchedaBase::condizioneChiave(const QString& codice) const {
 
 void SchedaBase::aggiornaConsultazione() {
     const bool riga = !listaVuota() && Griglia->currentIndex().isValid();
+    for (auto& [e, colonna] : testate_) {
+        const Campo c = riga && Griglia->modello()->indiceCampo(colonna) >= 0
+                            ? Griglia->campoCorrente(colonna)
+                            : Campo();
+        e->setText(c.isNull() ? QString() : c.asString());
+    }
     for (auto& [colonna, w] : consultazione_) {
+        if (colonna.endsWith('#')) {
+            continue; // descriptions have their own look-ups
+        }
         QString t;
         if (riga && Griglia->modello()->indiceCampo(colonna) >= 0) {
             const Campo c = Griglia->campoCorrente(colonna);
@@ -441,6 +498,9 @@ void SchedaBase::SettaggioInterfaccia() {
         Griglia->setEnabled(false);
         Notebook->setCurrentWidget(PaginaEditazione);
         break;
+    }
+    for (PaginaRighe* p : righe_) {
+        p->SettaggioInterfaccia();
     }
     if (SolaLettura) {
         DisattivaControlliProfiloSicurezza();
@@ -796,6 +856,9 @@ void SchedaBase::riempiEditazione() {
         impostaTesto(editazione(d_.altreChiavi[i].colonna), AltreChiaviCorrenti.value(int(i)));
     }
     for (const CampoScheda& c : d_.campi) {
+        if (!c.memorizzato) {
+            continue;
+        }
         const Campo v = Griglia->campoCorrente(c.colonna);
         QString t = v.isNull() ? QString() : v.asString();
         if (c.tipo == TipoValore::Flag) {
@@ -827,8 +890,7 @@ void SchedaBase::ButtonEditClick() {
     primoCampoEditabile(d_.fuocoModifica);
 }
 
-QString SchedaBase::valoreSql(const CampoScheda& c) const {
-    QString t = testoDi(editazione(c.colonna));
+QString SchedaBase::valoreSql(const CampoScheda& c, QString t) {
     if (c.lunghezza > 0) {
         t.truncate(c.lunghezza);
     }
@@ -855,10 +917,28 @@ QString SchedaBase::valoreSql(const CampoScheda& c) const {
     return sql::testo(t);
 }
 
+bool SchedaBase::valoreLeggibile(const CampoScheda& c, const QString& t) {
+    if (t.trimmed().isEmpty()) {
+        return true;
+    }
+    switch (c.tipo) {
+    case TipoValore::Intero:
+        return Formati::leggiIntero(t).has_value();
+    case TipoValore::Numero:
+        return Formati::leggiNumero(t).has_value();
+    case TipoValore::Data:
+        return Formati::leggiData(t).isValid();
+    default:
+        return true;
+    }
+}
+
 QStringList SchedaBase::assegnazioni() const {
     QStringList r;
     for (const CampoScheda& c : d_.campi) {
-        r << c.colonna + '=' + valoreSql(c);
+        if (c.memorizzato) {
+            r << c.colonna + '=' + valoreSql(c, testoDi(editazione(c.colonna)));
+        }
     }
     return r;
 }
@@ -887,16 +967,22 @@ void SchedaBase::ButtonMemorizzaClick() {
             QueryAux.SQL << set[i] + (i + 1 < set.size() ? QStringLiteral(",") : QString());
         }
         QueryAux.SQL << QStringLiteral("WHERE ") + condizioneChiave(CodiceCorrente);
+        const QStringList aggiornamento = QueryAux.SQL;
+        primaDellAggiornamento(set);
+        QueryAux.SQL = aggiornamento;
         // a save that changes no row has saved nothing
         if (QueryAux.execSQL() != 1) {
             throw DbError(QStringLiteral("Il record non esiste più"));
         }
         dopoAggiornamento();
         TransazionePrincipale.commitRetaining();
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
         TransazionePrincipale.rollbackRetainingNoThrow();
-        Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
-                         this);
+        Messaggi::errore(
+            dynamic_cast<const ErroreStorico*>(&e)
+                ? kTestoErroreStorico
+                : QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
+            this);
         // a new record keeps its row and what was typed: the user corrects it
         // and saves again, or gives it up with Annulla; only a row another
         // user has removed meanwhile sends the card back to the list
@@ -910,6 +996,7 @@ void SchedaBase::ButtonMemorizzaClick() {
     StatoScheda = 0;
     SettaggioInterfaccia();
     riapriSuCodice(CodiceCorrente);
+    dopoMemorizzazione();
 }
 
 void SchedaBase::ButtonAnnullaClick() {
@@ -944,13 +1031,7 @@ bool SchedaBase::verificaValori() {
         if (c.messaggioNonValido.isEmpty()) {
             continue;
         }
-        const QString t = testoDi(editazione(c.colonna));
-        if (t.trimmed().isEmpty()) {
-            continue;
-        }
-        const bool letto = c.tipo == TipoValore::Intero ? Formati::leggiIntero(t).has_value()
-                                                        : Formati::leggiNumero(t).has_value();
-        if (!letto) {
+        if (!valoreLeggibile(c, testoDi(editazione(c.colonna)))) {
             Messaggi::avviso(c.messaggioNonValido, this);
             valido = false;
         }
@@ -995,17 +1076,23 @@ void SchedaBase::ButtonEliminaClick() {
             this);
         return;
     }
-    if (!Messaggi::conferma(QStringLiteral("Eliminare il record selezionato?"), this)) {
+    if (!Messaggi::conferma(testoConfermaEliminazione(CodiceCorrente), this)) {
         return;
     }
     try {
         eliminaRecord(CodiceCorrente);
         QueryPrincipale.close();
         TransazionePrincipale.commit();
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
         TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(
-            QStringLiteral("Errore interno: impossibile eliminare il record selezionato"), this);
+            dynamic_cast<const ErroreStorico*>(&e)
+                ? kTestoErroreStorico
+                : QStringLiteral("Errore interno: impossibile eliminare il record selezionato"),
+            this);
+        if (!TransazionePrincipale.active()) {
+            rileggi(CodiceCorrente);
+        }
         return;
     }
     riapriSuCodice(QString());
@@ -1017,7 +1104,10 @@ void SchedaBase::ButtonChiudiClick() {
 }
 
 void SchedaBase::closeEvent(QCloseEvent* e) {
-    if (StatoScheda == 1 || StatoScheda == 2) {
+    const bool righeInCorso = std::any_of(righe_.begin(), righe_.end(), [](PaginaRighe* p) {
+        return p->Stato == 1 || p->Stato == 2;
+    });
+    if (StatoScheda == 1 || StatoScheda == 2 || righeInCorso) {
         Messaggi::avviso(
             QStringLiteral(
                 "Memorizzare o annullare le modifiche in corso prima di chiudere la finestra"),
@@ -1043,28 +1133,35 @@ void SchedaBase::showEvent(QShowEvent* e) {
     }
 }
 
-QTimer* SchedaBase::collegaDescrizione(QLineEdit* codice, QLineEdit* descrizione,
+QTimer* SchedaBase::collegaDescrizione(QWidget* codice, QLineEdit* descrizione,
                                        const QString& nomeTimer,
                                        std::function<QStringList(const QString&)> sqlDi, int ms) {
     auto* t = new QTimer(this);
     t->setObjectName(nomeTimer);
     t->setSingleShot(true);
     t->setInterval(ms);
-    connect(codice, &QLineEdit::textChanged, this, [t, descrizione] {
+    auto cambiato = [t, descrizione] {
         t->stop();
         descrizione->clear();
         t->start();
-    });
+    };
+    if (auto* e = qobject_cast<QLineEdit*>(codice)) {
+        connect(e, &QLineEdit::textChanged, this, cambiato);
+    } else if (auto* l = qobject_cast<QComboBox*>(codice)) {
+        connect(l, &QComboBox::currentIndexChanged, this, cambiato);
+    }
     connect(t, &QTimer::timeout, this, [this, t, codice, descrizione, sqlDi] {
         t->stop();
-        if (codice->text().isEmpty()) {
+        const QString testo = testoDi(codice);
+        if (testo.isEmpty()) {
             return;
         }
         try {
-            QueryAux2.SQL = sqlDi(codice->text());
+            QueryAux2.SQL = sqlDi(testo);
             QueryAux2.open();
             if (!QueryAux2.eof()) {
-                descrizione->setText(QueryAux2.field(0).asString());
+                const Campo c = QueryAux2.field(0);
+                descrizione->setText(c.isNull() ? QString() : c.asString());
             }
             QueryAux2.close();
         } catch (const DbError& e) {
@@ -1072,6 +1169,80 @@ QTimer* SchedaBase::collegaDescrizione(QLineEdit* codice, QLineEdit* descrizione
         }
     });
     return t;
+}
+
+int SchedaBase::eseguiComeRicerca(QWidget* owner, const QString& nomeDialogo) {
+    QDialog dialogo(owner);
+    dialogo.setObjectName(nomeDialogo);
+    dialogo.setWindowTitle(windowTitle());
+    dialogo.setWindowIcon(owner ? owner->windowIcon() : windowIcon());
+    const QSize dimensione = size();
+    setParent(&dialogo, Qt::Widget);
+    auto* v = new QVBoxLayout(&dialogo);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->addWidget(this);
+    dialogo.resize(dimensione);
+    ComeRicerca = true;
+    dialogoRicerca_ = &dialogo;
+    CaricaPosizioneFinestra(&dialogo, sessione_->NumUtente, d_.situazioneFinestra,
+                            &sessione_->IBDatabase1);
+    posizioneCaricata_ = true;
+    const int esito = Messaggi::esegui(&dialogo);
+    dialogoRicerca_ = nullptr;
+    SalvaPosizioneFinestra(&dialogo, sessione_->NumUtente, d_.situazioneFinestra,
+                           &sessione_->IBDatabase1);
+    // the dialog goes first: the card leaves it, and is deleted by the caller
+    v->removeWidget(this);
+    setParent(nullptr);
+    return esito;
+}
+
+void SchedaBase::chiudiRicerca(bool scelta) {
+    if (dialogoRicerca_) {
+        dialogoRicerca_->done(scelta ? kRisultatoOK : kRisultatoAnnulla);
+    }
+}
+
+void SchedaBase::mostraColonna(QLineEdit* e, const QString& colonna) {
+    testate_.emplace_back(e, colonna);
+    aggiornaConsultazione();
+}
+
+QWidget* SchedaBase::creaTestata(QWidget* parent, const QString& nome,
+                                 const std::vector<std::pair<QString, QString>>& campi) {
+    auto* testata = new QWidget(parent);
+    testata->setObjectName(nome);
+    auto* h = new QHBoxLayout(testata);
+    h->setContentsMargins(0, 0, 0, 0);
+    for (const auto& [didascalia, colonna] : campi) {
+        auto* l = new QLabel(didascalia, testata);
+        auto* e = new QLineEdit(testata);
+        e->setObjectName(nome + colonna);
+        e->setReadOnly(true);
+        e->setFocusPolicy(Qt::NoFocus);
+        h->addWidget(l);
+        h->addWidget(e, 1);
+        testate_.emplace_back(e, colonna);
+    }
+    const std::pair<const char*, std::function<void()>> voci[] = {
+        {"|<", [this] { mostraPosizione(0); }},
+        {"<", [this] { mostraPosizione(std::max(0, posizioneCorrente() - 1)); }},
+        {">", [this] { vaiARiga(Griglia->currentIndex().row() + 1); }},
+        {">|", [this] { mostraPosizione(contaRighe() - 1); }}};
+    auto* navigatore = new QWidget(testata);
+    navigatore->setObjectName(nome + QStringLiteral("Navigator"));
+    auto* n = new QHBoxLayout(navigatore);
+    n->setContentsMargins(0, 0, 0, 0);
+    n->setSpacing(0);
+    for (const auto& [testo, azione] : voci) {
+        auto* b = new QToolButton(navigatore);
+        b->setText(QString::fromLatin1(testo));
+        connect(b, &QToolButton::clicked, this, protetto(this, azione));
+        n->addWidget(b);
+    }
+    h->addWidget(navigatore);
+    aggiornaConsultazione();
+    return testata;
 }
 
 } // namespace quintar

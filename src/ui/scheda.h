@@ -13,6 +13,8 @@
 #include <map>
 #include <vector>
 
+class QDialog;
+class QGridLayout;
 class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
@@ -44,6 +46,13 @@ struct CampoScheda {
     // Items of a drop-down list (Controllo::Combo); the consultation page
     // shows the chosen text in a read-only edit.
     QStringList voci = {};
+    // False for a field shown but not a column of the table (a decode): it is
+    // neither read from the row nor saved.
+    bool memorizzato = true;
+    // objectNames of a read-only description beside the control on the edit
+    // and on the consultation page (the supplier's name beside its code).
+    QString descrizioneEditazione = {};
+    QString descrizioneConsultazione = {};
 };
 
 enum class NuovoCodice {
@@ -77,7 +86,11 @@ struct DescrizioneScheda {
     // first editable field when empty.
     QString fuocoNuovo = {};
     QString fuocoModifica = {};
+    // The fields are laid out in this many columns on both pages.
+    int colonneCampi = 1;
 };
+
+class PaginaRighe;
 
 class SchedaBase : public FinestraSessione {
     Q_OBJECT
@@ -94,6 +107,15 @@ public:
     // in their order; empty for single-column keys.
     QStringList AltreChiaviCorrenti;
     bool SolaLettura = false;
+    // The card is open modally for another screen to pick a record.
+    bool ComeRicerca = false;
+
+    // Shows the card as a modal look-up inside a dialog owned by `owner`,
+    // with its icon; kRisultatoOK when the user picked the current row.
+    int eseguiComeRicerca(QWidget* owner, const QString& nomeDialogo);
+    // Ends the look-up: with the current row chosen, or given up.
+    void chiudiRicerca(bool scelta);
+    QDialog* dialogoRicerca() const { return dialogoRicerca_; }
 
     TCSDGrid* Griglia;
     QStackedWidget* Notebook;
@@ -127,7 +149,30 @@ public:
     // Text of an edit, memo, drop-down list or check box ("1"/"0"), and the
     // reverse (a text that is not an item leaves the list without selection).
     static QString testoDi(QWidget* w);
+    // A drop-down list shown a value that is not among its items (a stored
+    // value since removed from the table it comes from) adds it as an extra
+    // item, so that the value is shown and saved unchanged.
     static void impostaTesto(QWidget* w, const QString& testo);
+
+    // One field's control on a page (read-only on the consultation page).
+    static QWidget* creaControllo(const CampoScheda& c, bool consultazione, bool soloLettura,
+                                  QWidget* pagina);
+    // Lays the fields out as caption buttons (a click focuses the control)
+    // and controls, in `colonne` columns; the controls, and their
+    // descriptions under "<column>#", go into `controlli`. The first
+    // `numeroChiavi` fields are read-only keys.
+    static QGridLayout* disponiCampi(QWidget* pagina, const std::vector<CampoScheda>& campi,
+                                     bool consultazione, size_t numeroChiavi, int colonne,
+                                     std::map<QString, QWidget*>& controlli);
+    // The field's text as an SQL literal; sql::ValoreNonValido when it is not
+    // one of its kind.
+    static QString valoreSql(const CampoScheda& c, QString testo);
+    // A key part as SQL: numbers as numbers, whatever separator they show.
+    static QString letteraleChiave(const CampoScheda& c, const QString& v);
+    // Two key parts name the same value (numbers compared as numbers).
+    static bool stessaChiave(const CampoScheda& c, const QString& a, const QString& b);
+    // The field's text can be saved: empty, or readable as its number or date.
+    static bool valoreLeggibile(const CampoScheda& c, const QString& testo);
 
     // Reopens the list (restarting nothing) and makes the row of the key
     // current. The database tells the row's position; a row far down is shown
@@ -151,8 +196,21 @@ public:
 
     // A description looked up 400 ms after the last change of a code edit
     // (one timer per edit, stopped before it queries).
-    QTimer* collegaDescrizione(QLineEdit* codice, QLineEdit* descrizione, const QString& nomeTimer,
+    // The code may be an edit or a drop-down list.
+    QTimer* collegaDescrizione(QWidget* codice, QLineEdit* descrizione, const QString& nomeTimer,
                                std::function<QStringList(const QString&)> sql, int ms = 400);
+
+    // A header for the pages beside the list: read-only edits of columns of
+    // the current row (caption, column) and a navigator over the list.
+    QWidget* creaTestata(QWidget* parent, const QString& nome,
+                         const std::vector<std::pair<QString, QString>>& campi);
+
+    // A read-only edit that shows a column of the current row, like the
+    // header's.
+    void mostraColonna(QLineEdit* e, const QString& colonna);
+
+    // The card's pages of lines (each registers itself).
+    const std::vector<PaginaRighe*>& pagineRighe() const { return righe_; }
 
     // Characters the column of the card's table holds (CHAR and VARCHAR);
     // 0 when it is not such a column.
@@ -189,8 +247,18 @@ protected:
     virtual bool validaCampi() { return true; }
     // The SET lines of the save (without commas).
     virtual QStringList assegnazioni() const;
+    // Runs on the main transaction before the UPDATE, with its SET lines
+    // (history copies of the row as it was).
+    virtual void primaDellAggiornamento(const QStringList& assegnazioni) { Q_UNUSED(assegnazioni); }
     // Runs on the main transaction after the UPDATE, before the commit.
     virtual void dopoAggiornamento() {}
+    // After a save has committed.
+    virtual void dopoMemorizzazione() {}
+    // The question before a record is deleted.
+    virtual QString testoConfermaEliminazione(const QString& codice) {
+        Q_UNUSED(codice);
+        return QStringLiteral("Eliminare il record selezionato?");
+    }
     // Deletes the record on the main transaction (cards with history first
     // write the deletion version).
     virtual void eliminaRecord(const QString& codice);
@@ -216,9 +284,9 @@ protected:
     QMap<QString, QString> rigaPrimaDellaModifica;
 
 private:
+    friend class PaginaRighe;
     void costruisci();
     QWidget* creaPagina(bool consultazione);
-    QWidget* creaControllo(const CampoScheda& c, bool consultazione, bool chiave, QWidget* pagina);
     QHBoxLayout* creaPulsanti(bool consultazione, QWidget* pagina);
     void collegaPulsanti();
     // Edits take no more than their columns hold.
@@ -233,13 +301,11 @@ private:
     void riapri(int inizio);
     int posizioneDi(const QStringList& chiave);
     QStringList chiaveDi(const QString& codice) const;
-    static bool stessaChiave(const CampoScheda& c, const QString& a, const QString& b);
     bool verificaValori();
     int contaRighe();
     // The list's text without its order line, and that line (ROWS taken off).
     void testoEOrdine(QString& testo, QString& ordine) const;
     void primoCampoEditabile(const QString& colonna = {});
-    QString valoreSql(const CampoScheda& c) const;
 
     DescrizioneScheda d_;
     std::map<QString, QWidget*> editazione_;
@@ -247,6 +313,9 @@ private:
     bool posizioneCaricata_ = false;
     int inizioFinestra_ = 0; // position in the order of the list's first row
     std::map<QString, int> lunghezze_;
+    std::vector<PaginaRighe*> righe_;
+    QDialog* dialogoRicerca_ = nullptr;
+    std::vector<std::pair<QLineEdit*, QString>> testate_;
 };
 
 } // namespace quintar

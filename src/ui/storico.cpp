@@ -82,4 +82,70 @@ bool serveVersione(Query& q, const DescrizioneStorico& d, const QStringList& chi
     return false;
 }
 
+bool invariata(Query& q, const QString& tabella, const QString& condizione,
+               const QStringList& assegnazioni) {
+    QStringList uguali{condizione};
+    for (const QString& a : assegnazioni) {
+        const qsizetype uguale = a.indexOf('=');
+        if (uguale <= 0) {
+            continue;
+        }
+        uguali << QStringLiteral("(%1 IS NOT DISTINCT FROM %2)")
+                      .arg(a.left(uguale).trimmed(), a.mid(uguale + 1).trimmed());
+    }
+    q.SQL = {QStringLiteral("SELECT COUNT(*) FROM %1 WHERE").arg(tabella),
+             QStringLiteral("(") + uguali.join(QStringLiteral(")AND(")) + ')'};
+    return q.scalar().toInt() == 1;
+}
+
+void copiaRiga(Query& q, const QString& tabellaStorico, const QString& tabella,
+               const QStringList& copiate, const Costanti& costanti, const QString& condizione) {
+    QStringList colonne = copiate;
+    QStringList valori = copiate;
+    for (const auto& [colonna, valore] : costanti) {
+        colonne << colonna;
+        valori << valore + QStringLiteral(" AS ") + colonna;
+    }
+    q.SQL = {QStringLiteral("INSERT INTO %1 (%2)").arg(tabellaStorico, colonne.join(',')),
+             QStringLiteral("SELECT %1 FROM %2").arg(valori.join(','), tabella),
+             QStringLiteral("WHERE ") + condizione};
+    int righe = 0;
+    try {
+        righe = q.execSQL();
+    } catch (const DbError& e) {
+        throw ErroreStorico(e.messaggio(), e.sqlCode(), e.gdsCode());
+    }
+    if (righe != 1) {
+        throw ErroreStorico(QStringLiteral("%1 righe di %2 copiate in %3 invece di una")
+                                .arg(righe)
+                                .arg(tabella, tabellaStorico));
+    }
+}
+
+void inserisci(Query& q, const QString& tabella, const Costanti& valori) {
+    QStringList colonne, letterali;
+    for (const auto& [colonna, valore] : valori) {
+        colonne << colonna;
+        letterali << valore;
+    }
+    q.SQL = {QStringLiteral("INSERT INTO %1(%2)").arg(tabella, colonne.join(',')),
+             QStringLiteral("VALUES(%1)").arg(letterali.join(','))};
+    try {
+        q.execSQL();
+    } catch (const DbError& e) {
+        throw ErroreStorico(e.messaggio(), e.sqlCode(), e.gdsCode());
+    }
+}
+
+std::optional<int> massimo(Query& q, const QString& tabella, const QString& colonna,
+                           const QString& condizione) {
+    q.SQL = {QStringLiteral("SELECT MAX(%1) FROM %2").arg(colonna, tabella),
+             QStringLiteral("WHERE ") + condizione};
+    const QVariant v = q.scalar();
+    if (!v.isValid() || v.isNull()) {
+        return std::nullopt;
+    }
+    return v.toInt();
+}
+
 } // namespace quintar::storico

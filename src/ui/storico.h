@@ -3,13 +3,26 @@
 // transaction (the query's), and so which state of the row is copied.
 #pragma once
 
+#include "session/db.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace quintar {
 
-class Query;
+// A history row that could not be written: the change it records must not
+// be written either.
+class ErroreStorico : public DbError {
+public:
+    using DbError::DbError;
+};
+
+inline const QString kTestoErroreStorico =
+    QStringLiteral("Errore interno: impossibile inserire nello storico le modifiche");
 
 struct DescrizioneStorico {
     QString tabellaStorico;     // STOCONFEZ
@@ -36,6 +49,25 @@ QMap<QString, QString> riga(Query& q, const DescrizioneStorico& d, const QString
 // differs from the row as it was shown before editing.
 bool serveVersione(Query& q, const DescrizioneStorico& d, const QStringList& chiave,
                    const QMap<QString, QString>& primaDellaModifica);
+
+// The row of `tabella` picked by `condizione` already holds every value of
+// the SET lines ("COLUMN=value", as a save writes them): a save would change
+// nothing. False when the row does not exist.
+bool invariata(Query& q, const QString& tabella, const QString& condizione,
+               const QStringList& assegnazioni);
+
+// A value written as it is into a copied row: column and SQL literal.
+using Costanti = std::vector<std::pair<QString, QString>>;
+
+// INSERT INTO storico (copiate, costanti) SELECT copiate, costanti FROM
+// tabella WHERE condizione, expecting exactly one row; ErroreStorico otherwise.
+void copiaRiga(Query& q, const QString& tabellaStorico, const QString& tabella,
+               const QStringList& copiate, const Costanti& costanti, const QString& condizione);
+// INSERT INTO tabella (columns) VALUES (literals); ErroreStorico on failure.
+void inserisci(Query& q, const QString& tabella, const Costanti& valori);
+// SELECT MAX(colonna) FROM tabella WHERE condizione; nullopt when NULL.
+std::optional<int> massimo(Query& q, const QString& tabella, const QString& colonna,
+                           const QString& condizione);
 
 } // namespace storico
 } // namespace quintar

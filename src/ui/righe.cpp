@@ -1,0 +1,594 @@
+#include "ui/righe.h"
+
+#include "session/messaggi.h"
+#include "session/sqlvalori.h"
+#include "session/tabx.h"
+#include "ui/colonne.h"
+#include "ui/grigliamodello.h"
+#include "ui/posizionefinestra.h"
+#include "ui/protezione.h"
+#include "ui/storico.h"
+#include "ui/tcsdgrid.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace quintar {
+
+namespace {
+
+const char* kTag = "Tag";
+
+QPushButton* pulsante(const QString& testo, const QString& nome, QWidget* parent) {
+    auto* b = new QPushButton(testo, parent);
+    b->setObjectName(nome);
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+PaginaRighe::PaginaRighe(SchedaBase* scheda, DescrizioneRighe d, QWidget* parent)
+    : QWidget(parent ? parent : scheda), scheda_(scheda), d_(std::move(d)),
+      QueryRighe(&scheda->sessione_->IBDatabase1, &scheda->TransazionePrincipale),
+      QueryAux(&scheda->sessione_->IBDatabase1, &scheda->TransazionePrincipale),
+      QueryControllo(&scheda->sessione_->IBDatabase1, &scheda->TransazioneControllo) {
+    setObjectName(d_.nome);
+    scheda_->righe_.push_back(this);
+
+    Corpo = new QVBoxLayout(this);
+    if (!d_.etichettaVersione.isEmpty()) {
+        auto* h = new QHBoxLayout;
+        h->addWidget(new QLabel(QStringLiteral("Versione:"), this));
+        LabelVersione = new QLabel(this);
+        LabelVersione->setObjectName(d_.etichettaVersione);
+        h->addWidget(LabelVersione);
+        h->addStretch();
+        Corpo->addLayout(h);
+    }
+    Griglia = new TCSDGrid(this);
+    Griglia->setObjectName(d_.griglia);
+    Corpo->addWidget(Griglia, 1);
+
+    Notebook = new QStackedWidget(this);
+    Notebook->setObjectName(d_.notebook);
+    consultazioneCampi_ = creaPaginaCampi(true);
+    editazioneCampi_ = creaPaginaCampi(false);
+    Notebook->addWidget(consultazioneCampi_);
+    Notebook->addWidget(editazioneCampi_);
+    Corpo->addWidget(Notebook);
+    if (d_.notebookPulsanti.isEmpty()) {
+        NotebookPulsanti = Notebook;
+        consultazionePulsanti_ = consultazioneCampi_;
+        editazionePulsanti_ = editazioneCampi_;
+    } else {
+        NotebookPulsanti = new QStackedWidget(this);
+        NotebookPulsanti->setObjectName(d_.notebookPulsanti);
+        consultazionePulsanti_ = new QWidget(NotebookPulsanti);
+        consultazionePulsanti_->setObjectName(QStringLiteral("Consultazione"));
+        editazionePulsanti_ = new QWidget(NotebookPulsanti);
+        editazionePulsanti_->setObjectName(QStringLiteral("Editazione"));
+        new QHBoxLayout(consultazionePulsanti_);
+        new QHBoxLayout(editazionePulsanti_);
+        NotebookPulsanti->addWidget(consultazionePulsanti_);
+        NotebookPulsanti->addWidget(editazionePulsanti_);
+        NotebookPulsanti->setMaximumHeight(44);
+        Corpo->addWidget(NotebookPulsanti);
+    }
+    creaPulsanti();
+
+    TTabXForm* s = scheda_->sessione_;
+    Griglia->CodiceProgetto = kProgetto;
+    Griglia->Situazione = d_.situazioneGriglia;
+    Griglia->Utente = s->NumUtente;
+    Griglia->NomeTabella = d_.tabella;
+    Griglia->TabellaPiccola = true;
+    Griglia->DirectoryBin = s->GetV(QStringLiteral("BinDir"));
+    Griglia->DittaCorrente = s->Ditta;
+    Griglia->AbilitaRicerca = true;
+    Griglia->collega(&QueryRighe, [this] { return sqlRighe(); });
+    connect(Griglia->modello(), &QAbstractItemModel::modelReset, this,
+            &PaginaRighe::aggiornaConsultazione);
+    connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &PaginaRighe::aggiornaConsultazione);
+
+    timerVersione_ = new QTimer(this);
+    timerVersione_->setObjectName(QStringLiteral("TimerVersione") + d_.nome);
+    timerVersione_->setSingleShot(true);
+    timerVersione_->setInterval(400);
+    connect(timerVersione_, &QTimer::timeout, this, &PaginaRighe::mostraVersione);
+
+    if (s->IBDatabase1.connected()) {
+        lunghezze_ = lunghezzeColonne(&s->IBDatabase1, d_.tabella);
+        for (const CampoScheda& c : d_.campi) {
+            auto it = lunghezze_.find(c.colonna);
+            if (auto* e = qobject_cast<QLineEdit*>(editazione(c.colonna));
+                e && it != lunghezze_.end() && it->second > 0 && c.tipo == TipoValore::Testo) {
+                e->setMaxLength(it->second);
+            }
+        }
+    }
+    Notebook->setCurrentIndex(0);
+    NotebookPulsanti->setCurrentIndex(0);
+}
+
+PaginaRighe::~PaginaRighe() {
+    Griglia->setSorgenteDati(nullptr);
+    auto& r = scheda_->righe_;
+    r.erase(std::remove(r.begin(), r.end(), this), r.end());
+}
+
+QWidget* PaginaRighe::creaPaginaCampi(bool consultazione) {
+    auto* pagina = new QWidget(this);
+    pagina->setObjectName(consultazione ? QStringLiteral("Consultazione")
+                                        : QStringLiteral("Editazione"));
+    std::vector<CampoScheda> tutti;
+    if (!(consultazione ? d_.campoPadre.consultazione : d_.campoPadre.editazione).isEmpty()) {
+        tutti.push_back(d_.campoPadre);
+    }
+    tutti.push_back(d_.campoRiga);
+    const size_t chiavi = tutti.size();
+    tutti.insert(tutti.end(), d_.campi.begin(), d_.campi.end());
+    QGridLayout* g = SchedaBase::disponiCampi(pagina, tutti, consultazione, chiavi, 1,
+                                              consultazione ? consultazione_ : editazione_);
+    auto* v = new QVBoxLayout(pagina);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->addLayout(g);
+    if (d_.notebookPulsanti.isEmpty()) {
+        v->addLayout(new QHBoxLayout);
+    }
+    return pagina;
+}
+
+void PaginaRighe::creaPulsanti() {
+    const QString& p = d_.pulsanti;
+    ButtonNuovo = pulsante(QStringLiteral("&Nuovo"), p + QStringLiteral("Nuovo"), this);
+    ButtonEdit = pulsante(QStringLiteral("Edit &X"), p + QStringLiteral("Edit"), this);
+    ButtonElimina = pulsante(QStringLiteral("&Elimina"), p + QStringLiteral("Elimina"), this);
+    ButtonChiudi = pulsante(QStringLiteral("Ch&iudi"), p + QStringLiteral("Chiudi"), this);
+    ButtonMemorizza = pulsante(QStringLiteral("&Memorizza"), p + QStringLiteral("Memorizza"), this);
+    ButtonAnnulla = pulsante(QStringLiteral("&Annulla"), p + QStringLiteral("Annulla"), this);
+    auto riga = [](QWidget* pagina) {
+        if (auto* h = qobject_cast<QHBoxLayout*>(pagina->layout())) {
+            return h;
+        }
+        auto* l = qobject_cast<QBoxLayout*>(pagina->layout());
+        return qobject_cast<QHBoxLayout*>(l->itemAt(l->count() - 1)->layout());
+    };
+    QHBoxLayout* sfoglia = riga(consultazionePulsanti_);
+    sfoglia->addStretch();
+    for (QPushButton* b : {ButtonNuovo, ButtonEdit, ButtonElimina, ButtonChiudi}) {
+        b->setParent(consultazionePulsanti_);
+        sfoglia->addWidget(b);
+    }
+    QHBoxLayout* modifica = riga(editazionePulsanti_);
+    modifica->addStretch();
+    for (QPushButton* b : {ButtonMemorizza, ButtonAnnulla}) {
+        b->setParent(editazionePulsanti_);
+        modifica->addWidget(b);
+    }
+    auto collega = [this](QPushButton* b, void (PaginaRighe::*azione)()) {
+        connect(b, &QPushButton::clicked, this,
+                protetto(scheda_, [this, azione] { (this->*azione)(); }));
+    };
+    collega(ButtonNuovo, &PaginaRighe::ButtonNuovoClick);
+    collega(ButtonEdit, &PaginaRighe::ButtonEditClick);
+    collega(ButtonElimina, &PaginaRighe::ButtonEliminaClick);
+    collega(ButtonMemorizza, &PaginaRighe::ButtonMemorizzaClick);
+    collega(ButtonAnnulla, &PaginaRighe::ButtonAnnullaClick);
+    connect(ButtonChiudi, &QPushButton::clicked, this, [this] {
+        if (chiudi) {
+            chiudi();
+        }
+    });
+}
+
+QWidget* PaginaRighe::editazione(const QString& colonna) const {
+    auto it = editazione_.find(colonna);
+    return it == editazione_.end() ? nullptr : it->second;
+}
+
+QWidget* PaginaRighe::consultazione(const QString& colonna) const {
+    auto it = consultazione_.find(colonna);
+    return it == consultazione_.end() ? nullptr : it->second;
+}
+
+QStringList PaginaRighe::sqlRighe() const {
+    const QString p = padre ? padre() : QString();
+    return {QStringLiteral("SELECT * FROM %1").arg(d_.tabella),
+            p.isEmpty()
+                ? QStringLiteral("WHERE %1 IS NULL").arg(d_.colonnaPadre)
+                : QStringLiteral("WHERE %1=%2").arg(d_.colonnaPadre, sql::testoNonNullo(p))};
+}
+
+QString PaginaRighe::letteraleRiga(const QString& riga) const {
+    CampoScheda c = d_.campoRiga;
+    c.tipo = d_.tipoRiga;
+    return SchedaBase::letteraleChiave(c, riga);
+}
+
+QString PaginaRighe::condizione(const QString& p, const QString& riga) const {
+    return QStringLiteral("(%1=%2)AND(%3=%4)")
+        .arg(d_.colonnaPadre, sql::testoNonNullo(p), d_.colonnaRiga, letteraleRiga(riga));
+}
+
+bool PaginaRighe::listaVuota() const {
+    return !QueryRighe.isOpen() || Griglia->modello()->rowCount() == 0;
+}
+
+QString PaginaRighe::rigaGriglia() const {
+    if (listaVuota() || !Griglia->currentIndex().isValid()) {
+        return {};
+    }
+    const Campo c = Griglia->campoCorrente(d_.colonnaRiga);
+    return c.isNull() ? QString() : c.asString();
+}
+
+void PaginaRighe::chiudiLista() {
+    timerVersione_->stop();
+    try {
+        QueryRighe.close();
+    } catch (const DbError&) {
+    }
+    aggiornaConsultazione();
+}
+
+void PaginaRighe::riapri(const QString& riga) {
+    try {
+        QueryRighe.close();
+        QueryRighe.open();
+    } catch (const DbError& e) {
+        Messaggi::errore(e.messaggio(), scheda_);
+        return;
+    }
+    GrigliaModello* m = Griglia->modello();
+    const int colonna = m->indiceCampo(d_.colonnaRiga);
+    CampoScheda c = d_.campoRiga;
+    c.tipo = d_.tipoRiga;
+    int trovata = 0;
+    // one record's lines: few enough to look through
+    for (int r = 0; !riga.isEmpty() && colonna >= 0; ++r) {
+        while (r >= m->rowCount() && m->canFetchMore({})) {
+            m->fetchMore({});
+        }
+        if (r >= m->rowCount()) {
+            break;
+        }
+        if (SchedaBase::stessaChiave(c, m->campo(r, colonna).asString(), riga)) {
+            trovata = r;
+            break;
+        }
+    }
+    if (m->rowCount() > 0) {
+        Griglia->setCurrentIndex(m->index(trovata, std::max(0, Griglia->currentIndex().column())));
+        Griglia->scrollTo(Griglia->currentIndex());
+    }
+    aggiornaConsultazione();
+}
+
+void PaginaRighe::aggiornaConsultazione() {
+    const bool riga = !listaVuota() && Griglia->currentIndex().isValid();
+    for (auto& [colonna, w] : consultazione_) {
+        QString t;
+        if (riga && Griglia->modello()->indiceCampo(colonna) >= 0) {
+            const Campo c = Griglia->campoCorrente(colonna);
+            t = c.isNull() ? QString() : c.asString();
+        }
+        SchedaBase::impostaTesto(w, t);
+    }
+    if (LabelVersione) {
+        LabelVersione->clear();
+        timerVersione_->start();
+    }
+}
+
+void PaginaRighe::mostraVersione() {
+    timerVersione_->stop();
+    const QString riga = rigaGriglia();
+    const QString p = padre ? padre() : QString();
+    if (!LabelVersione || !sqlVersione || riga.isEmpty() || p.isEmpty()) {
+        return;
+    }
+    try {
+        scheda_->TransazioneControllo.restart();
+        QueryControllo.SQL = sqlVersione(p, riga);
+        const QVariant v = QueryControllo.scalar();
+        LabelVersione->setText(v.isValid() && !v.isNull() ? v.toString() : QString());
+    } catch (const DbError& e) {
+        qWarning("versione della riga non letta: %s", qPrintable(e.messaggio()));
+    }
+}
+
+void PaginaRighe::SettaggioInterfaccia() {
+    switch (Stato) {
+    case 0:
+        Griglia->setEnabled(true);
+        Notebook->setCurrentWidget(consultazioneCampi_);
+        NotebookPulsanti->setCurrentWidget(consultazionePulsanti_);
+        break;
+    case 1:
+        for (auto& [colonna, w] : editazione_) {
+            if (w->property(kTag).toInt() == 1) {
+                SchedaBase::impostaTesto(w, {});
+            }
+        }
+        [[fallthrough]];
+    default:
+        Griglia->setEnabled(false);
+        Notebook->setCurrentWidget(editazioneCampi_);
+        NotebookPulsanti->setCurrentWidget(editazionePulsanti_);
+        break;
+    }
+    if (bloccaScheda) {
+        bloccaScheda(Stato != 0);
+    }
+    if (scheda_->SolaLettura) {
+        for (QPushButton* b : {ButtonNuovo, ButtonEdit, ButtonElimina}) {
+            b->setEnabled(false);
+        }
+    }
+}
+
+void PaginaRighe::ButtonNuovoClick() {
+    const QString p = padre ? padre() : QString();
+    if (p.isEmpty()) {
+        Messaggi::informazione(
+            QStringLiteral("Inserire un record prima di accedere alle altre sessioni"), scheda_);
+        return;
+    }
+    QString riga;
+    try {
+        scheda_->TransazioneControllo.restart();
+        if (prossimaRiga) {
+            riga = prossimaRiga(QueryControllo, p);
+        } else {
+            const auto n = storico::massimo(
+                QueryControllo, d_.tabella, d_.colonnaRiga,
+                QStringLiteral("%1=%2").arg(d_.colonnaPadre, sql::testoNonNullo(p)));
+            riga = QString::number(n ? *n + 1 : 1);
+        }
+        QueryAux.SQL = {QStringLiteral("INSERT INTO %1 (%2,%3) VALUES (")
+                            .arg(d_.tabella, d_.colonnaPadre, d_.colonnaRiga),
+                        QStringLiteral("%1,%2)").arg(sql::testoNonNullo(p), letteraleRiga(riga))};
+        QueryAux.execSQL();
+        scheda_->TransazionePrincipale.commitRetaining();
+    } catch (const DbError&) {
+        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile inserire un nuovo record"),
+                         scheda_);
+        return;
+    }
+    PadreCorrente = p;
+    RigaCorrente = riga;
+    Stato = 1;
+    SettaggioInterfaccia();
+    SchedaBase::impostaTesto(editazione(d_.campoRiga.colonna), riga);
+    if (QWidget* w = editazione(d_.campoPadre.colonna)) {
+        SchedaBase::impostaTesto(w, p);
+    }
+    for (const CampoScheda& c : d_.campi) {
+        if (QWidget* w = editazione(c.colonna); w && w->isEnabled()) {
+            w->setFocus();
+            break;
+        }
+    }
+}
+
+void PaginaRighe::ButtonEditClick() {
+    if (listaVuota()) {
+        Messaggi::informazione(QStringLiteral("Premere Nuovo per inserire un nuovo record"),
+                               scheda_);
+        return;
+    }
+    PadreCorrente = padre ? padre() : QString();
+    RigaCorrente = rigaGriglia();
+    Stato = 2;
+    SettaggioInterfaccia();
+    for (auto& [colonna, w] : editazione_) {
+        const Campo c = Griglia->modello()->indiceCampo(colonna) >= 0
+                            ? Griglia->campoCorrente(colonna)
+                            : Campo();
+        SchedaBase::impostaTesto(w, c.isNull() ? QString() : c.asString());
+    }
+    for (const CampoScheda& c : d_.campi) {
+        if (QWidget* w = editazione(c.colonna); w && w->isEnabled()) {
+            w->setFocus();
+            break;
+        }
+    }
+}
+
+bool PaginaRighe::verifica() {
+    bool valido = true;
+    for (const CampoScheda& c : d_.campi) {
+        if (!c.memorizzato) {
+            continue;
+        }
+        const QString t = SchedaBase::testoDi(editazione(c.colonna));
+        if (!c.messaggioNonValido.isEmpty() && !SchedaBase::valoreLeggibile(c, t)) {
+            Messaggi::avviso(c.messaggioNonValido, scheda_);
+            valido = false;
+        }
+        auto it = lunghezze_.find(c.colonna);
+        if (c.tipo == TipoValore::Testo && it != lunghezze_.end() && it->second > 0 &&
+            t.size() > it->second) {
+            Messaggi::avviso(QStringLiteral("Il campo \"%1\" può contenere al massimo %2 "
+                                            "caratteri: il testo inserito ne ha %3")
+                                 .arg(QString(c.didascalia).remove('&'))
+                                 .arg(it->second)
+                                 .arg(t.size()),
+                             scheda_);
+            valido = false;
+        }
+    }
+    return valido;
+}
+
+void PaginaRighe::ButtonMemorizzaClick() {
+    if (Stato == 0 || !verifica()) {
+        return;
+    }
+    QStringList set;
+    try {
+        for (const CampoScheda& c : d_.campi) {
+            if (c.memorizzato) {
+                set << c.colonna + '=' +
+                           SchedaBase::valoreSql(c, SchedaBase::testoDi(editazione(c.colonna)));
+            }
+        }
+    } catch (const sql::ValoreNonValido& v) {
+        Messaggi::avviso(QStringLiteral("Valore non valido: ") + v.valore, scheda_);
+        return;
+    }
+    try {
+        if (storico) {
+            storico(QueryAux, RigaCorrente, false, set);
+        }
+        if (!set.isEmpty()) {
+            QueryAux.SQL = {QStringLiteral("UPDATE %1 SET").arg(d_.tabella), set.join(','),
+                            QStringLiteral("WHERE ") + condizione(PadreCorrente, RigaCorrente)};
+            if (QueryAux.execSQL() != 1) {
+                throw DbError(QStringLiteral("La riga non esiste più"));
+            }
+        }
+        if (dopoModifica) {
+            dopoModifica(QueryAux, false);
+        }
+        scheda_->TransazionePrincipale.commitRetaining();
+    } catch (const DbError& e) {
+        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
+        Messaggi::errore(
+            dynamic_cast<const ErroreStorico*>(&e)
+                ? kTestoErroreStorico
+                : QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
+            scheda_);
+        // what was typed stays for another try, unless the line is gone
+        if (Stato == 1 && !rigaEsiste(PadreCorrente, RigaCorrente)) {
+            Stato = 0;
+            SettaggioInterfaccia();
+            riapri();
+        }
+        return;
+    }
+    Stato = 0;
+    SettaggioInterfaccia();
+    riapri(RigaCorrente);
+    if (dopoSalvataggio) {
+        dopoSalvataggio();
+    }
+}
+
+bool PaginaRighe::cancellaRiga() {
+    try {
+        QueryAux.SQL = {QStringLiteral("DELETE FROM %1").arg(d_.tabella),
+                        QStringLiteral("WHERE ") + condizione(PadreCorrente, RigaCorrente)};
+        QueryAux.execSQL();
+        scheda_->TransazionePrincipale.commitRetaining();
+        return true;
+    } catch (const DbError&) {
+        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
+    }
+    if (!rigaEsiste(PadreCorrente, RigaCorrente)) {
+        return true;
+    }
+    Messaggi::errore(d_.messaggioCancellare + PadreCorrente + QStringLiteral(", NRIGA ") +
+                         RigaCorrente,
+                     scheda_);
+    return false;
+}
+
+void PaginaRighe::ButtonAnnullaClick() {
+    if (Stato == 1) {
+        cancellaRiga();
+    }
+    Stato = 0;
+    SettaggioInterfaccia();
+    riapri(RigaCorrente);
+}
+
+bool PaginaRighe::rigaEsiste(const QString& p, const QString& riga) {
+    try {
+        Transaction ora(&scheda_->sessione_->IBDatabase1);
+        Query q(&scheda_->sessione_->IBDatabase1, &ora);
+        q.SQL = {QStringLiteral("SELECT %1 FROM %2").arg(d_.colonnaRiga, d_.tabella),
+                 QStringLiteral("WHERE ") + condizione(p, riga)};
+        q.open();
+        return !q.eof();
+    } catch (const DbError& e) {
+        qWarning("esistenza della riga non verificata: %s", qPrintable(e.messaggio()));
+        return true;
+    }
+}
+
+void PaginaRighe::ButtonEliminaClick() {
+    if (listaVuota()) {
+        Messaggi::avviso(QStringLiteral("La tabella è vuota"), scheda_);
+        return;
+    }
+    RigaCorrente = rigaGriglia();
+    // a fresh snapshot: the card's list and this one as stored now
+    scheda_->rileggi(scheda_->codiceCorrenteGriglia());
+    PadreCorrente = padre ? padre() : QString();
+    riapri(RigaCorrente);
+    bool esiste = false;
+    try {
+        QueryAux.SQL = {QStringLiteral("SELECT %1 FROM %2").arg(d_.colonnaRiga, d_.tabella),
+                        QStringLiteral("WHERE ") + condizione(PadreCorrente, RigaCorrente)};
+        QueryAux.open();
+        esiste = !QueryAux.eof();
+        QueryAux.close();
+    } catch (const DbError& e) {
+        Messaggi::errore(e.messaggio(), scheda_);
+        return;
+    }
+    if (!esiste) {
+        Messaggi::avviso(
+            QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
+            scheda_);
+        return;
+    }
+    if (!Messaggi::conferma(QStringLiteral("Eliminare il record selezionato?"), scheda_)) {
+        return;
+    }
+    const int posizione = Griglia->currentIndex().row();
+    try {
+        if (storico) {
+            storico(QueryAux, RigaCorrente, true, {});
+        }
+        QueryAux.SQL = {QStringLiteral("DELETE FROM %1").arg(d_.tabella),
+                        QStringLiteral("WHERE ") + condizione(PadreCorrente, RigaCorrente)};
+        if (QueryAux.execSQL() != 1) {
+            throw DbError(QStringLiteral("La riga non esiste più"));
+        }
+        if (dopoModifica) {
+            dopoModifica(QueryAux, true);
+        }
+        scheda_->TransazionePrincipale.commitRetaining();
+    } catch (const DbError& e) {
+        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
+        Messaggi::errore(
+            dynamic_cast<const ErroreStorico*>(&e)
+                ? kTestoErroreStorico
+                : QStringLiteral("Errore interno: impossibile eliminare il record selezionato"),
+            scheda_);
+        return;
+    }
+    riapri();
+    GrigliaModello* m = Griglia->modello();
+    if (m->rowCount() > 0) {
+        Griglia->setCurrentIndex(m->index(std::min(posizione, m->rowCount() - 1), 0));
+    }
+    if (dopoSalvataggio) {
+        dopoSalvataggio();
+    }
+}
+
+} // namespace quintar
