@@ -15,6 +15,7 @@
 
 ENTRATA_DX(ShowFornitoForm)
 ENTRATA_X(ShowImpoVarieForm)
+ENTRATA_DX(ShowSincroPrezziForm)
 
 // configuration tables
 ENTRATA_DX(ShowCategMPForm)

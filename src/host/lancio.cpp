@@ -8,6 +8,7 @@
 #include "config/inibase.h"
 #include "config/riempit.h"
 #include "exchange/impovarie.h"
+#include "formulation/sincroprezzi.h"
 #include "master/fornito.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
@@ -73,6 +74,9 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
           .entrataD = false,
           .parametri = B,
           .crea = schermata<TImpoVarieForm>()});
+    riga({.nome = QStringLiteral("ShowSincroPrezziForm"),
+          .parametri = B,
+          .crea = schermata<TSincroPrezziForm>()});
 
     // configuration tables
     riga({.nome = QStringLiteral("ShowCategMPForm"),
