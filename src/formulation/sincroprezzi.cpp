@@ -325,6 +325,12 @@ void TSincroPrezziForm::CostruisciLista() {
         h->moveSection(h->visualIndex(colCosto), 3);
     }
     h->moveSection(h->visualIndex(Tab->colonnaRicalcolato()), 4);
+    // columns as wide as their title and the first rows, within reason
+    h->setResizeContentsPrecision(200);
+    GridFormulazioni->resizeColumnsToContents();
+    for (int c = 0; c < Tab->columnCount(); ++c) {
+        h->resizeSection(c, std::min(h->sectionSize(c), 240));
+    }
     vaiARiga(0);
 }
 
