@@ -16,6 +16,7 @@
 ENTRATA_DX(ShowFornitoForm)
 ENTRATA_DX(ShowMaterForm)
 ENTRATA_X(ShowImpoVarieForm)
+ENTRATA_DX(ShowSincroPrezziForm)
 
 // configuration tables
 ENTRATA_DX(ShowCategMPForm)

@@ -8,6 +8,7 @@
 #include "config/inibase.h"
 #include "config/riempit.h"
 #include "exchange/impovarie.h"
+#include "formulation/sincroprezzi.h"
 #include "master/fornito.h"
 #include "master/mater.h"
 #include "session/formati.h"
@@ -77,6 +78,9 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
           .entrataD = false,
           .parametri = B,
           .crea = schermata<TImpoVarieForm>()});
+    riga({.nome = QStringLiteral("ShowSincroPrezziForm"),
+          .parametri = B,
+          .crea = schermata<TSincroPrezziForm>()});
 
     // configuration tables
     riga({.nome = QStringLiteral("ShowCategMPForm"),
