@@ -21,6 +21,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -1304,6 +1306,22 @@ void TMaterForm::storicoAnalogo(Query& q, const QString& codice, const QString& 
         return;
     }
     const int versione = v ? *v + 1 : 1;
+    // a failing copy leaves its statement in Errore.sql for whoever looks into it
+    struct Traccia {
+        Query& q;
+        QString cartella;
+        bool fatto = false;
+        ~Traccia() {
+            if (fatto) {
+                return;
+            }
+            QFile f(QDir(cartella.isEmpty() ? QDir::tempPath() : cartella)
+                        .filePath(QStringLiteral("Errore.sql")));
+            if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+                f.write(q.SQL.join('\n').toUtf8());
+            }
+        }
+    } traccia{q, percorsi::suDisco(sessione_->GetV(QStringLiteral("TempDir")))};
     storico::copiaRiga(q, QStringLiteral("STOANANC"), QStringLiteral("ANANC"),
                        {QStringLiteral("CODICEANALOGO"), QStringLiteral("NRIGA"),
                         QStringLiteral("DESCRIZIONE"), QStringLiteral("VALUTAZIONE"),
@@ -1323,6 +1341,7 @@ void TMaterForm::storicoAnalogo(Query& q, const QString& codice, const QString& 
          {QStringLiteral("DATAVERS"), oggi()},
          {QStringLiteral("ELIMINAZIONE"), sql::flag(cancellazione)},
          {QStringLiteral("UTENTE"), sql::testo(QString::number(sessione_->NumUtente))}});
+    traccia.fatto = true;
     if (!cancellazione) {
         PaginaAnaloghi->LabelVersione->setText(QString::number(versione));
     }

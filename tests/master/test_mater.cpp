@@ -383,4 +383,25 @@ TEST_F(Materie, GliAllegatiSiAggiungonoUnaVoltaESiApronoSeEsistono) {
     apertura::installa({});
 }
 
+TEST_F(Materie, SincroPrezziSiApreSullaMateriaCorrente) {
+    TMaterForm* f = apri();
+    riga(f, "MP002");
+    QString didascalia;
+    msg->dialogo = [&](QDialog* d) -> int {
+        didascalia = d->windowTitle();
+        return QDialog::Rejected;
+    };
+    f->ButtonSincroPrezzi->click();
+    EXPECT_TRUE(didascalia.contains("che coinvolgono il componente MP002"))
+        << didascalia.toStdString();
+    EXPECT_TRUE(f->ButtonSincroPrezzi->isEnabled());
+
+    h.esegui(az(), {"DELETE FROM SPECIF", "DELETE FROM MATERALL", "DELETE FROM MATER"});
+    f->rileggi({});
+    didascalia.clear();
+    f->ButtonSincroPrezzi->click();
+    EXPECT_TRUE(didascalia.isEmpty());
+    EXPECT_TRUE(msg->testi().contains("La tabella è vuota"));
+}
+
 } // namespace
