@@ -88,4 +88,51 @@ ConfrontoCosto confrontaCosto(std::optional<double> memorizzato, std::optional<d
     return c;
 }
 
+namespace {
+
+// A value in billionths, read as the decimal it stands for.
+qint64 inMiliardesimi(double v) {
+    return qint64(std::llround(v * 1e9));
+}
+
+} // namespace
+
+CostiComponenti calcolaCostiComponenti(const std::vector<RigaComponente>& righe,
+                                       double prezzoAcqua) {
+    CostiComponenti c;
+    qint64 percentuali = 0;
+    for (const RigaComponente& r : righe) {
+        if (!r.percentuale) {
+            continue;
+        }
+        percentuali += inMiliardesimi(*r.percentuale);
+        if (r.prezzo) {
+            c.totale += *r.percentuale * *r.prezzo / 100.0;
+        }
+    }
+    c.totalePercentuale = double(percentuali) / 1e9;
+    const qint64 acqua = qint64(100) * 1000000000 - percentuali;
+    // hundredths, the fraction dropped towards zero
+    c.percentualeAcqua = double(acqua / 10000000) / 100.0;
+    c.costoAcqua = double(acqua) / 1e9 * prezzoAcqua / 100.0;
+    return c;
+}
+
+int prossimaRigaProcedura(std::optional<double> massimo) {
+    if (!massimo) {
+        return 1;
+    }
+    const qint64 millesimi = qint64(std::llround(*massimo * 1000));
+    qint64 intero = millesimi / 1000;
+    qint64 resto = millesimi % 1000;
+    if (resto < 0) {
+        resto += 1000;
+        --intero;
+    }
+    if (resto > 500 || (resto == 500 && intero % 2 != 0)) {
+        ++intero;
+    }
+    return int(intero) + 1;
+}
+
 } // namespace quintar::costi

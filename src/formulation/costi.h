@@ -6,6 +6,7 @@
 #include <QtGlobal>
 #include <compare>
 #include <optional>
+#include <vector>
 
 namespace quintar::costi {
 
@@ -57,5 +58,33 @@ inline constexpr Costo4 kSogliaVariazione = Costo4::daDecimillesimi(100);
 // counts as 0). Both are taken to the fourth decimal; the formulation is to
 // be corrected when they differ by more than kSogliaVariazione.
 ConfrontoCosto confrontaCosto(std::optional<double> memorizzato, std::optional<double> somma);
+
+// One component line: its percentage and its material's price (none when
+// the material is unknown or has no price).
+struct RigaComponente {
+    std::optional<double> percentuale;
+    std::optional<double> prezzo;
+};
+
+// The totals of a formulation's component page.
+struct CostiComponenti {
+    double totalePercentuale = 0; // the lines' percentages
+    double totale = 0;            // sum of percentage × price / 100: the unit cost
+    // 100 − the lines' percentages, cut (not rounded) to two decimals.
+    double percentualeAcqua = 0;
+    // The softened water's cost: (100 − percentages) × water price / 100.
+    double costoAcqua = 0;
+};
+
+// Lines without a price add their percentage but no cost. The water share
+// is computed on the decimals the values stand for, so that 100 − 42,5 cut
+// to two decimals is 57,5 and not 57,49.
+CostiComponenti calcolaCostiComponenti(const std::vector<RigaComponente>& righe,
+                                       double prezzoAcqua);
+
+// The number a new procedure line proposes after the highest one: that
+// number rounded to a whole one, a half going to the even neighbour, plus 1
+// (2,5 → 3; 3,5 → 5); 1 when there are no lines.
+int prossimaRigaProcedura(std::optional<double> massimo);
 
 } // namespace quintar::costi

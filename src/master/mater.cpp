@@ -174,12 +174,12 @@ QString oggi() {
     return sql::data(QDate::currentDate());
 }
 
-enum Pagina { PaginaUno, Specifiche, Analoghi, Allegati, Ricerche, Storico };
+enum Pagina { Principale, Specifiche, Analoghi, Allegati, Ricerche, Storico };
 
 } // namespace
 
 TMaterForm::TMaterForm(TTabXForm* sessione, QWidget* owner)
-    : SchedaBase(
+    : SchedaAPagine(
           sessione,
           {.tabella = kTabella,
            .nome = QStringLiteral("Mater"),
@@ -200,33 +200,43 @@ TMaterForm::TMaterForm(TTabXForm* sessione, QWidget* owner)
            .navigatore = QStringLiteral("NavigatorMater"),
            .fuocoNuovo = QStringLiteral("CODICECATEGORIAMP"),
            .colonneCampi = 2},
+          {.tabSet = QStringLiteral("TabSetMater"),
+           .notebook = QStringLiteral("NotebookMater"),
+           .titoli = {QStringLiteral("Pagina 1"), QStringLiteral("Specifiche"),
+                      QStringLiteral("Analoghi"), QStringLiteral("Allegati"),
+                      QStringLiteral("Ricerche"), QStringLiteral("Storico")},
+           .testata = {{QStringLiteral("Codice"), QStringLiteral("CODICE")},
+                       {QStringLiteral("Nome Commerciale"), QStringLiteral("NOMECOMMERCIALE")},
+                       {QStringLiteral("Categoria MP"), QStringLiteral("CODICECATEGORIAMP")}},
+           .paginaRicerche = 4,
+           .ricerca = {{QStringLiteral("Codice"), QStringLiteral("EditRicercaCodice"),
+                        QStringLiteral("CODICE")},
+                       {QStringLiteral("Descrizione"), QStringLiteral("EditRicercaDescrizione"),
+                        QStringLiteral("NOMECOMMERCIALE")},
+                       {QStringLiteral("Cod.Analog."), QStringLiteral("EditRicercaCodiceAnalogo"),
+                        QStringLiteral("CODICEANALOGO")}},
+           .sqlRicerca = QStringLiteral("SELECT * FROM MATER WHERE (CODICE IS NOT NULL)"),
+           .paginaStorico = 5,
+           .tabellaStorico = QStringLiteral("STOMATERRIEP"),
+           .situazioneStorico = 5,
+           .memoStorico = {QStringLiteral("COMPOSIZIONE"), QStringLiteral("NOTE")}},
           owner),
-      TransazioneStorico(&sessione->IBDatabase1),
       QuerySpecifiche(&sessione->IBDatabase1, &TransazionePrincipale),
       QueryAnaloghi(&sessione->IBDatabase1, &TransazionePrincipale),
       QueryAnaloghiNonCod(&sessione->IBDatabase1, &TransazionePrincipale),
       QueryAna(&sessione->IBDatabase1, &TransazionePrincipale),
-      QueryAllegati(&sessione->IBDatabase1, &TransazionePrincipale),
-      QueryStoricoT(&sessione->IBDatabase1, &TransazioneStorico),
-      QueryStoricoD(&sessione->IBDatabase1, &TransazioneStorico) {
+      QueryAllegati(&sessione->IBDatabase1, &TransazionePrincipale) {
     creaPagine();
     caricaElenchi();
     collegaDecodifiche();
-    connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            &TMaterForm::rigaCambiata);
-    connect(Griglia->modello(), &QAbstractItemModel::modelReset, this, &TMaterForm::rigaCambiata);
     resize(1000, 700);
-    mostraPagina(PaginaUno);
+    mostraPagina(Principale);
     SettaggioInterfaccia();
     rigaCambiata();
 }
 
 TMaterForm::~TMaterForm() {
-    // the base closes the list after this part is gone: no refresh reaches it
-    Griglia->modello()->disconnect(this);
-    Griglia->selectionModel()->disconnect(this);
-    for (TCSDGrid* g : {GridSpecifiche, GridAnaloghi, GridAnaloghiNonCod, GridAna, GridAllegati,
-                        GridStoricoT, GridStoricoD}) {
+    for (TCSDGrid* g : {GridSpecifiche, GridAnaloghi, GridAnaloghiNonCod, GridAna, GridAllegati}) {
         g->setSorgenteDati(nullptr);
     }
     delete PaginaSpecifiche;
@@ -254,14 +264,10 @@ void TMaterForm::preparaGriglia(TCSDGrid* g, int situazione, const QString& tabe
 // ------------------------------------------------------------------ pages
 
 void TMaterForm::creaPagine() {
-    auto* principale = qobject_cast<QVBoxLayout*>(layout());
-    principale->removeWidget(CorpoScheda);
-
     // "Pagina 1": version, the list with its two pages, the three small grids
-    paginaUno_ = new QWidget(this);
-    paginaUno_->setObjectName(QStringLiteral("Pagina1"));
-    auto* v1 = new QVBoxLayout(paginaUno_);
-    v1->setContentsMargins(0, 0, 0, 0);
+    QWidget* paginaUno_ = this->PaginaUno;
+    auto* v1 = qobject_cast<QVBoxLayout*>(this->PaginaUno->layout());
+    v1->removeWidget(CorpoScheda);
     auto* versione = new QHBoxLayout;
     versione->addWidget(new QLabel(QStringLiteral("Versione:"), paginaUno_));
     LabelVersione = new QLabel(paginaUno_);
@@ -327,82 +333,33 @@ void TMaterForm::creaPagine() {
         m->setProperty("Tag", 0);
     }
 
-    TabSetMater = new QTabBar(this);
-    TabSetMater->setObjectName(QStringLiteral("TabSetMater"));
-    for (const char* t :
-         {"Pagina 1", "Specifiche", "Analoghi", "Allegati", "Ricerche", "Storico"}) {
-        TabSetMater->addTab(QString::fromLatin1(t));
-    }
-    testata_ = creaTestata(this, QStringLiteral("PanelTestata"),
-                           {{QStringLiteral("Codice"), QStringLiteral("CODICE")},
-                            {QStringLiteral("Nome Commerciale"), QStringLiteral("NOMECOMMERCIALE")},
-                            {QStringLiteral("Categoria MP"), QStringLiteral("CODICECATEGORIAMP")}});
     {
-        auto* descrizione = new QLineEdit(testata_);
+        auto* descrizione = new QLineEdit(Testata);
         descrizione->setObjectName(QStringLiteral("PanelTestataDescrizioneCategoria"));
         descrizione->setReadOnly(true);
         descrizione->setFocusPolicy(Qt::NoFocus);
-        qobject_cast<QHBoxLayout*>(testata_->layout())->insertWidget(6, descrizione, 1);
+        qobject_cast<QHBoxLayout*>(Testata->layout())->insertWidget(6, descrizione, 1);
         collegaDescrizione(
-            testata_->findChild<QLineEdit*>(QStringLiteral("PanelTestataCODICECATEGORIAMP")),
+            Testata->findChild<QLineEdit*>(QStringLiteral("PanelTestataCODICECATEGORIAMP")),
             descrizione, QStringLiteral("TimerCategoriaTestata"), [](const QString& c) {
                 return QStringList{QStringLiteral("SELECT DESCRIZIONE FROM CATEGMP"),
                                    QStringLiteral("WHERE CODICE=") + sql::testoNonNullo(c)};
             });
     }
-
-    PanelSelezione = new QWidget(this);
-    PanelSelezione->setObjectName(QStringLiteral("PanelSelezione"));
-    {
-        auto* ps = new QHBoxLayout(PanelSelezione);
-        ps->setContentsMargins(0, 0, 0, 0);
-        ps->addWidget(new QLabel(QStringLiteral("SELEZIONE ATTIVA:"), PanelSelezione));
-        EditSelezione = new QLineEdit(PanelSelezione);
-        EditSelezione->setObjectName(QStringLiteral("EditSelezione"));
-        EditSelezione->setReadOnly(true);
-        ps->addWidget(EditSelezione, 1);
-        ButtonSelezionaAnnulla = pulsante(QStringLiteral("Annulla Selez."),
-                                          QStringLiteral("ButtonSelezionaAnnulla"), PanelSelezione);
-        ps->addWidget(ButtonSelezionaAnnulla);
-        PanelSelezione->hide();
-    }
-
-    NotebookMater = new QStackedWidget(this);
-    NotebookMater->setObjectName(QStringLiteral("NotebookMater"));
-    NotebookMater->addWidget(paginaUno_);
     creaRigheSpecifiche();
     creaRigheAnaloghi();
-    NotebookMater->addWidget(PaginaSpecifiche);
-    NotebookMater->addWidget(PaginaAnaloghi->parentWidget());
-    NotebookMater->addWidget(creaPaginaAllegati());
-    NotebookMater->addWidget(creaPaginaRicerche());
-    NotebookMater->addWidget(creaPaginaStorico());
+    aggiungiPagina(PaginaSpecifiche);
+    aggiungiPagina(PaginaAnaloghi->parentWidget());
+    aggiungiPagina(creaPaginaAllegati());
+    aggiungiPagina(nullptr); // searches
+    aggiungiPagina(nullptr); // history
 
-    principale->addWidget(TabSetMater);
-    principale->addWidget(PanelSelezione);
-    principale->addWidget(testata_);
-    principale->addWidget(NotebookMater, 1);
-
-    connect(TabSetMater, &QTabBar::currentChanged, this, protetto(this, [this] {
-                const int pagina = TabSetMater->currentIndex();
-                if (pagina == NotebookMater->currentIndex()) {
-                    return;
-                }
-                if (!tabConsentita(pagina)) {
-                    const QSignalBlocker b(TabSetMater);
-                    TabSetMater->setCurrentIndex(NotebookMater->currentIndex());
-                    return;
-                }
-                mostraPagina(pagina);
-            }));
     connect(ButtonRicerche, &QPushButton::clicked, this,
             protetto(this, [this] { mostraPagina(Ricerche); }));
     connect(ButtonStampa, &QPushButton::clicked, this,
             protetto(this, [this] { ButtonStampaClick(); }));
     connect(ButtonSincroPrezzi, &QPushButton::clicked, this,
             protetto(this, [this] { ButtonSincroPrezziClick(); }));
-    connect(ButtonSelezionaAnnulla, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonRicercaAnnullaSelClick(); }));
     timerPiccole_ = new QTimer(this);
     timerPiccole_->setObjectName(QStringLiteral("TimerPiccole"));
     timerPiccole_->setSingleShot(true);
@@ -452,8 +409,6 @@ void TMaterForm::creaRigheSpecifiche() {
                                .arg(sql::testoNonNullo(codice), sql::intero(r))};
     };
     p->dopoSalvataggio = [this] { mostraVersioneTestata(); };
-    p->bloccaScheda = [this](bool b) { bloccaPerRighe(b); };
-    p->chiudi = [this] { mostraPagina(PaginaUno); };
 }
 
 void TMaterForm::creaRigheAnaloghi() {
@@ -530,8 +485,6 @@ void TMaterForm::creaRigheAnaloghi() {
                                .arg(sql::testoNonNullo(analogo), sql::intero(r))};
     };
     p->dopoSalvataggio = [this] { mostraVersioneTestata(); };
-    p->bloccaScheda = [this](bool b) { bloccaPerRighe(b); };
-    p->chiudi = [this] { mostraPagina(PaginaUno); };
 }
 
 QWidget* TMaterForm::creaPaginaAllegati() {
@@ -572,136 +525,8 @@ QWidget* TMaterForm::creaPaginaAllegati() {
     connect(ButtonApri, &QPushButton::clicked, this, protetto(this, [this] { ButtonApriClick(); }));
     connect(GridAllegati, &QAbstractItemView::doubleClicked, this,
             protetto(this, [this] { ButtonApriClick(); }));
-    connect(ButtonAllegatiChiudi, &QPushButton::clicked, this, [this] { mostraPagina(PaginaUno); });
-    return pagina;
-}
-
-QWidget* TMaterForm::creaPaginaRicerche() {
-    auto* pagina = new QWidget(this);
-    pagina->setObjectName(QStringLiteral("Ricerche"));
-    auto* g = new QGridLayout;
-    auto riga = [&](int r, const char* didascalia, const char* nomeCerca, QLineEdit*& cerca,
-                    const char* colonna) {
-        g->addWidget(new QLabel(QString::fromLatin1(didascalia), pagina), r, 0);
-        cerca = new QLineEdit(pagina);
-        cerca->setObjectName(QString::fromLatin1(nomeCerca));
-        g->addWidget(cerca, r, 1);
-        auto* corrente = new QLineEdit(pagina);
-        corrente->setObjectName(QString::fromLatin1(nomeCerca) + QStringLiteral("2"));
-        corrente->setReadOnly(true);
-        corrente->setFocusPolicy(Qt::NoFocus);
-        mostraColonna(corrente, QString::fromLatin1(colonna));
-        g->addWidget(corrente, r, 2);
-        connect(cerca, &QLineEdit::returnPressed, this,
-                protetto(this, [this] { ButtonRicercaAttivaSelClick(); }));
-    };
-    riga(0, "Codice", "EditRicercaCodice", EditRicercaCodice, "CODICE");
-    riga(1, "Descrizione", "EditRicercaDescrizione", EditRicercaDescrizione, "NOMECOMMERCIALE");
-    riga(2, "Cod.Analog.", "EditRicercaCodiceAnalogo", EditRicercaCodiceAnalogo, "CODICEANALOGO");
-    for (QLineEdit* e : {EditRicercaCodice, EditRicercaDescrizione, EditRicercaCodiceAnalogo}) {
-        e->setMaxLength(lunghezzaColonna(QStringLiteral("NOMECOMMERCIALE")) > 0 ? 100 : 100);
-    }
-    ButtonRicercaAttivaSel = pulsante(QStringLiteral("Attiva &Selez."),
-                                      QStringLiteral("ButtonRicercaAttivaSel"), pagina);
-    ButtonRicercaAnnullaSel = pulsante(QStringLiteral("&Annulla Selez."),
-                                       QStringLiteral("ButtonRicercaAnnullaSel"), pagina);
-    ButtonRicercaRitorna =
-        pulsante(QStringLiteral("&Ritorna"), QStringLiteral("ButtonRicercaRitorna"), pagina);
-    ButtonRicercaChiudi =
-        pulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonRicercaChiudi"), pagina);
-    auto* v = new QVBoxLayout(pagina);
-    v->addLayout(g);
-    auto* h = new QHBoxLayout;
-    h->addStretch();
-    for (QPushButton* b : {ButtonRicercaAttivaSel, ButtonRicercaAnnullaSel, ButtonRicercaRitorna,
-                           ButtonRicercaChiudi}) {
-        h->addWidget(b);
-    }
-    v->addLayout(h);
-    // the list comes here while the page is shown
-    v->addStretch(1);
-    connect(ButtonRicercaAttivaSel, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonRicercaAttivaSelClick(); }));
-    connect(ButtonRicercaAnnullaSel, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonRicercaAnnullaSelClick(); }));
-    connect(ButtonRicercaRitorna, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonRicercaRitornaClick(); }));
-    connect(ButtonRicercaChiudi, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonRicercaChiudiClick(); }));
-    return pagina;
-}
-
-QWidget* TMaterForm::creaPaginaStorico() {
-    auto* pagina = new QWidget(this);
-    pagina->setObjectName(QStringLiteral("Storico"));
-    GridStoricoT = new TCSDGrid(pagina);
-    GridStoricoT->setObjectName(QStringLiteral("GridStoricoT"));
-    preparaGriglia(GridStoricoT, 5, QStringLiteral("STOMATERRIEP"));
-    GridStoricoT->AbilitaRicerca = true;
-    GridStoricoT->collega(&QueryStoricoT, [this] {
-        const QString codice = codiceCorrenteGriglia();
-        return QStringList{QStringLiteral("SELECT * FROM STOMATERRIEP WHERE"),
-                           codice.isEmpty()
-                               ? QStringLiteral("CODICE IS NULL")
-                               : QStringLiteral("CODICE=") + sql::testoNonNullo(codice)};
-    });
-    GridStoricoD = new TCSDGrid(pagina);
-    GridStoricoD->setObjectName(QStringLiteral("GridStoricoD"));
-    preparaGriglia(GridStoricoD, 10, QString());
-    GridStoricoD->OrderBy = false;
-    GridStoricoD->setSorgenteDati(&QueryStoricoD);
-    voceComposizione_ = new QAction(QStringLiteral("Vedi contenuto campo COMPOSIZIONE"), this);
-    voceNote_ = new QAction(QStringLiteral("Vedi contenuto campo NOTE"), this);
-    GridStoricoD->MenuGriglia->insertActions(GridStoricoD->MenuGriglia->actions().value(0),
-                                             {voceComposizione_, voceNote_});
-    voceComposizione_->setVisible(false);
-    voceNote_->setVisible(false);
-    auto vedi = [this](const QString& colonna) {
-        if (!QueryStoricoD.isOpen() || GridStoricoD->modello()->rowCount() == 0) {
-            return;
-        }
-        QDialog info(this);
-        info.setObjectName(QStringLiteral("InfoForm"));
-        info.setWindowTitle(QStringLiteral("Info"));
-        auto* testo = new QPlainTextEdit(&info);
-        testo->setObjectName(QStringLiteral("MemoInfo"));
-        testo->setReadOnly(true);
-        const Campo c = GridStoricoD->campoCorrente(colonna);
-        testo->setPlainText(c.isNull() ? QString() : c.asString());
-        auto* l = new QVBoxLayout(&info);
-        l->addWidget(testo);
-        info.resize(480, 320);
-        Messaggi::esegui(&info);
-    };
-    connect(voceComposizione_, &QAction::triggered, this,
-            [vedi] { vedi(QStringLiteral("COMPOSIZIONE")); });
-    connect(voceNote_, &QAction::triggered, this, [vedi] { vedi(QStringLiteral("NOTE")); });
-
-    ButtonStoricoChiudi =
-        pulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonStoricoChiudi"), pagina);
-    auto* v = new QVBoxLayout(pagina);
-    v->addWidget(new QLabel(QStringLiteral("Testate"), pagina));
-    v->addWidget(GridStoricoT, 2);
-    v->addWidget(new QLabel(QStringLiteral("Dettaglio"), pagina));
-    v->addWidget(GridStoricoD, 1);
-    auto* h = new QHBoxLayout;
-    h->addStretch();
-    h->addWidget(ButtonStoricoChiudi);
-    v->addLayout(h);
-    connect(ButtonStoricoChiudi, &QPushButton::clicked, this, [this] { mostraPagina(PaginaUno); });
-
-    timerStorico_ = new QTimer(this);
-    timerStorico_->setObjectName(QStringLiteral("TimerStorico"));
-    timerStorico_->setSingleShot(true);
-    timerStorico_->setInterval(400);
-    connect(timerStorico_, &QTimer::timeout, this,
-            protetto(this, [this] { aggiornaDettaglioStorico(); }));
-    auto riavvia = [this] {
-        timerStorico_->stop();
-        timerStorico_->start();
-    };
-    connect(GridStoricoT->selectionModel(), &QItemSelectionModel::currentRowChanged, this, riavvia);
-    connect(GridStoricoT->modello(), &QAbstractItemModel::modelReset, this, riavvia);
+    connect(ButtonAllegatiChiudi, &QPushButton::clicked, this,
+            [this] { mostraPagina(Principale); });
     return pagina;
 }
 
@@ -842,13 +667,8 @@ void TMaterForm::decodificaADR(bool suEditazione, bool proponiGruppo) {
 
 // --------------------------------------------------------- page changes
 
-bool TMaterForm::tabConsentita(int pagina) {
-    if (pagina == PaginaUno) {
-        return true;
-    }
-    if (listaVuota()) {
-        Messaggi::informazione(
-            QStringLiteral("Inserire un record prima di accedere alle altre sessioni"), this);
+bool TMaterForm::paginaConsentita(int pagina) {
+    if (!SchedaAPagine::paginaConsentita(pagina)) {
         return false;
     }
     if (pagina == Analoghi && PaginaAnaloghi->padre().isEmpty()) {
@@ -860,68 +680,31 @@ bool TMaterForm::tabConsentita(int pagina) {
     return true;
 }
 
-void TMaterForm::mostraPagina(int pagina) {
-    timerStorico_->stop();
-    for (Query* q : {&QueryStoricoT, &QueryStoricoD}) {
-        try {
-            q->close();
-        } catch (const DbError&) {
-        }
+QList<QPushButton*> TMaterForm::pulsantiPagina(int pagina) {
+    if (pagina == Principale) {
+        return SchedaAPagine::pulsantiPagina(pagina)
+               << ButtonRicerche << ButtonStampa << ButtonFornitore;
     }
-    voceComposizione_->setVisible(false);
-    voceNote_->setVisible(false);
-    if (NotebookMater->currentIndex() == Ricerche && pagina != Ricerche) {
-        // the list returns above the card's pages
-        if (auto* divisore = qobject_cast<QSplitter*>(CorpoScheda)) {
-            divisore->insertWidget(0, Griglia);
-        }
+    if (pagina == Allegati) {
+        return {ButtonAllegatiAggiungi, ButtonAllegatiTogli, ButtonApri, ButtonAllegatiChiudi};
     }
-    for (PaginaRighe* p : {PaginaSpecifiche, PaginaAnaloghi}) {
-        if (pagina != (p == PaginaSpecifiche ? Specifiche : Analoghi)) {
-            p->chiudiLista();
-        }
-    }
-    const QList<QPushButton*> tutti = findChildren<QPushButton*>(QRegularExpression(
-        QStringLiteral("^Button(Nuovo|Edit|Elimina|Chiudi|Memorizza|Annulla|Ricerche|Stampa|"
-                       "Fornitore|Sp.*|AnaNC.*|Allegati.*|Apri|Ricerca.*|StoricoChiudi)$")));
-    for (QPushButton* b : tutti) {
-        b->setEnabled(false);
-    }
-    {
-        const QSignalBlocker b(TabSetMater);
-        TabSetMater->setCurrentIndex(pagina);
-    }
-    NotebookMater->setCurrentIndex(pagina);
-    testata_->setVisible(pagina != PaginaUno);
-    auto abilita = [](std::initializer_list<QPushButton*> l) {
-        for (QPushButton* b : l) {
-            b->setEnabled(true);
-        }
-    };
+    return SchedaAPagine::pulsantiPagina(pagina);
+}
+
+void TMaterForm::paginaMostrata(int pagina) {
     switch (pagina) {
-    case PaginaUno:
-        abilita({ButtonNuovo, ButtonEdit, ButtonElimina, ButtonRicerche, ButtonStampa, ButtonChiudi,
-                 ButtonFornitore, ButtonMemorizza, ButtonAnnulla});
+    case Principale:
         aggiornaPiccole();
         break;
-    case Specifiche:
-    case Analoghi: {
-        PaginaRighe* p = pagina == Specifiche ? PaginaSpecifiche : PaginaAnaloghi;
-        abilita({p->ButtonNuovo, p->ButtonEdit, p->ButtonElimina, p->ButtonChiudi,
-                 p->ButtonMemorizza, p->ButtonAnnulla});
-        if (pagina == Analoghi) {
-            try {
-                QueryAna.close();
-                QueryAna.open();
-            } catch (const DbError& e) {
-                Messaggi::errore(e.messaggio(), this);
-            }
+    case Analoghi:
+        try {
+            QueryAna.close();
+            QueryAna.open();
+        } catch (const DbError& e) {
+            Messaggi::errore(e.messaggio(), this);
         }
-        p->riapri();
         break;
-    }
     case Allegati:
-        abilita({ButtonAllegatiAggiungi, ButtonAllegatiTogli, ButtonApri, ButtonAllegatiChiudi});
         try {
             QueryAllegati.close();
             QueryAllegati.open();
@@ -929,47 +712,15 @@ void TMaterForm::mostraPagina(int pagina) {
             Messaggi::errore(e.messaggio(), this);
         }
         break;
-    case Ricerche: {
-        auto* v = qobject_cast<QVBoxLayout*>(NotebookMater->widget(Ricerche)->layout());
-        v->insertWidget(v->count() - 1, Griglia, 1);
-        abilita({ButtonRicercaAttivaSel, ButtonRicercaAnnullaSel, ButtonRicercaRitorna,
-                 ButtonRicercaChiudi});
-        if (ButtonSelezionaAnnulla->property("bloccato").toBool()) {
-            ButtonRicercaAnnullaSel->setEnabled(false);
-        }
-        EditRicercaCodice->setFocus();
-        break;
-    }
-    case Storico:
-        abilita({ButtonStoricoChiudi});
-        try {
-            TransazioneStorico.restart();
-            QueryStoricoT.open();
-        } catch (const DbError& e) {
-            Messaggi::errore(e.messaggio(), this);
-        }
-        break;
     default:
         break;
-    }
-    if (SolaLettura) {
-        DisattivaControlliProfiloSicurezza();
-    }
-}
-
-void TMaterForm::bloccaPerRighe(bool inModifica) {
-    const bool libero = !inModifica && StatoScheda == 0 && PaginaSpecifiche->Stato == 0 &&
-                        PaginaAnaloghi->Stato == 0;
-    TabSetMater->setEnabled(libero);
-    if (auto* n = testata_->findChild<QWidget*>(QStringLiteral("PanelTestataNavigator"))) {
-        n->setEnabled(libero);
     }
 }
 
 void TMaterForm::rigaCambiata() {
     timerPiccole_->stop();
     timerPiccole_->start();
-    switch (NotebookMater->currentIndex()) {
+    switch (paginaCorrente()) {
     case Specifiche:
         PaginaSpecifiche->riapri();
         break;
@@ -995,15 +746,6 @@ void TMaterForm::rigaCambiata() {
             Messaggi::errore(e.messaggio(), this);
         }
         break;
-    case Storico:
-        try {
-            QueryStoricoT.close();
-            TransazioneStorico.restart();
-            QueryStoricoT.open();
-        } catch (const DbError& e) {
-            Messaggi::errore(e.messaggio(), this);
-        }
-        break;
     default:
         break;
     }
@@ -1014,7 +756,7 @@ void TMaterForm::rigaCambiata() {
 // code changed.
 void TMaterForm::aggiornaPiccole() {
     mostraVersioneTestata();
-    if (NotebookMater->currentIndex() != PaginaUno) {
+    if (paginaCorrente() != Principale) {
         return;
     }
     const QString codice = codiceCorrenteGriglia();
@@ -1070,18 +812,7 @@ void TMaterForm::mostraVersioneTestata() {
     }
 }
 
-void TMaterForm::aggiornaDettaglioStorico() {
-    timerStorico_->stop();
-    voceComposizione_->setVisible(false);
-    voceNote_->setVisible(false);
-    try {
-        QueryStoricoD.close();
-    } catch (const DbError&) {
-    }
-    if (!QueryStoricoT.isOpen() || GridStoricoT->modello()->rowCount() == 0 ||
-        !GridStoricoT->currentIndex().isValid()) {
-        return;
-    }
+QStringList TMaterForm::sqlDettaglioStorico(QString& memo) {
     auto valore = [this](const char* c) {
         const Campo v = GridStoricoT->campoCorrente(QString::fromLatin1(c));
         return v.isNull() ? QString() : v.asString();
@@ -1092,7 +823,7 @@ void TMaterForm::aggiornaDettaglioStorico() {
         condizioni =
             QStringLiteral("(CODICE=%1)AND(VERS=%2)")
                 .arg(sql::testoNonNullo(valore("CODICE")), sql::intero(valore("VERSIONET")));
-        voceComposizione_->setVisible(true);
+        memo = QStringLiteral("COMPOSIZIONE");
     } else if (tabella == QLatin1String("STOSPECIF")) {
         condizioni = QStringLiteral("(CODICEMP=%1)AND(NRIGA=%2)AND(VERSIONET=%3)AND(VERSIONED=%4)")
                          .arg(sql::testoNonNullo(valore("CODICE")), sql::intero(valore("NRIGA")),
@@ -1102,104 +833,25 @@ void TMaterForm::aggiornaDettaglioStorico() {
             QStringLiteral("(CODICEANALOGO=%1)AND(NRIGA=%2)AND(VERSIONET=%3)AND(VERSIONED=%4)")
                 .arg(sql::testoNonNullo(valore("CODICEANALOGO")), sql::intero(valore("NRIGA")),
                      sql::intero(valore("VERSIONET")), sql::intero(valore("VERSIONED")));
-        voceNote_->setVisible(true);
+        memo = QStringLiteral("NOTE");
     } else {
-        return;
+        return {};
     }
-    QueryStoricoD.SQL = {QStringLiteral("SELECT * FROM ") + tabella + QStringLiteral(" WHERE"),
-                         condizioni};
-    QueryStoricoD.open();
-}
-
-// ------------------------------------------------------------ searches
-
-QStringList TMaterForm::sqlBase() const {
-    if (Griglia->RicercaInCorso()) {
-        return Griglia->SQLIniziale;
-    }
-    EditSelezione->clear();
-    QStringList sql{QStringLiteral("SELECT * FROM MATER WHERE (CODICE IS NOT NULL)")};
-    if (PanelSelezione->isVisibleTo(const_cast<TMaterForm*>(this))) {
-        const Selezione s =
-            selezioneRicerca({{QStringLiteral("CODICE"), EditRicercaCodice->text()},
-                              {QStringLiteral("NOMECOMMERCIALE"), EditRicercaDescrizione->text()},
-                              {QStringLiteral("CODICEANALOGO"), EditRicercaCodiceAnalogo->text()}});
-        EditSelezione->setText(s.testo);
-        sql += s.condizioni;
-    }
-    return sql;
-}
-
-void TMaterForm::ButtonRicercaAttivaSelClick() {
-    PanelSelezione->show();
-    riapriSuCodice(QString());
-}
-
-void TMaterForm::ButtonRicercaAnnullaSelClick() {
-    const QString codice = codiceCorrenteGriglia();
-    for (QLineEdit* e : {EditRicercaCodice, EditRicercaDescrizione, EditRicercaCodiceAnalogo}) {
-        e->clear();
-    }
-    PanelSelezione->hide();
-    riapriSuCodice(codice);
-}
-
-void TMaterForm::ButtonRicercaRitornaClick() {
-    if (listaVuota()) {
-        Messaggi::avviso(QStringLiteral("Nessun record trovato"), this);
-        return;
-    }
-    if (ComeRicerca) {
-        chiudiRicerca(true);
-        return;
-    }
-    const QString codice = codiceCorrenteGriglia();
-    mostraPagina(PaginaUno);
-    Q_UNUSED(codice); // the list stays on the row chosen
-}
-
-void TMaterForm::ButtonRicercaChiudiClick() {
-    if (ComeRicerca) {
-        chiudiRicerca(false);
-        return;
-    }
-    if (ButtonRicercaAnnullaSel->isEnabled() ||
-        !ButtonSelezionaAnnulla->property("bloccato").toBool()) {
-        ButtonRicercaAnnullaSelClick();
-    }
-    mostraPagina(PaginaUno);
-}
-
-void TMaterForm::preparaRicerca(const QString& campo, const QString& valore) {
-    if (auto* e = findChild<QLineEdit*>(campo)) {
-        e->setText(valore);
-        e->setReadOnly(true);
-    }
-    ButtonRicercaAttivaSelClick();
-    ButtonSelezionaAnnulla->setProperty("bloccato", true);
-    ButtonRicercaAnnullaSel->setEnabled(false);
-    ButtonSelezionaAnnulla->setEnabled(false);
+    return {QStringLiteral("SELECT * FROM ") + tabella + QStringLiteral(" WHERE"), condizioni};
 }
 
 std::optional<TMaterForm::Scelta> TMaterForm::scegli(TTabXForm* sessione, QWidget* owner,
                                                      const OpzioniRicerca& opzioni) {
     auto* f = new TMaterForm(sessione, owner);
     f->ComeRicerca = true;
-    f->mostraPagina(Ricerche);
-    f->TabSetMater->setVisible(!opzioni.nascondiSchede);
     if (opzioni.prepara) {
         opzioni.prepara(*f);
     }
-    if (!opzioni.codice.isEmpty()) {
-        f->riapriSuCodice(opzioni.codice);
-    }
     std::optional<Scelta> scelta;
-    if (f->eseguiComeRicerca(owner, QStringLiteral("MaterRicerca")) == kRisultatoOK &&
-        !f->listaVuota()) {
+    if (f->eseguiRicerca(owner, opzioni.codice, opzioni.nascondiSchede)) {
         const Campo nome = f->Griglia->campoCorrente(QStringLiteral("NOMECOMMERCIALE"));
         scelta = Scelta{f->codiceCorrenteGriglia(), nome.isNull() ? QString() : nome.asString()};
     }
-    f->StatoScheda = 0;
     f->close();
     delete f;
     return scelta;
@@ -1216,17 +868,14 @@ void TMaterForm::dopoNuovo() {
     for (const char* c : {"CODICEADR", "GRUPPOADR"}) {
         qobject_cast<QComboBox*>(editazione(QString::fromLatin1(c)))->setCurrentIndex(-1);
     }
-    bloccaPerRighe(true);
 }
 
 void TMaterForm::riempiEditazione() {
     SchedaBase::riempiEditazione();
     decodificaADR(true, false);
-    bloccaPerRighe(true);
 }
 
 void TMaterForm::dopoMemorizzazione() {
-    bloccaPerRighe(false);
     mostraVersioneTestata();
 }
 
@@ -1422,27 +1071,17 @@ void TMaterForm::eliminaRecord(const QString& codice) {
 }
 
 void TMaterForm::closeEvent(QCloseEvent* e) {
-    if (PaginaSpecifiche->Stato != 0 || PaginaAnaloghi->Stato != 0) {
-        Messaggi::avviso(
-            QStringLiteral(
-                "Memorizzare o annullare le modifiche in corso prima di chiudere la finestra"),
-            this);
-        e->ignore();
-        return;
-    }
-    SchedaBase::closeEvent(e);
+    SchedaAPagine::closeEvent(e);
     if (!e->isAccepted()) {
         return;
     }
-    for (Query* q : {&QuerySpecifiche, &QueryAnaloghi, &QueryAnaloghiNonCod, &QueryAna,
-                     &QueryAllegati, &QueryStoricoT, &QueryStoricoD}) {
+    for (Query* q :
+         {&QuerySpecifiche, &QueryAnaloghi, &QueryAnaloghiNonCod, &QueryAna, &QueryAllegati}) {
         try {
             q->close();
         } catch (const DbError&) {
         }
     }
-    PaginaSpecifiche->chiudiLista();
-    PaginaAnaloghi->chiudiLista();
 }
 
 // ----------------------------------------------------------- the buttons

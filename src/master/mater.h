@@ -4,7 +4,7 @@
 // look-up (TMaterForm::scegli).
 #pragma once
 
-#include "ui/scheda.h"
+#include "ui/schedapagine.h"
 
 #include <functional>
 #include <optional>
@@ -21,7 +21,7 @@ namespace quintar {
 
 class PaginaRighe;
 
-class TMaterForm : public SchedaBase {
+class TMaterForm : public SchedaAPagine {
     Q_OBJECT
 public:
     explicit TMaterForm(TTabXForm* sessione, QWidget* owner = nullptr);
@@ -41,17 +41,11 @@ public:
     // The row chosen with "Ritorna"; nothing when the user closed the card.
     static std::optional<Scelta> scegli(TTabXForm* sessione, QWidget* owner,
                                         const OpzioniRicerca& opzioni);
-    // Puts a value into a search field (EditRicercaCodice,
-    // EditRicercaDescrizione, EditRicercaCodiceAnalogo) for good: the field
-    // turns read-only, the selection is activated and cannot be cancelled.
-    void preparaRicerca(const QString& campo, const QString& valore);
 
     int StatoSpecifiche() const;
     int StatoAnaloghi() const;
     QString AnalogoCorrente;
 
-    QTabBar* TabSetMater;
-    QStackedWidget* NotebookMater;
     PaginaRighe* PaginaSpecifiche;
     PaginaRighe* PaginaAnaloghi;
     TCSDGrid* GridSpecifiche;
@@ -59,35 +53,17 @@ public:
     TCSDGrid* GridAnaloghiNonCod;
     TCSDGrid* GridAna;
     TCSDGrid* GridAllegati;
-    TCSDGrid* GridStoricoT;
-    TCSDGrid* GridStoricoD;
     QLabel* LabelVersione;
     QCheckBox* CheckEditReport;
     QPushButton* ButtonRicerche;
     QPushButton* ButtonStampa;
     QPushButton* ButtonSincroPrezzi;
     QPushButton* ButtonFornitore;
-    QLineEdit* EditRicercaCodice;
-    QLineEdit* EditRicercaDescrizione;
-    QLineEdit* EditRicercaCodiceAnalogo;
-    QPushButton* ButtonRicercaAttivaSel;
-    QPushButton* ButtonRicercaAnnullaSel;
-    QPushButton* ButtonRicercaRitorna;
-    QPushButton* ButtonRicercaChiudi;
-    QWidget* PanelSelezione;
-    QLineEdit* EditSelezione;
-    QPushButton* ButtonSelezionaAnnulla;
     QPushButton* ButtonAllegatiAggiungi;
     QPushButton* ButtonAllegatiTogli;
     QPushButton* ButtonApri;
     QPushButton* ButtonAllegatiChiudi;
-    QPushButton* ButtonStoricoChiudi;
 
-    void mostraPagina(int pagina);
-    void ButtonRicercaAttivaSelClick();
-    void ButtonRicercaAnnullaSelClick();
-    void ButtonRicercaRitornaClick();
-    void ButtonRicercaChiudiClick();
     void ButtonAllegatiAggiungiClick();
     void ButtonAllegatiTogliClick();
     void ButtonApriClick();
@@ -96,7 +72,6 @@ public:
     void ButtonFornitoreClick();
 
 protected:
-    QStringList sqlBase() const override;
     void primaDellAggiornamento(const QStringList& assegnazioni) override;
     void dopoMemorizzazione() override;
     void eliminaRecord(const QString& codice) override;
@@ -104,24 +79,22 @@ protected:
     void dopoNuovo() override;
     void closeEvent(QCloseEvent* e) override;
     QString testoConfermaEliminazione(const QString& codice) override;
+    QList<QPushButton*> pulsantiPagina(int pagina) override;
+    bool paginaConsentita(int pagina) override;
+    void paginaMostrata(int pagina) override;
+    void rigaCambiata() override;
+    QStringList sqlDettaglioStorico(QString& memo) override;
 
 private:
     void creaPagine();
-    QWidget* creaPaginaRicerche();
     QWidget* creaPaginaAllegati();
-    QWidget* creaPaginaStorico();
     void creaRigheSpecifiche();
     void creaRigheAnaloghi();
     void preparaGriglia(TCSDGrid* g, int situazione, const QString& tabella);
     void caricaElenchi();
     void collegaDecodifiche();
     void decodificaADR(bool editazione, bool proponiGruppo);
-    void rigaCambiata();
     void aggiornaPiccole();
-    void aggiornaPagina();
-    void aggiornaDettaglioStorico();
-    bool tabConsentita(int pagina);
-    void bloccaPerRighe(bool inModifica);
     // History: a header version (the material as the main transaction sees
     // it), with its summary row.
     int versioneTestata(Query& q, const QString& codice, bool cancellazione);
@@ -136,21 +109,12 @@ private:
     void mostraVersioneTestata();
     int formulazioniCheUsano(const QString& codice);
 
-    Transaction TransazioneStorico;
     Query QuerySpecifiche;
     Query QueryAnaloghi;
     Query QueryAnaloghiNonCod;
     Query QueryAna;
     Query QueryAllegati;
-    Query QueryStoricoT;
-    Query QueryStoricoD;
-    QWidget* testata_;
-    QWidget* paginaUno_;
-    QMenu* menuStoricoD_;
-    QAction* voceComposizione_;
-    QAction* voceNote_;
     QTimer* timerPiccole_;
-    QTimer* timerStorico_;
     QTimer* timerADR2_;
     QString codicePiccole_;
     QString analogoPiccole_;

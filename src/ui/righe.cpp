@@ -95,6 +95,8 @@ PaginaRighe::PaginaRighe(SchedaBase* scheda, DescrizioneRighe d, QWidget* parent
     Griglia->DittaCorrente = s->Ditta;
     Griglia->AbilitaRicerca = true;
     Griglia->collega(&QueryRighe, [this] { return sqlRighe(); });
+    // a list of its own orders itself, by line number
+    Griglia->OrderBy = d_.campiLista.empty();
     connect(Griglia->modello(), &QAbstractItemModel::modelReset, this,
             &PaginaRighe::aggiornaConsultazione);
     connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -135,7 +137,7 @@ QWidget* PaginaRighe::creaPaginaCampi(bool consultazione) {
         tutti.push_back(d_.campoPadre);
     }
     tutti.push_back(d_.campoRiga);
-    const size_t chiavi = tutti.size();
+    const size_t chiavi = tutti.size() - (d_.rigaModificabile ? 1 : 0);
     tutti.insert(tutti.end(), d_.campi.begin(), d_.campi.end());
     QGridLayout* g = SchedaBase::disponiCampi(pagina, tutti, consultazione, chiavi, 1,
                                               consultazione ? consultazione_ : editazione_);
@@ -201,8 +203,16 @@ QWidget* PaginaRighe::consultazione(const QString& colonna) const {
     return it == consultazione_.end() ? nullptr : it->second;
 }
 
+QString PaginaRighe::campoLista(const QString& colonna) const {
+    auto it = d_.campiLista.find(colonna);
+    return it == d_.campiLista.end() ? colonna : it->second;
+}
+
 QStringList PaginaRighe::sqlRighe() const {
     const QString p = padre ? padre() : QString();
+    if (testoLista) {
+        return testoLista(p);
+    }
     return {QStringLiteral("SELECT * FROM %1").arg(d_.tabella),
             p.isEmpty()
                 ? QStringLiteral("WHERE %1 IS NULL").arg(d_.colonnaPadre)
@@ -228,7 +238,7 @@ QString PaginaRighe::rigaGriglia() const {
     if (listaVuota() || !Griglia->currentIndex().isValid()) {
         return {};
     }
-    const Campo c = Griglia->campoCorrente(d_.colonnaRiga);
+    const Campo c = Griglia->campoCorrente(campoLista(d_.colonnaRiga));
     return c.isNull() ? QString() : c.asString();
 }
 
@@ -250,7 +260,7 @@ void PaginaRighe::riapri(const QString& riga) {
         return;
     }
     GrigliaModello* m = Griglia->modello();
-    const int colonna = m->indiceCampo(d_.colonnaRiga);
+    const int colonna = m->indiceCampo(campoLista(d_.colonnaRiga));
     CampoScheda c = d_.campoRiga;
     c.tipo = d_.tipoRiga;
     int trovata = 0;
@@ -278,8 +288,8 @@ void PaginaRighe::aggiornaConsultazione() {
     const bool riga = !listaVuota() && Griglia->currentIndex().isValid();
     for (auto& [colonna, w] : consultazione_) {
         QString t;
-        if (riga && Griglia->modello()->indiceCampo(colonna) >= 0) {
-            const Campo c = Griglia->campoCorrente(colonna);
+        if (riga && Griglia->modello()->indiceCampo(campoLista(colonna)) >= 0) {
+            const Campo c = Griglia->campoCorrente(campoLista(colonna));
             t = c.isNull() ? QString() : c.asString();
         }
         SchedaBase::impostaTesto(w, t);
@@ -393,8 +403,8 @@ void PaginaRighe::ButtonEditClick() {
     Stato = 2;
     SettaggioInterfaccia();
     for (auto& [colonna, w] : editazione_) {
-        const Campo c = Griglia->modello()->indiceCampo(colonna) >= 0
-                            ? Griglia->campoCorrente(colonna)
+        const Campo c = Griglia->modello()->indiceCampo(campoLista(colonna)) >= 0
+                            ? Griglia->campoCorrente(campoLista(colonna))
                             : Campo();
         SchedaBase::impostaTesto(w, c.isNull() ? QString() : c.asString());
     }
@@ -408,6 +418,15 @@ void PaginaRighe::ButtonEditClick() {
 
 bool PaginaRighe::verifica() {
     bool valido = true;
+    if (d_.rigaModificabile) {
+        CampoScheda c = d_.campoRiga;
+        c.tipo = d_.tipoRiga;
+        const QString t = SchedaBase::testoDi(editazione(d_.campoRiga.colonna));
+        if (t.trimmed().isEmpty() || !SchedaBase::valoreLeggibile(c, t)) {
+            Messaggi::avviso(d_.messaggioRiga, scheda_);
+            return false;
+        }
+    }
     for (const CampoScheda& c : d_.campi) {
         if (!c.memorizzato) {
             continue;
@@ -437,7 +456,16 @@ void PaginaRighe::ButtonMemorizzaClick() {
         return;
     }
     QStringList set;
+    QString nuovaRiga = RigaCorrente;
     try {
+        if (d_.rigaModificabile) {
+            CampoScheda c = d_.campoRiga;
+            c.tipo = d_.tipoRiga;
+            nuovaRiga = SchedaBase::testoDi(editazione(d_.campoRiga.colonna)).trimmed();
+            if (!SchedaBase::stessaChiave(c, nuovaRiga, RigaCorrente)) {
+                set << d_.colonnaRiga + '=' + letteraleRiga(nuovaRiga);
+            }
+        }
         for (const CampoScheda& c : d_.campi) {
             if (c.memorizzato) {
                 set << c.colonna + '=' +
@@ -478,6 +506,7 @@ void PaginaRighe::ButtonMemorizzaClick() {
         }
         return;
     }
+    RigaCorrente = nuovaRiga;
     Stato = 0;
     SettaggioInterfaccia();
     riapri(RigaCorrente);

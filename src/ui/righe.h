@@ -29,10 +29,17 @@ struct DescrizioneRighe {
     QString etichettaVersione; // LabelSpVersione; empty: no version shown
     // The parent's value shown read-only on the pages, when its edits are named.
     CampoScheda campoPadre = {};
-    CampoScheda campoRiga; // the line number, read-only on both pages
+    CampoScheda campoRiga; // the line number, read-only on both pages unless renumbered
+    // The line number may be changed on the edit page (written with the
+    // other columns when it differs); this warning when it is not a number.
+    bool rigaModificabile = false;
+    QString messaggioRiga = {};
     std::vector<CampoScheda> campi;
     // "Errore interno: cancellare manualmente il record con CODICEMP "
     QString messaggioCancellare;
+    // Names of the list's fields where its query renames the columns
+    // (CODICEMATERIAPRIMA shown as CODICE): column → field.
+    std::map<QString, QString> campiLista = {};
 };
 
 class PaginaRighe : public QWidget {
@@ -62,6 +69,9 @@ public:
     // The number of a new line, read on the check transaction; MAX + 1 (or
     // 1) when not set.
     std::function<QString(Query& q, const QString& padre)> prossimaRiga;
+    // The list's own query for a parent (a join, renamed columns); it orders
+    // the lines by their number itself. By default every column of the table.
+    std::function<QStringList(const QString& padre)> testoLista;
     // The highest version of a line, for the version label.
     std::function<QStringList(const QString& padre, const QString& riga)> sqlVersione;
     // The page leaves browsing (true) or returns to it: the card locks what
@@ -106,6 +116,8 @@ public:
     QString condizione(const QString& padre, const QString& riga) const;
     // The line's SQL literal (a point, whatever the number shows).
     QString letteraleRiga(const QString& riga) const;
+    // The list's field that shows a column.
+    QString campoLista(const QString& colonna) const;
 
 private:
     QStringList sqlRighe() const;

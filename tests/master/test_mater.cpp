@@ -184,16 +184,16 @@ TEST_F(Materie, LeSchedeSiRifiutanoSenzaRigheOSenzaCodiceAnalogo) {
     h.esegui(az(), {"UPDATE MATER SET CODICEANALOGO=NULL WHERE CODICE='MP002'"});
     TMaterForm* f = apri();
     riga(f, "MP002");
-    f->TabSetMater->setCurrentIndex(2);
-    EXPECT_EQ(f->NotebookMater->currentIndex(), 0);
-    EXPECT_EQ(f->TabSetMater->currentIndex(), 0);
+    f->TabSet->setCurrentIndex(2);
+    EXPECT_EQ(f->NotebookPagine->currentIndex(), 0);
+    EXPECT_EQ(f->TabSet->currentIndex(), 0);
     EXPECT_TRUE(msg->testi().contains(
         "Per accedere alla sessione Analoghi è necessario specificare un codice analogo"));
 
     h.esegui(az(), {"DELETE FROM SPECIF", "DELETE FROM MATERALL", "DELETE FROM MATER"});
     f->rileggi({});
-    f->TabSetMater->setCurrentIndex(1);
-    EXPECT_EQ(f->NotebookMater->currentIndex(), 0);
+    f->TabSet->setCurrentIndex(1);
+    EXPECT_EQ(f->NotebookPagine->currentIndex(), 0);
     EXPECT_TRUE(msg->testi().contains("Inserire un record prima di accedere alle altre sessioni"));
 }
 
@@ -206,11 +206,11 @@ TEST_F(Materie, LeRigheDiSpecificaNumeranoEVersionanoSottoLaTestata) {
     p->ButtonNuovoClick();
     ASSERT_EQ(p->Stato, 1);
     EXPECT_EQ(SchedaBase::testoDi(p->editazione("NRIGA")), "1");
-    EXPECT_FALSE(f->TabSetMater->isEnabled());
+    EXPECT_FALSE(f->TabSet->isEnabled());
     testo(p->editazione("SPECIFICA"), "pH 7");
     p->ButtonMemorizzaClick();
     ASSERT_EQ(p->Stato, 0);
-    EXPECT_TRUE(f->TabSetMater->isEnabled());
+    EXPECT_TRUE(f->TabSet->isEnabled());
     // a material never saved gets header version 1 first, then the line's
     EXPECT_EQ(conta("SELECT COUNT(*) FROM STOMATER WHERE CODICE='MP004'"), 1);
     EXPECT_EQ(conta("SELECT COUNT(*) FROM STOSPECIF WHERE CODICEMP='MP004' AND NRIGA=1 AND "
@@ -319,8 +319,8 @@ TEST_F(Materie, ComeRicercaRitornaSceglieEChiudiRinuncia) {
     };
     clicca("ButtonRicercaRitorna", [](TMaterForm* f) {
         EXPECT_TRUE(f->ComeRicerca);
-        EXPECT_EQ(f->NotebookMater->currentIndex(), 4);
-        EXPECT_FALSE(f->TabSetMater->isVisibleTo(f));
+        EXPECT_EQ(f->NotebookPagine->currentIndex(), 4);
+        EXPECT_FALSE(f->TabSet->isVisibleTo(f));
     });
     auto scelta = TMaterForm::scegli(&sessione, nullptr, {.codice = "MP003"});
     ASSERT_TRUE(scelta.has_value());
@@ -335,7 +335,7 @@ TEST_F(Materie, ComeRicercaRitornaSceglieEChiudiRinuncia) {
     clicca("ButtonRicercaRitorna", [](TMaterForm* f) {
         EXPECT_FALSE(f->ButtonRicercaAnnullaSel->isEnabled());
         EXPECT_FALSE(f->ButtonSelezionaAnnulla->isEnabled());
-        EXPECT_TRUE(f->EditRicercaCodiceAnalogo->isReadOnly());
+        EXPECT_TRUE(f->campoRicerca("EditRicercaCodiceAnalogo")->isReadOnly());
         EXPECT_EQ(f->Griglia->modello()->rowCount(), 2);
         f->Griglia->setCurrentIndex(f->Griglia->modello()->index(1, 0));
     });
