@@ -170,10 +170,6 @@ QPushButton* pulsante(const QString& testo, const QString& nome, QWidget* parent
     return b;
 }
 
-QString oggi() {
-    return sql::data(QDate::currentDate());
-}
-
 enum Pagina { Principale, Specifiche, Analoghi, Allegati, Ricerche, Storico };
 
 } // namespace
@@ -320,19 +316,6 @@ void TMaterForm::creaPagine() {
     ButtonFornitore->disconnect();
     connect(ButtonFornitore, &QPushButton::clicked, this,
             protetto(this, [this] { ButtonFornitoreClick(); }));
-    for (const char* nome : {"EditClasseADR"}) {
-        if (auto* e = qobject_cast<QLineEdit*>(editazione(QStringLiteral("ADR2017.CLASSE")))) {
-            Q_UNUSED(nome);
-            e->setReadOnly(true);
-            e->setProperty("Tag", 0);
-        }
-    }
-    if (auto* m =
-            qobject_cast<QPlainTextEdit*>(editazione(QStringLiteral("ADR2017.DESCRIZIONE")))) {
-        m->setReadOnly(true);
-        m->setProperty("Tag", 0);
-    }
-
     {
         auto* descrizione = new QLineEdit(Testata);
         descrizione->setObjectName(QStringLiteral("PanelTestataDescrizioneCategoria"));
@@ -534,41 +517,11 @@ void TMaterForm::caricaElenchi() {
     if (!sessione_->IBDatabase1.connected()) {
         return;
     }
-    auto riempi = [this](const QString& colonna, const QStringList& sql, bool ordina) {
-        auto* l = qobject_cast<QComboBox*>(editazione(colonna));
-        if (!l) {
-            return;
-        }
-        QStringList voci;
-        try {
-            QueryAux2.SQL = sql;
-            QueryAux2.open();
-            for (; !QueryAux2.eof(); QueryAux2.next()) {
-                const Campo c = QueryAux2.field(0);
-                if (!c.isNull()) {
-                    voci << c.asString();
-                }
-            }
-            QueryAux2.close();
-        } catch (const DbError& e) {
-            Messaggi::errore(e.messaggio(), this);
-        }
-        if (ordina) {
-            voci.sort();
-        }
-        l->clear();
-        l->addItem(QString());
-        l->addItems(voci);
-        l->setCurrentIndex(-1);
-    };
-    riempi(QStringLiteral("CODICECATEGORIAMP"), {QStringLiteral("SELECT CODICE FROM CATEGMP")},
-           true);
-    riempi(QStringLiteral("SIMBOLOGIARISCHIO"), {QStringLiteral("SELECT DESCRIZIONE FROM SRISCHI")},
-           false);
-    riempi(QStringLiteral("CODICEADR"),
-           {QStringLiteral("SELECT"), QStringLiteral("   CODICE"), QStringLiteral("FROM"),
-            QStringLiteral("   ADR2017"), QStringLiteral("ORDER BY"), QStringLiteral("CODICE")},
-           false);
+    caricaElenco(QStringLiteral("CODICECATEGORIAMP"),
+                 {QStringLiteral("SELECT CODICE FROM CATEGMP")}, true);
+    caricaElenco(QStringLiteral("SIMBOLOGIARISCHIO"),
+                 {QStringLiteral("SELECT DESCRIZIONE FROM SRISCHI")}, false);
+    caricaCodiciADR();
 }
 
 void TMaterForm::collegaDecodifiche() {
@@ -598,71 +551,7 @@ void TMaterForm::collegaDecodifiche() {
                        descrizione(false, "CODICEFORNITORE"), QStringLiteral("TimerFornitore"),
                        fornitore);
 
-    // ADR on the consultation page: 400 ms after the code or group changes
-    timerADR2_ = new QTimer(this);
-    timerADR2_->setObjectName(QStringLiteral("TimerADR2"));
-    timerADR2_->setSingleShot(true);
-    timerADR2_->setInterval(400);
-    auto svuota = [this] {
-        timerADR2_->stop();
-        impostaTesto(consultazione(QStringLiteral("ADR2017.CLASSE")), {});
-        impostaTesto(consultazione(QStringLiteral("ADR2017.DESCRIZIONE")), {});
-        timerADR2_->start();
-    };
-    for (const char* c : {"CODICEADR", "GRUPPOADR"}) {
-        connect(qobject_cast<QLineEdit*>(consultazione(QString::fromLatin1(c))),
-                &QLineEdit::textChanged, this, svuota);
-    }
-    connect(timerADR2_, &QTimer::timeout, this, [this] {
-        timerADR2_->stop();
-        decodificaADR(false, false);
-    });
-    // on the edit page a code chosen proposes its packing group
-    connect(qobject_cast<QComboBox*>(editazione(QStringLiteral("CODICEADR"))),
-            &QComboBox::activated, this, [this] { decodificaADR(true, true); });
-}
-
-void TMaterForm::decodificaADR(bool suEditazione, bool proponiGruppo) {
-    auto w = [&](const char* c) {
-        const QString colonna = QString::fromLatin1(c);
-        return suEditazione ? editazione(colonna) : consultazione(colonna);
-    };
-    impostaTesto(w("ADR2017.CLASSE"), {});
-    impostaTesto(w("ADR2017.DESCRIZIONE"), {});
-    const QString codice = testoDi(w("CODICEADR"));
-    if (codice.isEmpty()) {
-        return;
-    }
-    try {
-        Transaction t(&sessione_->IBDatabase1);
-        Query q(&sessione_->IBDatabase1, &t);
-        q.SQL = {QStringLiteral("SELECT"),
-                 QStringLiteral("   DESCRIZIONE,"),
-                 QStringLiteral("   CLASSE,"),
-                 QStringLiteral("   GRUPPOIMB"),
-                 QStringLiteral("FROM"),
-                 QStringLiteral("   ADR2017"),
-                 QStringLiteral("WHERE"),
-                 QStringLiteral("   CODICE=") + sql::testoNonNullo(codice)};
-        q.open();
-        if (!q.eof()) {
-            auto testo = [&q](const char* c) {
-                const Campo v = q[QString::fromLatin1(c)];
-                return v.isNull() ? QString() : v.asString();
-            };
-            impostaTesto(w("ADR2017.CLASSE"), testo("CLASSE"));
-            impostaTesto(w("ADR2017.DESCRIZIONE"), testo("DESCRIZIONE"));
-            if (proponiGruppo) {
-                // the proposal is a choice among the items, never an extra one
-                auto* gruppo = qobject_cast<QComboBox*>(editazione(QStringLiteral("GRUPPOADR")));
-                const QString g = testo("GRUPPOIMB");
-                gruppo->setCurrentIndex(g.isEmpty() ? -1 : gruppo->findText(g));
-            }
-        }
-        q.close();
-    } catch (const DbError& e) {
-        qWarning("codice ADR non decodificato: %s", qPrintable(e.messaggio()));
-    }
+    collegaADR();
 }
 
 // --------------------------------------------------------- page changes
@@ -879,25 +768,29 @@ void TMaterForm::dopoMemorizzazione() {
     mostraVersioneTestata();
 }
 
+QString TMaterForm::utente() const {
+    return sql::testo(QString::number(sessione_->NumUtente));
+}
+
 int TMaterForm::versioneTestata(Query& q, const QString& codice, bool cancellazione) {
     const QString chiave = QStringLiteral("CODICE=") + sql::testoNonNullo(codice);
     const auto h = storico::massimo(q, QStringLiteral("STOMATER"), QStringLiteral("VERS"), chiave);
-    const int versione = h ? *h + 1 : 1;
-    storico::copiaRiga(
-        q, QStringLiteral("STOMATER"), kTabella, kColonneStoMater,
-        {{QStringLiteral("VERS"), sql::intero(versione)}, {QStringLiteral("DATAVERS"), oggi()}},
-        chiave);
-    storico::inserisci(
-        q, QStringLiteral("STOMATERRIEP"),
-        {{QStringLiteral("CODICE"), sql::testoNonNullo(codice)},
-         {QStringLiteral("NRIGA"), QStringLiteral("'0'")},
-         {QStringLiteral("VERSIONET"), sql::intero(versione)},
-         {QStringLiteral("VERSIONED"), QStringLiteral("'0'")},
-         {QStringLiteral("TABELLA"), QStringLiteral("'STOMATER'")},
-         {QStringLiteral("DATAVERS"), oggi()},
-         {QStringLiteral("ELIMINAZIONE"), sql::flag(cancellazione)},
-         {QStringLiteral("UTENTE"), sql::testo(QString::number(sessione_->NumUtente))}});
-    return versione;
+    const QString versione = sql::intero(h ? *h + 1 : 1);
+    storico::scrivi(
+        q,
+        {.tabellaStorico = QStringLiteral("STOMATER"),
+         .tabella = kTabella,
+         .copiate = kColonneStoMater,
+         .numeri = {{QStringLiteral("VERS"), versione}},
+         .condizione = chiave,
+         .riepilogo = QStringLiteral("STOMATERRIEP"),
+         .chiaveRiepilogo = {{QStringLiteral("CODICE"), sql::testoNonNullo(codice)},
+                             {QStringLiteral("NRIGA"), QStringLiteral("'0'")},
+                             {QStringLiteral("VERSIONET"), versione},
+                             {QStringLiteral("VERSIONED"), QStringLiteral("'0'")},
+                             {QStringLiteral("TABELLA"), QStringLiteral("'STOMATER'")}}},
+        cancellazione, utente());
+    return h ? *h + 1 : 1;
 }
 
 int TMaterForm::testataPerRiga(Query& q, const QString& codice) {
@@ -917,23 +810,22 @@ void TMaterForm::storicoSpecifica(Query& q, const QString& codice, const QString
         return; // unchanged, and already filed under this header version
     }
     const int versione = v ? *v + 1 : 1;
-    storico::copiaRiga(
-        q, QStringLiteral("STOSPECIF"), QStringLiteral("SPECIF"),
-        {QStringLiteral("CODICEMP"), QStringLiteral("NRIGA"), QStringLiteral("SPECIFICA")},
-        {{QStringLiteral("VERSIONET"), sql::intero(testata)},
-         {QStringLiteral("VERSIONED"), sql::intero(versione)},
-         {QStringLiteral("DATAVERS"), oggi()}},
-        condizione);
-    storico::inserisci(
-        q, QStringLiteral("STOMATERRIEP"),
-        {{QStringLiteral("CODICE"), sql::testoNonNullo(codice)},
-         {QStringLiteral("NRIGA"), sql::intero(riga)},
-         {QStringLiteral("VERSIONET"), sql::intero(testata)},
-         {QStringLiteral("VERSIONED"), sql::intero(versione)},
-         {QStringLiteral("TABELLA"), QStringLiteral("'STOSPECIF'")},
-         {QStringLiteral("DATAVERS"), oggi()},
-         {QStringLiteral("ELIMINAZIONE"), sql::flag(cancellazione)},
-         {QStringLiteral("UTENTE"), sql::testo(QString::number(sessione_->NumUtente))}});
+    storico::scrivi(
+        q,
+        {.tabellaStorico = QStringLiteral("STOSPECIF"),
+         .tabella = QStringLiteral("SPECIF"),
+         .copiate = {QStringLiteral("CODICEMP"), QStringLiteral("NRIGA"),
+                     QStringLiteral("SPECIFICA")},
+         .numeri = {{QStringLiteral("VERSIONET"), sql::intero(testata)},
+                    {QStringLiteral("VERSIONED"), sql::intero(versione)}},
+         .condizione = condizione,
+         .riepilogo = QStringLiteral("STOMATERRIEP"),
+         .chiaveRiepilogo = {{QStringLiteral("CODICE"), sql::testoNonNullo(codice)},
+                             {QStringLiteral("NRIGA"), sql::intero(riga)},
+                             {QStringLiteral("VERSIONET"), sql::intero(testata)},
+                             {QStringLiteral("VERSIONED"), sql::intero(versione)},
+                             {QStringLiteral("TABELLA"), QStringLiteral("'STOSPECIF'")}}},
+        cancellazione, utente());
     if (!cancellazione) {
         PaginaSpecifiche->LabelVersione->setText(QString::number(versione));
     }
@@ -955,42 +847,31 @@ void TMaterForm::storicoAnalogo(Query& q, const QString& codice, const QString& 
         return;
     }
     const int versione = v ? *v + 1 : 1;
-    // a failing copy leaves its statement in Errore.sql for whoever looks into it
-    struct Traccia {
-        Query& q;
-        QString cartella;
-        bool fatto = false;
-        ~Traccia() {
-            if (fatto) {
-                return;
-            }
-            QFile f(QDir(cartella.isEmpty() ? QDir::tempPath() : cartella)
-                        .filePath(QStringLiteral("Errore.sql")));
-            if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-                f.write(q.SQL.join('\n').toUtf8());
-            }
-        }
-    } traccia{q, percorsi::suDisco(sessione_->GetV(QStringLiteral("TempDir")))};
-    storico::copiaRiga(q, QStringLiteral("STOANANC"), QStringLiteral("ANANC"),
-                       {QStringLiteral("CODICEANALOGO"), QStringLiteral("NRIGA"),
-                        QStringLiteral("DESCRIZIONE"), QStringLiteral("VALUTAZIONE"),
-                        QStringLiteral("NOTE")},
-                       {{QStringLiteral("VERSIONET"), sql::intero(testata)},
-                        {QStringLiteral("VERSIONED"), sql::intero(versione)},
-                        {QStringLiteral("DATAVERS"), oggi()}},
-                       condizione);
-    storico::inserisci(
-        q, QStringLiteral("STOMATERRIEP"),
-        {{QStringLiteral("CODICE"), sql::testoNonNullo(codice)},
-         {QStringLiteral("NRIGA"), sql::intero(riga)},
-         {QStringLiteral("VERSIONET"), sql::intero(testata)},
-         {QStringLiteral("VERSIONED"), sql::intero(versione)},
-         {QStringLiteral("TABELLA"), QStringLiteral("'STOANANC'")},
-         {QStringLiteral("CODICEANALOGO"), sql::testoNonNullo(analogo)},
-         {QStringLiteral("DATAVERS"), oggi()},
-         {QStringLiteral("ELIMINAZIONE"), sql::flag(cancellazione)},
-         {QStringLiteral("UTENTE"), sql::testo(QString::number(sessione_->NumUtente))}});
-    traccia.fatto = true;
+    try {
+        storico::scrivi(
+            q,
+            {.tabellaStorico = QStringLiteral("STOANANC"),
+             .tabella = QStringLiteral("ANANC"),
+             .copiate = {QStringLiteral("CODICEANALOGO"), QStringLiteral("NRIGA"),
+                         QStringLiteral("DESCRIZIONE"), QStringLiteral("VALUTAZIONE"),
+                         QStringLiteral("NOTE")},
+             .numeri = {{QStringLiteral("VERSIONET"), sql::intero(testata)},
+                        {QStringLiteral("VERSIONED"), sql::intero(versione)}},
+             .condizione = condizione,
+             .riepilogo = QStringLiteral("STOMATERRIEP"),
+             .chiaveRiepilogo = {{QStringLiteral("CODICE"), sql::testoNonNullo(codice)},
+                                 {QStringLiteral("NRIGA"), sql::intero(riga)},
+                                 {QStringLiteral("VERSIONET"), sql::intero(testata)},
+                                 {QStringLiteral("VERSIONED"), sql::intero(versione)},
+                                 {QStringLiteral("TABELLA"), QStringLiteral("'STOANANC'")},
+                                 {QStringLiteral("CODICEANALOGO"), sql::testoNonNullo(analogo)}}},
+            cancellazione, utente());
+    } catch (const ErroreStorico&) {
+        // the failing statement is kept for whoever looks into it
+        storico::registraErrore(percorsi::suDisco(sessione_->GetV(QStringLiteral("TempDir"))),
+                                q.SQL);
+        throw;
+    }
     if (!cancellazione) {
         PaginaAnaloghi->LabelVersione->setText(QString::number(versione));
     }

@@ -93,7 +93,6 @@ private:
     void preparaGriglia(TCSDGrid* g, int situazione, const QString& tabella);
     void caricaElenchi();
     void collegaDecodifiche();
-    void decodificaADR(bool editazione, bool proponiGruppo);
     void aggiornaPiccole();
     // History: a header version (the material as the main transaction sees
     // it), with its summary row.
@@ -108,6 +107,7 @@ private:
     int testataPerRiga(Query& q, const QString& codice);
     void mostraVersioneTestata();
     int formulazioniCheUsano(const QString& codice);
+    QString utente() const;
 
     Query QuerySpecifiche;
     Query QueryAnaloghi;
@@ -115,7 +115,6 @@ private:
     Query QueryAna;
     Query QueryAllegati;
     QTimer* timerPiccole_;
-    QTimer* timerADR2_;
     QString codicePiccole_;
     QString analogoPiccole_;
 };

@@ -171,7 +171,8 @@ QGridLayout* SchedaBase::disponiCampi(QWidget* pagina, const std::vector<CampoSc
         b->setFlat(true);
         b->setAutoDefault(false);
         b->setStyleSheet(QStringLiteral("text-align: left"));
-        QWidget* w = creaControllo(c, consultazione, i < numeroChiavi, pagina);
+        // a decode (not stored) is never typed into
+        QWidget* w = creaControllo(c, consultazione, i < numeroChiavi || !c.memorizzato, pagina);
         controlli[c.colonna] = w;
         connect(b, &QPushButton::clicked, w, [w] { w->setFocus(); });
         g->addWidget(b, riga, colonna, Qt::AlignTop);
@@ -1206,6 +1207,110 @@ void SchedaBase::chiudiRicerca(bool scelta) {
 void SchedaBase::mostraColonna(QLineEdit* e, const QString& colonna) {
     testate_.emplace_back(e, colonna);
     aggiornaConsultazione();
+}
+
+void SchedaBase::caricaElenco(const QString& colonna, const QStringList& sql, bool ordina) {
+    auto* l = qobject_cast<QComboBox*>(editazione(colonna));
+    if (!l || !sessione_->IBDatabase1.connected()) {
+        return;
+    }
+    QStringList voci;
+    try {
+        QueryAux2.SQL = sql;
+        QueryAux2.open();
+        for (; !QueryAux2.eof(); QueryAux2.next()) {
+            const Campo c = QueryAux2.field(0);
+            if (!c.isNull()) {
+                voci << c.asString();
+            }
+        }
+        QueryAux2.close();
+    } catch (const DbError& e) {
+        Messaggi::errore(e.messaggio(), this);
+    }
+    if (ordina) {
+        voci.sort();
+    }
+    l->clear();
+    l->addItem(QString());
+    l->addItems(voci);
+    l->setCurrentIndex(-1);
+}
+
+void SchedaBase::caricaCodiciADR() {
+    caricaElenco(QStringLiteral("CODICEADR"),
+                 {QStringLiteral("SELECT"), QStringLiteral("   CODICE"), QStringLiteral("FROM"),
+                  QStringLiteral("   ADR2017"), QStringLiteral("ORDER BY"),
+                  QStringLiteral("CODICE")},
+                 false);
+}
+
+void SchedaBase::collegaADR() {
+    // on the consultation page: 400 ms after the code or group changes
+    timerADR2_ = new QTimer(this);
+    timerADR2_->setObjectName(QStringLiteral("TimerADR2"));
+    timerADR2_->setSingleShot(true);
+    timerADR2_->setInterval(400);
+    auto svuota = [this] {
+        timerADR2_->stop();
+        impostaTesto(consultazione(QStringLiteral("ADR2017.CLASSE")), {});
+        impostaTesto(consultazione(QStringLiteral("ADR2017.DESCRIZIONE")), {});
+        timerADR2_->start();
+    };
+    for (const char* c : {"CODICEADR", "GRUPPOADR"}) {
+        connect(qobject_cast<QLineEdit*>(consultazione(QString::fromLatin1(c))),
+                &QLineEdit::textChanged, this, svuota);
+    }
+    connect(timerADR2_, &QTimer::timeout, this, [this] {
+        timerADR2_->stop();
+        decodificaADR(false, false);
+    });
+    // on the edit page a code chosen proposes its packing group
+    connect(qobject_cast<QComboBox*>(editazione(QStringLiteral("CODICEADR"))),
+            &QComboBox::activated, this, [this] { decodificaADR(true, true); });
+}
+
+void SchedaBase::decodificaADR(bool suEditazione, bool proponiGruppo) {
+    auto w = [&](const char* c) {
+        const QString colonna = QString::fromLatin1(c);
+        return suEditazione ? editazione(colonna) : consultazione(colonna);
+    };
+    impostaTesto(w("ADR2017.CLASSE"), {});
+    impostaTesto(w("ADR2017.DESCRIZIONE"), {});
+    const QString codice = testoDi(w("CODICEADR"));
+    if (codice.isEmpty()) {
+        return;
+    }
+    try {
+        Transaction t(&sessione_->IBDatabase1);
+        Query q(&sessione_->IBDatabase1, &t);
+        q.SQL = {QStringLiteral("SELECT"),
+                 QStringLiteral("   DESCRIZIONE,"),
+                 QStringLiteral("   CLASSE,"),
+                 QStringLiteral("   GRUPPOIMB"),
+                 QStringLiteral("FROM"),
+                 QStringLiteral("   ADR2017"),
+                 QStringLiteral("WHERE"),
+                 QStringLiteral("   CODICE=") + sql::testoNonNullo(codice)};
+        q.open();
+        if (!q.eof()) {
+            auto testo = [&q](const char* c) {
+                const Campo v = q[QString::fromLatin1(c)];
+                return v.isNull() ? QString() : v.asString();
+            };
+            impostaTesto(w("ADR2017.CLASSE"), testo("CLASSE"));
+            impostaTesto(w("ADR2017.DESCRIZIONE"), testo("DESCRIZIONE"));
+            if (proponiGruppo) {
+                // the proposal is a choice among the items, never an extra one
+                auto* gruppo = qobject_cast<QComboBox*>(editazione(QStringLiteral("GRUPPOADR")));
+                const QString g = testo("GRUPPOIMB");
+                gruppo->setCurrentIndex(g.isEmpty() ? -1 : gruppo->findText(g));
+            }
+        }
+        q.close();
+    } catch (const DbError& e) {
+        qWarning("codice ADR non decodificato: %s", qPrintable(e.messaggio()));
+    }
 }
 
 QWidget* SchedaBase::creaTestata(QWidget* parent, const QString& nome,

@@ -273,6 +273,18 @@ protected:
     // Runs in state 1 once the new record's key is inserted and shown.
     virtual void dopoNuovo() {}
 
+    // A drop-down list of the edit page filled from the first column of a
+    // query, after an empty item.
+    void caricaElenco(const QString& colonna, const QStringList& sql, bool ordina);
+    // The ADR fields of a card: code CODICEADR and group GRUPPOADR, with the
+    // class and description (fields ADR2017.CLASSE and ADR2017.DESCRIZIONE,
+    // not stored) decoded from ADR2017: on the consultation page 400 ms after
+    // a change, on the edit page when a code is chosen, which also proposes
+    // its packing group.
+    void caricaCodiciADR();
+    void collegaADR();
+    void decodificaADR(bool suEditazione, bool proponiGruppo);
+
     // The condition that picks a record by its key: the code followed by
     // AltreChiaviCorrenti ("CODICE='7'", or "(A='1')AND(B='2.5')").
     QString condizioneChiave(const QString& codice) const;
@@ -315,6 +327,7 @@ private:
     std::map<QString, int> lunghezze_;
     std::vector<PaginaRighe*> righe_;
     QDialog* dialogoRicerca_ = nullptr;
+    QTimer* timerADR2_ = nullptr;
     std::vector<std::pair<QLineEdit*, QString>> testate_;
 };
 

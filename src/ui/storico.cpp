@@ -4,6 +4,8 @@
 #include "session/sqlvalori.h"
 
 #include <QDate>
+#include <QDir>
+#include <QFile>
 
 namespace quintar::storico {
 
@@ -134,6 +136,26 @@ void inserisci(Query& q, const QString& tabella, const Costanti& valori) {
         q.execSQL();
     } catch (const DbError& e) {
         throw ErroreStorico(e.messaggio(), e.sqlCode(), e.gdsCode());
+    }
+}
+
+void scrivi(Query& q, const Versione& v, bool cancellazione, const QString& utente) {
+    const QString oggi = sql::data(QDate::currentDate());
+    Costanti numeri = v.numeri;
+    numeri.emplace_back(QStringLiteral("DATAVERS"), oggi);
+    copiaRiga(q, v.tabellaStorico, v.tabella, v.copiate, numeri, v.condizione);
+    Costanti riepilogo = v.chiaveRiepilogo;
+    riepilogo.emplace_back(QStringLiteral("DATAVERS"), oggi);
+    riepilogo.emplace_back(QStringLiteral("ELIMINAZIONE"), sql::flag(cancellazione));
+    riepilogo.emplace_back(QStringLiteral("UTENTE"), utente);
+    inserisci(q, v.riepilogo, riepilogo);
+}
+
+void registraErrore(const QString& cartella, const QStringList& sql) {
+    QFile f(QDir(cartella.isEmpty() ? QDir::tempPath() : cartella)
+                .filePath(QStringLiteral("Errore.sql")));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        f.write(sql.join('\n').toUtf8());
     }
 }
 

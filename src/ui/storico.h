@@ -63,8 +63,27 @@ using Costanti = std::vector<std::pair<QString, QString>>;
 // tabella WHERE condizione, expecting exactly one row; ErroreStorico otherwise.
 void copiaRiga(Query& q, const QString& tabellaStorico, const QString& tabella,
                const QStringList& copiate, const Costanti& costanti, const QString& condizione);
+// A version of a record or of one of its lines: the copy of the row, with
+// its numbers, and its row in the summary table of the record's history.
+struct Versione {
+    QString tabellaStorico;   // STOSPECIF
+    QString tabella;          // SPECIF
+    QStringList copiate;      // columns copied as they are
+    Costanti numeri;          // VERS, or VERSIONET and VERSIONED
+    QString condizione;       // the row copied
+    QString riepilogo;        // STOMATERRIEP
+    Costanti chiaveRiepilogo; // CODICE, NRIGA, VERSIONET, VERSIONED, TABELLA, ...
+};
+// Writes both, dated today, the summary row marked as a deletion or not and
+// signed with the user (as an SQL literal); ErroreStorico on failure.
+void scrivi(Query& q, const Versione& v, bool cancellazione, const QString& utente);
+
 // INSERT INTO tabella (columns) VALUES (literals); ErroreStorico on failure.
 void inserisci(Query& q, const QString& tabella, const Costanti& valori);
+// Keeps a statement that failed in the file Errore.sql of the folder (the
+// system's temporary folder when empty), for whoever looks into the failure.
+void registraErrore(const QString& cartella, const QStringList& sql);
+
 // SELECT MAX(colonna) FROM tabella WHERE condizione; nullopt when NULL.
 std::optional<int> massimo(Query& q, const QString& tabella, const QString& colonna,
                            const QString& condizione);
