@@ -8,6 +8,7 @@
 #include "config/inibase.h"
 #include "config/riempit.h"
 #include "exchange/impovarie.h"
+#include "formulation/formul.h"
 #include "formulation/sincroprezzi.h"
 #include "master/fornito.h"
 #include "master/mater.h"
@@ -74,6 +75,9 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
     riga({.nome = QStringLiteral("ShowMaterForm"),
           .parametri = A + QStringList{QStringLiteral("StSpecLST"), QStringLiteral("TempDir")},
           .crea = schermata<TMaterForm>()});
+    riga({.nome = QStringLiteral("ShowFormulForm"),
+          .parametri = A + QStringList{QStringLiteral("StFormLST"), QStringLiteral("TempDir")},
+          .crea = schermata<TFormulForm>()});
     riga({.nome = QStringLiteral("ShowImpoVarieForm"),
           .entrataD = false,
           .parametri = B,

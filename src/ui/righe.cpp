@@ -95,8 +95,6 @@ PaginaRighe::PaginaRighe(SchedaBase* scheda, DescrizioneRighe d, QWidget* parent
     Griglia->DittaCorrente = s->Ditta;
     Griglia->AbilitaRicerca = true;
     Griglia->collega(&QueryRighe, [this] { return sqlRighe(); });
-    // a list of its own orders itself, by line number
-    Griglia->OrderBy = d_.campiLista.empty();
     connect(Griglia->modello(), &QAbstractItemModel::modelReset, this,
             &PaginaRighe::aggiornaConsultazione);
     connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -151,13 +149,16 @@ QWidget* PaginaRighe::creaPaginaCampi(bool consultazione) {
 }
 
 void PaginaRighe::creaPulsanti() {
-    const QString& p = d_.pulsanti;
-    ButtonNuovo = pulsante(QStringLiteral("&Nuovo"), p + QStringLiteral("Nuovo"), this);
-    ButtonEdit = pulsante(QStringLiteral("Edit &X"), p + QStringLiteral("Edit"), this);
-    ButtonElimina = pulsante(QStringLiteral("&Elimina"), p + QStringLiteral("Elimina"), this);
-    ButtonChiudi = pulsante(QStringLiteral("Ch&iudi"), p + QStringLiteral("Chiudi"), this);
-    ButtonMemorizza = pulsante(QStringLiteral("&Memorizza"), p + QStringLiteral("Memorizza"), this);
-    ButtonAnnulla = pulsante(QStringLiteral("&Annulla"), p + QStringLiteral("Annulla"), this);
+    auto nome = [this](const char* azione) {
+        const QString a = QString::fromLatin1(azione);
+        return d_.pulsanti.contains(QLatin1String("%1")) ? d_.pulsanti.arg(a) : d_.pulsanti + a;
+    };
+    ButtonNuovo = pulsante(QStringLiteral("&Nuovo"), nome("Nuovo"), this);
+    ButtonEdit = pulsante(QStringLiteral("Edit &X"), nome("Edit"), this);
+    ButtonElimina = pulsante(QStringLiteral("&Elimina"), nome("Elimina"), this);
+    ButtonChiudi = pulsante(QStringLiteral("Ch&iudi"), nome("Chiudi"), this);
+    ButtonMemorizza = pulsante(QStringLiteral("&Memorizza"), nome("Memorizza"), this);
+    ButtonAnnulla = pulsante(QStringLiteral("&Annulla"), nome("Annulla"), this);
     auto riga = [](QWidget* pagina) {
         if (auto* h = qobject_cast<QHBoxLayout*>(pagina->layout())) {
             return h;
@@ -210,6 +211,8 @@ QString PaginaRighe::campoLista(const QString& colonna) const {
 
 QStringList PaginaRighe::sqlRighe() const {
     const QString p = padre ? padre() : QString();
+    // a list of its own orders itself, by line number
+    Griglia->OrderBy = !testoLista;
     if (testoLista) {
         return testoLista(p);
     }

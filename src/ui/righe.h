@@ -23,7 +23,9 @@ struct DescrizioneRighe {
     QString nome;    // objectName of the page
     QString griglia; // GridSpSpecifiche
     int situazioneGriglia = 0;
-    QString pulsanti;          // ButtonSp: ButtonSpNuovo, ButtonSpEdit, ... ButtonSpAnnulla
+    // ButtonSp: ButtonSpNuovo, ButtonSpEdit, ... ButtonSpAnnulla; with a %1 the
+    // action takes its place (Button%1Compon: ButtonNuovoCompon, ...).
+    QString pulsanti;
     QString notebook;          // NoteBookEditSpecifiche: the fields, read-only and editable
     QString notebookPulsanti;  // NoteBookEditSpecifiche2; empty: the buttons go under the fields
     QString etichettaVersione; // LabelSpVersione; empty: no version shown

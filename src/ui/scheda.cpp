@@ -673,7 +673,7 @@ QString SchedaBase::chiediCodice(const DialogoNuovoCodice& dialogo) {
     f.setWindowTitle(dialogo.titolo);
     f.Label1->setText(dialogo.etichetta);
     f.setFont(QFont(QStringLiteral("Tahoma"), 8));
-    f.Edit1->clear();
+    f.Edit1->setText(dialogo.proposta);
     const int massimo =
         dialogo.lunghezzaMassima > 0 ? dialogo.lunghezzaMassima : lunghezzaColonna(d_.chiave);
     if (massimo > 0) {

@@ -229,6 +229,7 @@ public:
         // Cards whose dialog closes on a refused code (the user starts again).
         bool chiudeSuRifiuto = false;
         int lunghezzaMassima = 0; // 0: what the key column holds
+        QString proposta = {};    // the code the dialog opens with
     };
 
 protected:

@@ -40,11 +40,21 @@ QPushButton* pulsante(const QString& testo, const QString& nome, QWidget* parent
     return b;
 }
 
+// The list opens while the base is built, before the search page can give
+// its text: the base starts from the search's text without a selection.
+DescrizioneScheda conTesto(DescrizioneScheda d, const DescrizionePagine& p) {
+    if (d.sqlBase.isEmpty()) {
+        d.sqlBase = QStringList{p.sqlRicerca};
+    }
+    return d;
+}
+
 } // namespace
 
 SchedaAPagine::SchedaAPagine(TTabXForm* sessione, DescrizioneScheda d, DescrizionePagine p,
                              QWidget* owner)
-    : SchedaBase(sessione, std::move(d), owner), TransazioneStorico(&sessione->IBDatabase1),
+    : SchedaBase(sessione, conTesto(std::move(d), p), owner),
+      TransazioneStorico(&sessione->IBDatabase1),
       QueryStoricoT(&sessione->IBDatabase1, &TransazioneStorico),
       QueryStoricoD(&sessione->IBDatabase1, &TransazioneStorico), p_(std::move(p)) {
     auto* principale = qobject_cast<QVBoxLayout*>(layout());
