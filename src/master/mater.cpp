@@ -184,6 +184,9 @@ TMaterForm::TMaterForm(TTabXForm* sessione, QWidget* owner)
            .didascalia = QStringLiteral("Scheda materie prime - Ditta:"),
            .situazioneFinestra = 1,
            .situazioneGriglia = 1,
+           // the first opening of the list, made by the base before this
+           // card's own statement (sqlBase()) can answer
+           .sqlBase = {QStringLiteral("SELECT * FROM MATER WHERE (CODICE IS NOT NULL)")},
            .nuovoCodice = NuovoCodice::Digitato,
            .titoloNuovo = QStringLiteral("Nuovo materiale"),
            .etichettaNuovo = QStringLiteral("Codice materiale:"),
@@ -277,6 +280,9 @@ void TMaterForm::creaPagine() {
         g->setObjectName(QString::fromLatin1(nome));
         preparaGriglia(g, situazione, tabella);
         g->TastiFunzione = false;
+        // their statements carry their own order (ending with the key): a
+        // second order line from the grid would make them invalid
+        g->OrderBy = false;
         piccole->addWidget(g, 1);
         g->setSorgenteDati(&q);
     };
@@ -297,6 +303,19 @@ void TMaterForm::creaPagine() {
         pulsante(QStringLiteral("&Stampa"), QStringLiteral("ButtonStampa"), PaginaConsultazione);
     ButtonSincroPrezzi = pulsante(QStringLiteral("Sincro &Prezzi"),
                                   QStringLiteral("ButtonSincroPrezzi"), PaginaConsultazione);
+    // two columns of fields share each row: a one-line control beside a memo
+    // stays level with its caption instead of sinking to the row's middle
+    for (QWidget* pagina : {PaginaConsultazione, PaginaEditazione}) {
+        for (QGridLayout* g : pagina->findChildren<QGridLayout*>()) {
+            for (int i = 0; i < g->count(); ++i) {
+                QLayoutItem* it = g->itemAt(i);
+                if (!qobject_cast<QPlainTextEdit*>(it->widget())) {
+                    it->setAlignment(it->alignment() | Qt::AlignTop);
+                }
+            }
+            g->invalidate();
+        }
+    }
     auto* altri = new QHBoxLayout;
     altri->addWidget(CheckEditReport);
     altri->addStretch();
@@ -900,6 +919,9 @@ void TMaterForm::mostraPagina(int pagina) {
     case PaginaUno:
         abilita({ButtonNuovo, ButtonEdit, ButtonElimina, ButtonRicerche, ButtonStampa, ButtonChiudi,
                  ButtonFornitore, ButtonMemorizza, ButtonAnnulla});
+        // lines added or deleted on the other pages show on return
+        codicePiccole_.clear();
+        analogoPiccole_.clear();
         aggiornaPiccole();
         break;
     case Specifiche:
