@@ -1589,6 +1589,12 @@ void TMaterForm::ButtonApriClick() {
 
 void TMaterForm::ButtonStampaClick() {
     const QString progetto = sessione_->GetV(QStringLiteral("StSpecLST"));
+    // printed straight after moving to a material, the supplier's name is
+    // decoded now rather than left empty until its timer fires
+    if (auto* t = findChild<QTimer*>(QStringLiteral("TimerFornitore2")); t && t->isActive()) {
+        t->stop();
+        QMetaObject::invokeMethod(t, "timeout", Qt::DirectConnection);
+    }
     const QString fornitore =
         qobject_cast<QLineEdit*>(consultazione(QStringLiteral("CODICEFORNITORE#")))->text();
     Query righe(&sessione_->IBDatabase1, &TransazionePrincipale);
