@@ -182,6 +182,9 @@ TMaterForm::TMaterForm(TTabXForm* sessione, QWidget* owner)
            .didascalia = QStringLiteral("Scheda materie prime - Ditta:"),
            .situazioneFinestra = 1,
            .situazioneGriglia = 1,
+           // the first opening of the list, made by the base before this
+           // card's own statement (sqlBase()) can answer
+           .sqlBase = {QStringLiteral("SELECT * FROM MATER WHERE (CODICE IS NOT NULL)")},
            .nuovoCodice = NuovoCodice::Digitato,
            .titoloNuovo = QStringLiteral("Nuovo materiale"),
            .etichettaNuovo = QStringLiteral("Codice materiale:"),
@@ -281,6 +284,9 @@ void TMaterForm::creaPagine() {
         g->setObjectName(QString::fromLatin1(nome));
         preparaGriglia(g, situazione, tabella);
         g->TastiFunzione = false;
+        // their statements carry their own order (ending with the key): a
+        // second order line from the grid would make them invalid
+        g->OrderBy = false;
         piccole->addWidget(g, 1);
         g->setSorgenteDati(&q);
     };
@@ -583,6 +589,9 @@ QList<QPushButton*> TMaterForm::pulsantiPagina(int pagina) {
 void TMaterForm::paginaMostrata(int pagina) {
     switch (pagina) {
     case Principale:
+        // lines added or deleted on the other pages show on return
+        codicePiccole_.clear();
+        analogoPiccole_.clear();
         aggiornaPiccole();
         break;
     case Analoghi:
@@ -1106,6 +1115,12 @@ void TMaterForm::ButtonApriClick() {
 
 void TMaterForm::ButtonStampaClick() {
     const QString progetto = sessione_->GetV(QStringLiteral("StSpecLST"));
+    // printed straight after moving to a material, the supplier's name is
+    // decoded now rather than left empty until its timer fires
+    if (auto* t = findChild<QTimer*>(QStringLiteral("TimerFornitore2")); t && t->isActive()) {
+        t->stop();
+        QMetaObject::invokeMethod(t, "timeout", Qt::DirectConnection);
+    }
     const QString fornitore =
         qobject_cast<QLineEdit*>(consultazione(QStringLiteral("CODICEFORNITORE#")))->text();
     Query righe(&sessione_->IBDatabase1, &TransazionePrincipale);

@@ -178,8 +178,12 @@ QGridLayout* SchedaBase::disponiCampi(QWidget* pagina, const std::vector<CampoSc
         g->addWidget(b, riga, colonna, Qt::AlignTop);
         const QString nomeDescrizione =
             consultazione ? c.descrizioneConsultazione : c.descrizioneEditazione;
+        // beside a memo of the other column a one-line control stays level
+        // with its caption
+        const Qt::Alignment allineamento =
+            qobject_cast<QPlainTextEdit*>(w) ? Qt::Alignment() : Qt::AlignTop;
         if (nomeDescrizione.isEmpty()) {
-            g->addWidget(w, riga, colonna + 1);
+            g->addWidget(w, riga, colonna + 1, allineamento);
         } else {
             auto* d = new QLineEdit(pagina);
             d->setObjectName(nomeDescrizione);
