@@ -592,7 +592,7 @@ void TMaterForm::paginaMostrata(int pagina) {
         // lines added or deleted on the other pages show on return
         codicePiccole_.clear();
         analogoPiccole_.clear();
-        aggiornaPiccole();
+        timerPiccole_->start();
         break;
     case Analoghi:
         try {

@@ -286,6 +286,11 @@ void TCSDGrid::setSorgenteDati(Query* q) {
     auto dopo = dopoAvereAperto_;
     q->beforeOpen = [io, prima](Query& x) {
         if (io) {
+            // a grid's settings are read when its list first opens: a screen
+            // with many pages reads only those of the lists it shows
+            if (!io->impostazioniLette_) {
+                io->leggiImpostazioni();
+            }
             io->ImpostaOrdinamento(x);
         } else if (prima) {
             prima(x);
@@ -298,8 +303,9 @@ void TCSDGrid::setSorgenteDati(Query* q) {
             dopo(x);
         }
     };
-    leggiImpostazioni();
+    impostazioniLette_ = false;
     if (q->isOpen()) {
+        leggiImpostazioni();
         if (modello_->ricarica()) {
             aspettoProgettato();
         }
@@ -342,6 +348,7 @@ void TCSDGrid::fineRicerca() {
 }
 
 void TCSDGrid::leggiImpostazioni() {
+    impostazioniLette_ = true;
     ColoreCampoOrd = QColor(0xFF, 0x00, 0x00);
     AbilitaTimerRic = true;
     if (!query_ || !query_->database() || !query_->database()->connected()) {

@@ -183,6 +183,7 @@ private:
     void ImpostaOrdinamento(Query& q);
     void dopoApertura(Query& q);
     void leggiImpostazioni();
+    bool impostazioniLette_ = false;
     void caricaOrdinamento();
     // ORDER BY of the title order over the fields whose origin is among
     // origini; empty when there is none.
