@@ -163,13 +163,6 @@ std::vector<CampoScheda> campiMateria() {
     return c;
 }
 
-QPushButton* pulsante(const QString& testo, const QString& nome, QWidget* parent) {
-    auto* b = new QPushButton(testo, parent);
-    b->setObjectName(nome);
-    b->setAutoDefault(false);
-    return b;
-}
-
 enum Pagina { Principale, Specifiche, Analoghi, Allegati, Ricerche, Storico };
 
 } // namespace
@@ -250,16 +243,6 @@ int TMaterForm::StatoAnaloghi() const {
     return PaginaAnaloghi->Stato;
 }
 
-void TMaterForm::preparaGriglia(TCSDGrid* g, int situazione, const QString& tabella) {
-    g->CodiceProgetto = kProgetto;
-    g->Situazione = situazione;
-    g->Utente = sessione_->NumUtente;
-    g->NomeTabella = tabella;
-    g->TabellaPiccola = true;
-    g->DirectoryBin = sessione_->GetV(QStringLiteral("BinDir"));
-    g->DittaCorrente = sessione_->Ditta;
-}
-
 // ------------------------------------------------------------------ pages
 
 void TMaterForm::creaPagine() {
@@ -282,7 +265,7 @@ void TMaterForm::creaPagine() {
         piccole->addWidget(new QLabel(QString::fromUtf8(titolo), paginaUno_));
         g = new TCSDGrid(paginaUno_);
         g->setObjectName(QString::fromLatin1(nome));
-        preparaGriglia(g, situazione, tabella);
+        configuraGriglia(g, situazione, tabella);
         g->TastiFunzione = false;
         // their statements carry their own order (ending with the key): a
         // second order line from the grid would make them invalid
@@ -301,12 +284,12 @@ void TMaterForm::creaPagine() {
     // the consultation page's own buttons
     CheckEditReport = new QCheckBox(QStringLiteral("Edit report st."), PaginaConsultazione);
     CheckEditReport->setObjectName(QStringLiteral("CheckEditReport"));
-    ButtonRicerche = pulsante(QStringLiteral("&Ricerche"), QStringLiteral("ButtonRicerche"),
-                              PaginaConsultazione);
-    ButtonStampa =
-        pulsante(QStringLiteral("&Stampa"), QStringLiteral("ButtonStampa"), PaginaConsultazione);
-    ButtonSincroPrezzi = pulsante(QStringLiteral("Sincro &Prezzi"),
-                                  QStringLiteral("ButtonSincroPrezzi"), PaginaConsultazione);
+    ButtonRicerche = creaPulsante(QStringLiteral("&Ricerche"), QStringLiteral("ButtonRicerche"),
+                                  PaginaConsultazione);
+    ButtonStampa = creaPulsante(QStringLiteral("&Stampa"), QStringLiteral("ButtonStampa"),
+                                PaginaConsultazione);
+    ButtonSincroPrezzi = creaPulsante(QStringLiteral("Sincro &Prezzi"),
+                                      QStringLiteral("ButtonSincroPrezzi"), PaginaConsultazione);
     auto* altri = new QHBoxLayout;
     altri->addWidget(CheckEditReport);
     altri->addStretch();
@@ -409,7 +392,7 @@ void TMaterForm::creaRigheAnaloghi() {
     GridAna = new TCSDGrid(pagina);
     GridAna->setObjectName(QStringLiteral("GridAna"));
     GridAna->setMaximumHeight(110);
-    preparaGriglia(GridAna, 4, kTabella);
+    configuraGriglia(GridAna, 4, kTabella);
     GridAna->AbilitaRicerca = true;
     GridAna->collega(&QueryAna, [this] {
         const QString analogo = Griglia->campoCorrente(QStringLiteral("CODICEANALOGO")).asString();
@@ -481,7 +464,7 @@ QWidget* TMaterForm::creaPaginaAllegati() {
     pagina->setObjectName(QStringLiteral("Allegati"));
     GridAllegati = new TCSDGrid(pagina);
     GridAllegati->setObjectName(QStringLiteral("GridAllegati"));
-    preparaGriglia(GridAllegati, 9, QStringLiteral("MATERALL"));
+    configuraGriglia(GridAllegati, 9, QStringLiteral("MATERALL"));
     GridAllegati->collega(&QueryAllegati, [this] {
         const QString codice = codiceCorrenteGriglia();
         return QStringList{QStringLiteral("SELECT * FROM MATERALL WHERE"),
@@ -492,12 +475,12 @@ QWidget* TMaterForm::creaPaginaAllegati() {
     connect(GridAllegati->modello(), &QAbstractItemModel::modelReset, this,
             [this] { GridAllegati->setColumnHidden(0, true); });
     ButtonAllegatiAggiungi =
-        pulsante(QStringLiteral("&Aggiungi"), QStringLiteral("ButtonAllegatiAggiungi"), pagina);
+        creaPulsante(QStringLiteral("&Aggiungi"), QStringLiteral("ButtonAllegatiAggiungi"), pagina);
     ButtonAllegatiTogli =
-        pulsante(QStringLiteral("&Togli"), QStringLiteral("ButtonAllegatiTogli"), pagina);
-    ButtonApri = pulsante(QStringLiteral("Apri"), QStringLiteral("ButtonApri"), pagina);
+        creaPulsante(QStringLiteral("&Togli"), QStringLiteral("ButtonAllegatiTogli"), pagina);
+    ButtonApri = creaPulsante(QStringLiteral("Apri"), QStringLiteral("ButtonApri"), pagina);
     ButtonAllegatiChiudi =
-        pulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonAllegatiChiudi"), pagina);
+        creaPulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonAllegatiChiudi"), pagina);
     auto* v = new QVBoxLayout(pagina);
     v->addWidget(GridAllegati, 1);
     auto* h = new QHBoxLayout;
@@ -595,20 +578,10 @@ void TMaterForm::paginaMostrata(int pagina) {
         timerPiccole_->start();
         break;
     case Analoghi:
-        try {
-            QueryAna.close();
-            QueryAna.open();
-        } catch (const DbError& e) {
-            Messaggi::errore(e.messaggio(), this);
-        }
+        riapriQuery(QueryAna);
         break;
     case Allegati:
-        try {
-            QueryAllegati.close();
-            QueryAllegati.open();
-        } catch (const DbError& e) {
-            Messaggi::errore(e.messaggio(), this);
-        }
+        riapriQuery(QueryAllegati);
         break;
     default:
         break;
@@ -626,23 +599,13 @@ void TMaterForm::rigaCambiata() {
         const QString analogo = PaginaAnaloghi->padre();
         if (analogo != PaginaAnaloghi->PadreCorrente || !QueryAna.isOpen()) {
             PaginaAnaloghi->PadreCorrente = analogo;
-            try {
-                QueryAna.close();
-                QueryAna.open();
-            } catch (const DbError& e) {
-                Messaggi::errore(e.messaggio(), this);
-            }
+            riapriQuery(QueryAna);
             PaginaAnaloghi->riapri();
         }
         break;
     }
     case Allegati:
-        try {
-            QueryAllegati.close();
-            QueryAllegati.open();
-        } catch (const DbError& e) {
-            Messaggi::errore(e.messaggio(), this);
-        }
+        riapriQuery(QueryAllegati);
         break;
     default:
         break;

@@ -1,4 +1,4 @@
-// The raw-materials card: the material record, its specification lines, its
+// The raw-materials card: the material record, its SPECIF lines (the data-sheet lines), its
 // analogue group with the group's uncoded analogues, attached files, searches
 // and history, and the material's data sheet. Other cards open it as a
 // look-up (TMaterForm::scegli).
@@ -90,7 +90,6 @@ private:
     QWidget* creaPaginaAllegati();
     void creaRigheSpecifiche();
     void creaRigheAnaloghi();
-    void preparaGriglia(TCSDGrid* g, int situazione, const QString& tabella);
     void caricaElenchi();
     void collegaDecodifiche();
     void aggiornaPiccole();

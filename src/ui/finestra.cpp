@@ -1,5 +1,7 @@
 #include "ui/finestra.h"
 
+#include <QPushButton>
+
 #include "session/tabx.h"
 
 namespace quintar {
@@ -22,6 +24,13 @@ void FinestraSessione::impostaDidascalia(const QString& didascalia) {
     } else {
         setWindowTitle(didascalia);
     }
+}
+
+QPushButton* creaPulsante(const QString& testo, const QString& nome, QWidget* parent) {
+    auto* b = new QPushButton(testo, parent);
+    b->setObjectName(nome);
+    b->setAutoDefault(false);
+    return b;
 }
 
 } // namespace quintar

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+class QPushButton;
+
 namespace quintar {
 
 class TTabXForm;
@@ -24,5 +26,9 @@ public:
 protected:
     TTabXForm* sessione_;
 };
+
+// A command button of a screen: its caption and objectName; it never acts
+// as the dialog's default button.
+QPushButton* creaPulsante(const QString& testo, const QString& nome, QWidget* parent);
 
 } // namespace quintar

@@ -27,13 +27,6 @@ namespace {
 
 const char* kTag = "Tag";
 
-QPushButton* pulsante(const QString& testo, const QString& nome, QWidget* parent) {
-    auto* b = new QPushButton(testo, parent);
-    b->setObjectName(nome);
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 PaginaRighe::PaginaRighe(SchedaBase* scheda, DescrizioneRighe d, QWidget* parent)
@@ -86,13 +79,7 @@ PaginaRighe::PaginaRighe(SchedaBase* scheda, DescrizioneRighe d, QWidget* parent
     creaPulsanti();
 
     TTabXForm* s = scheda_->sessione_;
-    Griglia->CodiceProgetto = kProgetto;
-    Griglia->Situazione = d_.situazioneGriglia;
-    Griglia->Utente = s->NumUtente;
-    Griglia->NomeTabella = d_.tabella;
-    Griglia->TabellaPiccola = true;
-    Griglia->DirectoryBin = s->GetV(QStringLiteral("BinDir"));
-    Griglia->DittaCorrente = s->Ditta;
+    scheda_->configuraGriglia(Griglia, d_.situazioneGriglia, d_.tabella);
     Griglia->AbilitaRicerca = true;
     Griglia->collega(&QueryRighe, [this] { return sqlRighe(); });
     connect(Griglia->modello(), &QAbstractItemModel::modelReset, this,
@@ -153,12 +140,12 @@ void PaginaRighe::creaPulsanti() {
         const QString a = QString::fromLatin1(azione);
         return d_.pulsanti.contains(QLatin1String("%1")) ? d_.pulsanti.arg(a) : d_.pulsanti + a;
     };
-    ButtonNuovo = pulsante(QStringLiteral("&Nuovo"), nome("Nuovo"), this);
-    ButtonEdit = pulsante(QStringLiteral("Edit &X"), nome("Edit"), this);
-    ButtonElimina = pulsante(QStringLiteral("&Elimina"), nome("Elimina"), this);
-    ButtonChiudi = pulsante(QStringLiteral("Ch&iudi"), nome("Chiudi"), this);
-    ButtonMemorizza = pulsante(QStringLiteral("&Memorizza"), nome("Memorizza"), this);
-    ButtonAnnulla = pulsante(QStringLiteral("&Annulla"), nome("Annulla"), this);
+    ButtonNuovo = creaPulsante(QStringLiteral("&Nuovo"), nome("Nuovo"), this);
+    ButtonEdit = creaPulsante(QStringLiteral("Edit &X"), nome("Edit"), this);
+    ButtonElimina = creaPulsante(QStringLiteral("&Elimina"), nome("Elimina"), this);
+    ButtonChiudi = creaPulsante(QStringLiteral("Ch&iudi"), nome("Chiudi"), this);
+    ButtonMemorizza = creaPulsante(QStringLiteral("&Memorizza"), nome("Memorizza"), this);
+    ButtonAnnulla = creaPulsante(QStringLiteral("&Annulla"), nome("Annulla"), this);
     auto riga = [](QWidget* pagina) {
         if (auto* h = qobject_cast<QHBoxLayout*>(pagina->layout())) {
             return h;

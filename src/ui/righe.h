@@ -1,5 +1,5 @@
 // A page of lines: the rows of a child table that belong to the card's
-// current record (the specification lines of a raw material, the components
+// current record (the data-sheet lines of a raw material, the components
 // of a formulation), with their own list, states (0 browsing, 1 new line,
 // 2 editing a line), buttons, line numbers and history. A card declares the
 // page and adds it to its notebook; the hooks carry what is its own.

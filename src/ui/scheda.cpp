@@ -39,12 +39,6 @@ namespace {
 
 const char* kTag = "Tag";
 
-QPushButton* pulsante(const QString& testo, const QString& nome, QWidget* parent) {
-    auto* b = new QPushButton(testo, parent);
-    b->setObjectName(nome);
-    return b;
-}
-
 } // namespace
 
 SchedaBase::SchedaBase(TTabXForm* sessione, DescrizioneScheda d, QWidget* owner)
@@ -59,13 +53,7 @@ SchedaBase::SchedaBase(TTabXForm* sessione, DescrizioneScheda d, QWidget* owner)
     SolaLettura = VerificaProfiloSicurezza(*sessione);
     costruisci();
 
-    Griglia->CodiceProgetto = kProgetto;
-    Griglia->Situazione = d_.situazioneGriglia;
-    Griglia->Utente = sessione->NumUtente;
-    Griglia->NomeTabella = d_.tabella;
-    Griglia->TabellaPiccola = true;
-    Griglia->DirectoryBin = sessione->GetV(QStringLiteral("BinDir"));
-    Griglia->DittaCorrente = sessione->Ditta;
+    configuraGriglia(Griglia, d_.situazioneGriglia, d_.tabella);
     Griglia->AbilitaRicerca = true;
     Griglia->collega(&QueryPrincipale, [this] { return sqlBase(); });
     connect(Griglia->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -166,8 +154,8 @@ QGridLayout* SchedaBase::disponiCampi(QWidget* pagina, const std::vector<CampoSc
         const CampoScheda& c = campi[i];
         const int riga = int(i) % std::max(1, perColonna);
         const int colonna = 3 * (int(i) / std::max(1, perColonna));
-        auto* b = pulsante(c.didascalia,
-                           c.pulsante + (consultazione ? QStringLiteral("2") : QString()), pagina);
+        auto* b = creaPulsante(
+            c.didascalia, c.pulsante + (consultazione ? QStringLiteral("2") : QString()), pagina);
         b->setFlat(true);
         b->setAutoDefault(false);
         b->setStyleSheet(QStringLiteral("text-align: left"));
@@ -247,9 +235,9 @@ QHBoxLayout* SchedaBase::creaPulsanti(bool consultazione, QWidget* pagina) {
     if (!consultazione) {
         bottoni->addStretch();
         ButtonMemorizza =
-            pulsante(QStringLiteral("&Memorizza"), QStringLiteral("ButtonMemorizza"), pagina);
+            creaPulsante(QStringLiteral("&Memorizza"), QStringLiteral("ButtonMemorizza"), pagina);
         ButtonAnnulla =
-            pulsante(QStringLiteral("&Annulla"), QStringLiteral("ButtonAnnulla"), pagina);
+            creaPulsante(QStringLiteral("&Annulla"), QStringLiteral("ButtonAnnulla"), pagina);
         bottoni->addWidget(ButtonMemorizza);
         bottoni->addWidget(ButtonAnnulla);
         return bottoni;
@@ -279,10 +267,11 @@ QHBoxLayout* SchedaBase::creaPulsanti(bool consultazione, QWidget* pagina) {
     }
     bottoni->addWidget(navigatore);
     bottoni->addStretch();
-    ButtonNuovo = pulsante(QStringLiteral("&Nuovo"), QStringLiteral("ButtonNuovo"), pagina);
-    ButtonEdit = pulsante(QStringLiteral("Edit &X"), QStringLiteral("ButtonEdit"), pagina);
-    ButtonElimina = pulsante(QStringLiteral("&Elimina"), QStringLiteral("ButtonElimina"), pagina);
-    ButtonChiudi = pulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonChiudi"), pagina);
+    ButtonNuovo = creaPulsante(QStringLiteral("&Nuovo"), QStringLiteral("ButtonNuovo"), pagina);
+    ButtonEdit = creaPulsante(QStringLiteral("Edit &X"), QStringLiteral("ButtonEdit"), pagina);
+    ButtonElimina =
+        creaPulsante(QStringLiteral("&Elimina"), QStringLiteral("ButtonElimina"), pagina);
+    ButtonChiudi = creaPulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonChiudi"), pagina);
     for (QPushButton* b : {ButtonNuovo, ButtonEdit, ButtonElimina, ButtonChiudi}) {
         bottoni->addWidget(b);
     }
@@ -1205,6 +1194,25 @@ int SchedaBase::eseguiComeRicerca(QWidget* owner, const QString& nomeDialogo) {
 void SchedaBase::chiudiRicerca(bool scelta) {
     if (dialogoRicerca_) {
         dialogoRicerca_->done(scelta ? kRisultatoOK : kRisultatoAnnulla);
+    }
+}
+
+void SchedaBase::configuraGriglia(TCSDGrid* g, int situazione, const QString& tabella) const {
+    g->CodiceProgetto = kProgetto;
+    g->Situazione = situazione;
+    g->Utente = sessione_->NumUtente;
+    g->NomeTabella = tabella;
+    g->TabellaPiccola = true;
+    g->DirectoryBin = sessione_->GetV(QStringLiteral("BinDir"));
+    g->DittaCorrente = sessione_->Ditta;
+}
+
+void SchedaBase::riapriQuery(Query& q) {
+    try {
+        q.close();
+        q.open();
+    } catch (const DbError& e) {
+        Messaggi::errore(e.messaggio(), this);
     }
 }
 

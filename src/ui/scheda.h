@@ -205,6 +205,12 @@ public:
     QWidget* creaTestata(QWidget* parent, const QString& nome,
                          const std::vector<std::pair<QString, QString>>& campi);
 
+    // A list of the card: the project, its situation and table, and the
+    // session's user, folder and company (the grid's layout and orders).
+    void configuraGriglia(TCSDGrid* g, int situazione, const QString& tabella) const;
+    // Closes and opens a page's query; a database error becomes its message.
+    void riapriQuery(Query& q);
+
     // A read-only edit that shows a column of the current row, like the
     // header's.
     void mostraColonna(QLineEdit* e, const QString& colonna);

@@ -33,13 +33,6 @@ namespace quintar {
 
 namespace {
 
-QPushButton* pulsante(const QString& testo, const QString& nome, QWidget* parent) {
-    auto* b = new QPushButton(testo, parent);
-    b->setObjectName(nome);
-    b->setAutoDefault(false);
-    return b;
-}
-
 // The list opens while the base is built, before the search page can give
 // its text: the base starts from the search's text without a selection.
 DescrizioneScheda conTesto(DescrizioneScheda d, const DescrizionePagine& p) {
@@ -81,8 +74,8 @@ SchedaAPagine::SchedaAPagine(TTabXForm* sessione, DescrizioneScheda d, Descrizio
     EditSelezione->setObjectName(QStringLiteral("EditSelezione"));
     EditSelezione->setReadOnly(true);
     ps->addWidget(EditSelezione, 1);
-    ButtonSelezionaAnnulla = pulsante(QStringLiteral("Annulla Selez."),
-                                      QStringLiteral("ButtonSelezionaAnnulla"), PanelSelezione);
+    ButtonSelezionaAnnulla = creaPulsante(QStringLiteral("Annulla Selez."),
+                                          QStringLiteral("ButtonSelezionaAnnulla"), PanelSelezione);
     ps->addWidget(ButtonSelezionaAnnulla);
     PanelSelezione->hide();
     connect(ButtonSelezionaAnnulla, &QPushButton::clicked, this,
@@ -178,14 +171,14 @@ QWidget* SchedaAPagine::creaPaginaRicerche() {
                 protetto(this, [this] { ButtonRicercaAttivaSelClick(); }));
         ++r;
     }
-    ButtonRicercaAttivaSel = pulsante(QStringLiteral("Attiva &Selez."),
-                                      QStringLiteral("ButtonRicercaAttivaSel"), pagina);
-    ButtonRicercaAnnullaSel = pulsante(QStringLiteral("&Annulla Selez."),
-                                       QStringLiteral("ButtonRicercaAnnullaSel"), pagina);
+    ButtonRicercaAttivaSel = creaPulsante(QStringLiteral("Attiva &Selez."),
+                                          QStringLiteral("ButtonRicercaAttivaSel"), pagina);
+    ButtonRicercaAnnullaSel = creaPulsante(QStringLiteral("&Annulla Selez."),
+                                           QStringLiteral("ButtonRicercaAnnullaSel"), pagina);
     ButtonRicercaRitorna =
-        pulsante(QStringLiteral("&Ritorna"), QStringLiteral("ButtonRicercaRitorna"), pagina);
+        creaPulsante(QStringLiteral("&Ritorna"), QStringLiteral("ButtonRicercaRitorna"), pagina);
     ButtonRicercaChiudi =
-        pulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonRicercaChiudi"), pagina);
+        creaPulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonRicercaChiudi"), pagina);
     auto* v = new QVBoxLayout(pagina);
     v->addLayout(g);
     auto* h = new QHBoxLayout;
@@ -289,18 +282,9 @@ bool SchedaAPagine::eseguiRicerca(QWidget* owner, const QString& codice, bool na
 QWidget* SchedaAPagine::creaPaginaStorico() {
     auto* pagina = new QWidget(this);
     pagina->setObjectName(QStringLiteral("Storico"));
-    auto prepara = [this](TCSDGrid* g, int situazione, const QString& tabella) {
-        g->CodiceProgetto = kProgetto;
-        g->Situazione = situazione;
-        g->Utente = sessione_->NumUtente;
-        g->NomeTabella = tabella;
-        g->TabellaPiccola = true;
-        g->DirectoryBin = sessione_->GetV(QStringLiteral("BinDir"));
-        g->DittaCorrente = sessione_->Ditta;
-    };
     GridStoricoT = new TCSDGrid(pagina);
     GridStoricoT->setObjectName(QStringLiteral("GridStoricoT"));
-    prepara(GridStoricoT, p_.situazioneStorico, p_.tabellaStorico);
+    configuraGriglia(GridStoricoT, p_.situazioneStorico, p_.tabellaStorico);
     GridStoricoT->AbilitaRicerca = true;
     GridStoricoT->collega(&QueryStoricoT, [this] {
         const QString codice = codiceCorrenteGriglia();
@@ -311,7 +295,7 @@ QWidget* SchedaAPagine::creaPaginaStorico() {
     });
     GridStoricoD = new TCSDGrid(pagina);
     GridStoricoD->setObjectName(QStringLiteral("GridStoricoD"));
-    prepara(GridStoricoD, 0, QString());
+    configuraGriglia(GridStoricoD, 0, QString());
     GridStoricoD->OrderBy = false;
     GridStoricoD->setSorgenteDati(&QueryStoricoD);
     QAction* prima = GridStoricoD->MenuGriglia->actions().value(0);
@@ -332,7 +316,7 @@ QWidget* SchedaAPagine::creaPaginaStorico() {
             testo->setReadOnly(true);
             const Campo c = GridStoricoD->campoCorrente(colonna);
             testo->setPlainText(c.isNull() ? QString() : c.asString());
-            auto* ok = pulsante(QStringLiteral("OK"), QStringLiteral("ButtonOK"), &info);
+            auto* ok = creaPulsante(QStringLiteral("OK"), QStringLiteral("ButtonOK"), &info);
             connect(ok, &QPushButton::clicked, &info, &QDialog::accept);
             auto* l = new QVBoxLayout(&info);
             l->addWidget(testo);
@@ -342,7 +326,7 @@ QWidget* SchedaAPagine::creaPaginaStorico() {
         });
     }
     ButtonStoricoChiudi =
-        pulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonStoricoChiudi"), pagina);
+        creaPulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonStoricoChiudi"), pagina);
     auto* v = new QVBoxLayout(pagina);
     v->addWidget(new QLabel(QStringLiteral("Testate"), pagina));
     v->addWidget(GridStoricoT, 2);

@@ -5,7 +5,7 @@
 #include "host/lancio.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
-#include "support/archivi.h"
+#include "support/schede.h"
 #include "ui/grigliamodello.h"
 #include "ui/righe.h"
 #include "ui/tcsdgrid.h"
@@ -63,38 +63,12 @@ TEST(CostiComponenti, NuovaRigaDiProcedura) {
     Formati::imposta(prima);
 }
 
-struct Formulazioni : ::testing::Test {
-    prova::Cartella h{true};
-    RegistraMessaggi msg;
-
-    void TearDown() override {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* s = qobject_cast<TFormulForm*>(w)) {
-                s->StatoScheda = 0;
-                for (PaginaRighe* p : s->pagineRighe()) {
-                    p->Stato = 0;
-                }
-                s->close();
-            }
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    QString az() const { return h.c().azienda(); }
-    int conta(const QString& sql) { return h.conta(az(), sql); }
-    QString valore(const QString& sql) { return h.valore(az(), sql); }
-
+struct Formulazioni : prova::ConScheda {
     TFormulForm* apri() {
-        auto* f = dynamic_cast<TFormulForm*>(
-            LanciaSchermata(*trovaSchermata("ShowFormulForm"), 2, std::nullopt));
-        EXPECT_NE(f, nullptr);
+        auto* f = ConScheda::apri<TFormulForm>("ShowFormulForm");
         EXPECT_EQ(msg->testi(), QStringList{}); // opens without a message
         return f;
     }
-    static void riga(TFormulForm* f, const QString& codice) {
-        f->riapriSuCodice(codice);
-        ASSERT_EQ(f->codiceCorrenteGriglia(), codice);
-    }
-    static void testo(QWidget* w, const QString& t) { SchedaBase::impostaTesto(w, t); }
     // Answers the new-code dialog: the proposal seen, then each code in turn.
     void codici(QStringList c, QString* proposta = nullptr) {
         msg->dialogo = [c, proposta](QDialog* d) mutable -> int {

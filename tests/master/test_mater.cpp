@@ -5,7 +5,7 @@
 #include "session/apertura.h"
 #include "session/messaggi.h"
 #include "session/tabx.h"
-#include "support/archivi.h"
+#include "support/schede.h"
 #include "ui/grigliamodello.h"
 #include "ui/righe.h"
 #include "ui/tcsdgrid.h"
@@ -30,38 +30,8 @@ using namespace quintar;
 
 namespace {
 
-struct Materie : ::testing::Test {
-    prova::Cartella h{true};
-    RegistraMessaggi msg;
-
-    void TearDown() override {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* s = qobject_cast<TMaterForm*>(w)) {
-                s->StatoScheda = 0;
-                for (PaginaRighe* p : s->pagineRighe()) {
-                    p->Stato = 0;
-                }
-                s->close();
-            }
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    QString az() const { return h.c().azienda(); }
-    int conta(const QString& sql) { return h.conta(az(), sql); }
-    QString valore(const QString& sql) { return h.valore(az(), sql); }
-
-    TMaterForm* apri() {
-        auto* f = dynamic_cast<TMaterForm*>(
-            LanciaSchermata(*trovaSchermata("ShowMaterForm"), 2, std::nullopt));
-        EXPECT_NE(f, nullptr);
-        return f;
-    }
-    static void riga(TMaterForm* f, const QString& codice) {
-        f->riapriSuCodice(codice);
-        ASSERT_EQ(f->codiceCorrenteGriglia(), codice);
-    }
-    static void testo(QWidget* w, const QString& t) { SchedaBase::impostaTesto(w, t); }
+struct Materie : prova::ConScheda {
+    TMaterForm* apri() { return ConScheda::apri<TMaterForm>("ShowMaterForm"); }
     void nuovoCodice(const QString& codice) {
         msg->dialogo = [codice](QDialog* d) -> int {
             auto* k = qobject_cast<TKyvIn1Form*>(d);

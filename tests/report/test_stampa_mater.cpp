@@ -1,5 +1,5 @@
 // The raw-material data sheet as the card prints it: "Stampa" on a demo
-// material with specification lines, through the options and the preview,
+// material with data-sheet lines, through the options and the preview,
 // exported to PDF; its first page is kept as a picture in the build folder.
 #include "comune.h"
 
@@ -61,7 +61,7 @@ struct StampaMateria : ::testing::Test {
 
 } // namespace
 
-TEST_F(StampaMateria, DataSheetHoldsTheMaterialItsSupplierAndItsSpecificationLines) {
+TEST_F(StampaMateria, DataSheetHoldsTheMaterialItsSupplierAndItsDataSheetLines) {
     RICHIEDI_STRUMENTO("pdftotext", "poppler-utils");
     RICHIEDI_STRUMENTO("pdftoppm", "poppler-utils");
     f->riapriSuCodice("MP002");

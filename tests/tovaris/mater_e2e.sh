@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The raw-materials card through the stand-in host, as a user works it: a
 # material is created (a bad price is refused first), given an analogue code,
-# a specification line and an uncoded analogue, changed twice and deleted;
+# a data-sheet line and an uncoded analogue, changed twice and deleted;
 # the history page lists every version and the archive keeps them all, the
 # deletion ones included, with no line of the material left behind.
 # Pictures of the card and of its history page go to the folder given second.
@@ -60,7 +60,7 @@ expect EditCodiceAnalogo2 MP900
 wait 600
 expect LabelVersione 2
 
-# a specification line
+# a data-sheet line
 key TabSetMater Right
 expect PanelTestataCODICE MP900
 expect PanelTestataNOMECOMMERCIALE Tensioattivo di prova
