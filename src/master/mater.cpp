@@ -997,21 +997,12 @@ void TMaterForm::ButtonAllegatiAggiungiClick() {
             QStringLiteral("Errore interno di INSERT: impossibile aggiungere l'allegato"), this);
         return;
     }
-    QueryAllegati.close();
-    QueryAllegati.open();
+    riapriQuery(QueryAllegati);
     GrigliaModello* m = GridAllegati->modello();
-    const int col = m->indiceCampo(QStringLiteral("NOMEFILE"));
-    for (int r = 0; col >= 0; ++r) {
-        while (r >= m->rowCount() && m->canFetchMore({})) {
-            m->fetchMore({});
-        }
-        if (r >= m->rowCount()) {
-            break;
-        }
-        if (m->campo(r, col).asString() == file) {
-            GridAllegati->setCurrentIndex(m->index(r, col));
-            break;
-        }
+    if (const int r =
+            m->cerca(QStringLiteral("NOMEFILE"), [&file](const QString& f) { return f == file; });
+        r >= 0) {
+        GridAllegati->setCurrentIndex(m->index(r, 1));
     }
 }
 
@@ -1032,8 +1023,7 @@ void TMaterForm::ButtonAllegatiTogliClick() {
         Messaggi::avviso(
             QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
             this);
-        QueryAllegati.close();
-        QueryAllegati.open();
+        riapriQuery(QueryAllegati);
         return;
     }
     if (!Messaggi::conferma(QStringLiteral("Eliminare il record selezionato?"), this)) {
@@ -1051,8 +1041,7 @@ void TMaterForm::ButtonAllegatiTogliClick() {
             QStringLiteral("Errore interno: impossibile eliminare il record selezionato"), this);
         return;
     }
-    QueryAllegati.close();
-    QueryAllegati.open();
+    riapriQuery(QueryAllegati);
     GrigliaModello* m = GridAllegati->modello();
     if (m->rowCount() > 0) {
         GridAllegati->setCurrentIndex(m->index(std::min(riga, m->rowCount() - 1), 1));

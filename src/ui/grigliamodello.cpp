@@ -88,6 +88,23 @@ void GrigliaModello::fetchMore(const QModelIndex& parent) {
     endInsertRows();
 }
 
+int GrigliaModello::cerca(const QString& nome, const std::function<bool(const QString&)>& uguale) {
+    const int colonna = indiceCampo(nome);
+    for (int r = 0; colonna >= 0; ++r) {
+        while (r >= rowCount() && canFetchMore({})) {
+            fetchMore({});
+        }
+        if (r >= rowCount()) {
+            break;
+        }
+        const Campo c = campo(r, colonna);
+        if (uguale(c.isNull() ? QString() : c.asString())) {
+            return r;
+        }
+    }
+    return -1;
+}
+
 int GrigliaModello::indiceCampo(const QString& nome) const {
     for (size_t i = 0; i < campi_.size(); ++i) {
         if (campi_[i].nome.compare(nome, Qt::CaseInsensitive) == 0) {

@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -43,6 +44,9 @@ public:
     bool letturaInterrotta() const { return interrotta_; }
 
     const std::vector<InfoCampo>& campi() const { return campi_; }
+    // The first row (from 0) whose field `nome` satisfies `uguale`, reading
+    // further rows as needed; -1 when none does.
+    int cerca(const QString& nome, const std::function<bool(const QString&)>& uguale);
     int indiceCampo(const QString& nome) const;
     // The stored value of a row (null QVariant outside the rows fetched).
     QVariant valore(int riga, int colonna) const;

@@ -188,23 +188,14 @@ QString SchermataRicerca::valoreScelto(const QString& colonna) const {
 }
 
 void SchermataRicerca::posizionaSu(const QString& codice) {
-    GrigliaModello* m = Griglia->modello();
-    const int col = m->indiceCampo(d_.chiave);
-    if (col < 0 || codice.isEmpty()) {
+    if (codice.isEmpty()) {
         return;
     }
     // a search list is short: its rows are read until the code shows up
-    for (int r = 0;; ++r) {
-        while (r >= m->rowCount() && m->canFetchMore({})) {
-            m->fetchMore({});
-        }
-        if (r >= m->rowCount()) {
-            return;
-        }
-        if (m->campo(r, col).asString() == codice) {
-            Griglia->setCurrentIndex(m->index(r, std::max(0, Griglia->currentIndex().column())));
-            return;
-        }
+    GrigliaModello* m = Griglia->modello();
+    const int r = m->cerca(d_.chiave, [&codice](const QString& c) { return c == codice; });
+    if (r >= 0) {
+        Griglia->setCurrentIndex(m->index(r, std::max(0, Griglia->currentIndex().column())));
     }
 }
 

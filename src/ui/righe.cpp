@@ -250,23 +250,14 @@ void PaginaRighe::riapri(const QString& riga) {
         return;
     }
     GrigliaModello* m = Griglia->modello();
-    const int colonna = m->indiceCampo(campoLista(d_.colonnaRiga));
     CampoScheda c = d_.campoRiga;
     c.tipo = d_.tipoRiga;
-    int trovata = 0;
     // one record's lines: few enough to look through
-    for (int r = 0; !riga.isEmpty() && colonna >= 0; ++r) {
-        while (r >= m->rowCount() && m->canFetchMore({})) {
-            m->fetchMore({});
-        }
-        if (r >= m->rowCount()) {
-            break;
-        }
-        if (SchedaBase::stessaChiave(c, m->campo(r, colonna).asString(), riga)) {
-            trovata = r;
-            break;
-        }
-    }
+    const int trovata =
+        riga.isEmpty() ? 0
+                       : std::max(0, m->cerca(campoLista(d_.colonnaRiga), [&](const QString& v) {
+                             return SchedaBase::stessaChiave(c, v, riga);
+                         }));
     if (m->rowCount() > 0) {
         Griglia->setCurrentIndex(m->index(trovata, std::max(0, Griglia->currentIndex().column())));
         Griglia->scrollTo(Griglia->currentIndex());
