@@ -272,6 +272,32 @@ TEST_F(Formulazioni, EliminareScriveLeVersioniEDuplicareNonScriveStorico) {
     }
 }
 
+TEST_F(Formulazioni, UnaNotaSullaRigaDueEMezzoSiSalva) {
+    h.esegui(az(), {"DELETE FROM STOFORMULRIEP WHERE CODICE=5",
+                    "INSERT INTO STOFORMULRIEP (CODICE,NRIGA,VERSIONET,VERSIONED,TABELLA) "
+                    "VALUES (5,2.5,1,1,'STOPROCED')"});
+    TFormulForm* f = apri();
+    riga(f, "5");
+    f->mostraPagina(4);
+    ASSERT_EQ(f->GridStoricoT->modello()->rowCount(), 1);
+    f->GridStoricoT->setCurrentIndex(f->GridStoricoT->modello()->index(0, 0));
+    msg->dialogo = [](QDialog* d) -> int {
+        auto* m = d->findChild<QPlainTextEdit*>("MemoEdit");
+        if (!m) {
+            return QDialog::Rejected;
+        }
+        EXPECT_EQ(d->windowTitle(), "Editazione libera");
+        m->setPlainText("Verificata dall'ufficio qualità");
+        d->findChild<QPushButton*>("ButtonOK")->click();
+        return d->result();
+    };
+    f->ButtonNoteClick();
+    EXPECT_EQ(valore("SELECT NOTE FROM STOFORMULRIEP WHERE CODICE=5 AND NRIGA=2.5"),
+              QString("Verificata dall") + QChar(0xB4) + "ufficio qualità");
+    EXPECT_EQ(f->StoricoT_MemoNote->toPlainText(),
+              QString("Verificata dall") + QChar(0xB4) + "ufficio qualità");
+}
+
 TEST_F(Formulazioni, IlPrezzoDellAcquaContaSoloConUnaRigaSola) {
     h.esegui(az(), {"DELETE FROM PRACQUA"});
     EXPECT_DOUBLE_EQ(apri()->PrezzoAcquaAddolcita, 0);
