@@ -1179,8 +1179,8 @@ void TFormulForm::ButtonStampaClick() {
     };
     s.OnDefineFields = [&](report::LavoroStampa& j) {
         const bool suComponenti = !componenti.eof();
-        j.defineFields(componenti, QStringLiteral("COMPON."));
-        j.defineFields(procedure, QStringLiteral("PROCED."));
+        j.defineFields(componenti, QStringLiteral("COMPON"));
+        j.defineFields(procedure, QStringLiteral("PROCED"));
         j.defineField(QStringLiteral("TABELLA1"),
                       suComponenti ? QStringLiteral("Componenti") : QStringLiteral("Procedure"));
         if (j.designMode()) {
