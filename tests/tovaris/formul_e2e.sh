@@ -4,8 +4,8 @@
 # shows on the page and reaches FORMUL.COSTOUNITARIO, three procedure lines
 # (the third renumbered between the first two), a note on a history row, a
 # duplicate with every line and no history of its own, and the duplicate's
-# deletion. Pictures of the first page, of the components and of the history
-# go to the folder given second.
+# deletion. Pictures of the first page, of the components, of the procedures
+# and of the history go to the folder given second.
 . "$(dirname "$0")/ospite_prova.sh"
 immagini="${2:-.}"
 isql="${ISQL:-isql-fb}"
@@ -103,6 +103,9 @@ row GridProced 2
 expect MemoTestoProced2 Controllare la durezza dell´acqua.
 row GridProced 3
 expect MemoTestoProced2 Aggiungere i tensioattivi sotto agitazione lenta.
+wait 600
+expect LabelProcedVersione 1
+shot $immagini/formulazione_procedure.png
 
 # the history, ordered by line then version; a note on the first component's version
 key TabSetFormul Right
@@ -138,7 +141,8 @@ expect EditCodice2 7
 close
 SCRIPT
 "$tovaris" script "$tmp/host" "$tmp/formulazione.txt" || { echo "the formulation script failed"; exit 1; }
-for f in formulazione_pagina1.png formulazione_componenti.png formulazione_storico.png; do
+for f in formulazione_pagina1.png formulazione_componenti.png formulazione_procedure.png \
+  formulazione_storico.png; do
   [ -s "$immagini/$f" ] || { echo "no picture $f"; exit 1; }
 done
 
