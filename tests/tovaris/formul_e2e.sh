@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The formulation card through the stand-in host, as a user works it: a new
 # formulation on the code the card proposes, two component lines whose cost
-# shows on the page and reaches FORMUL.COSTOUNITARIO, three procedure lines
+# shows on the page and reaches FORMUL.COSTOUNITARIO (a third line, added and
+# deleted, counts while it is there), three procedure lines
 # (the third renumbered between the first two), a note on a history row, a
 # duplicate with every line and no history of its own, and the duplicate's
 # deletion. Pictures of the first page, of the components, of the procedures
@@ -31,9 +32,28 @@ cat > "$tmp/formulazione.txt" <<SCRIPT
 open ShowFormulFormD 1
 expect title Scheda formulazioni - Ditta: Chimica Demo S.r.l.
 
+# formulation 1 makes two products: the question says so, and is declined
+row GridFormul 1
+expect EditCodice2 1
+click ButtonElimina
+message La formulazione è usata da 2 prodotti.\r\nEliminare il record selezionato?
+answer No
+nomessage
+expect EditCodice2 1
+
+# a code must be a number not in use
 click ButtonNuovo
 expect title Nuova formulazione
 expect Edit1 7
+text Edit1 A1
+click OKBtn
+message Specificare un valore numerico valido
+answer OK
+text Edit1 6
+click OKBtn
+message Il codice inserito è già in uso
+answer OK
+text Edit1 7
 click OKBtn
 expect EditCodice 7
 enabled TabSetFormul 0
@@ -73,6 +93,29 @@ expect EditCostoTotale 0,8175
 expect EditPercentualeAcqua 57,5
 expect StaticPrezzoAcqua 0,004
 expect EditCostoAcqua 0,0023
+# a bad percentage is refused; a third line counts, and after its deletion
+# no more
+click ButtonNuovoCompon
+expect EditNRigaCompon 3
+text EditCodiceCompon MP007
+text EditPercCompon 1x
+click ButtonMemorizzaCompon
+message Specificare un valore numerico valido per "% p/p"
+answer OK
+expect EditPercCompon 1x
+text EditPercCompon 1
+click ButtonMemorizzaCompon
+nomessage
+wait 600
+expect EditCostoTotale 0,828
+row GridCompon 3
+click ButtonEliminaCompon
+message Eliminare il record selezionato?
+answer Sì
+nomessage
+wait 600
+expect EditCostoTotale 0,8175
+expect EditPercentualeAcqua 57,5
 row GridCompon 1
 expect EditCodiceCompon2 MP002
 expect EditPercCompon2 30
@@ -111,9 +154,9 @@ shot $immagini/formulazione_procedure.png
 key TabSetFormul Right
 key TabSetFormul Right
 expect EditCodice2 7
-row GridStoricoT 8
+row GridStoricoT 12
 wait 600
-row GridStoricoT 4
+row GridStoricoT 6
 wait 600
 click StoricoT_ButtonNote
 expect title Editazione libera
@@ -153,20 +196,23 @@ WHERE CODICEFORMULAZIONE=7 ORDER BY NRIGA" "1 MP002 30.000 2 MP004 12.500"
 verifica "SELECT CAST(NRIGA AS NUMERIC(9,1)), CAST(TESTO AS VARCHAR(200)) FROM PROCED WHERE CODICEFORMULAZIONE=7 \
 ORDER BY NRIGA" "1.0 Caricare l´acqua addolcita nel miscelatore. \
 1.5 Controllare la durezza dell´acqua. 2.0 Aggiungere i tensioattivi sotto agitazione lenta."
-# a header version per save, a line version per line saved; the renumbered
-# line's version holds it under its old number
+# a header version per save, a line version per line saved or deleted; the
+# renumbered line's version holds it under its old number
 verifica "SELECT CAST(NRIGA AS NUMERIC(9,1)), VERSIONET, VERSIONED, TABELLA, ELIMINAZIONE \
 FROM STOFORMULRIEP WHERE CODICE=7 ORDER BY VERSIONET, TABELLA, NRIGA, VERSIONED" \
   "0.0 1 0 STOFORMUL 0 1.0 2 1 STOCOMPON 0 0.0 2 0 STOFORMUL 0 2.0 3 1 STOCOMPON 0 \
-0.0 3 0 STOFORMUL 0 1.0 3 1 STOPROCED 0 2.0 3 1 STOPROCED 0 3.0 3 1 STOPROCED 0"
+0.0 3 0 STOFORMUL 0 3.0 4 1 STOCOMPON 0 0.0 4 0 STOFORMUL 0 3.0 5 1 STOCOMPON 1 \
+0.0 5 0 STOFORMUL 1 1.0 5 1 STOPROCED 0 2.0 5 1 STOPROCED 0 3.0 5 1 STOPROCED 0"
 verifica "SELECT VERS, COALESCE(NOME,'-'), CAST(COALESCE(COSTOUNITARIO,0) AS NUMERIC(9,4)) \
 FROM STOFORMUL WHERE CODICE=7 ORDER BY VERS" \
-  "1 - 0.0000 2 Detergente vetri di prova 0.0000 3 Detergente vetri di prova 0.5550"
+  "1 - 0.0000 2 Detergente vetri di prova 0.0000 3 Detergente vetri di prova 0.5550 \
+4 Detergente vetri di prova 0.8175 5 Detergente vetri di prova 0.8280"
 verifica "SELECT TABELLA, VERSIONET, CAST(NRIGA AS NUMERIC(9,1)), CAST(NOTE AS VARCHAR(100)) \
 FROM STOFORMULRIEP WHERE CODICE=7 AND NOTE IS NOT NULL" \
   "STOCOMPON 2 1.0 Prima stesura costo da verificare"
 # the duplicate held every line; its only history is its deletion
 verifica "SELECT COUNT(*) FROM FORMUL WHERE CODICE=8" "0"
+verifica "SELECT COUNT(*) FROM COMPON WHERE CODICEFORMULAZIONE=1" "6"
 verifica "SELECT VERS, NOME FROM STOFORMUL WHERE CODICE=8" "1 Detergente vetri di prova"
 verifica "SELECT TABELLA, CAST(NRIGA AS NUMERIC(9,1)), VERSIONET, VERSIONED, ELIMINAZIONE \
 FROM STOFORMULRIEP WHERE CODICE=8 ORDER BY TABELLA, NRIGA" \
