@@ -30,6 +30,7 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -624,6 +625,17 @@ void TFormulForm::creaProcedure() {
         }
     };
     p->dopoSalvataggio = [this] { mostraVersioneTestata(); };
+    // once the list is open (and its saved layout applied) the text takes
+    // the grid's width but for the number and the flag
+    connect(p->Griglia->modello(), &QAbstractItemModel::modelReset, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            TCSDGrid* g = PaginaProcedure->Griglia;
+            const int testo = g->modello()->indiceCampo(QStringLiteral("TESTO"));
+            if (testo >= 0 && g->isVisible()) {
+                g->setColumnWidth(testo, std::max(g->width() - 200, 100));
+            }
+        });
+    });
 }
 
 void TFormulForm::completaStorico() {
@@ -1179,8 +1191,8 @@ void TFormulForm::ButtonStampaClick() {
     };
     s.OnDefineFields = [&](report::LavoroStampa& j) {
         const bool suComponenti = !componenti.eof();
-        j.defineFields(componenti, QStringLiteral("COMPON."));
-        j.defineFields(procedure, QStringLiteral("PROCED."));
+        j.defineFields(componenti, QStringLiteral("COMPON"));
+        j.defineFields(procedure, QStringLiteral("PROCED"));
         j.defineField(QStringLiteral("TABELLA1"),
                       suComponenti ? QStringLiteral("Componenti") : QStringLiteral("Procedure"));
         if (j.designMode()) {
