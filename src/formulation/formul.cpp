@@ -71,28 +71,10 @@ const QStringList kColonneStoFormul = {
     QStringLiteral("SEMILAVORATOCOLLEGATO"),
 };
 
-CampoScheda campo(const char* colonna, const char* didascalia, const char* pulsante,
-                  const char* editazione, const char* consultazione,
-                  Controllo controllo = Controllo::Edit, TipoValore tipo = TipoValore::Testo,
-                  const char* messaggio = nullptr) {
-    CampoScheda c;
-    c.colonna = QString::fromLatin1(colonna);
-    c.didascalia = QString::fromUtf8(didascalia);
-    c.pulsante = QString::fromLatin1(pulsante);
-    c.editazione = QString::fromLatin1(editazione);
-    c.consultazione = QString::fromLatin1(consultazione);
-    c.controllo = controllo;
-    c.tipo = tipo;
-    if (messaggio) {
-        c.messaggioNonValido = QString::fromUtf8(messaggio);
-    }
-    return c;
-}
-
 CampoScheda numero(const char* colonna, const char* didascalia, const char* pulsante,
                    const char* editazione, const char* consultazione) {
-    CampoScheda c = campo(colonna, didascalia, pulsante, editazione, consultazione, Controllo::Edit,
-                          TipoValore::Numero);
+    CampoScheda c = campoScheda(colonna, didascalia, pulsante, editazione, consultazione,
+                                Controllo::Edit, TipoValore::Numero);
     c.messaggioNonValido = QStringLiteral("Specificare un valore numerico valido per \"%1\"")
                                .arg(QString::fromUtf8(didascalia));
     return c;
@@ -100,15 +82,16 @@ CampoScheda numero(const char* colonna, const char* didascalia, const char* puls
 
 std::vector<CampoScheda> campiFormulazione() {
     std::vector<CampoScheda> c;
-    c.push_back(campo("NOME", "Nome", "ButtonNome", "EditNome", "EditNome2"));
+    c.push_back(campoScheda("NOME", "Nome", "ButtonNome", "EditNome", "EditNome2"));
+    c.push_back(campoScheda("SPECIFICHE", "Specifiche", "ButtonSpecifiche", "EditSpecifiche",
+                            "EditSpecifiche2"));
     c.push_back(
-        campo("SPECIFICHE", "Specifiche", "ButtonSpecifiche", "EditSpecifiche", "EditSpecifiche2"));
-    c.push_back(campo("EDIZIONE", "Edizione", "ButtonEdizione", "EditEdizione", "EditEdizione2"));
-    c.push_back(
-        campo("REVISIONE", "Revisione", "ButtonRevisione", "EditRevisione", "EditRevisione2"));
-    c.push_back(campo("DATAULTIMAREVISIONE", "Data revis.", "ButtonDataUltimaRevisione",
-                      "EditDataUltimaRevisione", "EditDataUltimaRevisione2", Controllo::Edit,
-                      TipoValore::Data, "Specificare una data valida per \"Data revis.\""));
+        campoScheda("EDIZIONE", "Edizione", "ButtonEdizione", "EditEdizione", "EditEdizione2"));
+    c.push_back(campoScheda("REVISIONE", "Revisione", "ButtonRevisione", "EditRevisione",
+                            "EditRevisione2"));
+    c.push_back(campoScheda("DATAULTIMAREVISIONE", "Data revis.", "ButtonDataUltimaRevisione",
+                            "EditDataUltimaRevisione", "EditDataUltimaRevisione2", Controllo::Edit,
+                            TipoValore::Data, "Specificare una data valida per \"Data revis.\""));
     c.push_back(numero("SCAGLIONE1", "Scaglione 1", "ButtonScaglione1", "EditScaglione1",
                        "EditScaglione1_2"));
     c.push_back(numero("TEMPO1", "Tempo 1", "ButtonTempo1", "EditTempo1", "EditTempo1_2"));
@@ -121,41 +104,42 @@ std::vector<CampoScheda> campiFormulazione() {
     c.push_back(numero("DENSITA", "Kg/L", "ButtonDensita", "EditDensita", "EditDensita2"));
     c.push_back(numero("TOLLERANZADENSITA", "+/- %", "ButtonApprPercDensita", "EditApprPercDensita",
                        "EditApprPercDensita2"));
-    c.push_back(campo("POLVERE", "Polvere", "ButtonPolvere", "CheckPolvere", "CheckPolvere2",
-                      Controllo::Check, TipoValore::Flag));
-    c.push_back(campo("VISCOSO", "Viscoso", "ButtonViscoso", "CheckViscoso", "CheckViscoso2",
-                      Controllo::Check, TipoValore::Flag));
-    c.push_back(campo("CODICEADR", "Codice A.D.R.", "ButtonCodiceADR", "ComboCodiceADR",
-                      "EditCodiceADR2", Controllo::Combo));
-    CampoScheda classe = campo("ADR2017.CLASSE", "Classe A.D.R.", "ButtonClasseADR",
-                               "StaticClasseADR", "StaticClasseADR2");
+    c.push_back(campoScheda("POLVERE", "Polvere", "ButtonPolvere", "CheckPolvere", "CheckPolvere2",
+                            Controllo::Check, TipoValore::Flag));
+    c.push_back(campoScheda("VISCOSO", "Viscoso", "ButtonViscoso", "CheckViscoso", "CheckViscoso2",
+                            Controllo::Check, TipoValore::Flag));
+    c.push_back(campoScheda("CODICEADR", "Codice A.D.R.", "ButtonCodiceADR", "ComboCodiceADR",
+                            "EditCodiceADR2", Controllo::Combo));
+    CampoScheda classe = campoScheda("ADR2017.CLASSE", "Classe A.D.R.", "ButtonClasseADR",
+                                     "StaticClasseADR", "StaticClasseADR2");
     classe.memorizzato = false;
     c.push_back(classe);
     CampoScheda descrizione =
-        campo("ADR2017.DESCRIZIONE", "Descrizione A.D.R.", "ButtonDescrizioneADR",
-              "StaticDescrizioneADR", "StaticDescrizioneADR2");
+        campoScheda("ADR2017.DESCRIZIONE", "Descrizione A.D.R.", "ButtonDescrizioneADR",
+                    "StaticDescrizioneADR", "StaticDescrizioneADR2");
     descrizione.memorizzato = false;
     c.push_back(descrizione);
-    CampoScheda gruppo = campo("GRUPPOADR", "Gruppo A.D.R.", "ButtonGruppoADR", "ComboGruppoADR",
-                               "EditGruppoADR2", Controllo::Combo);
+    CampoScheda gruppo = campoScheda("GRUPPOADR", "Gruppo A.D.R.", "ButtonGruppoADR",
+                                     "ComboGruppoADR", "EditGruppoADR2", Controllo::Combo);
     gruppo.voci = {QString(), QStringLiteral("I"), QStringLiteral("II"), QStringLiteral("III")};
     c.push_back(gruppo);
-    CampoScheda sostanze = campo("SOSTANZEADR", "Sostanze A.D.R.", "ButtonSostanzeADR",
-                                 "MemoSostanzeADR", "MemoSostanzeADR2", Controllo::Memo);
+    CampoScheda sostanze = campoScheda("SOSTANZEADR", "Sostanze A.D.R.", "ButtonSostanzeADR",
+                                       "MemoSostanzeADR", "MemoSostanzeADR2", Controllo::Memo);
     sostanze.lunghezza = 128;
     c.push_back(sostanze);
-    CampoScheda mesi = campo("MESIDURATAPRODOTTO", "Mesi durata prodotto",
-                             "ButtonMesiDurataProdotto", "EditMesiDurataProdotto",
-                             "EditMesiDurataProdotto2", Controllo::Edit, TipoValore::Intero,
-                             "Specificare un valore numerico valido per \"Mesi durata prodotto\"");
+    CampoScheda mesi = campoScheda(
+        "MESIDURATAPRODOTTO", "Mesi durata prodotto", "ButtonMesiDurataProdotto",
+        "EditMesiDurataProdotto", "EditMesiDurataProdotto2", Controllo::Edit, TipoValore::Intero,
+        "Specificare un valore numerico valido per \"Mesi durata prodotto\"");
     c.push_back(mesi);
-    CampoScheda semilavorato = campo("SEMILAVORATOCOLLEGATO", "Semilavorato", "ButtonSemilavorato",
-                                     "EditSemiLavorato", "EditSemiLavorato2");
+    CampoScheda semilavorato =
+        campoScheda("SEMILAVORATOCOLLEGATO", "Semilavorato", "ButtonSemilavorato",
+                    "EditSemiLavorato", "EditSemiLavorato2");
     semilavorato.descrizioneEditazione = QStringLiteral("StaticSemilavorato");
     semilavorato.descrizioneConsultazione = QStringLiteral("StaticSemilavorato2");
     c.push_back(semilavorato);
-    CampoScheda costo = campo("COSTOUNITARIO", "Costo rawmater", "ButtonCostoRawmater",
-                              "EditCostoRawmater", "EditCostoRawmater2");
+    CampoScheda costo = campoScheda("COSTOUNITARIO", "Costo rawmater", "ButtonCostoRawmater",
+                                    "EditCostoRawmater", "EditCostoRawmater2");
     costo.memorizzato = false; // kept by the component lines, never typed
     c.push_back(costo);
     return c;
@@ -410,14 +394,14 @@ void TFormulForm::creaComponenti() {
     auto* v = new QVBoxLayout(pagina);
     v->setContentsMargins(0, 0, 0, 0);
 
-    CampoScheda descrizione = campo("DESCRIZIONE", "Descrizione", "ButtonDescrizioneCompon",
-                                    "EditDescrizioneCompon", "EditDescrizioneCompon2");
+    CampoScheda descrizione = campoScheda("DESCRIZIONE", "Descrizione", "ButtonDescrizioneCompon",
+                                          "EditDescrizioneCompon", "EditDescrizioneCompon2");
     descrizione.memorizzato = false;
-    CampoScheda prezzo =
-        campo("PREZZO", "Prezzo", "ButtonPrezzoCompon", "EditPrezzoCompon", "EditPrezzoCompon2");
+    CampoScheda prezzo = campoScheda("PREZZO", "Prezzo", "ButtonPrezzoCompon", "EditPrezzoCompon",
+                                     "EditPrezzoCompon2");
     prezzo.memorizzato = false;
     CampoScheda costo =
-        campo("COSTO", "Costo", "ButtonCostoCompon", "EditCostoCompon", "EditCostoCompon2");
+        campoScheda("COSTO", "Costo", "ButtonCostoCompon", "EditCostoCompon", "EditCostoCompon2");
     costo.memorizzato = false;
     PaginaComponenti = new PaginaRighe(
         this,
@@ -430,24 +414,25 @@ void TFormulForm::creaComponenti() {
          .notebook = QStringLiteral("NoteBookCompon"),
          .notebookPulsanti = QStringLiteral("NoteBookCompon2"),
          .etichettaVersione = QStringLiteral("LabelComponVersione"),
-         .campoRiga =
-             campo("NRIGA", "N.R.", "ButtonNRigaCompon", "EditNRigaCompon", "EditNRigaCompon2"),
-         .campi = {campo("CODICEMATERIAPRIMA", "&Codice", "ButtonCodiceCompon", "EditCodiceCompon",
-                         "EditCodiceCompon2"),
+         .campoRiga = campoScheda("NRIGA", "N.R.", "ButtonNRigaCompon", "EditNRigaCompon",
+                                  "EditNRigaCompon2"),
+         .campi = {campoScheda("CODICEMATERIAPRIMA", "&Codice", "ButtonCodiceCompon",
+                               "EditCodiceCompon", "EditCodiceCompon2"),
                    descrizione,
-                   campo("PERCENTUALE", "% p/p", "ButtonPercCompon", "EditPercCompon",
-                         "EditPercCompon2", Controllo::Edit, TipoValore::Numero,
-                         "Specificare un valore numerico valido per \"% p/p\""),
-                   campo("TOLLERANZA", "Toll.", "ButtonTolleranzaCompon", "EditTolleranzaCompon",
-                         "EditTolleranzaCompon2", Controllo::Edit, TipoValore::Numero,
-                         "Specificare un valore numerico valido per \"Toll.\""),
-                   campo("CRITICO", "Crit.", "ButtonComponCritico", "CheckComponCritico",
-                         "CheckComponCritico2", Controllo::Check, TipoValore::Flag),
-                   campo("ACCETTABILITA", "Minimo", "ButtonMinimoCompon", "EditMinimoCompon",
-                         "EditMinimoCompon2", Controllo::Edit, TipoValore::Numero,
-                         "Specificare un valore numerico valido per \"Minimo\""),
-                   campo("RANGE", "Range", "ButtonRangeCompon", "EditRangeCompon",
-                         "EditRangeCompon2"),
+                   campoScheda("PERCENTUALE", "% p/p", "ButtonPercCompon", "EditPercCompon",
+                               "EditPercCompon2", Controllo::Edit, TipoValore::Numero,
+                               "Specificare un valore numerico valido per \"% p/p\""),
+                   campoScheda("TOLLERANZA", "Toll.", "ButtonTolleranzaCompon",
+                               "EditTolleranzaCompon", "EditTolleranzaCompon2", Controllo::Edit,
+                               TipoValore::Numero,
+                               "Specificare un valore numerico valido per \"Toll.\""),
+                   campoScheda("CRITICO", "Crit.", "ButtonComponCritico", "CheckComponCritico",
+                               "CheckComponCritico2", Controllo::Check, TipoValore::Flag),
+                   campoScheda("ACCETTABILITA", "Minimo", "ButtonMinimoCompon", "EditMinimoCompon",
+                               "EditMinimoCompon2", Controllo::Edit, TipoValore::Numero,
+                               "Specificare un valore numerico valido per \"Minimo\""),
+                   campoScheda("RANGE", "Range", "ButtonRangeCompon", "EditRangeCompon",
+                               "EditRangeCompon2"),
                    prezzo, costo},
          .messaggioCancellare = QStringLiteral(
              "Errore interno: cancellare manualmente il record con CODICEFORMULAZIONE "),
@@ -570,14 +555,14 @@ void TFormulForm::creaProcedure() {
          .notebook = QStringLiteral("NoteBookProced"),
          .notebookPulsanti = QStringLiteral("NoteBookProced2"),
          .etichettaVersione = QStringLiteral("LabelProcedVersione"),
-         .campoRiga =
-             campo("NRIGA", "N. Riga", "ButtonNRigaProced", "EditNRigaProced", "EditNRigaProced2"),
+         .campoRiga = campoScheda("NRIGA", "N. Riga", "ButtonNRigaProced", "EditNRigaProced",
+                                  "EditNRigaProced2"),
          .rigaModificabile = true,
          .messaggioRiga = QStringLiteral("Specificare un valore valido per N. Riga"),
-         .campi = {campo("TESTO", "Testo", "ButtonTestoProced", "MemoTestoProced",
-                         "MemoTestoProced2", Controllo::Memo),
-                   campo("EVIDENZA", "Evid.", "ButtonEvidenzaProced", "CheckEvidenzaProced",
-                         "CheckEvidenzaProced2", Controllo::Check, TipoValore::Flag)},
+         .campi = {campoScheda("TESTO", "Testo", "ButtonTestoProced", "MemoTestoProced",
+                               "MemoTestoProced2", Controllo::Memo),
+                   campoScheda("EVIDENZA", "Evid.", "ButtonEvidenzaProced", "CheckEvidenzaProced",
+                               "CheckEvidenzaProced2", Controllo::Check, TipoValore::Flag)},
          .messaggioCancellare = QStringLiteral(
              "Errore interno: cancellare manualmente il record con CODICEFORMULAZIONE ")},
         this);

@@ -73,93 +73,78 @@ const QStringList kColonneStoMater = {
     QStringLiteral("GRUPPOADR"),
 };
 
-CampoScheda campo(const char* colonna, const char* didascalia, const char* pulsante,
-                  const char* editazione, const char* consultazione,
-                  Controllo controllo = Controllo::Edit, TipoValore tipo = TipoValore::Testo,
-                  const char* messaggio = nullptr) {
-    CampoScheda c;
-    c.colonna = QString::fromLatin1(colonna);
-    c.didascalia = QString::fromUtf8(didascalia);
-    c.pulsante = QString::fromLatin1(pulsante);
-    c.editazione = QString::fromLatin1(editazione);
-    c.consultazione = QString::fromLatin1(consultazione);
-    c.controllo = controllo;
-    c.tipo = tipo;
-    if (messaggio) {
-        c.messaggioNonValido = QString::fromUtf8(messaggio);
-    }
-    return c;
-}
-
 std::vector<CampoScheda> campiMateria() {
     std::vector<CampoScheda> c;
-    c.push_back(campo("NOMECOMMERCIALE", "Nome Commerciale", "ButtonDescrizione", "EditDescrizione",
-                      "EditDescrizione2"));
-    CampoScheda categoria = campo("CODICECATEGORIAMP", "Categoria MP", "ButtonCategoriaMP",
-                                  "ComboCategoriaMP", "EditCodiceCategoriaMP2", Controllo::Combo);
+    c.push_back(campoScheda("NOMECOMMERCIALE", "Nome Commerciale", "ButtonDescrizione",
+                            "EditDescrizione", "EditDescrizione2"));
+    CampoScheda categoria =
+        campoScheda("CODICECATEGORIAMP", "Categoria MP", "ButtonCategoriaMP", "ComboCategoriaMP",
+                    "EditCodiceCategoriaMP2", Controllo::Combo);
     categoria.descrizioneEditazione = QStringLiteral("StaticDescrizioneCategoria");
     categoria.descrizioneConsultazione = QStringLiteral("StaticDescrizioneCategoria2");
     c.push_back(categoria);
-    c.push_back(campo("COMPOSIZIONE", "Composizione", "ButtonComposizione", "MemoComposizione",
-                      "MemoComposizione2", Controllo::Memo));
-    c.push_back(campo("MATERIAATTIVA", "Mat. Att. %", "ButtonMateriaAttiva", "EditMateriaAttiva",
-                      "EditMateriaAttiva2", Controllo::Edit, TipoValore::Numero,
-                      "Specificare un valore numerico valido per \"Mat. Att. %\""));
-    c.push_back(campo("TOLLERANZAMA", "Toll. MA", "ButtonTolleranzaMA", "EditTolleranzaMA",
-                      "EditTolleranzaMA2", Controllo::Edit, TipoValore::Numero,
-                      "Specificare un valore numerico valido per \"Toll. MA\""));
-    c.push_back(campo("DATASTAMPA", "Data", "ButtonDataStampa", "EditDataStampa", "EditDataStampa2",
-                      Controllo::Edit, TipoValore::Data,
-                      "Specificare una data valida per \"Data Stampa\""));
-    c.push_back(campo("SIMBOLOGIARISCHIO", "Simbologia Rischio", "ButtonSimbologiaRischio",
-                      "EditSimbologiaRischio", "EditSimbologiaRischio2", Controllo::Combo));
-    c.push_back(campo("FRASIR", "Frasi R", "ButtonFrasiR", "EditFrasiR", "EditFrasiR2"));
-    c.push_back(campo("FRASIS", "Frasi S", "ButtonFrasiS", "EditFrasiS", "EditFrasiS2"));
-    c.push_back(campo("INCI", "INCI", "ButtonINCI", "EditINCI", "EditINCI2"));
-    c.push_back(campo("EINECS", "EINECS", "ButtonEINECS", "EditEINECS", "EditEINECS2"));
-    c.push_back(campo("NUMEROCAS", "CAS", "ButtonNumeroCAS", "EditNumeroCAS", "EditNumeroCAS2"));
-    c.push_back(campo("CODICEANALOGO", "Cod. Analogo", "ButtonCodiceAnalogo", "EditCodiceAnalogo",
-                      "EditCodiceAnalogo2"));
-    c.push_back(campo("CODICEESTERNO", "Cod. Esterno", "ButtonCodiceEsterno", "EditCodiceEsterno",
-                      "EditCodiceEsterno2"));
-    CampoScheda fornitore = campo("CODICEFORNITORE", "Cod. Forn.", "ButtonFornitore",
-                                  "EditFornitore", "EditFornitore2");
+    c.push_back(campoScheda("COMPOSIZIONE", "Composizione", "ButtonComposizione",
+                            "MemoComposizione", "MemoComposizione2", Controllo::Memo));
+    c.push_back(campoScheda("MATERIAATTIVA", "Mat. Att. %", "ButtonMateriaAttiva",
+                            "EditMateriaAttiva", "EditMateriaAttiva2", Controllo::Edit,
+                            TipoValore::Numero,
+                            "Specificare un valore numerico valido per \"Mat. Att. %\""));
+    c.push_back(campoScheda("TOLLERANZAMA", "Toll. MA", "ButtonTolleranzaMA", "EditTolleranzaMA",
+                            "EditTolleranzaMA2", Controllo::Edit, TipoValore::Numero,
+                            "Specificare un valore numerico valido per \"Toll. MA\""));
+    c.push_back(campoScheda("DATASTAMPA", "Data", "ButtonDataStampa", "EditDataStampa",
+                            "EditDataStampa2", Controllo::Edit, TipoValore::Data,
+                            "Specificare una data valida per \"Data Stampa\""));
+    c.push_back(campoScheda("SIMBOLOGIARISCHIO", "Simbologia Rischio", "ButtonSimbologiaRischio",
+                            "EditSimbologiaRischio", "EditSimbologiaRischio2", Controllo::Combo));
+    c.push_back(campoScheda("FRASIR", "Frasi R", "ButtonFrasiR", "EditFrasiR", "EditFrasiR2"));
+    c.push_back(campoScheda("FRASIS", "Frasi S", "ButtonFrasiS", "EditFrasiS", "EditFrasiS2"));
+    c.push_back(campoScheda("INCI", "INCI", "ButtonINCI", "EditINCI", "EditINCI2"));
+    c.push_back(campoScheda("EINECS", "EINECS", "ButtonEINECS", "EditEINECS", "EditEINECS2"));
+    c.push_back(
+        campoScheda("NUMEROCAS", "CAS", "ButtonNumeroCAS", "EditNumeroCAS", "EditNumeroCAS2"));
+    c.push_back(campoScheda("CODICEANALOGO", "Cod. Analogo", "ButtonCodiceAnalogo",
+                            "EditCodiceAnalogo", "EditCodiceAnalogo2"));
+    c.push_back(campoScheda("CODICEESTERNO", "Cod. Esterno", "ButtonCodiceEsterno",
+                            "EditCodiceEsterno", "EditCodiceEsterno2"));
+    CampoScheda fornitore = campoScheda("CODICEFORNITORE", "Cod. Forn.", "ButtonFornitore",
+                                        "EditFornitore", "EditFornitore2");
     fornitore.descrizioneEditazione = QStringLiteral("StaticDescrizioneFornitore");
     fornitore.descrizioneConsultazione = QStringLiteral("StaticDescrizioneFornitore2");
     c.push_back(fornitore);
-    c.push_back(campo("FLAGSCHEDASICUREZZA", "Scheda sicurezza", "ButtonSchedaSicurezza",
-                      "CheckSchedaSicurezza", "CheckSchedaSicurezza2", Controllo::Check,
-                      TipoValore::Flag));
-    c.push_back(campo("FLAGSCHEDATECNICA", "Scheda Tecnica", "ButtonSchedaTecnica",
-                      "CheckSchedaTecnica", "CheckSchedaTecnica2", Controllo::Check,
-                      TipoValore::Flag));
-    c.push_back(campo("CODICEADR", "Codice A.D.R.", "ButtonCodiceADR", "ComboCodiceADR",
-                      "EditCodiceADR2", Controllo::Combo));
-    CampoScheda classe = campo("ADR2017.CLASSE", "Classe A.D.R.", "ButtonClasseADR",
-                               "EditClasseADR", "EditClasseADR2");
+    c.push_back(campoScheda("FLAGSCHEDASICUREZZA", "Scheda sicurezza", "ButtonSchedaSicurezza",
+                            "CheckSchedaSicurezza", "CheckSchedaSicurezza2", Controllo::Check,
+                            TipoValore::Flag));
+    c.push_back(campoScheda("FLAGSCHEDATECNICA", "Scheda Tecnica", "ButtonSchedaTecnica",
+                            "CheckSchedaTecnica", "CheckSchedaTecnica2", Controllo::Check,
+                            TipoValore::Flag));
+    c.push_back(campoScheda("CODICEADR", "Codice A.D.R.", "ButtonCodiceADR", "ComboCodiceADR",
+                            "EditCodiceADR2", Controllo::Combo));
+    CampoScheda classe = campoScheda("ADR2017.CLASSE", "Classe A.D.R.", "ButtonClasseADR",
+                                     "EditClasseADR", "EditClasseADR2");
     classe.memorizzato = false;
     c.push_back(classe);
     CampoScheda descrizione =
-        campo("ADR2017.DESCRIZIONE", "Descrizione A.D.R.", "ButtonDescrizioneADR",
-              "MemoDescrizioneADR", "MemoDescrizioneADR2", Controllo::Memo);
+        campoScheda("ADR2017.DESCRIZIONE", "Descrizione A.D.R.", "ButtonDescrizioneADR",
+                    "MemoDescrizioneADR", "MemoDescrizioneADR2", Controllo::Memo);
     descrizione.memorizzato = false;
     c.push_back(descrizione);
-    CampoScheda gruppo = campo("GRUPPOADR", "Gruppo A.D.R.", "ButtonGruppoADR", "ComboGruppoADR",
-                               "EditGruppoADR2", Controllo::Combo);
+    CampoScheda gruppo = campoScheda("GRUPPOADR", "Gruppo A.D.R.", "ButtonGruppoADR",
+                                     "ComboGruppoADR", "EditGruppoADR2", Controllo::Combo);
     gruppo.voci = {QString(), QStringLiteral("I"), QStringLiteral("II"), QStringLiteral("III")};
     c.push_back(gruppo);
-    c.push_back(campo("UBICAZIONEPRIMARIA", "Ubicazione Primaria", "ButtonUbicazPrimaria",
-                      "EditUbicazPrimaria", "EditUbicazPrimaria2"));
-    c.push_back(campo("UBICAZIONESTOCK", "Ubicazione stock", "ButtonUbicazStock", "EditUbicazStock",
-                      "EditUbicazStock2"));
-    c.push_back(
-        campo("CONFEZIONE", "Confezione", "ButtonConfezione", "EditConfezione", "EditConfezione2"));
-    c.push_back(campo("PREZZO", "Prezzo al Kg", "ButtonPrezzo", "EditPrezzo", "EditPrezzo2",
-                      Controllo::Edit, TipoValore::Numero,
-                      "Specificare un valore numerico valido per \"Prezzo al Kg\""));
-    c.push_back(campo("ULTIMOAGGIORNPREZZO", "Aggiornato al", "ButtonUltimoAggiorPrezzo",
-                      "EditUltimoAggiorPrezzo", "EditUltimoAggiorPrezzo2", Controllo::Edit,
-                      TipoValore::Data, "Specificare una data valida per \"Aggiornato al\""));
+    c.push_back(campoScheda("UBICAZIONEPRIMARIA", "Ubicazione Primaria", "ButtonUbicazPrimaria",
+                            "EditUbicazPrimaria", "EditUbicazPrimaria2"));
+    c.push_back(campoScheda("UBICAZIONESTOCK", "Ubicazione stock", "ButtonUbicazStock",
+                            "EditUbicazStock", "EditUbicazStock2"));
+    c.push_back(campoScheda("CONFEZIONE", "Confezione", "ButtonConfezione", "EditConfezione",
+                            "EditConfezione2"));
+    c.push_back(campoScheda("PREZZO", "Prezzo al Kg", "ButtonPrezzo", "EditPrezzo", "EditPrezzo2",
+                            Controllo::Edit, TipoValore::Numero,
+                            "Specificare un valore numerico valido per \"Prezzo al Kg\""));
+    c.push_back(campoScheda("ULTIMOAGGIORNPREZZO", "Aggiornato al", "ButtonUltimoAggiorPrezzo",
+                            "EditUltimoAggiorPrezzo", "EditUltimoAggiorPrezzo2", Controllo::Edit,
+                            TipoValore::Data, "Specificare una data valida per \"Aggiornato al\""));
     return c;
 }
 
@@ -343,7 +328,8 @@ void TMaterForm::creaPagine() {
 }
 
 void TMaterForm::creaRigheSpecifiche() {
-    CampoScheda riga = campo("NRIGA", "N.Riga", "ButtonSpNRiga", "EditSpNRiga", "EditSpNRiga2");
+    CampoScheda riga =
+        campoScheda("NRIGA", "N.Riga", "ButtonSpNRiga", "EditSpNRiga", "EditSpNRiga2");
     PaginaSpecifiche =
         new PaginaRighe(this,
                         {.tabella = QStringLiteral("SPECIF"),
@@ -356,8 +342,8 @@ void TMaterForm::creaRigheSpecifiche() {
                          .notebookPulsanti = QStringLiteral("NoteBookEditSpecifiche2"),
                          .etichettaVersione = QStringLiteral("LabelSpVersione"),
                          .campoRiga = riga,
-                         .campi = {campo("SPECIFICA", "Specifica", "ButtonSpSpecifica",
-                                         "EditSpSpecifica", "EditSpSpecifica2")},
+                         .campi = {campoScheda("SPECIFICA", "Specifica", "ButtonSpSpecifica",
+                                               "EditSpSpecifica", "EditSpSpecifica2")},
                          .messaggioCancellare = QStringLiteral(
                              "Errore interno: cancellare manualmente il record con CODICEMP ")},
                         this);
@@ -404,10 +390,10 @@ void TMaterForm::creaRigheAnaloghi() {
     v->addWidget(GridAna);
     v->addWidget(new QLabel(QStringLiteral("Analoghi non codificati"), pagina));
 
-    CampoScheda codice = campo("CODICEANALOGO", "Cod.Analog", "ButtonAnaNCCodice",
-                               "EditAnaNCCodice", "EditAnaNCCodice2");
+    CampoScheda codice = campoScheda("CODICEANALOGO", "Cod.Analog", "ButtonAnaNCCodice",
+                                     "EditAnaNCCodice", "EditAnaNCCodice2");
     CampoScheda riga =
-        campo("NRIGA", "N.Riga", "ButtonAnaNCNRiga", "EditAnaNCNRiga", "EditAnaNCNRiga2");
+        campoScheda("NRIGA", "N.Riga", "ButtonAnaNCNRiga", "EditAnaNCNRiga", "EditAnaNCNRiga2");
     PaginaAnaloghi = new PaginaRighe(
         this,
         {.tabella = QStringLiteral("ANANC"),
@@ -420,12 +406,12 @@ void TMaterForm::creaRigheAnaloghi() {
          .etichettaVersione = QStringLiteral("LabelAnaNCVersione"),
          .campoPadre = codice,
          .campoRiga = riga,
-         .campi = {campo("DESCRIZIONE", "Descrizione", "ButtonAnaNCDescrizione",
-                         "EditAnaNCDescrizione", "EditAnaNCDescrizione2"),
-                   campo("VALUTAZIONE", "&Valutazione", "ButtonAnaNCValutazione",
-                         "EditAnaNCValutazione", "EditAnaNCValutazione2"),
-                   campo("NOTE", "Note", "ButtonAnaNCNote", "EditAnaNCNote", "EditAnaNCNote2",
-                         Controllo::Memo)},
+         .campi = {campoScheda("DESCRIZIONE", "Descrizione", "ButtonAnaNCDescrizione",
+                               "EditAnaNCDescrizione", "EditAnaNCDescrizione2"),
+                   campoScheda("VALUTAZIONE", "&Valutazione", "ButtonAnaNCValutazione",
+                               "EditAnaNCValutazione", "EditAnaNCValutazione2"),
+                   campoScheda("NOTE", "Note", "ButtonAnaNCNote", "EditAnaNCNote", "EditAnaNCNote2",
+                               Controllo::Memo)},
          .messaggioCancellare =
              QStringLiteral("Errore interno: cancellare manualmente il record con CODICEANALOGO ")},
         pagina);

@@ -41,6 +41,23 @@ const char* kTag = "Tag";
 
 } // namespace
 
+CampoScheda campoScheda(const char* colonna, const char* didascalia, const char* pulsante,
+                        const char* editazione, const char* consultazione, Controllo controllo,
+                        TipoValore tipo, const char* messaggio) {
+    CampoScheda c;
+    c.colonna = QString::fromLatin1(colonna);
+    c.didascalia = QString::fromUtf8(didascalia);
+    c.pulsante = QString::fromLatin1(pulsante);
+    c.editazione = QString::fromLatin1(editazione);
+    c.consultazione = QString::fromLatin1(consultazione);
+    c.controllo = controllo;
+    c.tipo = tipo;
+    if (messaggio) {
+        c.messaggioNonValido = QString::fromUtf8(messaggio);
+    }
+    return c;
+}
+
 SchedaBase::SchedaBase(TTabXForm* sessione, DescrizioneScheda d, QWidget* owner)
     : FinestraSessione(sessione, owner), TransazionePrincipale(&sessione->IBDatabase1),
       TransazioneControllo(&sessione->IBDatabase1),

@@ -55,6 +55,13 @@ struct CampoScheda {
     QString descrizioneConsultazione = {};
 };
 
+// A field declared in one line: column, caption, caption button, edit and
+// consultation controls, kind, and the warning for a value that cannot be read.
+CampoScheda campoScheda(const char* colonna, const char* didascalia, const char* pulsante,
+                        const char* editazione, const char* consultazione,
+                        Controllo controllo = Controllo::Edit, TipoValore tipo = TipoValore::Testo,
+                        const char* messaggio = nullptr);
+
 enum class NuovoCodice {
     Digitato,     // typed in the new-code dialog, checked for duplicates
     MassimoPiuUno // the highest whole-number key plus one
