@@ -1008,14 +1008,8 @@ void TFormulForm::eliminaRecord(const QString& codice) {
     Query& q = QueryAux;
     const QString c = sql::testoNonNullo(codice);
     auto righe = [&q](QStringList sql) {
-        QStringList r;
         q.SQL = std::move(sql);
-        q.open();
-        for (; !q.eof(); q.next()) {
-            r << q.field(0).asString();
-        }
-        q.close();
-        return r;
+        return q.primaColonna();
     };
     const auto h = storico::massimo(q, QStringLiteral("STOFORMUL"), QStringLiteral("VERS"),
                                     QStringLiteral("CODICE=") + c);

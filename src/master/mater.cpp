@@ -867,14 +867,8 @@ void TMaterForm::eliminaRecord(const QString& codice) {
     Query& q = QueryAux;
     const QString c = sql::testoNonNullo(codice);
     auto righe = [&q](QStringList sql) {
-        QStringList r;
         q.SQL = std::move(sql);
-        q.open();
-        for (; !q.eof(); q.next()) {
-            r << q.field(0).asString();
-        }
-        q.close();
-        return r;
+        return q.primaColonna();
     };
     const QStringList analogoLetto =
         righe({QStringLiteral("SELECT CODICEANALOGO FROM MATER WHERE CODICE=") + c});

@@ -842,6 +842,17 @@ QVariant Query::scalar() {
     return v;
 }
 
+QStringList Query::primaColonna() {
+    QStringList r;
+    open();
+    for (; !eof(); next()) {
+        const Campo c = field(0);
+        r << (c.isNull() ? QString() : c.asString());
+    }
+    close();
+    return r;
+}
+
 // ---------------------------------------------------------------- script
 
 void eseguiScript(Database& db, const QString& text) {

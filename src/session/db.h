@@ -206,6 +206,9 @@ public:
     // Convenience: opens, returns the first column of the first row (empty
     // QVariant when there is no row), closes.
     QVariant scalar();
+    // Convenience: opens, returns the first column of every row as text
+    // (empty for null), closes.
+    QStringList primaColonna();
 
 private:
     void prepare();
