@@ -301,6 +301,7 @@ void TFormulForm::allargaSpecifiche() {
     try {
         q.execSQL();
         t.commit();
+        rileggiLunghezze();
     } catch (const DbError&) {
         try {
             t.rollback();

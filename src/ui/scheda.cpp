@@ -1214,6 +1214,11 @@ void SchedaBase::chiudiRicerca(bool scelta) {
     }
 }
 
+void SchedaBase::rileggiLunghezze() {
+    lunghezze_ = lunghezzeColonne(&sessione_->IBDatabase1, d_.tabella);
+    limitaLunghezze();
+}
+
 void SchedaBase::configuraGriglia(TCSDGrid* g, int situazione, const QString& tabella) const {
     g->CodiceProgetto = kProgetto;
     g->Situazione = situazione;

@@ -212,6 +212,8 @@ public:
     QWidget* creaTestata(QWidget* parent, const QString& nome,
                          const std::vector<std::pair<QString, QString>>& campi);
 
+    // Reads again what the table's columns hold (after the table changed).
+    void rileggiLunghezze();
     // A list of the card: the project, its situation and table, and the
     // session's user, folder and company (the grid's layout and orders).
     void configuraGriglia(TCSDGrid* g, int situazione, const QString& tabella) const;

@@ -298,6 +298,23 @@ TEST_F(Formulazioni, UnaNotaSullaRigaDueEMezzoSiSalva) {
               QString("Verificata dall") + QChar(0xB4) + "ufficio qualità");
 }
 
+TEST_F(Formulazioni, UnArchivioConSpecificheCorteVieneAllargato) {
+    h.esegui(az(), {"ALTER TABLE FORMUL DROP SPECIFICHE",
+                    "ALTER TABLE FORMUL ADD SPECIFICHE VARCHAR(64)"});
+    auto* f = ConScheda::apri<TFormulForm>("ShowFormulForm");
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(msg->testi().contains(
+        "Campo SPECIFICHE della tabella FORMUL da aggiornare. Verrà aggiornato ora"));
+    EXPECT_EQ(valore("SELECT B.RDB$FIELD_LENGTH FROM RDB$RELATION_FIELDS A JOIN RDB$FIELDS B ON "
+                     "A.RDB$FIELD_SOURCE=B.RDB$FIELD_NAME WHERE A.RDB$RELATION_NAME='FORMUL' AND "
+                     "A.RDB$FIELD_NAME='SPECIFICHE'"),
+              "128");
+    EXPECT_EQ(qobject_cast<QLineEdit*>(f->editazione("SPECIFICHE"))->maxLength(), 128);
+    msg->pulisci();
+    ConScheda::apri<TFormulForm>("ShowFormulForm");
+    EXPECT_EQ(msg->testi(), QStringList{}); // once only
+}
+
 TEST_F(Formulazioni, IlPrezzoDellAcquaContaSoloConUnaRigaSola) {
     h.esegui(az(), {"DELETE FROM PRACQUA"});
     EXPECT_DOUBLE_EQ(apri()->PrezzoAcquaAddolcita, 0);
