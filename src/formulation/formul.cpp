@@ -162,6 +162,14 @@ QLineEdit* totale(const char* nome, QWidget* parent) {
 
 } // namespace
 
+QString senzaSpaziFinali(QString codice) {
+    // codes compare as the archive compares them: trailing blanks do not count
+    while (codice.endsWith(' ')) {
+        codice.chop(1);
+    }
+    return codice;
+}
+
 QString formatoCosto(double v) {
     QString t = QString::number(std::abs(v), 'f', 4);
     while (t.endsWith('0')) {
@@ -207,7 +215,13 @@ TFormulForm::TFormulForm(TTabXForm* sessione, QWidget* owner)
            .navigatore = QStringLiteral("NavigatorFormul"),
            .fuocoNuovo = QStringLiteral("NOME"),
            .fuocoModifica = QStringLiteral("NOME"),
-           .colonneCampi = 2},
+           .colonneCampi = 2,
+           .ordineVerifica = {QStringLiteral("DENSITA"), QStringLiteral("TOLLERANZADENSITA"),
+                              QStringLiteral("PH"), QStringLiteral("TOLLERANZAPH"),
+                              QStringLiteral("SCAGLIONE1"), QStringLiteral("SCAGLIONE2"),
+                              QStringLiteral("TEMPO1"), QStringLiteral("TEMPO2"),
+                              QStringLiteral("TEMPO3"), QStringLiteral("DATAULTIMAREVISIONE"),
+                              QStringLiteral("MESIDURATAPRODOTTO")}},
           {.tabSet = QStringLiteral("TabSetFormul"),
            .notebook = QStringLiteral("NoteBookFormul"),
            .titoli = {QStringLiteral("Pagina 1"), QStringLiteral("Componenti"),
@@ -504,9 +518,10 @@ void TFormulForm::creaComponenti() {
             q.SQL = {QStringLiteral("UPDATE FORMUL SET COSTOUNITARIO=") + sql::numero(costo),
                      QStringLiteral("WHERE CODICE=") + sql::testoNonNullo(codice)};
             q.execSQL();
-        } catch (const DbError&) {
-            if (cancellazione) {
-                throw; // a deletion whose cost cannot follow is not made
+        } catch (const std::exception&) { // the archive's refusal, or a cost out of range
+            if (cancellazione) {          // a deletion whose cost cannot follow is not made
+                throw RigaRifiutata(
+                    QStringLiteral("Errore interno: impossibile ricalcolare il costo unitario"));
             }
             Messaggi::avviso(QStringLiteral("Impossibile ricalcolare il costo unitario. Le altre "
                                             "modifiche verranno comunque salvate"),
@@ -516,8 +531,14 @@ void TFormulForm::creaComponenti() {
     };
     p->dopoSalvataggio = [this] {
         const QString riga = PaginaComponenti->RigaCorrente;
+        const int posizione = PaginaComponenti->Griglia->currentIndex().row();
         riapriSuCodice(PaginaComponenti->PadreCorrente);
-        PaginaComponenti->riapri(riga);
+        // a deleted line leaves the list where it stood
+        if (!PaginaComponenti->riapri(riga) && posizione > 0) {
+            GrigliaModello* m = PaginaComponenti->Griglia->modello();
+            PaginaComponenti->Griglia->setCurrentIndex(
+                m->index(std::min(posizione, m->rowCount() - 1), 0));
+        }
         mostraVersioneTestata();
     };
 
@@ -733,14 +754,14 @@ costi::CostiComponenti TFormulForm::CalcolaCostiCompon(Query& q, const QString& 
         p.open();
         for (; !p.eof(); p.next()) {
             if (!p.field(1).isNull()) {
-                prezzi[p.field(0).asString()] = p.field(1).asFloat();
+                prezzi[senzaSpaziFinali(p.field(0).asString())] = p.field(1).asFloat();
             }
         }
         p.close();
     }
     std::vector<costi::RigaComponente> linee;
     for (const auto& [materia, percentuale] : righe) {
-        auto it = prezzi.find(materia);
+        auto it = prezzi.find(senzaSpaziFinali(materia));
         linee.push_back(
             {percentuale, it == prezzi.end() ? std::nullopt : std::optional<double>(it->second)});
     }

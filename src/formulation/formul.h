@@ -14,6 +14,8 @@ namespace quintar {
 
 class PaginaRighe;
 
+// A material code as the archive compares it, trailing blanks dropped.
+QString senzaSpaziFinali(QString codice);
 // "###,###,##0.####": thousands grouped, at most four decimals.
 QString formatoCosto(double v);
 

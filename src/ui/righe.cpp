@@ -241,28 +241,29 @@ void PaginaRighe::chiudiLista() {
     aggiornaConsultazione();
 }
 
-void PaginaRighe::riapri(const QString& riga) {
+bool PaginaRighe::riapri(const QString& riga) {
     try {
         QueryRighe.close();
         QueryRighe.open();
     } catch (const DbError& e) {
         Messaggi::errore(e.messaggio(), scheda_);
-        return;
+        return false;
     }
     GrigliaModello* m = Griglia->modello();
     CampoScheda c = d_.campoRiga;
     c.tipo = d_.tipoRiga;
     // one record's lines: few enough to look through
-    const int trovata =
-        riga.isEmpty() ? 0
-                       : std::max(0, m->cerca(campoLista(d_.colonnaRiga), [&](const QString& v) {
-                             return SchedaBase::stessaChiave(c, v, riga);
-                         }));
+    const int cercata =
+        riga.isEmpty() ? -1 : m->cerca(campoLista(d_.colonnaRiga), [&](const QString& v) {
+            return SchedaBase::stessaChiave(c, v, riga);
+        });
+    const int trovata = std::max(0, cercata);
     if (m->rowCount() > 0) {
         Griglia->setCurrentIndex(m->index(trovata, std::max(0, Griglia->currentIndex().column())));
         Griglia->scrollTo(Griglia->currentIndex());
     }
     aggiornaConsultazione();
+    return cercata >= 0;
 }
 
 void PaginaRighe::aggiornaConsultazione() {
@@ -311,6 +312,11 @@ void PaginaRighe::SettaggioInterfaccia() {
                 SchedaBase::impostaTesto(w, {});
             }
         }
+        for (const CampoScheda& c : d_.campi) {
+            if (!c.memorizzato) { // what another line showed is not this one's
+                SchedaBase::impostaTesto(editazione(c.colonna), {});
+            }
+        }
         [[fallthrough]];
     default:
         Griglia->setEnabled(false);
@@ -328,13 +334,33 @@ void PaginaRighe::SettaggioInterfaccia() {
     }
 }
 
+bool PaginaRighe::rileggiStessoPadre() {
+    const QString prima = padre ? padre() : QString();
+    scheda_->rileggi(scheda_->codiceCorrenteGriglia());
+    if ((padre ? padre() : QString()) != prima) {
+        // the record, or its group, changed meanwhile: nothing of another one
+        // is touched
+        Messaggi::avviso(
+            QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
+            scheda_);
+        riapri();
+        return false;
+    }
+    return true;
+}
+
 void PaginaRighe::ButtonNuovoClick() {
-    const QString p = padre ? padre() : QString();
-    if (p.isEmpty()) {
+    if ((padre ? padre() : QString()).isEmpty()) {
         Messaggi::informazione(
             QStringLiteral("Inserire un record prima di accedere alle altre sessioni"), scheda_);
         return;
     }
+    // the new line goes in on a fresh snapshot: an older one may still hold a
+    // line another user has deleted since, under the number about to be taken
+    if (!rileggiStessoPadre()) {
+        return;
+    }
+    const QString p = padre();
     QString riga;
     try {
         scheda_->TransazioneControllo.restart();
@@ -474,11 +500,15 @@ void PaginaRighe::ButtonMemorizzaClick() {
         scheda_->TransazionePrincipale.commitRetaining();
     } catch (const DbError& e) {
         scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
-        Messaggi::errore(
-            dynamic_cast<const ErroreStorico*>(&e)
-                ? kTestoErroreStorico
-                : QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
-            scheda_);
+        if (dynamic_cast<const RigaRifiutata*>(&e)) {
+            Messaggi::avviso(e.messaggio(), scheda_);
+        } else {
+            Messaggi::errore(
+                dynamic_cast<const ErroreStorico*>(&e)
+                    ? kTestoErroreStorico
+                    : QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
+                scheda_);
+        }
         // what was typed stays for another try, unless the line is gone
         if (Stato == 1 && !rigaEsiste(PadreCorrente, RigaCorrente)) {
             Stato = 0;
@@ -486,6 +516,10 @@ void PaginaRighe::ButtonMemorizzaClick() {
             riapri();
         }
         return;
+    } catch (...) {
+        // nothing of a change that failed half-way stays to be committed later
+        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
+        throw;
     }
     RigaCorrente = nuovaRiga;
     Stato = 0;
@@ -521,6 +555,9 @@ void PaginaRighe::ButtonAnnullaClick() {
     }
     Stato = 0;
     SettaggioInterfaccia();
+    // a save refused for another user's change would be refused again on the
+    // same snapshot: the lines come back as stored now
+    scheda_->rileggi(scheda_->codiceCorrenteGriglia());
     riapri(RigaCorrente);
 }
 
@@ -545,7 +582,9 @@ void PaginaRighe::ButtonEliminaClick() {
     }
     RigaCorrente = rigaGriglia();
     // a fresh snapshot: the card's list and this one as stored now
-    scheda_->rileggi(scheda_->codiceCorrenteGriglia());
+    if (!rileggiStessoPadre()) {
+        return;
+    }
     PadreCorrente = padre ? padre() : QString();
     riapri(RigaCorrente);
     bool esiste = false;
@@ -584,12 +623,20 @@ void PaginaRighe::ButtonEliminaClick() {
         scheda_->TransazionePrincipale.commitRetaining();
     } catch (const DbError& e) {
         scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
-        Messaggi::errore(
-            dynamic_cast<const ErroreStorico*>(&e)
-                ? kTestoErroreStorico
-                : QStringLiteral("Errore interno: impossibile eliminare il record selezionato"),
-            scheda_);
+        if (dynamic_cast<const RigaRifiutata*>(&e)) {
+            Messaggi::avviso(e.messaggio(), scheda_);
+        } else {
+            Messaggi::errore(
+                dynamic_cast<const ErroreStorico*>(&e)
+                    ? kTestoErroreStorico
+                    : QStringLiteral("Errore interno: impossibile eliminare il record selezionato"),
+                scheda_);
+        }
         return;
+    } catch (...) {
+        // nothing of a change that failed half-way stays to be committed later
+        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
+        throw;
     }
     riapri();
     GrigliaModello* m = Griglia->modello();

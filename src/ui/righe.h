@@ -44,6 +44,13 @@ struct DescrizioneRighe {
     std::map<QString, QString> campiLista = {};
 };
 
+// A change of a line refused with its own message (a warning) instead of
+// the page's "impossibile memorizzare" or "impossibile eliminare".
+class RigaRifiutata : public DbError {
+public:
+    using DbError::DbError;
+};
+
 class PaginaRighe : public QWidget {
     Q_OBJECT
 public:
@@ -107,7 +114,8 @@ public:
 
     // Opens the list on the lines of the current parent, on this line when
     // given (else the first). Closes it when the page is not shown.
-    void riapri(const QString& riga = {});
+    // True when the line was found.
+    bool riapri(const QString& riga = {});
     void chiudiLista();
     bool listaVuota() const;
     // The line number of the current row; empty when the list is empty.
@@ -130,6 +138,9 @@ private:
     bool rigaEsiste(const QString& padre, const QString& riga);
     bool cancellaRiga();
     bool verifica();
+    // Restarts the card's main transaction; false (with the message) when the
+    // card's record no longer shows the same parent.
+    bool rileggiStessoPadre();
 
     SchedaBase* scheda_;
     DescrizioneRighe d_;

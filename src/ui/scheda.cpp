@@ -95,6 +95,10 @@ SchedaBase::SchedaBase(TTabXForm* sessione, DescrizioneScheda d, QWidget* owner)
 }
 
 SchedaBase::~SchedaBase() {
+    // pages of lines read on this card's transactions: they go first
+    for (PaginaRighe* p : std::vector<PaginaRighe*>(righe_)) {
+        delete p;
+    }
     // the list must stop reading before its transactions go
     Griglia->setSorgenteDati(nullptr);
 }
@@ -1003,6 +1007,9 @@ void SchedaBase::ButtonMemorizzaClick() {
             riapriSuCodice(QString());
         }
         return;
+    } catch (...) {
+        TransazionePrincipale.rollbackRetainingNoThrow();
+        throw;
     }
     StatoScheda = 0;
     SettaggioInterfaccia();
@@ -1038,7 +1045,21 @@ void SchedaBase::rileggi(const QString& codice) {
 
 bool SchedaBase::verificaValori() {
     bool valido = true;
+    std::vector<const CampoScheda*> campi;
+    for (const QString& colonna : d_.ordineVerifica) {
+        for (const CampoScheda& c : d_.campi) {
+            if (c.colonna == colonna) {
+                campi.push_back(&c);
+            }
+        }
+    }
     for (const CampoScheda& c : d_.campi) {
+        if (!d_.ordineVerifica.contains(c.colonna)) {
+            campi.push_back(&c);
+        }
+    }
+    for (const CampoScheda* p : campi) {
+        const CampoScheda& c = *p;
         if (c.messaggioNonValido.isEmpty()) {
             continue;
         }
@@ -1105,6 +1126,9 @@ void SchedaBase::ButtonEliminaClick() {
             rileggi(CodiceCorrente);
         }
         return;
+    } catch (...) {
+        TransazionePrincipale.rollbackRetainingNoThrow();
+        throw;
     }
     riapriSuCodice(QString());
     mostraPosizione(std::min(std::max(0, riga), std::max(0, contaRighe() - 1)));
@@ -1130,8 +1154,10 @@ void SchedaBase::closeEvent(QCloseEvent* e) {
         QueryPrincipale.close();
     } catch (const DbError&) {
     }
-    SalvaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra,
-                           &sessione_->IBDatabase1);
+    if (!ComeRicerca) { // a look-up's position is its dialog's, saved with it
+        SalvaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra,
+                               &sessione_->IBDatabase1);
+    }
     e->accept();
 }
 

@@ -95,6 +95,9 @@ struct DescrizioneScheda {
     QString fuocoModifica = {};
     // The fields are laid out in this many columns on both pages.
     int colonneCampi = 1;
+    // The order in which the fields' values are checked before a save, when
+    // it is not the order of the fields (columns; the others follow).
+    QStringList ordineVerifica = {};
 };
 
 class PaginaRighe;

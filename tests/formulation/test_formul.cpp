@@ -3,6 +3,7 @@
 #include "formulation/costi.h"
 #include "formulation/formul.h"
 #include "host/lancio.h"
+#include "session/db.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "support/schede.h"
@@ -194,6 +195,41 @@ TEST_F(Formulazioni, UnaRigaDiComponenteAggiornaIlCostoEScriveTestataERiga) {
     EXPECT_EQ(conta("SELECT COUNT(*) FROM STOFORMULRIEP WHERE CODICE=2 AND TABELLA='STOCOMPON' "
                     "AND NRIGA=1 AND ELIMINAZIONE='1'"),
               1);
+}
+
+TEST_F(Formulazioni, UnCostoCheNonSiAggiornaTrattieneLaRigaCancellata) {
+    h.esegui(az(), {"DELETE FROM COMPON WHERE CODICEFORMULAZIONE=2",
+                    "INSERT INTO COMPON (CODICEFORMULAZIONE,NRIGA,CODICEMATERIAPRIMA,PERCENTUALE) "
+                    "VALUES (2,1,'MP002',10)"});
+    TFormulForm* f = apri();
+    riga(f, "2");
+    f->mostraPagina(1);
+    PaginaRighe* p = f->PaginaComponenti;
+    // a new line starts without the description, price and cost of another
+    p->ButtonEditClick();
+    EXPECT_FALSE(SchedaBase::testoDi(p->editazione("DESCRIZIONE")).isEmpty());
+    p->ButtonAnnullaClick();
+    p->ButtonNuovoClick();
+    for (const char* c : {"DESCRIZIONE", "PREZZO", "COSTO"}) {
+        EXPECT_TRUE(SchedaBase::testoDi(p->editazione(c)).isEmpty()) << c;
+    }
+    p->ButtonAnnullaClick();
+
+    // another user holds the formulation: its cost cannot follow the deletion
+    Database altro;
+    altro.connect(h.c().azienda());
+    Transaction blocco(&altro);
+    Query q(&altro, &blocco);
+    q.SQL = {"UPDATE FORMUL SET NOME='in modifica' WHERE CODICE=2"};
+    q.execSQL();
+    p->riapri("1");
+    msg->risposte = {"Sì"};
+    msg->pulisci();
+    p->ButtonEliminaClick();
+    EXPECT_TRUE(msg->testi().contains("Errore interno: impossibile ricalcolare il costo unitario"));
+    blocco.rollback();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM COMPON WHERE CODICEFORMULAZIONE=2"), 1);
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM STOFORMULRIEP WHERE CODICE=2 AND ELIMINAZIONE='1'"), 0);
 }
 
 TEST_F(Formulazioni, LeProcedureRinumeranoEConservanoLaVersioneDelNumeroVecchio) {

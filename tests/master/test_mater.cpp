@@ -353,6 +353,54 @@ TEST_F(Materie, GliAllegatiSiAggiungonoUnaVoltaESiApronoSeEsistono) {
     apertura::installa({});
 }
 
+TEST_F(Materie, LeRigheSopravvivonoAlleModificheDiUnAltroUtente) {
+    h.esegui(az(), {"DELETE FROM SPECIF WHERE CODICEMP IN ('MP003','MP004')",
+                    "INSERT INTO SPECIF (CODICEMP,NRIGA,SPECIFICA) VALUES ('MP004',1,'Uno')",
+                    "INSERT INTO SPECIF (CODICEMP,NRIGA,SPECIFICA) VALUES ('MP004',2,'Due')",
+                    "INSERT INTO SPECIF (CODICEMP,NRIGA,SPECIFICA) VALUES ('MP004',3,'Tre')",
+                    "INSERT INTO SPECIF (CODICEMP,NRIGA,SPECIFICA) VALUES ('MP003',2,'Altra')"});
+    TMaterForm* f = apri();
+    riga(f, "MP004");
+    f->mostraPagina(1);
+    PaginaRighe* p = f->PaginaSpecifiche;
+
+    // another user deletes line 3: the next new line takes its number again
+    h.esegui(az(), {"DELETE FROM SPECIF WHERE CODICEMP='MP004' AND NRIGA=3"});
+    p->ButtonNuovoClick();
+    ASSERT_EQ(p->Stato, 1);
+    EXPECT_EQ(SchedaBase::testoDi(p->editazione("NRIGA")), "3");
+    p->ButtonAnnullaClick();
+
+    // another user changes line 2 while this one edits it: the save is
+    // refused, and after Annulla the line can be saved again
+    p->riapri("2");
+    p->ButtonEditClick();
+    testo(p->editazione("SPECIFICA"), "Due bis");
+    h.esegui(az(), {"UPDATE SPECIF SET SPECIFICA='Due ter' WHERE CODICEMP='MP004' AND NRIGA=2"});
+    p->ButtonMemorizzaClick();
+    EXPECT_EQ(p->Stato, 2);
+    p->ButtonAnnullaClick();
+    p->riapri("2");
+    EXPECT_EQ(SchedaBase::testoDi(p->consultazione("SPECIFICA")), "Due ter");
+    p->ButtonEditClick();
+    testo(p->editazione("SPECIFICA"), "Due quater");
+    p->ButtonMemorizzaClick();
+    EXPECT_EQ(p->Stato, 0);
+    EXPECT_EQ(valore("SELECT SPECIFICA FROM SPECIF WHERE CODICEMP='MP004' AND NRIGA=2"),
+              "Due quater");
+
+    // the material goes while its line is about to be deleted: another
+    // material's line 2 is never touched
+    h.esegui(az(), {"DELETE FROM SPECIF WHERE CODICEMP='MP004'", "DELETE FROM MATERALL",
+                    "DELETE FROM MATER WHERE CODICE IN ('MP001','MP002','MP004')"});
+    msg->risposte = {"Sì"};
+    msg->pulisci();
+    p->ButtonEliminaClick();
+    EXPECT_TRUE(
+        msg->testi().contains("Il record selezionato è già stato cancellato da un altro utente"));
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM SPECIF WHERE CODICEMP='MP003' AND NRIGA=2"), 1);
+}
+
 TEST_F(Materie, SincroPrezziSiApreSullaMateriaCorrente) {
     TMaterForm* f = apri();
     riga(f, "MP002");
