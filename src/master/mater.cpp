@@ -196,13 +196,17 @@ TMaterForm::TMaterForm(TTabXForm* sessione, QWidget* owner)
            .paginaStorico = 5,
            .tabellaStorico = QStringLiteral("STOMATERRIEP"),
            .situazioneStorico = 5,
-           .memoStorico = {QStringLiteral("COMPOSIZIONE"), QStringLiteral("NOTE")}},
+           .memoStorico = {QStringLiteral("COMPOSIZIONE"), QStringLiteral("NOTE")},
+           .paginaAllegati = 3,
+           .tabellaAllegati = QStringLiteral("MATERALL"),
+           .situazioneAllegati = 9,
+           .allegatoPresente = QStringLiteral("Il file selezionato è già presente nella lista "
+                                              "degli allegati per la materia prima corrente")},
           owner),
       QuerySpecifiche(&sessione->IBDatabase1, &TransazionePrincipale),
       QueryAnaloghi(&sessione->IBDatabase1, &TransazionePrincipale),
       QueryAnaloghiNonCod(&sessione->IBDatabase1, &TransazionePrincipale),
-      QueryAna(&sessione->IBDatabase1, &TransazionePrincipale),
-      QueryAllegati(&sessione->IBDatabase1, &TransazionePrincipale) {
+      QueryAna(&sessione->IBDatabase1, &TransazionePrincipale) {
     creaPagine();
     caricaElenchi();
     collegaDecodifiche();
@@ -213,7 +217,7 @@ TMaterForm::TMaterForm(TTabXForm* sessione, QWidget* owner)
 }
 
 TMaterForm::~TMaterForm() {
-    for (TCSDGrid* g : {GridSpecifiche, GridAnaloghi, GridAnaloghiNonCod, GridAna, GridAllegati}) {
+    for (TCSDGrid* g : {GridSpecifiche, GridAnaloghi, GridAnaloghiNonCod, GridAna}) {
         g->setSorgenteDati(nullptr);
     }
     delete PaginaSpecifiche;
@@ -307,7 +311,7 @@ void TMaterForm::creaPagine() {
     creaRigheAnaloghi();
     aggiungiPagina(PaginaSpecifiche);
     aggiungiPagina(PaginaAnaloghi->parentWidget());
-    aggiungiPagina(creaPaginaAllegati());
+    aggiungiPagina(nullptr); // attachments
     aggiungiPagina(nullptr); // searches
     aggiungiPagina(nullptr); // history
 
@@ -445,49 +449,6 @@ void TMaterForm::creaRigheAnaloghi() {
     p->dopoSalvataggio = [this] { mostraVersioneTestata(); };
 }
 
-QWidget* TMaterForm::creaPaginaAllegati() {
-    auto* pagina = new QWidget(this);
-    pagina->setObjectName(QStringLiteral("Allegati"));
-    GridAllegati = new TCSDGrid(pagina);
-    GridAllegati->setObjectName(QStringLiteral("GridAllegati"));
-    configuraGriglia(GridAllegati, 9, QStringLiteral("MATERALL"));
-    GridAllegati->collega(&QueryAllegati, [this] {
-        const QString codice = codiceCorrenteGriglia();
-        return QStringList{QStringLiteral("SELECT * FROM MATERALL WHERE"),
-                           codice.isEmpty()
-                               ? QStringLiteral("CODICE IS NULL")
-                               : QStringLiteral("CODICE=") + sql::testoNonNullo(codice)};
-    });
-    connect(GridAllegati->modello(), &QAbstractItemModel::modelReset, this,
-            [this] { GridAllegati->setColumnHidden(0, true); });
-    ButtonAllegatiAggiungi =
-        creaPulsante(QStringLiteral("&Aggiungi"), QStringLiteral("ButtonAllegatiAggiungi"), pagina);
-    ButtonAllegatiTogli =
-        creaPulsante(QStringLiteral("&Togli"), QStringLiteral("ButtonAllegatiTogli"), pagina);
-    ButtonApri = creaPulsante(QStringLiteral("Apri"), QStringLiteral("ButtonApri"), pagina);
-    ButtonAllegatiChiudi =
-        creaPulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonAllegatiChiudi"), pagina);
-    auto* v = new QVBoxLayout(pagina);
-    v->addWidget(GridAllegati, 1);
-    auto* h = new QHBoxLayout;
-    h->addStretch();
-    for (QPushButton* b :
-         {ButtonAllegatiAggiungi, ButtonAllegatiTogli, ButtonApri, ButtonAllegatiChiudi}) {
-        h->addWidget(b);
-    }
-    v->addLayout(h);
-    connect(ButtonAllegatiAggiungi, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonAllegatiAggiungiClick(); }));
-    connect(ButtonAllegatiTogli, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonAllegatiTogliClick(); }));
-    connect(ButtonApri, &QPushButton::clicked, this, protetto(this, [this] { ButtonApriClick(); }));
-    connect(GridAllegati, &QAbstractItemView::doubleClicked, this,
-            protetto(this, [this] { ButtonApriClick(); }));
-    connect(ButtonAllegatiChiudi, &QPushButton::clicked, this,
-            [this] { mostraPagina(Principale); });
-    return pagina;
-}
-
 void TMaterForm::caricaElenchi() {
     if (!sessione_->IBDatabase1.connected()) {
         return;
@@ -549,9 +510,6 @@ QList<QPushButton*> TMaterForm::pulsantiPagina(int pagina) {
         return SchedaAPagine::pulsantiPagina(pagina)
                << ButtonRicerche << ButtonStampa << ButtonFornitore;
     }
-    if (pagina == Allegati) {
-        return {ButtonAllegatiAggiungi, ButtonAllegatiTogli, ButtonApri, ButtonAllegatiChiudi};
-    }
     return SchedaAPagine::pulsantiPagina(pagina);
 }
 
@@ -565,9 +523,6 @@ void TMaterForm::paginaMostrata(int pagina) {
         break;
     case Analoghi:
         riapriQuery(QueryAna);
-        break;
-    case Allegati:
-        riapriQuery(QueryAllegati);
         break;
     default:
         break;
@@ -590,9 +545,6 @@ void TMaterForm::rigaCambiata() {
         }
         break;
     }
-    case Allegati:
-        riapriQuery(QueryAllegati);
-        break;
     default:
         break;
     }
@@ -908,8 +860,7 @@ void TMaterForm::closeEvent(QCloseEvent* e) {
     if (!e->isAccepted()) {
         return;
     }
-    for (Query* q :
-         {&QuerySpecifiche, &QueryAnaloghi, &QueryAnaloghiNonCod, &QueryAna, &QueryAllegati}) {
+    for (Query* q : {&QuerySpecifiche, &QueryAnaloghi, &QueryAnaloghiNonCod, &QueryAna}) {
         try {
             q->close();
         } catch (const DbError&) {
@@ -933,116 +884,6 @@ void TMaterForm::ButtonSincroPrezziClick() {
         return;
     }
     TSincroPrezziForm::mostra(sessione_, this, codiceCorrenteGriglia());
-}
-
-void TMaterForm::ButtonAllegatiAggiungiClick() {
-    const QString codice = codiceCorrenteGriglia();
-    if (codice.isEmpty()) {
-        return;
-    }
-    const QString file = Messaggi::scegliFile(this, QStringLiteral("Aggiungi allegato"));
-    if (file.isEmpty()) {
-        return;
-    }
-    if (!QFileInfo::exists(percorsi::suDisco(file))) {
-        Messaggi::avviso(QStringLiteral("Il file selezionato non esiste"), this);
-        return;
-    }
-    if (file.contains('\'')) {
-        Messaggi::avviso(QStringLiteral("Non è possibile selezionare file con nome contenente il "
-                                        "carattere \"'\""),
-                         this);
-        return;
-    }
-    const QString condizione = QStringLiteral("(CODICE=%1)AND(NOMEFILE=%2)")
-                                   .arg(sql::testoNonNullo(codice), sql::testoNonNullo(file));
-    try {
-        QueryAux.SQL = {QStringLiteral("SELECT * FROM MATERALL WHERE") + condizione};
-        QueryAux.open();
-        const bool presente = !QueryAux.eof();
-        QueryAux.close();
-        if (presente) {
-            Messaggi::informazione(QStringLiteral("Il file selezionato è già presente nella lista "
-                                                  "degli allegati per la materia prima corrente"),
-                                   this);
-            return;
-        }
-        QueryAux.SQL = {QStringLiteral("INSERT INTO MATERALL (CODICE,NOMEFILE) VALUES(%1,%2)")
-                            .arg(sql::testoNonNullo(codice), sql::testoNonNullo(file))};
-        QueryAux.execSQL();
-        TransazionePrincipale.commitRetaining();
-    } catch (const DbError&) {
-        TransazionePrincipale.rollbackRetainingNoThrow();
-        Messaggi::errore(
-            QStringLiteral("Errore interno di INSERT: impossibile aggiungere l'allegato"), this);
-        return;
-    }
-    riapriQuery(QueryAllegati);
-    GrigliaModello* m = GridAllegati->modello();
-    if (const int r =
-            m->cerca(QStringLiteral("NOMEFILE"), [&file](const QString& f) { return f == file; });
-        r >= 0) {
-        GridAllegati->setCurrentIndex(m->index(r, 1));
-    }
-}
-
-void TMaterForm::ButtonAllegatiTogliClick() {
-    if (!QueryAllegati.isOpen() || GridAllegati->modello()->rowCount() == 0) {
-        Messaggi::avviso(QStringLiteral("La tabella è vuota"), this);
-        return;
-    }
-    const QString codice = codiceCorrenteGriglia();
-    const QString file = GridAllegati->campoCorrente(QStringLiteral("NOMEFILE")).asString();
-    const QString condizione = QStringLiteral("(CODICE=%1)AND(NOMEFILE=%2)")
-                                   .arg(sql::testoNonNullo(codice), sql::testoNonNullo(file));
-    QueryAux.SQL = {QStringLiteral("SELECT * FROM MATERALL WHERE") + condizione};
-    QueryAux.open();
-    const bool presente = !QueryAux.eof();
-    QueryAux.close();
-    if (!presente) {
-        Messaggi::avviso(
-            QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
-            this);
-        riapriQuery(QueryAllegati);
-        return;
-    }
-    if (!Messaggi::conferma(QStringLiteral("Eliminare il record selezionato?"), this)) {
-        return;
-    }
-    const int riga = GridAllegati->currentIndex().row();
-    try {
-        QueryAux.SQL = {QStringLiteral("DELETE FROM MATERALL"),
-                        QStringLiteral("WHERE ") + condizione};
-        QueryAux.execSQL();
-        TransazionePrincipale.commitRetaining();
-    } catch (const DbError&) {
-        TransazionePrincipale.rollbackRetainingNoThrow();
-        Messaggi::errore(
-            QStringLiteral("Errore interno: impossibile eliminare il record selezionato"), this);
-        return;
-    }
-    riapriQuery(QueryAllegati);
-    GrigliaModello* m = GridAllegati->modello();
-    if (m->rowCount() > 0) {
-        GridAllegati->setCurrentIndex(m->index(std::min(riga, m->rowCount() - 1), 1));
-    }
-}
-
-void TMaterForm::ButtonApriClick() {
-    if (!QueryAllegati.isOpen() || GridAllegati->modello()->rowCount() == 0) {
-        return;
-    }
-    const QString nome = GridAllegati->campoCorrente(QStringLiteral("NOMEFILE")).asString();
-    const QString file = percorsi::suDisco(nome);
-    if (!QFileInfo::exists(file)) {
-        Messaggi::avviso(QStringLiteral("Attenzione: Il file \"%1\" non esiste").arg(nome), this);
-        return;
-    }
-    if (!apertura::apri(file)) {
-        Messaggi::avviso(
-            QStringLiteral("Nessun programma disponibile per aprire il file \"%1\"").arg(nome),
-            this);
-    }
 }
 
 void TMaterForm::ButtonStampaClick() {

@@ -52,21 +52,13 @@ public:
     TCSDGrid* GridAnaloghi;
     TCSDGrid* GridAnaloghiNonCod;
     TCSDGrid* GridAna;
-    TCSDGrid* GridAllegati;
     QLabel* LabelVersione;
     QCheckBox* CheckEditReport;
     QPushButton* ButtonRicerche;
     QPushButton* ButtonStampa;
     QPushButton* ButtonSincroPrezzi;
     QPushButton* ButtonFornitore;
-    QPushButton* ButtonAllegatiAggiungi;
-    QPushButton* ButtonAllegatiTogli;
-    QPushButton* ButtonApri;
-    QPushButton* ButtonAllegatiChiudi;
 
-    void ButtonAllegatiAggiungiClick();
-    void ButtonAllegatiTogliClick();
-    void ButtonApriClick();
     void ButtonStampaClick();
     void ButtonSincroPrezziClick();
     void ButtonFornitoreClick();
@@ -87,7 +79,6 @@ protected:
 
 private:
     void creaPagine();
-    QWidget* creaPaginaAllegati();
     void creaRigheSpecifiche();
     void creaRigheAnaloghi();
     void caricaElenchi();
@@ -112,7 +103,6 @@ private:
     Query QueryAnaloghi;
     Query QueryAnaloghiNonCod;
     Query QueryAna;
-    Query QueryAllegati;
     QTimer* timerPiccole_;
     QString codicePiccole_;
     QString analogoPiccole_;

@@ -1,7 +1,9 @@
 #include "ui/schedapagine.h"
 
+#include "session/apertura.h"
 #include "session/connessione.h"
 #include "session/messaggi.h"
+#include "session/percorsi.h"
 #include "session/sqlvalori.h"
 #include "session/tabx.h"
 #include "ui/grigliamodello.h"
@@ -14,6 +16,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -49,7 +52,8 @@ SchedaAPagine::SchedaAPagine(TTabXForm* sessione, DescrizioneScheda d, Descrizio
     : SchedaBase(sessione, conTesto(std::move(d), p), owner),
       TransazioneStorico(&sessione->IBDatabase1),
       QueryStoricoT(&sessione->IBDatabase1, &TransazioneStorico),
-      QueryStoricoD(&sessione->IBDatabase1, &TransazioneStorico), p_(std::move(p)) {
+      QueryStoricoD(&sessione->IBDatabase1, &TransazioneStorico),
+      QueryAllegati(&sessione->IBDatabase1, &TransazionePrincipale), p_(std::move(p)) {
     auto* principale = qobject_cast<QVBoxLayout*>(layout());
     principale->removeWidget(CorpoScheda);
     PaginaUno = new QWidget(this);
@@ -115,6 +119,9 @@ SchedaAPagine::~SchedaAPagine() {
         GridStoricoT->setSorgenteDati(nullptr);
         GridStoricoD->setSorgenteDati(nullptr);
     }
+    if (GridAllegati) {
+        GridAllegati->setSorgenteDati(nullptr);
+    }
 }
 
 void SchedaAPagine::aggiungiPagina(QWidget* pagina) {
@@ -123,6 +130,8 @@ void SchedaAPagine::aggiungiPagina(QWidget* pagina) {
         NotebookPagine->addWidget(creaPaginaRicerche());
     } else if (indice == p_.paginaStorico) {
         NotebookPagine->addWidget(creaPaginaStorico());
+    } else if (indice == p_.paginaAllegati) {
+        NotebookPagine->addWidget(creaPaginaAllegati());
     }
     if (!pagina) {
         return;
@@ -380,6 +389,160 @@ void SchedaAPagine::aggiornaDettaglioStorico() {
     }
 }
 
+// ------------------------------------------------------------ attachments
+
+QWidget* SchedaAPagine::creaPaginaAllegati() {
+    auto* pagina = new QWidget(this);
+    pagina->setObjectName(QStringLiteral("Allegati"));
+    GridAllegati = new TCSDGrid(pagina);
+    GridAllegati->setObjectName(QStringLiteral("GridAllegati"));
+    configuraGriglia(GridAllegati, p_.situazioneAllegati, p_.tabellaAllegati);
+    GridAllegati->collega(&QueryAllegati, [this] {
+        const QString codice = codiceCorrenteGriglia();
+        return QStringList{QStringLiteral("SELECT * FROM %1 WHERE").arg(p_.tabellaAllegati),
+                           codice.isEmpty()
+                               ? QStringLiteral("CODICE IS NULL")
+                               : QStringLiteral("CODICE=") + sql::testoNonNullo(codice)};
+    });
+    connect(GridAllegati->modello(), &QAbstractItemModel::modelReset, this,
+            [this] { GridAllegati->setColumnHidden(0, true); });
+    ButtonAllegatiAggiungi =
+        creaPulsante(QStringLiteral("&Aggiungi"), QStringLiteral("ButtonAllegatiAggiungi"), pagina);
+    ButtonAllegatiTogli =
+        creaPulsante(QStringLiteral("&Togli"), QStringLiteral("ButtonAllegatiTogli"), pagina);
+    ButtonApri = creaPulsante(QStringLiteral("Apri"), QStringLiteral("ButtonApri"), pagina);
+    ButtonAllegatiChiudi =
+        creaPulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonAllegatiChiudi"), pagina);
+    auto* v = new QVBoxLayout(pagina);
+    v->addWidget(GridAllegati, 1);
+    auto* h = new QHBoxLayout;
+    h->addStretch();
+    for (QPushButton* b :
+         {ButtonAllegatiAggiungi, ButtonAllegatiTogli, ButtonApri, ButtonAllegatiChiudi}) {
+        h->addWidget(b);
+    }
+    v->addLayout(h);
+    connect(ButtonAllegatiAggiungi, &QPushButton::clicked, this,
+            protetto(this, [this] { ButtonAllegatiAggiungiClick(); }));
+    connect(ButtonAllegatiTogli, &QPushButton::clicked, this,
+            protetto(this, [this] { ButtonAllegatiTogliClick(); }));
+    connect(ButtonApri, &QPushButton::clicked, this, protetto(this, [this] { ButtonApriClick(); }));
+    connect(GridAllegati, &QAbstractItemView::doubleClicked, this,
+            protetto(this, [this] { ButtonApriClick(); }));
+    connect(ButtonAllegatiChiudi, &QPushButton::clicked, this, [this] { mostraPagina(0); });
+    return pagina;
+}
+
+void SchedaAPagine::ButtonAllegatiAggiungiClick() {
+    const QString codice = codiceCorrenteGriglia();
+    if (codice.isEmpty()) {
+        return;
+    }
+    const QString file = Messaggi::scegliFile(this, QStringLiteral("Aggiungi allegato"));
+    if (file.isEmpty()) {
+        return;
+    }
+    if (!QFileInfo::exists(percorsi::suDisco(file))) {
+        Messaggi::avviso(QStringLiteral("Il file selezionato non esiste"), this);
+        return;
+    }
+    if (file.contains('\'')) {
+        Messaggi::avviso(QStringLiteral("Non è possibile selezionare file con nome contenente il "
+                                        "carattere \"'\""),
+                         this);
+        return;
+    }
+    const QString condizione = QStringLiteral("(CODICE=%1)AND(NOMEFILE=%2)")
+                                   .arg(sql::testoNonNullo(codice), sql::testoNonNullo(file));
+    try {
+        QueryAux.SQL = {QStringLiteral("SELECT * FROM %1 WHERE").arg(p_.tabellaAllegati) +
+                        condizione};
+        QueryAux.open();
+        const bool presente = !QueryAux.eof();
+        QueryAux.close();
+        if (presente) {
+            Messaggi::informazione(p_.allegatoPresente, this);
+            return;
+        }
+        QueryAux.SQL = {
+            QStringLiteral("INSERT INTO %1 (CODICE,NOMEFILE) VALUES(%2,%3)")
+                .arg(p_.tabellaAllegati, sql::testoNonNullo(codice), sql::testoNonNullo(file))};
+        QueryAux.execSQL();
+        TransazionePrincipale.commitRetaining();
+    } catch (const DbError&) {
+        TransazionePrincipale.rollbackRetainingNoThrow();
+        Messaggi::errore(
+            QStringLiteral("Errore interno di INSERT: impossibile aggiungere l'allegato"), this);
+        return;
+    }
+    riapriQuery(QueryAllegati);
+    GrigliaModello* m = GridAllegati->modello();
+    if (const int r =
+            m->cerca(QStringLiteral("NOMEFILE"), [&file](const QString& f) { return f == file; });
+        r >= 0) {
+        GridAllegati->setCurrentIndex(m->index(r, 1));
+    }
+}
+
+void SchedaAPagine::ButtonAllegatiTogliClick() {
+    if (!QueryAllegati.isOpen() || GridAllegati->modello()->rowCount() == 0) {
+        Messaggi::avviso(QStringLiteral("La tabella è vuota"), this);
+        return;
+    }
+    const QString codice = codiceCorrenteGriglia();
+    const QString file = GridAllegati->campoCorrente(QStringLiteral("NOMEFILE")).asString();
+    const QString condizione = QStringLiteral("(CODICE=%1)AND(NOMEFILE=%2)")
+                                   .arg(sql::testoNonNullo(codice), sql::testoNonNullo(file));
+    QueryAux.SQL = {QStringLiteral("SELECT * FROM %1 WHERE").arg(p_.tabellaAllegati) + condizione};
+    QueryAux.open();
+    const bool presente = !QueryAux.eof();
+    QueryAux.close();
+    if (!presente) {
+        Messaggi::avviso(
+            QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
+            this);
+        riapriQuery(QueryAllegati);
+        return;
+    }
+    if (!Messaggi::conferma(QStringLiteral("Eliminare il record selezionato?"), this)) {
+        return;
+    }
+    const int riga = GridAllegati->currentIndex().row();
+    try {
+        QueryAux.SQL = {QStringLiteral("DELETE FROM %1").arg(p_.tabellaAllegati),
+                        QStringLiteral("WHERE ") + condizione};
+        QueryAux.execSQL();
+        TransazionePrincipale.commitRetaining();
+    } catch (const DbError&) {
+        TransazionePrincipale.rollbackRetainingNoThrow();
+        Messaggi::errore(
+            QStringLiteral("Errore interno: impossibile eliminare il record selezionato"), this);
+        return;
+    }
+    riapriQuery(QueryAllegati);
+    GrigliaModello* m = GridAllegati->modello();
+    if (m->rowCount() > 0) {
+        GridAllegati->setCurrentIndex(m->index(std::min(riga, m->rowCount() - 1), 1));
+    }
+}
+
+void SchedaAPagine::ButtonApriClick() {
+    if (!QueryAllegati.isOpen() || GridAllegati->modello()->rowCount() == 0) {
+        return;
+    }
+    const QString nome = GridAllegati->campoCorrente(QStringLiteral("NOMEFILE")).asString();
+    const QString file = percorsi::suDisco(nome);
+    if (!QFileInfo::exists(file)) {
+        Messaggi::avviso(QStringLiteral("Attenzione: Il file \"%1\" non esiste").arg(nome), this);
+        return;
+    }
+    if (!apertura::apri(file)) {
+        Messaggi::avviso(
+            QStringLiteral("Nessun programma disponibile per aprire il file \"%1\"").arg(nome),
+            this);
+    }
+}
+
 // --------------------------------------------------------------- the pages
 
 bool SchedaAPagine::paginaConsentita(int pagina) {
@@ -402,6 +565,9 @@ QList<QPushButton*> SchedaAPagine::pulsantiPagina(int pagina) {
     }
     if (pagina == p_.paginaStorico) {
         return {ButtonStoricoChiudi};
+    }
+    if (pagina == p_.paginaAllegati) {
+        return {ButtonAllegatiAggiungi, ButtonAllegatiTogli, ButtonApri, ButtonAllegatiChiudi};
     }
     QList<QPushButton*> r;
     QWidget* w = NotebookPagine->widget(pagina);
@@ -475,6 +641,8 @@ void SchedaAPagine::mostraPagina(int pagina) {
         } catch (const DbError& e) {
             Messaggi::errore(e.messaggio(), this);
         }
+    } else if (pagina == p_.paginaAllegati) {
+        riapriQuery(QueryAllegati);
     } else {
         for (PaginaRighe* p : pagineRighe()) {
             if (NotebookPagine->widget(pagina)->isAncestorOf(p) ||
@@ -510,6 +678,8 @@ void SchedaAPagine::cambioRiga() {
         } catch (const DbError& e) {
             Messaggi::errore(e.messaggio(), this);
         }
+    } else if (pagina == p_.paginaAllegati) {
+        riapriQuery(QueryAllegati);
     }
     rigaCambiata();
 }
@@ -519,7 +689,7 @@ void SchedaAPagine::closeEvent(QCloseEvent* e) {
     if (!e->isAccepted()) {
         return;
     }
-    for (Query* q : {&QueryStoricoT, &QueryStoricoD}) {
+    for (Query* q : {&QueryStoricoT, &QueryStoricoD, &QueryAllegati}) {
         try {
             q->close();
         } catch (const DbError&) {

@@ -38,6 +38,12 @@ struct DescrizionePagine {
     // Memo columns of the history detail a popup item shows
     // ("Vedi contenuto campo " + column).
     QStringList memoStorico;
+    // The attached files' page: its index, the table (CODICE, NOMEFILE), its
+    // grid's situation and the message for a file listed already.
+    int paginaAllegati = -1;
+    QString tabellaAllegati; // MATERALL
+    int situazioneAllegati = 0;
+    QString allegatoPresente;
 };
 
 class SchedaAPagine : public SchedaBase {
@@ -61,6 +67,11 @@ public:
     TCSDGrid* GridStoricoT = nullptr;
     TCSDGrid* GridStoricoD = nullptr;
     QPushButton* ButtonStoricoChiudi = nullptr;
+    TCSDGrid* GridAllegati = nullptr;
+    QPushButton* ButtonAllegatiAggiungi = nullptr;
+    QPushButton* ButtonAllegatiTogli = nullptr;
+    QPushButton* ButtonApri = nullptr;
+    QPushButton* ButtonAllegatiChiudi = nullptr;
 
     // Adds the next page (after "Pagina 1", in the order of the titles).
     void aggiungiPagina(QWidget* pagina);
@@ -69,6 +80,13 @@ public:
     void mostraPagina(int pagina);
     int paginaCorrente() const;
     QLineEdit* campoRicerca(const QString& edit) const;
+
+    // Attachments: a file chosen is listed once (never a name with a quote),
+    // one is taken off after confirmation, and opened with the program the
+    // desktop associates with it.
+    void ButtonAllegatiAggiungiClick();
+    void ButtonAllegatiTogliClick();
+    void ButtonApriClick();
 
     void ButtonRicercaAttivaSelClick();
     void ButtonRicercaAnnullaSelClick();
@@ -108,10 +126,12 @@ protected:
     Transaction TransazioneStorico;
     Query QueryStoricoT;
     Query QueryStoricoD;
+    Query QueryAllegati;
 
 private:
     QWidget* creaPaginaRicerche();
     QWidget* creaPaginaStorico();
+    QWidget* creaPaginaAllegati();
     void aggiornaDettaglioStorico();
     void cambioRiga();
 
