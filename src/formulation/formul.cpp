@@ -1014,16 +1014,11 @@ void TFormulForm::riempiEditazione() {
 }
 
 QString TFormulForm::testoConfermaEliminazione(const QString& codice) {
-    const QString domanda = QStringLiteral("Eliminare il record selezionato?");
     QueryAux.SQL = {QStringLiteral("SELECT COUNT(*) FROM PRODOT WHERE CODICEFORMULAZIONE=") +
                     sql::testoNonNullo(codice)};
-    const int n = QueryAux.scalar().toInt();
-    if (n == 0) {
-        return domanda;
-    }
-    return (n == 1 ? QStringLiteral("La formulazione è usata da 1 prodotto")
-                   : QStringLiteral("La formulazione è usata da %1 prodotti").arg(n)) +
-           QStringLiteral(".\r\n") + domanda;
+    return domandaConUso(
+        QueryAux.scalar().toInt(), QStringLiteral("La formulazione è usata da 1 prodotto"),
+        QStringLiteral("La formulazione è usata da %1 prodotti"), QStringLiteral("."));
 }
 
 void TFormulForm::eliminaRecord(const QString& codice) {

@@ -355,14 +355,7 @@ void TMaterForm::creaRigheSpecifiche() {
     p->padre = [this] { return codiceCorrenteGriglia(); };
     p->storico = [this](Query& q, const QString& r, bool cancellazione, const QStringList& set) {
         const QString codice = PaginaSpecifiche->PadreCorrente;
-        int testata = 0;
-        if (cancellazione) {
-            const auto h = storico::massimo(q, QStringLiteral("STOMATER"), QStringLiteral("VERS"),
-                                            QStringLiteral("CODICE=") + sql::testoNonNullo(codice));
-            testata = h ? *h : versioneTestata(q, codice, true);
-        } else {
-            testata = testataPerRiga(q, codice);
-        }
+        const int testata = testataPerRiga(q, codice, cancellazione);
         storicoSpecifica(q, codice, r, testata, cancellazione, set, cancellazione);
     };
     p->sqlVersione = [](const QString& codice, const QString& r) {
@@ -431,14 +424,7 @@ void TMaterForm::creaRigheAnaloghi() {
     p->storico = [this](Query& q, const QString& r, bool cancellazione, const QStringList& set) {
         const QString codice = codiceCorrenteGriglia();
         AnalogoCorrente = PaginaAnaloghi->PadreCorrente;
-        int testata = 0;
-        if (cancellazione) {
-            const auto h = storico::massimo(q, QStringLiteral("STOMATER"), QStringLiteral("VERS"),
-                                            QStringLiteral("CODICE=") + sql::testoNonNullo(codice));
-            testata = h ? *h : versioneTestata(q, codice, true);
-        } else {
-            testata = testataPerRiga(q, codice);
-        }
+        const int testata = testataPerRiga(q, codice, cancellazione);
         storicoAnalogo(q, codice, AnalogoCorrente, r, testata, cancellazione, set, cancellazione);
     };
     p->sqlVersione = [](const QString& analogo, const QString& r) {
@@ -703,10 +689,10 @@ int TMaterForm::versioneTestata(Query& q, const QString& codice, bool cancellazi
     return h ? *h + 1 : 1;
 }
 
-int TMaterForm::testataPerRiga(Query& q, const QString& codice) {
+int TMaterForm::testataPerRiga(Query& q, const QString& codice, bool cancellazione) {
     const auto h = storico::massimo(q, QStringLiteral("STOMATER"), QStringLiteral("VERS"),
                                     QStringLiteral("CODICE=") + sql::testoNonNullo(codice));
-    return h ? *h : versioneTestata(q, codice, false);
+    return h ? *h : versioneTestata(q, codice, cancellazione);
 }
 
 void TMaterForm::storicoSpecifica(Query& q, const QString& codice, const QString& riga, int testata,
@@ -805,14 +791,10 @@ int TMaterForm::formulazioniCheUsano(const QString& codice) {
 }
 
 QString TMaterForm::testoConfermaEliminazione(const QString& codice) {
-    const QString domanda = QStringLiteral("Eliminare il record selezionato?");
-    const int n = formulazioniCheUsano(codice);
-    if (n == 0) {
-        return domanda;
-    }
-    return (n == 1 ? QStringLiteral("La materia prima è usata in 1 formulazione")
-                   : QStringLiteral("La materia prima è usata in %1 formulazioni").arg(n)) +
-           QStringLiteral(", il cui costo non la conterà più.\r\n") + domanda;
+    return domandaConUso(formulazioniCheUsano(codice),
+                         QStringLiteral("La materia prima è usata in 1 formulazione"),
+                         QStringLiteral("La materia prima è usata in %1 formulazioni"),
+                         QStringLiteral(", il cui costo non la conterà più."));
 }
 
 void TMaterForm::eliminaRecord(const QString& codice) {

@@ -94,7 +94,8 @@ private:
                         const QStringList& assegnazioni, bool forza);
     // H of a line save: the material's last header version, version 1
     // written first when it has none.
-    int testataPerRiga(Query& q, const QString& codice);
+    // (version 1 marked as a deletion when a line is deleted)
+    int testataPerRiga(Query& q, const QString& codice, bool cancellazione);
     void mostraVersioneTestata();
     int formulazioniCheUsano(const QString& codice);
     QString utente() const;

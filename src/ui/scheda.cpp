@@ -1240,6 +1240,15 @@ void SchedaBase::chiudiRicerca(bool scelta) {
     }
 }
 
+QString SchedaBase::domandaConUso(int n, const QString& uno, const QString& molti,
+                                  const QString& seguito) {
+    const QString domanda = QStringLiteral("Eliminare il record selezionato?");
+    if (n <= 0) {
+        return domanda;
+    }
+    return (n == 1 ? uno : molti.arg(n)) + seguito + QStringLiteral("\r\n") + domanda;
+}
+
 void SchedaBase::rileggiLunghezze() {
     lunghezze_ = lunghezzeColonne(&sessione_->IBDatabase1, d_.tabella);
     limitaLunghezze();

@@ -273,6 +273,10 @@ protected:
     virtual void dopoAggiornamento() {}
     // After a save has committed.
     virtual void dopoMemorizzazione() {}
+    // "Eliminare il record selezionato?", after what uses the record when
+    // something does (`molti` takes the count as %1).
+    static QString domandaConUso(int n, const QString& uno, const QString& molti,
+                                 const QString& seguito);
     // The question before a record is deleted.
     virtual QString testoConfermaEliminazione(const QString& codice) {
         Q_UNUSED(codice);
