@@ -483,32 +483,8 @@ void PaginaRighe::ButtonMemorizzaClick() {
         Messaggi::avviso(QStringLiteral("Valore non valido: ") + v.valore, scheda_);
         return;
     }
-    try {
-        if (storico) {
-            storico(QueryAux, RigaCorrente, false, set);
-        }
-        if (!set.isEmpty()) {
-            QueryAux.SQL = {QStringLiteral("UPDATE %1 SET").arg(d_.tabella), set.join(','),
-                            QStringLiteral("WHERE ") + condizione(PadreCorrente, RigaCorrente)};
-            if (QueryAux.execSQL() != 1) {
-                throw DbError(QStringLiteral("La riga non esiste più"));
-            }
-        }
-        if (dopoModifica) {
-            dopoModifica(QueryAux, false);
-        }
-        scheda_->TransazionePrincipale.commitRetaining();
-    } catch (const DbError& e) {
-        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
-        if (dynamic_cast<const RigaRifiutata*>(&e)) {
-            Messaggi::avviso(e.messaggio(), scheda_);
-        } else {
-            Messaggi::errore(
-                dynamic_cast<const ErroreStorico*>(&e)
-                    ? kTestoErroreStorico
-                    : QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
-                scheda_);
-        }
+    if (!modificaInUnaVolta(
+            false, set, QStringLiteral("Errore interno: impossibile memorizzare le modifiche"))) {
         // what was typed stays for another try, unless the line is gone
         if (Stato == 1 && !rigaEsiste(PadreCorrente, RigaCorrente)) {
             Stato = 0;
@@ -516,10 +492,6 @@ void PaginaRighe::ButtonMemorizzaClick() {
             riapri();
         }
         return;
-    } catch (...) {
-        // nothing of a change that failed half-way stays to be committed later
-        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
-        throw;
     }
     RigaCorrente = nuovaRiga;
     Stato = 0;
@@ -527,6 +499,44 @@ void PaginaRighe::ButtonMemorizzaClick() {
     riapri(RigaCorrente);
     if (dopoSalvataggio) {
         dopoSalvataggio();
+    }
+}
+
+// The change of a line and all it brings (history, totals) commit together or
+// not at all; a refusal is reported by its kind.
+bool PaginaRighe::modificaInUnaVolta(bool cancellazione, const QStringList& set,
+                                     const QString& messaggio) {
+    try {
+        if (storico) {
+            storico(QueryAux, RigaCorrente, cancellazione, set);
+        }
+        if (cancellazione || !set.isEmpty()) {
+            QueryAux.SQL = {cancellazione ? QStringLiteral("DELETE FROM %1").arg(d_.tabella)
+                                          : QStringLiteral("UPDATE %1 SET").arg(d_.tabella),
+                            set.join(','),
+                            QStringLiteral("WHERE ") + condizione(PadreCorrente, RigaCorrente)};
+            if (QueryAux.execSQL() != 1) {
+                throw DbError(QStringLiteral("La riga non esiste più"));
+            }
+        }
+        if (dopoModifica) {
+            dopoModifica(QueryAux, cancellazione);
+        }
+        scheda_->TransazionePrincipale.commitRetaining();
+        return true;
+    } catch (const DbError& e) {
+        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
+        if (dynamic_cast<const RigaRifiutata*>(&e)) {
+            Messaggi::avviso(e.messaggio(), scheda_);
+        } else {
+            Messaggi::errore(
+                dynamic_cast<const ErroreStorico*>(&e) ? kTestoErroreStorico : messaggio, scheda_);
+        }
+        return false;
+    } catch (...) {
+        // nothing of a change that failed half-way stays to be committed later
+        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
+        throw;
     }
 }
 
@@ -608,35 +618,10 @@ void PaginaRighe::ButtonEliminaClick() {
         return;
     }
     const int posizione = Griglia->currentIndex().row();
-    try {
-        if (storico) {
-            storico(QueryAux, RigaCorrente, true, {});
-        }
-        QueryAux.SQL = {QStringLiteral("DELETE FROM %1").arg(d_.tabella),
-                        QStringLiteral("WHERE ") + condizione(PadreCorrente, RigaCorrente)};
-        if (QueryAux.execSQL() != 1) {
-            throw DbError(QStringLiteral("La riga non esiste più"));
-        }
-        if (dopoModifica) {
-            dopoModifica(QueryAux, true);
-        }
-        scheda_->TransazionePrincipale.commitRetaining();
-    } catch (const DbError& e) {
-        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
-        if (dynamic_cast<const RigaRifiutata*>(&e)) {
-            Messaggi::avviso(e.messaggio(), scheda_);
-        } else {
-            Messaggi::errore(
-                dynamic_cast<const ErroreStorico*>(&e)
-                    ? kTestoErroreStorico
-                    : QStringLiteral("Errore interno: impossibile eliminare il record selezionato"),
-                scheda_);
-        }
+    if (!modificaInUnaVolta(
+            true, {},
+            QStringLiteral("Errore interno: impossibile eliminare il record selezionato"))) {
         return;
-    } catch (...) {
-        // nothing of a change that failed half-way stays to be committed later
-        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
-        throw;
     }
     riapri();
     GrigliaModello* m = Griglia->modello();

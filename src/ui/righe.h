@@ -137,6 +137,7 @@ private:
     void mostraVersione();
     bool rigaEsiste(const QString& padre, const QString& riga);
     bool cancellaRiga();
+    bool modificaInUnaVolta(bool cancellazione, const QStringList& set, const QString& messaggio);
     bool verifica();
     // Restarts the card's main transaction; false (with the message) when the
     // card's record no longer shows the same parent.
