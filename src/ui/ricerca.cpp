@@ -19,28 +19,31 @@
 namespace quintar {
 
 SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QWidget* owner)
-    : QDialog(owner), Transazione(&sessione->IBDatabase1),
-      QueryPrincipale(&sessione->IBDatabase1, &Transazione), sessione_(sessione), d_(std::move(d)) {
+    : QDialog(owner), sessione_(sessione), Transazione(&sessione->IBDatabase1),
+      QueryPrincipale(&sessione->IBDatabase1, &Transazione), d_(std::move(d)) {
     setObjectName(QStringLiteral("R") + d_.nome + QStringLiteral("Form"));
     setWindowTitle(d_.didascalia + ' ' + sessione->Ditta);
 
     auto* campi = new QGridLayout;
+    campi_ = campi;
     int riga = 0;
     for (const CampoRicerca& c : d_.campi) {
         auto* b = new QPushButton(c.didascalia, this);
         b->setObjectName(c.pulsante);
         b->setFlat(true);
         b->setStyleSheet(QStringLiteral("text-align: left"));
-        auto* e = new QLineEdit(this);
-        e->setObjectName(c.edit);
         auto* corrente = new QLineEdit(this);
         corrente->setObjectName(c.corrente);
         corrente->setReadOnly(true);
-        edit_[c.edit] = e;
         edit_[c.corrente] = corrente;
-        connect(b, &QPushButton::clicked, e, [e] { e->setFocus(); });
+        if (!c.edit.isEmpty()) {
+            auto* e = new QLineEdit(this);
+            e->setObjectName(c.edit);
+            edit_[c.edit] = e;
+            connect(b, &QPushButton::clicked, e, [e] { e->setFocus(); });
+            campi->addWidget(e, riga, 1);
+        }
         campi->addWidget(b, riga, 0);
-        campi->addWidget(e, riga, 1);
         campi->addWidget(corrente, riga, 2);
         ++riga;
     }
@@ -63,13 +66,11 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
         b->setAutoDefault(false);
         return b;
     };
-    ButtonRicercaAttivaSel =
-        bottone(QStringLiteral("Attiva &Selez."), QStringLiteral("ButtonRicercaAttivaSel"));
-    ButtonRicercaAnnullaSel =
-        bottone(QStringLiteral("&Annulla Selez."), QStringLiteral("ButtonRicercaAnnullaSel"));
-    ButtonRicercaRitorna =
-        bottone(QStringLiteral("&Ritorna"), QStringLiteral("ButtonRicercaRitorna"));
-    ButtonRicercaChiudi = bottone(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonRicercaChiudi"));
+    const QString& prefisso = d_.prefissoPulsanti;
+    ButtonRicercaAttivaSel = bottone(QStringLiteral("Attiva &Selez."), prefisso + "AttivaSel");
+    ButtonRicercaAnnullaSel = bottone(QStringLiteral("&Annulla Selez."), prefisso + "AnnullaSel");
+    ButtonRicercaRitorna = bottone(QStringLiteral("&Ritorna"), prefisso + "Ritorna");
+    ButtonRicercaChiudi = bottone(QStringLiteral("Ch&iudi"), prefisso + "Chiudi");
     auto* bottoni = new QHBoxLayout;
     for (QPushButton* b : {ButtonRicercaAttivaSel, ButtonRicercaAnnullaSel}) {
         bottoni->addWidget(b);
@@ -78,6 +79,7 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
     bottoni->addWidget(ButtonRicercaRitorna);
     bottoni->addWidget(ButtonRicercaChiudi);
     auto* v = new QVBoxLayout(this);
+    corpo_ = v;
     v->addLayout(campi);
     v->addWidget(PanelSelezione);
     v->addWidget(Griglia, 1);
@@ -96,9 +98,12 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
     Griglia->collega(&QueryPrincipale, [this] {
         std::vector<std::pair<QString, QString>> campi;
         for (const CampoRicerca& c : d_.campi) {
-            campi.emplace_back(c.colonna, edit_[c.edit]->text());
+            if (!c.edit.isEmpty()) {
+                campi.emplace_back(c.colonna, edit_[c.edit]->text());
+            }
         }
-        const Selezione s = selezioneRicerca(campi);
+        Selezione s = selezioneRicerca(campi);
+        s.condizioni += altreCondizioni(s.testo);
         EditSelezione->setText(s.testo);
         return d_.sqlBase + s.condizioni;
     });
@@ -107,28 +112,25 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
     connect(Griglia->modello(), &QAbstractItemModel::modelReset, this,
             &SchermataRicerca::aggiornaCorrenti);
 
-    auto riapri = [this] {
-        try {
-            QueryPrincipale.close();
-            QueryPrincipale.open();
-        } catch (const DbError& e) {
-            Messaggi::errore(e.messaggio(), this);
-        }
-    };
-    connect(ButtonRicercaAttivaSel, &QPushButton::clicked, this, protetto(this, [this, riapri] {
+    connect(ButtonRicercaAttivaSel, &QPushButton::clicked, this, protetto(this, [this] {
                 PanelSelezione->show();
-                riapri();
+                riapriLista();
             }));
     for (const CampoRicerca& c : d_.campi) {
-        connect(edit_[c.edit], &QLineEdit::returnPressed, ButtonRicercaAttivaSel,
-                &QPushButton::click);
-    }
-    connect(ButtonRicercaAnnullaSel, &QPushButton::clicked, this, [this] {
-        for (const CampoRicerca& c : d_.campi) {
-            edit_[c.edit]->clear();
+        if (!c.edit.isEmpty()) {
+            connect(edit_[c.edit], &QLineEdit::returnPressed, ButtonRicercaAttivaSel,
+                    &QPushButton::click);
         }
-        PanelSelezione->hide();
-    });
+    }
+    connect(ButtonRicercaAnnullaSel, &QPushButton::clicked, this, protetto(this, [this] {
+                for (const CampoRicerca& c : d_.campi) {
+                    if (!c.edit.isEmpty()) {
+                        edit_[c.edit]->clear();
+                    }
+                }
+                selezioneAnnullata();
+                PanelSelezione->hide();
+            }));
     connect(ButtonRicercaRitorna, &QPushButton::clicked, this, protetto(this, [this] {
                 if (Griglia->modello()->rowCount() == 0) {
                     Messaggi::avviso(QStringLiteral("Nessun record trovato"), this);
@@ -139,8 +141,17 @@ SchermataRicerca::SchermataRicerca(TTabXForm* sessione, DescrizioneRicerca d, QW
     connect(ButtonRicercaChiudi, &QPushButton::clicked, this,
             protetto(this, [this] { done(kRisultatoAnnulla); }));
 
-    if (sessione->IBDatabase1.connected()) {
-        riapri();
+    if (d_.apriSubito && sessione->IBDatabase1.connected()) {
+        riapriLista();
+    }
+}
+
+void SchermataRicerca::riapriLista() {
+    try {
+        QueryPrincipale.close();
+        QueryPrincipale.open();
+    } catch (const DbError& e) {
+        Messaggi::errore(e.messaggio(), this);
     }
 }
 

@@ -9,7 +9,9 @@
 #include <map>
 #include <vector>
 
+class QGridLayout;
 class QLineEdit;
+class QVBoxLayout;
 class QPushButton;
 
 namespace quintar {
@@ -21,7 +23,7 @@ struct CampoRicerca {
     QString colonna;    // RAGSOC
     QString didascalia; // "Rag. Soc."
     QString pulsante;   // ButtonRagSoc
-    QString edit;       // EditRagSoc: the search field
+    QString edit;       // EditRagSoc: the search field (none when empty)
     QString corrente;   // EditRagSoc2: the current row's value
 };
 
@@ -34,6 +36,11 @@ struct DescrizioneRicerca {
     int situazioneGriglia = 0;
     QStringList sqlBase; // "SELECT * FROM FORNITO WHERE (CODICE IS NOT NULL)"
     std::vector<CampoRicerca> campi;
+    // The four buttons are named after this prefix (ButtonRicercaAttivaSel).
+    QString prefissoPulsanti = QStringLiteral("ButtonRicerca");
+    // The list opens as the screen is built; a screen that adds conditions
+    // of its own opens it once they are in place.
+    bool apriSubito = true;
 };
 
 // The selection of a search page: one condition per field typed in
@@ -66,16 +73,30 @@ public:
     void posizionaSu(const QString& codice);
 
     void done(int r) override;
+    // Closes and opens the list again; a database error becomes its message.
+    void riapriLista();
 
 protected:
     void showEvent(QShowEvent* e) override;
+    // Conditions of the screen's own after the fields' ones, with the text
+    // each adds to the selection panel.
+    virtual QStringList altreCondizioni(QString& testo) const {
+        Q_UNUSED(testo);
+        return {};
+    }
+    // "Annulla Selez." emptied the fields.
+    virtual void selezioneAnnullata() {}
+    QGridLayout* layoutCampi() const { return campi_; }
+    QVBoxLayout* layoutCorpo() const { return corpo_; }
+    TTabXForm* sessione_;
 
 private:
     void aggiornaCorrenti();
     Transaction Transazione;
     Query QueryPrincipale;
-    TTabXForm* sessione_;
     DescrizioneRicerca d_;
+    QGridLayout* campi_ = nullptr;
+    QVBoxLayout* corpo_ = nullptr;
     std::map<QString, QLineEdit*> edit_;
     bool posizioneCaricata_ = false;
 };

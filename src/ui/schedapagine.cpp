@@ -8,6 +8,7 @@
 #include "session/tabx.h"
 #include "ui/grigliamodello.h"
 #include "ui/posizionefinestra.h"
+#include "ui/memoform.h"
 #include "ui/protezione.h"
 #include "ui/ricerca.h"
 #include "ui/righe.h"
@@ -317,21 +318,8 @@ QWidget* SchedaAPagine::creaPaginaStorico() {
             if (!QueryStoricoD.isOpen() || GridStoricoD->modello()->rowCount() == 0) {
                 return;
             }
-            QDialog info(this);
-            info.setObjectName(QStringLiteral("MemoForm"));
-            info.setWindowTitle(QStringLiteral("Info"));
-            auto* testo = new QPlainTextEdit(&info);
-            testo->setObjectName(QStringLiteral("MemoInfo"));
-            testo->setReadOnly(true);
             const Campo c = GridStoricoD->campoCorrente(colonna);
-            testo->setPlainText(c.isNull() ? QString() : c.asString());
-            auto* ok = creaPulsante(QStringLiteral("OK"), QStringLiteral("ButtonOK"), &info);
-            connect(ok, &QPushButton::clicked, &info, &QDialog::accept);
-            auto* l = new QVBoxLayout(&info);
-            l->addWidget(testo);
-            l->addWidget(ok, 0, Qt::AlignRight);
-            info.resize(480, 320);
-            Messaggi::esegui(&info);
+            TMemoForm::mostra(this, QStringLiteral("Info"), c.isNull() ? QString() : c.asString());
         });
     }
     ButtonStoricoChiudi =
