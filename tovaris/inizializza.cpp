@@ -216,6 +216,50 @@ void disegnaIcona(const QString& file) {
     }
 }
 
+// The pictures of the demo packaging photos, under the photos' folder. The
+// archive names them in upper case with "\" separators; on disk the folders
+// and files have the case a user's copy would have ("Flaconi/ic001.jpg").
+void disegnaFotoDemo(const Cartella& c, Query& q) {
+    q.setParams({});
+    q.SQL = {
+        QStringLiteral("SELECT PROGRESSIVO, CODICE, FOTO FROM FOTOIMBALLI ORDER BY PROGRESSIVO")};
+    q.open();
+    int n = 0;
+    for (; !q.eof(); q.next(), ++n) {
+        const QStringList parti = q.field(2).asString().split('\\', Qt::SkipEmptyParts);
+        if (parti.isEmpty()) {
+            continue;
+        }
+        QString relativo;
+        for (int i = 0; i + 1 < parti.size(); ++i) {
+            relativo += parti[i].left(1) + parti[i].mid(1).toLower() + '/';
+        }
+        QDir().mkpath(c.radice + "Immagini/" + relativo);
+        relativo += parti.last().toLower();
+        // a tall bottle, a wide carton: both are fitted to the frame
+        const bool alta = n % 2 == 0;
+        QImage img(alta ? 240 : 480, alta ? 400 : 300, QImage::Format_RGB32);
+        img.fill(QColor(0xf4, 0xf4, 0xf0));
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(QColor::fromHsv((n * 67) % 360, 140, 210));
+        p.setPen(QPen(QColor(0x40, 0x40, 0x40), 3));
+        const QRect corpo = img.rect().adjusted(img.width() / 5, img.height() / 4, -img.width() / 5,
+                                                -img.height() / 12);
+        p.drawRoundedRect(corpo, 18, 18);
+        p.drawRect(QRect(img.width() / 2 - img.width() / 10, img.height() / 10, img.width() / 5,
+                         img.height() / 7));
+        QFont f = p.font();
+        f.setBold(true);
+        f.setPixelSize(img.height() / 10);
+        p.setFont(f);
+        p.drawText(corpo, Qt::AlignCenter, q.field(1).asString());
+        p.end();
+        img.save(c.radice + "Immagini/" + relativo, "JPG", 85);
+    }
+    q.close();
+}
+
 } // namespace
 
 void scriviParametriUtenti(const Cartella& c) {
@@ -295,6 +339,9 @@ Cartella inizializza(const QString& dir, bool demo, const QString& server,
                                 "VALUES (GEN_ID(CODICETABXCOUNTER,1),?,?,NULL)")};
         q.setParams({QString::fromUtf8(nome), valore});
         q.execSQL();
+    }
+    if (demo) {
+        disegnaFotoDemo(c, q);
     }
     tr.commit();
     disegnaIcona(c.radice + "Grafica/QUINTAR.ICO");

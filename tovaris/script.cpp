@@ -347,6 +347,7 @@ const QHash<QString, EsecutoreScript::DefinizioneVerbo>& EsecutoreScript::verbi(
         {QStringLiteral("wait"), {0, &EsecutoreScript::aspettaMs}},
         {QStringLiteral("click"), {1, &EsecutoreScript::rispondi}},
         {QStringLiteral("answer"), {1, &EsecutoreScript::rispondi}},
+        {QStringLiteral("dblclick"), {1, &EsecutoreScript::doppioClic}},
         {QStringLiteral("text"), {1, &EsecutoreScript::scrivi}},
         {QStringLiteral("key"), {2, &EsecutoreScript::tasto}},
         {QStringLiteral("row"), {2, &EsecutoreScript::scegliRiga}},
@@ -515,8 +516,38 @@ bool EsecutoreScript::rispondi(const Passo& p) {
     QWidget* w = controllo(p.testo);
     if (auto* b = qobject_cast<QAbstractButton*>(w)) {
         premiPoi(b);
+    } else if (w && p.azione == QLatin1String("click")) {
+        // a clickable panel: the mouse, as a user would
+        QPointer<QWidget> q(w);
+        QTimer::singleShot(0, w, [q] {
+            if (q) {
+                QTest::mouseClick(q.data(), Qt::LeftButton);
+            }
+        });
     } else if (w) {
         fallito(QStringLiteral("'%1' non è un pulsante").arg(p.testo));
+    }
+    return true;
+}
+
+bool EsecutoreScript::doppioClic(const Passo& p) {
+    QWidget* w = controllo(p.testo);
+    if (auto* v = qobject_cast<QAbstractItemView*>(w)) {
+        w = v->viewport(); // the current row of a list
+        const QRect r = v->visualRect(v->currentIndex());
+        QPointer<QWidget> q(w);
+        QTimer::singleShot(0, w, [q, r] {
+            if (q) {
+                QTest::mouseDClick(q.data(), Qt::LeftButton, {}, r.center());
+            }
+        });
+    } else if (w) {
+        QPointer<QWidget> q(w);
+        QTimer::singleShot(0, w, [q] {
+            if (q) {
+                QTest::mouseDClick(q.data(), Qt::LeftButton);
+            }
+        });
     }
     return true;
 }

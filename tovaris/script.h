@@ -113,6 +113,7 @@ private:
     bool scrivi(const Passo& p);
     bool tasto(const Passo& p);
     bool scegliRiga(const Passo& p);
+    bool doppioClic(const Passo& p);
     bool cliccaTitolo(const Passo& p);
     bool doppioClicTitolo(const Passo& p);
     bool titolo(const Passo& p, bool doppio);

@@ -11,6 +11,7 @@
 #include "formulation/formul.h"
 #include "formulation/sincroprezzi.h"
 #include "master/fornito.h"
+#include "master/imballi.h"
 #include "master/mater.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
@@ -75,6 +76,10 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
     riga({.nome = QStringLiteral("ShowMaterForm"),
           .parametri = A + QStringList{QStringLiteral("StSpecLST"), QStringLiteral("TempDir")},
           .crea = schermata<TMaterForm>()});
+    riga({.nome = QStringLiteral("ShowImballiForm"),
+          .parametri =
+              A + QStringList{QStringLiteral("DirectoryImmagini"), QStringLiteral("TempDir")},
+          .crea = schermata<TImballiForm>()});
     riga({.nome = QStringLiteral("ShowFormulForm"),
           .parametri = A + QStringList{QStringLiteral("StFormLST"), QStringLiteral("TempDir")},
           .crea = schermata<TFormulForm>()});

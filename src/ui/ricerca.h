@@ -89,11 +89,11 @@ protected:
     QGridLayout* layoutCampi() const { return campi_; }
     QVBoxLayout* layoutCorpo() const { return corpo_; }
     TTabXForm* sessione_;
+    Transaction Transazione;
+    Query QueryPrincipale;
 
 private:
     void aggiornaCorrenti();
-    Transaction Transazione;
-    Query QueryPrincipale;
     DescrizioneRicerca d_;
     QGridLayout* campi_ = nullptr;
     QVBoxLayout* corpo_ = nullptr;

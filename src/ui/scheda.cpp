@@ -181,7 +181,8 @@ QGridLayout* SchedaBase::disponiCampi(QWidget* pagina, const std::vector<CampoSc
         b->setAutoDefault(false);
         b->setStyleSheet(QStringLiteral("text-align: left"));
         // a decode (not stored) is never typed into
-        QWidget* w = creaControllo(c, consultazione, i < numeroChiavi || !c.memorizzato, pagina);
+        QWidget* w = creaControllo(c, consultazione,
+                                   i < numeroChiavi || !c.memorizzato || c.calcolato, pagina);
         controlli[c.colonna] = w;
         connect(b, &QPushButton::clicked, w, [w] { w->setFocus(); });
         g->addWidget(b, riga, colonna, Qt::AlignTop);
@@ -1205,6 +1206,10 @@ QTimer* SchedaBase::collegaDescrizione(QWidget* codice, QLineEdit* descrizione,
             qWarning("descrizione non trovata: %s", qPrintable(e.messaggio()));
         }
     });
+    // a code shown before the look-up was tied to it is described as well
+    if (!testoDi(codice).isEmpty()) {
+        t->start();
+    }
     return t;
 }
 

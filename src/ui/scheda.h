@@ -49,6 +49,9 @@ struct CampoScheda {
     // False for a field shown but not a column of the table (a decode): it is
     // neither read from the row nor saved.
     bool memorizzato = true;
+    // Stored but never typed into: a value the card computes (read-only on
+    // the edit page too).
+    bool calcolato = false;
     // objectNames of a read-only description beside the control on the edit
     // and on the consultation page (the supplier's name beside its code).
     QString descrizioneEditazione = {};
