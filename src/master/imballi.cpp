@@ -520,33 +520,46 @@ void TImballiForm::closeEvent(QCloseEvent* e) {
 // ------------------------------------------------------ older archives
 
 void TImballiForm::CheckCodiceImballo(TTabXForm* sessione, const QString& cartellaErrori) {
+    // A key column cannot change type while its key stands, nor in the
+    // statement that drops it: the key is dropped, the column widened and the
+    // key added back, each committed on its own; a failure after the drop
+    // puts the key back.
     struct Passo {
         const char* tabella;
         const char* colonna;
-        QStringList ddl;
+        std::vector<QStringList> ddl;
+        QStringList ripristino = {};
     };
     const Passo passi[] = {
         {"IMBALLI",
          "CODICE",
+         {{QStringLiteral("ALTER TABLE IMBALLI"),
+           QStringLiteral("DROP CONSTRAINT IMBALLI_CHIAVEPRIMARIA")},
+          {QStringLiteral("ALTER TABLE IMBALLI"), QStringLiteral("ALTER CODICE TYPE VARCHAR(10)")},
+          {QStringLiteral("ALTER TABLE IMBALLI"),
+           QStringLiteral("ADD CONSTRAINT IMBALLI_CHIAVEPRIMARIA PRIMARY KEY (CODICE)")}},
          {QStringLiteral("ALTER TABLE IMBALLI"),
-          QStringLiteral("DROP CONSTRAINT IMBALLI_CHIAVEPRIMARIA,"),
-          QStringLiteral("ALTER CODICE TYPE VARCHAR(10),"),
           QStringLiteral("ADD CONSTRAINT IMBALLI_CHIAVEPRIMARIA PRIMARY KEY (CODICE)")}},
         {"IMBALLI",
          "CODICEANALOGO",
-         {QStringLiteral("ALTER TABLE IMBALLI"),
-          QStringLiteral("ALTER CODICEANALOGO TYPE VARCHAR(10)")}},
+         {{QStringLiteral("ALTER TABLE IMBALLI"),
+           QStringLiteral("ALTER CODICEANALOGO TYPE VARCHAR(10)")}}},
         {"IMBALLIALL",
          "CODICE",
+         {{QStringLiteral("ALTER TABLE IMBALLIALL"),
+           QStringLiteral("DROP CONSTRAINT IMBALLIALL_CHIAVEPRIMARIA")},
+          {QStringLiteral("ALTER TABLE IMBALLIALL"),
+           QStringLiteral("ALTER CODICE TYPE VARCHAR(10)")},
+          {QStringLiteral("ALTER TABLE IMBALLIALL"),
+           QStringLiteral("ADD CONSTRAINT IMBALLIALL_CHIAVEPRIMARIA"),
+           QStringLiteral("PRIMARY KEY (CODICE,NOMEFILE)")}},
          {QStringLiteral("ALTER TABLE IMBALLIALL"),
-          QStringLiteral("DROP CONSTRAINT IMBALLIALL_CHIAVEPRIMARIA,"),
-          QStringLiteral("ALTER CODICE TYPE VARCHAR(10),"),
           QStringLiteral("ADD CONSTRAINT IMBALLIALL_CHIAVEPRIMARIA"),
           QStringLiteral("PRIMARY KEY (CODICE,NOMEFILE)")}},
         {"FOTOIMBALLI",
          "CODICE",
-         {QStringLiteral("ALTER TABLE FOTOIMBALLI"),
-          QStringLiteral("ALTER CODICE TYPE VARCHAR(10)")}},
+         {{QStringLiteral("ALTER TABLE FOTOIMBALLI"),
+           QStringLiteral("ALTER CODICE TYPE VARCHAR(10)")}}},
     };
     Transaction t(&sessione->IBDatabase1);
     Query q(&sessione->IBDatabase1, &t);
@@ -557,6 +570,12 @@ void TImballiForm::CheckCodiceImballo(TTabXForm* sessione, const QString& cartel
             } catch (const DbError&) {
             }
         }
+    };
+    auto esegui = [&](const QStringList& frase) {
+        t.start();
+        q.SQL = frase;
+        q.execSQL();
+        t.commit();
     };
     for (const Passo& p : passi) {
         const QString tabella = QString::fromLatin1(p.tabella);
@@ -581,14 +600,21 @@ void TImballiForm::CheckCodiceImballo(TTabXForm* sessione, const QString& cartel
         Messaggi::informazione(QStringLiteral("Campo %1 della tabella %2 da aggiornare. Verrà "
                                               "aggiornato ora")
                                    .arg(colonna, tabella));
+        size_t fatti = 0;
         try {
-            t.start();
-            q.SQL = p.ddl;
-            q.execSQL();
-            t.commit();
+            for (; fatti < p.ddl.size(); ++fatti) {
+                esegui(p.ddl[fatti]);
+            }
         } catch (const DbError&) {
             annulla();
-            storico::registraErrore(cartellaErrori, p.ddl);
+            storico::registraErrore(cartellaErrori, p.ddl[fatti]);
+            if (fatti > 0 && !p.ripristino.isEmpty()) {
+                try {
+                    esegui(p.ripristino);
+                } catch (const DbError&) {
+                    annulla();
+                }
+            }
             Messaggi::errore(QStringLiteral("Errore interno durante l'aggiornamento del campo %1 "
                                             "per la tabella %2")
                                  .arg(colonna, tabella));
