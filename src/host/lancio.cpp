@@ -12,6 +12,7 @@
 #include "formulation/sincroprezzi.h"
 #include "master/fornito.h"
 #include "master/mater.h"
+#include "master/prodotti.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
@@ -75,6 +76,11 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
     riga({.nome = QStringLiteral("ShowMaterForm"),
           .parametri = A + QStringList{QStringLiteral("StSpecLST"), QStringLiteral("TempDir")},
           .crea = schermata<TMaterForm>()});
+    riga({.nome = QStringLiteral("ShowProdottiForm"),
+          .parametri =
+              A + QStringList{QStringLiteral("StProdLST"), QStringLiteral("DirectoryImmagini"),
+                              QStringLiteral("TempDir")},
+          .crea = schermata<TProdottiForm>()});
     riga({.nome = QStringLiteral("ShowFormulForm"),
           .parametri = A + QStringList{QStringLiteral("StFormLST"), QStringLiteral("TempDir")},
           .crea = schermata<TFormulForm>()});
