@@ -399,12 +399,10 @@ TEST_F(Prodotti, LoStoricoMostraLeVersioniELeLoroNote) {
         }
         return QDialog::Accepted;
     };
-    auto* voce = g->MenuGriglia->findChild<QAction*>("VoceMemoNOTE");
-    if (!voce) {
-        for (QAction* a : g->MenuGriglia->actions()) {
-            if (a->text() == "Vedi contenuto campo NOTE") {
-                voce = a;
-            }
+    QAction* voce = nullptr;
+    for (QAction* a : g->MenuGriglia->actions()) {
+        if (a->text() == "Vedi contenuto campo NOTE") {
+            voce = a;
         }
     }
     ASSERT_NE(voce, nullptr);
