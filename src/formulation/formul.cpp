@@ -1,6 +1,7 @@
 #include "formulation/formul.h"
 
 #include "master/mater.h"
+#include "master/prodotti.h"
 #include "report/stampascheda.h"
 #include "session/connessione.h"
 #include "session/formati.h"
@@ -1118,24 +1119,8 @@ void TFormulForm::ButtonCodiceComponClick() {
 
 void TFormulForm::ButtonSemilavoratoClick() {
     auto* e = qobject_cast<QLineEdit*>(editazione(QStringLiteral("SEMILAVORATOCOLLEGATO")));
-    SchermataRicerca r(
-        sessione_,
-        {.tabella = QStringLiteral("PRODOT"),
-         .nome = QStringLiteral("Prodotti"),
-         .didascalia = QStringLiteral("Ricerche prodotti - Ditta:"),
-         .situazioneFinestra = 4,
-         .situazioneGriglia = 8,
-         .sqlBase = {QStringLiteral("SELECT * FROM PRODOT WHERE (CODICE IS NOT NULL)")},
-         .campi = {{QStringLiteral("CODICE"), QStringLiteral("Codice"),
-                    QStringLiteral("ButtonCodice"), QStringLiteral("EditCodice"),
-                    QStringLiteral("EditCodice2")},
-                   {QStringLiteral("NOME"), QStringLiteral("Nome"), QStringLiteral("ButtonNome"),
-                    QStringLiteral("EditNome"), QStringLiteral("EditNome2")}}},
-        this);
-    r.setWindowIcon(windowIcon());
-    r.posizionaSu(e->text());
-    if (Messaggi::esegui(&r) == kRisultatoOK) {
-        e->setText(r.valoreScelto(QStringLiteral("CODICE")));
+    if (const auto scelta = TProdottiForm::scegli(sessione_, this, e->text())) {
+        e->setText(scelta->codice);
     }
     e->setFocus();
 }

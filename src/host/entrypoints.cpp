@@ -16,6 +16,7 @@
 ENTRATA_DX(ShowFornitoForm)
 ENTRATA_DX(ShowMaterForm)
 ENTRATA_DX(ShowImballiForm)
+ENTRATA_DX(ShowProdottiForm)
 ENTRATA_DX(ShowFormulForm)
 ENTRATA_X(ShowImpoVarieForm)
 ENTRATA_DX(ShowSincroPrezziForm)

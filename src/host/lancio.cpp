@@ -13,6 +13,7 @@
 #include "master/fornito.h"
 #include "master/imballi.h"
 #include "master/mater.h"
+#include "master/prodotti.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
@@ -80,6 +81,11 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
           .parametri =
               A + QStringList{QStringLiteral("DirectoryImmagini"), QStringLiteral("TempDir")},
           .crea = schermata<TImballiForm>()});
+    riga({.nome = QStringLiteral("ShowProdottiForm"),
+          .parametri =
+              A + QStringList{QStringLiteral("StProdLST"), QStringLiteral("DirectoryImmagini"),
+                              QStringLiteral("TempDir")},
+          .crea = schermata<TProdottiForm>()});
     riga({.nome = QStringLiteral("ShowFormulForm"),
           .parametri = A + QStringList{QStringLiteral("StFormLST"), QStringLiteral("TempDir")},
           .crea = schermata<TFormulForm>()});

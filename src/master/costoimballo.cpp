@@ -1,5 +1,7 @@
 #include "master/costoimballo.h"
 
+#include "session/formati.h"
+
 namespace quintar::imballi {
 
 double costoUnitario(const std::array<std::optional<double>, 8>& costi,
@@ -19,6 +21,24 @@ double costoUnitario(const std::array<std::optional<double>, 8>& costi,
         }
     }
     return totale;
+}
+
+QString spiegazione(const std::array<std::optional<double>, 8>& costi,
+                    const std::array<QString, 6>& divisori, const QString& costoMostrato) {
+    auto c = [&costi](int i) { return Formati::numeroInTesto(costi[size_t(i)].value_or(0)); };
+    auto d = [&divisori](int i) {
+        const QString t = divisori[size_t(i)].trimmed();
+        return t.isEmpty() ? QStringLiteral("0") : t;
+    };
+    const QString formula = QStringLiteral(
+        "Costo Contenitore = ([c_contenitore]+[c_tappo]+[c_etichetta])/[d1]+[c_cartone]/[d2]+"
+        "[c_altro_1]/[d3]+[c_altro_2]/[d4]+[c_altro_3]/[d5]+[c_altro_4]/[d6] =");
+    QString valori = QStringLiteral("(%1 + %2 + %3) / %4").arg(c(0), c(1), c(2), d(0));
+    for (int i = 3; i < 8; ++i) {
+        valori += QStringLiteral(" + %1 / %2").arg(c(i), d(i - 2));
+    }
+    valori += QStringLiteral(" = ") + costoMostrato;
+    return formula + '\n' + valori;
 }
 
 } // namespace quintar::imballi

@@ -3,6 +3,7 @@
 // its own.
 #pragma once
 
+#include <QString>
 #include <array>
 #include <optional>
 
@@ -13,5 +14,12 @@ namespace quintar::imballi {
 // divisor is 0 is left out; the first group counts the items found.
 double costoUnitario(const std::array<std::optional<double>, 8>& costi,
                      const std::array<double, 6>& divisori);
+
+// The two lines of the "Costo un.imballo" window: the formula, then the
+// item costs (0 for an item left out, in shortest form with the current
+// decimal separator) over the divisors as stored (as the list shows them; 0
+// when empty), followed by the unit cost as shown on the card.
+QString spiegazione(const std::array<std::optional<double>, 8>& costi,
+                    const std::array<QString, 6>& divisori, const QString& costoMostrato);
 
 } // namespace quintar::imballi

@@ -369,6 +369,10 @@ QString SchedaBase::testoDi(QWidget* w) {
         return k->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     }
     if (auto* l = qobject_cast<QComboBox*>(w)) {
+        // a list that takes free text holds what was typed
+        if (l->isEditable()) {
+            return l->currentText();
+        }
         return l->currentIndex() < 0 ? QString() : l->currentText();
     }
     return {};
@@ -492,6 +496,12 @@ void SchedaBase::aggiornaConsultazione() {
             t = c.isNull() ? QString() : c.asString();
         }
         impostaTesto(w, t);
+    }
+    // the ADR decodes were emptied with the rest: read again for the row
+    // shown, even when its code is the previous row's
+    if (timerADR2_) {
+        timerADR2_->stop();
+        timerADR2_->start();
     }
 }
 
@@ -1339,9 +1349,28 @@ void SchedaBase::collegaADR() {
         timerADR2_->stop();
         decodificaADR(false, false);
     });
-    // on the edit page a code chosen proposes its packing group
-    connect(qobject_cast<QComboBox*>(editazione(QStringLiteral("CODICEADR"))),
-            &QComboBox::activated, this, [this] { decodificaADR(true, true); });
+    // on the edit page a code chosen proposes its packing group; a code
+    // that is only shown there (taken from elsewhere) is decoded 400 ms after
+    // it changes
+    QWidget* codice = editazione(QStringLiteral("CODICEADR"));
+    if (auto* l = qobject_cast<QComboBox*>(codice)) {
+        connect(l, &QComboBox::activated, this, [this] { decodificaADR(true, true); });
+    } else if (auto* e = qobject_cast<QLineEdit*>(codice)) {
+        auto* t = new QTimer(this);
+        t->setObjectName(QStringLiteral("TimerADR"));
+        t->setSingleShot(true);
+        t->setInterval(400);
+        connect(e, &QLineEdit::textChanged, this, [this, t] {
+            t->stop();
+            impostaTesto(editazione(QStringLiteral("ADR2017.CLASSE")), {});
+            impostaTesto(editazione(QStringLiteral("ADR2017.DESCRIZIONE")), {});
+            t->start();
+        });
+        connect(t, &QTimer::timeout, this, [this, t] {
+            t->stop();
+            decodificaADR(true, false);
+        });
+    }
 }
 
 void SchedaBase::decodificaADR(bool suEditazione, bool proponiGruppo) {

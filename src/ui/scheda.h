@@ -306,7 +306,8 @@ protected:
     // class and description (fields ADR2017.CLASSE and ADR2017.DESCRIZIONE,
     // not stored) decoded from ADR2017: on the consultation page 400 ms after
     // a change, on the edit page when a code is chosen, which also proposes
-    // its packing group.
+    // its packing group (or, where the edit page only shows the code, 400 ms
+    // after it changes).
     void caricaCodiciADR();
     void collegaADR();
     void decodificaADR(bool suEditazione, bool proponiGruppo);

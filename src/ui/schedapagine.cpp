@@ -293,7 +293,8 @@ QWidget* SchedaAPagine::creaPaginaStorico() {
     auto* pagina = new QWidget(this);
     pagina->setObjectName(QStringLiteral("Storico"));
     GridStoricoT = new TCSDGrid(pagina);
-    GridStoricoT->setObjectName(QStringLiteral("GridStoricoT"));
+    GridStoricoT->setObjectName(storicoUnico() ? p_.grigliaStoricoUnica
+                                               : QStringLiteral("GridStoricoT"));
     configuraGriglia(GridStoricoT, p_.situazioneStorico, p_.tabellaStorico);
     GridStoricoT->AbilitaRicerca = true;
     GridStoricoT->collega(&QueryStoricoT, [this] {
@@ -308,27 +309,37 @@ QWidget* SchedaAPagine::creaPaginaStorico() {
     configuraGriglia(GridStoricoD, 0, QString());
     GridStoricoD->OrderBy = false;
     GridStoricoD->setSorgenteDati(&QueryStoricoD);
-    QAction* prima = GridStoricoD->MenuGriglia->actions().value(0);
+    // the memo items act on the detail's rows, or on the one history grid's
+    TCSDGrid* righeMemo = storicoUnico() ? GridStoricoT : GridStoricoD;
+    Query* queryMemo = storicoUnico() ? &QueryStoricoT : &QueryStoricoD;
+    QAction* prima = righeMemo->MenuGriglia->actions().value(0);
     for (const QString& colonna : p_.memoStorico) {
         auto* voce = new QAction(QStringLiteral("Vedi contenuto campo ") + colonna, this);
-        voce->setVisible(false);
-        GridStoricoD->MenuGriglia->insertAction(prima, voce);
+        voce->setObjectName(QStringLiteral("VoceMemo") + colonna);
+        voce->setVisible(storicoUnico());
+        righeMemo->MenuGriglia->insertAction(prima, voce);
         vociMemo_.insert(colonna, voce);
-        connect(voce, &QAction::triggered, this, [this, colonna] {
-            if (!QueryStoricoD.isOpen() || GridStoricoD->modello()->rowCount() == 0) {
+        connect(voce, &QAction::triggered, this, [this, colonna, righeMemo, queryMemo] {
+            if (!queryMemo->isOpen() || righeMemo->modello()->rowCount() == 0 ||
+                !righeMemo->currentIndex().isValid()) {
                 return;
             }
-            const Campo c = GridStoricoD->campoCorrente(colonna);
+            const Campo c = righeMemo->campoCorrente(colonna);
             TMemoForm::mostra(this, QStringLiteral("Info"), c.isNull() ? QString() : c.asString());
         });
     }
     ButtonStoricoChiudi =
         creaPulsante(QStringLiteral("Ch&iudi"), QStringLiteral("ButtonStoricoChiudi"), pagina);
     auto* v = new QVBoxLayout(pagina);
-    v->addWidget(new QLabel(QStringLiteral("Testate"), pagina));
-    v->addWidget(GridStoricoT, 2);
-    v->addWidget(new QLabel(QStringLiteral("Dettaglio"), pagina));
-    v->addWidget(GridStoricoD, 1);
+    if (storicoUnico()) {
+        v->addWidget(GridStoricoT, 1);
+        GridStoricoD->hide();
+    } else {
+        v->addWidget(new QLabel(QStringLiteral("Testate"), pagina));
+        v->addWidget(GridStoricoT, 2);
+        v->addWidget(new QLabel(QStringLiteral("Dettaglio"), pagina));
+        v->addWidget(GridStoricoD, 1);
+    }
     auto* h = new QHBoxLayout;
     h->setObjectName(QStringLiteral("PulsantiStorico"));
     h->addStretch();
@@ -348,8 +359,10 @@ QWidget* SchedaAPagine::creaPaginaStorico() {
             QueryStoricoD.close();
         } catch (const DbError&) {
         }
-        for (QAction* a : vociMemo_) {
-            a->setVisible(false);
+        if (!storicoUnico()) {
+            for (QAction* a : vociMemo_) {
+                a->setVisible(false);
+            }
         }
         timerStorico_->start();
     };
@@ -579,8 +592,10 @@ void SchedaAPagine::mostraPagina(int pagina) {
             } catch (const DbError&) {
             }
         }
-        for (QAction* a : vociMemo_) {
-            a->setVisible(false);
+        if (!storicoUnico()) {
+            for (QAction* a : vociMemo_) {
+                a->setVisible(false);
+            }
         }
     }
     const int prima = NotebookPagine->currentIndex();

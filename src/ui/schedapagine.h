@@ -38,6 +38,10 @@ struct DescrizionePagine {
     // Memo columns of the history detail a popup item shows
     // ("Vedi contenuto campo " + column).
     QStringList memoStorico;
+    // A history kept in that one table, without a detail: its grid takes
+    // this name (GridStorico) and the memo items show the columns of its own
+    // current row. Empty: the summary grid GridStoricoT over a detail.
+    QString grigliaStoricoUnica;
     // The attached files' page: its index, the table (CODICE, NOMEFILE), its
     // grid's situation and the message for a file listed already.
     int paginaAllegati = -1;
@@ -133,6 +137,7 @@ private:
     QWidget* creaPaginaStorico();
     QWidget* creaPaginaAllegati();
     void aggiornaDettaglioStorico();
+    bool storicoUnico() const { return !p_.grigliaStoricoUnica.isEmpty(); }
     void cambioRiga();
 
     DescrizionePagine p_;
