@@ -752,8 +752,9 @@ void TProdottiForm::ButtonImballoClick(int linea) {
     nome->setFocus();
     const auto scelta = TRicImballiForm::scegli(
         sessione_, this, l.tipo.isEmpty() ? QStringLiteral("Tutto") : l.tipo, nome->text());
-    // returning without choosing an item leaves the line as it was
-    if (scelta && !scelta->codice.isEmpty()) {
+    // the item last chosen; returning without a choice empties the line (the
+    // way to take an item off a product: the container's code is not typed)
+    if (scelta) {
         codice->setText(scelta->codice);
         nome->setText(scelta->nome);
     }

@@ -6,6 +6,7 @@
 #include "master/costoimballo.h"
 #include "master/prodotti.h"
 #include "master/prodottipo.h"
+#include "master/ricimballi.h"
 #include "session/formati.h"
 #include "session/tabx.h"
 #include "support/schede.h"
@@ -495,6 +496,60 @@ TEST_F(Prodotti, IlSemilavoratoDellaFormulazioneSiScegliedaiProdotti) {
     f->ButtonSemilavoratoClick();
     EXPECT_EQ(SchedaBase::testoDi(f->editazione("SEMILAVORATOCOLLEGATO")), "FM006");
     f->ButtonAnnullaClick();
+}
+
+} // namespace
+
+namespace {
+
+// A packaging line's button opens the search on the line's type and name;
+// the item chosen fills the line, returning without a choice empties it.
+TEST_F(Prodotti, IPulsantiDegliImballiPassanoPerLaRicerca) {
+    TProdottiForm* f = apri();
+    riga(f, "FM001");
+    f->ButtonEditClick();
+    ASSERT_EQ(f->StatoScheda, 2);
+    QString tipo, corrente;
+    msg->dialogo = [&](QDialog* d) {
+        auto* r = qobject_cast<TRicImballiForm*>(d);
+        if (!r) {
+            return int(QDialog::Rejected);
+        }
+        tipo = r->ComboTipoImballo->currentText();
+        corrente = r->valoreScelto("NOMEIMBALLO");
+        r->posizionaSuNome("Flacone PET 750 ml trasparente");
+        QTest::keyClick(r->Griglia, Qt::Key_Return);
+        return r->result();
+    };
+    f->findChild<QPushButton*>("ButtonF10Contenitore")->click();
+    EXPECT_EQ(tipo, "Contenitore");
+    EXPECT_EQ(corrente, "Flacone HDPE 1000 ml bianco");
+    EXPECT_EQ(t(ed(f, "IMBALLOCONTENITORE")), "Flacone PET 750 ml trasparente");
+    EXPECT_EQ(t(ed(f, "CODICEIMBALLOCONTENITORE")), "IC003");
+
+    msg->dialogo = [](QDialog* d) {
+        auto* r = qobject_cast<TRicImballiForm*>(d);
+        r->ButtonRicercaRitorna->click();
+        return r->result();
+    };
+    f->findChild<QPushButton*>("ButtonF10Cartone")->click();
+    EXPECT_EQ(t(ed(f, "IMBALLOCARTONE")), "");
+    EXPECT_EQ(t(ed(f, "CODICEIMBALLOCARTONE")), "");
+    // closed with Chiudi: the line stays
+    msg->dialogo = [](QDialog* d) {
+        auto* r = qobject_cast<TRicImballiForm*>(d);
+        r->ButtonRicercaChiudi->click();
+        return r->result();
+    };
+    f->findChild<QPushButton*>("ButtonF10Tappo")->click();
+    EXPECT_EQ(t(ed(f, "CODICEIMBALLOTAPPO")), "IT001");
+
+    f->ButtonMemorizzaClick();
+    ASSERT_EQ(f->StatoScheda, 0);
+    EXPECT_EQ(valore("SELECT CODICEIMBALLOCONTENITORE FROM PRODOT WHERE CODICE='FM001'"), "IC003");
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM PRODOT WHERE CODICE='FM001' AND IMBALLOCARTONE IS NULL "
+                    "AND CODICEIMBALLOCARTONE IS NULL"),
+              1);
 }
 
 } // namespace
