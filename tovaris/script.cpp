@@ -359,6 +359,8 @@ const QHash<QString, EsecutoreScript::DefinizioneVerbo>& EsecutoreScript::verbi(
         {QStringLiteral("expect"), {1, &EsecutoreScript::atteso}},
         {QStringLiteral("checked"), {2, &EsecutoreScript::spuntato}},
         {QStringLiteral("enabled"), {2, &EsecutoreScript::abilitato}},
+        {QStringLiteral("visible"), {2, &EsecutoreScript::visibile}},
+        {QStringLiteral("rows"), {2, &EsecutoreScript::righeElenco}},
         {QStringLiteral("move"), {2, &EsecutoreScript::sposta}},
         {QStringLiteral("resize"), {2, &EsecutoreScript::ridimensiona}},
         {QStringLiteral("shot"), {1, &EsecutoreScript::foto}},
@@ -826,6 +828,42 @@ bool EsecutoreScript::abilitato(const Passo& p) {
         if (w->isEnabled() != (p.arg.last() == "1")) {
             fallito(QStringLiteral("'%1' è %2")
                         .arg(nome, w->isEnabled() ? "abilitato" : "disabilitato"));
+        }
+    }
+    return true;
+}
+
+// Shown on the screen: the control and every parent up to its window.
+bool EsecutoreScript::visibile(const Passo& p) {
+    const QString nome = nomePrimaDelloStato(p.testo);
+    if (QWidget* w = controllo(nome)) {
+        if (w->isVisible() != (p.arg.last() == "1")) {
+            fallito(
+                QStringLiteral("'%1' %2").arg(nome, w->isVisible() ? "si vede" : "non si vede"));
+        }
+    }
+    return true;
+}
+
+// The rows of a list or grid, all of them fetched.
+bool EsecutoreScript::righeElenco(const Passo& p) {
+    QWidget* w = controllo(p.arg[0]);
+    auto* v = qobject_cast<QAbstractItemView*>(w);
+    bool ok = false;
+    const int attese = p.arg[1].toInt(&ok);
+    if (w && (!v || !v->model())) {
+        fallito(QStringLiteral("'%1' non è un elenco").arg(p.arg[0]));
+    } else if (!ok) {
+        fallito(QStringLiteral("'rows' vuole un numero di righe"));
+    } else if (v) {
+        while (v->model()->canFetchMore({})) {
+            v->model()->fetchMore({});
+        }
+        if (v->model()->rowCount() != attese) {
+            fallito(QStringLiteral("'%1' ha %2 righe, attese %3")
+                        .arg(p.arg[0])
+                        .arg(v->model()->rowCount())
+                        .arg(attese));
         }
     }
     return true;

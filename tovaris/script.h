@@ -10,7 +10,9 @@
 // for a backslash.
 //
 //   open ENTRY USER [WINDOW]   call an entry point (X ones log the window first)
-//   click NAME...              press a button: objectName, or its caption without '&'
+//   click NAME...              press a button: objectName, or its caption without '&';
+//                              any other control gets a mouse click
+//   dblclick NAME...           double-click a control, or the current row of a list or grid
 //   text NAME VALUE...         type VALUE into an edit, memo, spin box or combo box
 //   key NAME KEY               press KEY on a control (Return, Escape, F5, Ctrl+F5, ...)
 //   row NAME N                 make row N (from 1) current in a list or grid
@@ -29,6 +31,8 @@
 //                              window's "X Y", "size" its "WIDTH HEIGHT"
 //   checked NAME... 0|1        a check box or radio button is not checked / checked
 //   enabled NAME... 0|1        a control is disabled / enabled
+//   visible NAME... 0|1        a control is hidden / shown (it and every parent up to its window)
+//   rows NAME N                a list or grid holds N rows (all of them fetched first)
 //   move X Y                   move the active window
 //   resize WIDTH HEIGHT        resize the active window
 //   shot FILE.png              save a picture of the active window
@@ -123,6 +127,8 @@ private:
     bool atteso(const Passo& p);
     bool spuntato(const Passo& p);
     bool abilitato(const Passo& p);
+    bool visibile(const Passo& p);
+    bool righeElenco(const Passo& p);
     bool sposta(const Passo& p);
     bool ridimensiona(const Passo& p);
     bool foto(const Passo& p);

@@ -338,7 +338,13 @@ void TImballiForm::paginaMostrata(int pagina) {
 }
 
 void TImballiForm::rigaCambiata() {
+    // the list is reopened whenever an edit ends, saved or cancelled
+    bloccaSchede();
     MostraImmagine();
+}
+
+void TImballiForm::bloccaSchede() {
+    TabSet->setEnabled(StatoScheda == 0 && paginaCorrente() != VisFoto);
 }
 
 // ------------------------------------------------------------------ photos
@@ -482,6 +488,12 @@ void TImballiForm::dopoNuovo() {
     for (int i = 1; i <= 3; ++i) {
         edit(QStringLiteral("COSTOIMBALLO%1").arg(i))->clear();
     }
+    bloccaSchede();
+}
+
+void TImballiForm::riempiEditazione() {
+    SchedaAPagine::riempiEditazione();
+    bloccaSchede();
 }
 
 void TImballiForm::eliminaRecord(const QString& codice) {

@@ -48,6 +48,7 @@ protected:
     bool validaCampi() override;
     void eliminaRecord(const QString& codice) override;
     void dopoNuovo() override;
+    void riempiEditazione() override;
     QList<QPushButton*> pulsantiPagina(int pagina) override;
     void paginaMostrata(int pagina) override;
     void rigaCambiata() override;
@@ -59,6 +60,9 @@ private:
     QWidget* creaPaginaVisFoto();
     void collegaDecodifiche();
     QLineEdit* edit(const QString& colonna) const;
+    // The card has no pages of lines to lock its tabs while an item is
+    // edited: it locks them itself.
+    void bloccaSchede();
 
     Query QueryFoto;
     Query QueryVisFoto;
