@@ -179,6 +179,9 @@ QLineEdit* TImballiForm::edit(const QString& colonna) const {
 
 void TImballiForm::creaPagine() {
     Testata->setMaximumHeight(0); // the card repeats nothing above its pages
+    // "VisFoto" has a tab nobody sees: shown from the photo, no tab is selected
+    TabSet->addTab(QString());
+    TabSet->setTabVisible(VisFoto, false);
     ButtonRicerche = creaPulsante(QStringLiteral("&Ricerche"), QStringLiteral("ButtonRicerche"),
                                   PaginaConsultazione);
     ButtonAggiungiFoto = creaPulsante(QStringLiteral("Agg. Foto"),
@@ -323,12 +326,6 @@ QList<QPushButton*> TImballiForm::pulsantiPagina(int pagina) {
 
 void TImballiForm::paginaMostrata(int pagina) {
     Testata->hide();
-    if (pagina == VisFoto) {
-        // a page without a tab: no tab shows as selected
-        TabSet->setEnabled(false);
-    } else {
-        TabSet->setEnabled(StatoScheda == 0);
-    }
     if (pagina != VisFoto) {
         try {
             QueryVisFoto.close();
@@ -338,13 +335,7 @@ void TImballiForm::paginaMostrata(int pagina) {
 }
 
 void TImballiForm::rigaCambiata() {
-    // the list is reopened whenever an edit ends, saved or cancelled
-    bloccaSchede();
     MostraImmagine();
-}
-
-void TImballiForm::bloccaSchede() {
-    TabSet->setEnabled(StatoScheda == 0 && paginaCorrente() != VisFoto);
 }
 
 // ------------------------------------------------------------------ photos
@@ -488,12 +479,6 @@ void TImballiForm::dopoNuovo() {
     for (int i = 1; i <= 3; ++i) {
         edit(QStringLiteral("COSTOIMBALLO%1").arg(i))->clear();
     }
-    bloccaSchede();
-}
-
-void TImballiForm::riempiEditazione() {
-    SchedaAPagine::riempiEditazione();
-    bloccaSchede();
 }
 
 void TImballiForm::eliminaRecord(const QString& codice) {

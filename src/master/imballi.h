@@ -48,7 +48,6 @@ protected:
     bool validaCampi() override;
     void eliminaRecord(const QString& codice) override;
     void dopoNuovo() override;
-    void riempiEditazione() override;
     QList<QPushButton*> pulsantiPagina(int pagina) override;
     void paginaMostrata(int pagina) override;
     void rigaCambiata() override;
@@ -62,7 +61,6 @@ private:
     QLineEdit* edit(const QString& colonna) const;
     // The card has no pages of lines to lock its tabs while an item is
     // edited: it locks them itself.
-    void bloccaSchede();
 
     Query QueryFoto;
     Query QueryVisFoto;

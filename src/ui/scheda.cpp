@@ -203,7 +203,7 @@ QGridLayout* SchedaBase::disponiCampi(QWidget* pagina, const std::vector<CampoSc
             auto* h = new QHBoxLayout;
             h->addWidget(w, 1);
             h->addWidget(d, 2);
-            g->addLayout(h, riga, colonna + 1);
+            g->addLayout(h, riga, colonna + 1, allineamento);
         }
         g->setColumnStretch(colonna + 1, 1);
     }
@@ -528,6 +528,7 @@ void SchedaBase::SettaggioInterfaccia() {
     for (PaginaRighe* p : righe_) {
         p->SettaggioInterfaccia();
     }
+    statoAggiornato();
     if (SolaLettura) {
         DisattivaControlliProfiloSicurezza();
     }

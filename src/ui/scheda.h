@@ -298,6 +298,8 @@ protected:
     virtual QStringList chiediNuovaChiave();
     // Runs in state 1 once the new record's key is inserted and shown.
     virtual void dopoNuovo() {}
+    // The interface has followed a change of StatoScheda.
+    virtual void statoAggiornato() {}
 
     // A drop-down list of the edit page filled from the first column of a
     // query, after an empty item.

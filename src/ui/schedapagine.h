@@ -126,6 +126,7 @@ protected:
     // Tab set and header navigator follow the states of the card and of its
     // pages of lines.
     void aggiornaBlocchi();
+    void statoAggiornato() override { aggiornaBlocchi(); }
 
     Transaction TransazioneStorico;
     Query QueryStoricoT;

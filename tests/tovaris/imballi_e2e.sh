@@ -56,7 +56,6 @@ visible GridFotoImballi 1
 visible GridImballi 0
 rows GridFotoImballi 1
 visible ImmagineVisFoto 1
-enabled TabSetImballi 0
 shot $immagini/foto_imballo.png
 click ButtonVisFotoChiudi
 visible GridImballi 1
