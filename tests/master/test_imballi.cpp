@@ -28,17 +28,6 @@ namespace {
 
 struct Imballi : prova::ConScheda {
     TImballiForm* apri() { return ConScheda::apri<TImballiForm>("ShowImballiForm"); }
-    void nuovoCodice(const QString& codice) {
-        msg->dialogo = [codice](QDialog* d) -> int {
-            auto* k = qobject_cast<TKyvIn1Form*>(d);
-            if (!k) {
-                return QDialog::Rejected;
-            }
-            k->Edit1->setText(codice);
-            k->OKBtn->click();
-            return k->result();
-        };
-    }
     static QWidget* ed(TImballiForm* f, const char* colonna) {
         return f->editazione(QString::fromLatin1(colonna));
     }

@@ -32,17 +32,6 @@ namespace {
 
 struct Materie : prova::ConScheda {
     TMaterForm* apri() { return ConScheda::apri<TMaterForm>("ShowMaterForm"); }
-    void nuovoCodice(const QString& codice) {
-        msg->dialogo = [codice](QDialog* d) -> int {
-            auto* k = qobject_cast<TKyvIn1Form*>(d);
-            if (!k) {
-                return QDialog::Rejected;
-            }
-            k->Edit1->setText(codice);
-            k->OKBtn->click();
-            return k->result();
-        };
-    }
     static QWidget* ed(TMaterForm* f, const char* colonna) {
         return f->editazione(QString::fromLatin1(colonna));
     }

@@ -52,17 +52,6 @@ namespace {
 
 struct Prodotti : prova::ConScheda {
     TProdottiForm* apri() { return ConScheda::apri<TProdottiForm>("ShowProdottiForm"); }
-    void nuovoCodice(const QString& codice) {
-        msg->dialogo = [codice](QDialog* d) -> int {
-            auto* k = qobject_cast<TKyvIn1Form*>(d);
-            if (!k) {
-                return QDialog::Rejected;
-            }
-            k->Edit1->setText(codice);
-            k->OKBtn->click();
-            return k->result();
-        };
-    }
     static QWidget* ed(TProdottiForm* f, const char* colonna) {
         return f->editazione(QString::fromLatin1(colonna));
     }

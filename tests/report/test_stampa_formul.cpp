@@ -3,6 +3,7 @@
 // preview, exported to PDF; its first page is kept as a picture in the build
 // folder. A formulation without lines still prints its header.
 #include "comune.h"
+#include "stampacard.h"
 
 #include "formulation/formul.h"
 #include "host/lancio.h"
@@ -21,45 +22,16 @@ using namespace quintar::report;
 
 namespace {
 
-struct StampaFormulazione : ::testing::Test {
-    prova::Cartella h{true};
-    RegistraMessaggi msg;
-    TFormulForm* f = nullptr;
-
+struct StampaFormulazione : provareport::StampaCard<TFormulForm> {
     void SetUp() override {
-        Formati::impostaItaliani();
-        h.esegui(h.c().azienda(),
-                 {"INSERT INTO FORMUL (CODICE, NOME, EDIZIONE, REVISIONE, RESPONSABILE) "
-                  "VALUES (9, 'Formulazione ancora da comporre', '1', '0', 'Ing. Ferri')"});
-        f = dynamic_cast<TFormulForm*>(
-            LanciaSchermata(*trovaSchermata("ShowFormulForm"), 2, std::nullopt));
-        ASSERT_NE(f, nullptr);
+        apri("ShowFormulForm", [this] {
+            h.esegui(h.c().azienda(),
+                     {"INSERT INTO FORMUL (CODICE, NOME, EDIZIONE, REVISIONE, RESPONSABILE) "
+                      "VALUES (9, 'Formulazione ancora da comporre', '1', '0', 'Ing. Ferri')"});
+        });
     }
-    void TearDown() override {
-        if (f) {
-            f->close();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    // Prints the current formulation through the preview into pdf; the
-    // preview's page count, 0 when it never showed.
     int stampa(const QString& pdf) {
-        int pagine = 0;
-        msg->risposte = {"Sì"};
-        msg->dialogo = [&](QDialog* d) {
-            if (qobject_cast<OpzioniStampaDialog*>(d)) {
-                return int(QDialog::Accepted);
-            }
-            if (auto* p = qobject_cast<AnteprimaStampa*>(d)) {
-                pagine = p->LabelPagina->text().section(' ', -1).toInt();
-                EXPECT_EQ(p->windowTitle(), "Anteprima stampa schede formulazioni");
-                EXPECT_TRUE(p->esportaPdf(pdf));
-            }
-            return int(QDialog::Accepted);
-        };
-        f->ButtonStampaClick();
-        return pagine;
+        return StampaCard::stampa(pdf, "Anteprima stampa schede formulazioni");
     }
 };
 

@@ -2,6 +2,7 @@
 // material with data-sheet lines, through the options and the preview,
 // exported to PDF; its first page is kept as a picture in the build folder.
 #include "comune.h"
+#include "stampacard.h"
 
 #include "host/lancio.h"
 #include "master/mater.h"
@@ -20,42 +21,10 @@ using namespace quintar::report;
 
 namespace {
 
-struct StampaMateria : ::testing::Test {
-    prova::Cartella h{true};
-    RegistraMessaggi msg;
-    TMaterForm* f = nullptr;
-
-    void SetUp() override {
-        Formati::impostaItaliani();
-        f = dynamic_cast<TMaterForm*>(
-            LanciaSchermata(*trovaSchermata("ShowMaterForm"), 2, std::nullopt));
-        ASSERT_NE(f, nullptr);
-    }
-    void TearDown() override {
-        if (f) {
-            f->close();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    // Prints the current material through the preview into pdf; the
-    // preview's page count, 0 when it never showed.
+struct StampaMateria : provareport::StampaCard<TMaterForm> {
+    void SetUp() override { apri("ShowMaterForm"); }
     int stampa(const QString& pdf) {
-        int pagine = 0;
-        msg->risposte = {"Sì"};
-        msg->dialogo = [&](QDialog* d) {
-            if (qobject_cast<OpzioniStampaDialog*>(d)) {
-                return int(QDialog::Accepted);
-            }
-            if (auto* p = qobject_cast<AnteprimaStampa*>(d)) {
-                pagine = p->LabelPagina->text().section(' ', -1).toInt();
-                EXPECT_EQ(p->windowTitle(), "Anteprima stampa schede materie prime");
-                EXPECT_TRUE(p->esportaPdf(pdf));
-            }
-            return int(QDialog::Accepted);
-        };
-        f->ButtonStampaClick();
-        return pagine;
+        return StampaCard::stampa(pdf, "Anteprima stampa schede materie prime");
     }
 };
 

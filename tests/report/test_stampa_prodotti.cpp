@@ -2,6 +2,7 @@
 // through the options and the preview, exported to PDF; its first page is
 // kept as a picture in the build folder.
 #include "comune.h"
+#include "stampacard.h"
 
 #include "host/lancio.h"
 #include "master/prodotti.h"
@@ -21,42 +22,10 @@ using namespace quintar::report;
 
 namespace {
 
-struct StampaProdotto : ::testing::Test {
-    prova::Cartella h{true};
-    RegistraMessaggi msg;
-    TProdottiForm* f = nullptr;
-
-    void SetUp() override {
-        Formati::impostaItaliani();
-        f = dynamic_cast<TProdottiForm*>(
-            LanciaSchermata(*trovaSchermata("ShowProdottiForm"), 2, std::nullopt));
-        ASSERT_NE(f, nullptr);
-    }
-    void TearDown() override {
-        if (f) {
-            f->close();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    // Prints the current product through the preview into pdf; the
-    // preview's page count, 0 when it never showed.
+struct StampaProdotto : provareport::StampaCard<TProdottiForm> {
+    void SetUp() override { apri("ShowProdottiForm"); }
     int stampa(const QString& pdf) {
-        int pagine = 0;
-        msg->risposte = {"Sì"};
-        msg->dialogo = [&](QDialog* d) {
-            if (qobject_cast<OpzioniStampaDialog*>(d)) {
-                return int(QDialog::Accepted);
-            }
-            if (auto* p = qobject_cast<AnteprimaStampa*>(d)) {
-                pagine = p->LabelPagina->text().section(' ', -1).toInt();
-                EXPECT_EQ(p->windowTitle(), "Anteprima stampa schede prodotti");
-                EXPECT_TRUE(p->esportaPdf(pdf));
-            }
-            return int(QDialog::Accepted);
-        };
-        f->ButtonStampaClick();
-        return pagine;
+        return StampaCard::stampa(pdf, "Anteprima stampa schede prodotti");
     }
 };
 

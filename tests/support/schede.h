@@ -7,9 +7,12 @@
 #include "session/messaggi.h"
 #include "ui/righe.h"
 #include "ui/scheda.h"
+#include "ui/tkyvin1form.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -48,6 +51,18 @@ struct ConScheda : ::testing::Test {
         ASSERT_EQ(f->codiceCorrenteGriglia(), codice);
     }
     static void testo(QWidget* w, const QString& t) { quintar::SchedaBase::impostaTesto(w, t); }
+    // The new-code dialog answered with this code.
+    void nuovoCodice(const QString& codice) {
+        msg->dialogo = [codice](QDialog* d) -> int {
+            auto* k = qobject_cast<quintar::TKyvIn1Form*>(d);
+            if (!k) {
+                return QDialog::Rejected;
+            }
+            k->Edit1->setText(codice);
+            k->OKBtn->click();
+            return k->result();
+        };
+    }
 };
 
 } // namespace prova
