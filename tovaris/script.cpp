@@ -539,6 +539,12 @@ bool EsecutoreScript::doppioClic(const Passo& p) {
         const QRect r = v->visualRect(v->currentIndex());
         QPointer<QWidget> q(w);
         QTimer::singleShot(0, w, [q, r] {
+            if (!q) {
+                return;
+            }
+            // a user's double click: press and release, then the double
+            // click; a view answers it only on the row the press went to
+            QTest::mouseClick(q.data(), Qt::LeftButton, {}, r.center());
             if (q) {
                 QTest::mouseDClick(q.data(), Qt::LeftButton, {}, r.center());
             }
