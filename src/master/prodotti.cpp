@@ -317,10 +317,6 @@ TProdottiForm::TProdottiForm(TTabXForm* sessione, QWidget* owner)
            .grigliaStoricoUnica = QStringLiteral("GridStorico")},
           owner) {
     Notebook->setObjectName(QStringLiteral("NoteBookEditProdotti"));
-    // no other page while a product is being edited: the tab set follows the
-    // edit page, as on the cards with line pages
-    connect(Notebook, &QStackedWidget::currentChanged, this,
-            [this] { TabSet->setEnabled(Notebook->currentWidget() != PaginaEditazione); });
     creaPagine();
     caricaElenchi();
     collegaDecodifiche();

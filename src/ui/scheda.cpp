@@ -381,6 +381,7 @@ QString SchedaBase::testoDi(QWidget* w) {
 void SchedaBase::impostaTesto(QWidget* w, const QString& testo) {
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
         e->setText(testo);
+        e->setCursorPosition(0); // a long value shows its beginning
     } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
         m->setPlainText(testo);
     } else if (auto* k = qobject_cast<QCheckBox*>(w)) {
@@ -485,6 +486,7 @@ void SchedaBase::aggiornaConsultazione() {
                             ? Griglia->campoCorrente(colonna)
                             : Campo();
         e->setText(c.isNull() ? QString() : c.asString());
+        e->setCursorPosition(0);
     }
     for (auto& [colonna, w] : consultazione_) {
         if (colonna.endsWith('#')) {
@@ -1211,6 +1213,7 @@ QTimer* SchedaBase::collegaDescrizione(QWidget* codice, QLineEdit* descrizione,
             if (!QueryAux2.eof()) {
                 const Campo c = QueryAux2.field(0);
                 descrizione->setText(c.isNull() ? QString() : c.asString());
+                descrizione->setCursorPosition(0);
             }
             QueryAux2.close();
         } catch (const DbError& e) {

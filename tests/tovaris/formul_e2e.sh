@@ -8,23 +8,9 @@
 # deletion. Pictures of the first page, of the components, of the procedures
 # and of the history go to the folder given second.
 . "$(dirname "$0")/ospite_prova.sh"
+. "$(dirname "$0")/archivio_prova.sh"
 immagini="${2:-.}"
-isql="${ISQL:-isql-fb}"
 "$tovaris" init "$tmp/host" --demo > /dev/null || { echo "init failed"; exit 1; }
-archivio="$tmp/host/Dati/QUINTAR.FDB"
-
-sql() {
-  "$isql" -q -ch UTF8 -user SYSDBA -password pinecrest "$archivio" 2>&1
-}
-# The rows of a query, blanks squeezed, on one line.
-righe() {
-  printf "SET HEADING OFF;\n%s;\n" "$1" | sql | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'
-}
-verifica() { # QUERY EXPECTED
-  local visto
-  visto=$(righe "$1")
-  [ "$visto" = "$2" ] || { echo "$1"; echo "  gives '$visto'"; echo "  expected '$2'"; exit 1; }
-}
 
 # The demo company's highest formulation code is 6, and products name no
 # higher one: the card proposes 7, then 8 for the duplicate.

@@ -8,24 +8,10 @@
 # with its photos. Pictures of the card, of the photos' page and of the edit
 # page go to the folder given second.
 . "$(dirname "$0")/ospite_prova.sh"
+. "$(dirname "$0")/archivio_prova.sh"
 immagini="${2:-.}"
-isql="${ISQL:-isql-fb}"
 "$tovaris" init "$tmp/host" --demo > /dev/null || { echo "init failed"; exit 1; }
-archivio="$tmp/host/Dati/QUINTAR.FDB"
 foto="$tmp/host/Immagini"
-
-sql() {
-  "$isql" -q -ch UTF8 -user SYSDBA -password pinecrest "$archivio" 2>&1
-}
-# The rows of a query, blanks squeezed, on one line.
-righe() {
-  printf "SET HEADING OFF;\n%s;\n" "$1" | sql | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'
-}
-verifica() { # QUERY EXPECTED
-  local visto
-  visto=$(righe "$1")
-  [ "$visto" = "$2" ] || { echo "$1"; echo "  gives '$visto'"; echo "  expected '$2'"; exit 1; }
-}
 
 # the demo draws its photos in a user's own case: Flaconi/ic001.jpg
 [ -s "$foto/Flaconi/ic001.jpg" ] || { echo "no demo photo Flaconi/ic001.jpg"; exit 1; }

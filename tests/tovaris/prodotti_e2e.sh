@@ -11,23 +11,10 @@
 # Pictures of the search, of the edit page and of the consultation page go to
 # the folder given second.
 . "$(dirname "$0")/ospite_prova.sh"
+. "$(dirname "$0")/archivio_prova.sh"
 immagini="${2:-.}"
-isql="${ISQL:-isql-fb}"
 "$tovaris" init "$tmp/host" --demo > /dev/null || { echo "init failed"; exit 1; }
-archivio="$tmp/host/Dati/QUINTAR.FDB"
 
-sql() {
-  "$isql" -q -ch UTF8 -user SYSDBA -password pinecrest "$archivio" 2>&1
-}
-# The rows of a query, blanks squeezed, on one line.
-righe() {
-  printf "SET HEADING OFF;\n%s;\n" "$1" | sql | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'
-}
-verifica() { # QUERY EXPECTED
-  local visto
-  visto=$(righe "$1")
-  [ "$visto" = "$2" ] || { echo "$1"; echo "  gives '$visto'"; echo "  expected '$2'"; exit 1; }
-}
 # A number as the card shows it: a comma, up to four decimals, no trailing zeros.
 comeMostrato() {
   sed 's/0*$//; s/\.$//; s/\./,/'
@@ -225,15 +212,14 @@ done
 # the sheet: a PDF naming the product, its category and its packaging
 [ -s "$pdf" ] || { echo "no PDF of the product sheet"; exit 1; }
 [ "$(head -c 5 "$pdf")" = "%PDF-" ] || { echo "the product sheet is not a PDF"; exit 1; }
-if command -v pdftotext > /dev/null; then
-  testo=$(pdftotext -layout "$pdf" - | tr -s ' \n' ' ')
-  for parola in "FM900" "Anticalcare Limone 750 ml" "Bagno" "Flacone PET 750 ml trasparente"; do
-    case "$testo" in
-      *"$parola"*) ;;
-      *) echo "the product sheet does not show '$parola'"; echo "$testo"; exit 1 ;;
-    esac
-  done
-fi
+command -v pdftotext > /dev/null || { echo "pdftotext is missing (poppler-utils)"; exit 1; }
+testo=$(pdftotext -layout "$pdf" - | tr -s ' \n' ' ')
+for parola in "FM900" "Anticalcare Limone 750 ml" "Bagno" "Flacone PET 750 ml trasparente"; do
+  case "$testo" in
+    *"$parola"*) ;;
+    *) echo "the product sheet does not show '$parola'"; echo "$testo"; exit 1 ;;
+  esac
+done
 
 # the archive: version 1 is the empty row before the first save, version 2
 # the product as first saved, version 3 the product as deleted
