@@ -20,6 +20,8 @@ ENTRATA_DX(ShowProdottiForm)
 ENTRATA_DX(ShowFormulForm)
 ENTRATA_X(ShowImpoVarieForm)
 ENTRATA_DX(ShowSincroPrezziForm)
+ENTRATA_DX(ShowCParForm)
+ENTRATA_DX(ShowPrAcquaForm)
 
 // configuration tables
 ENTRATA_DX(ShowCategMPForm)

@@ -8,7 +8,9 @@
 #include "config/inibase.h"
 #include "config/riempit.h"
 #include "exchange/impovarie.h"
+#include "formulation/cpar.h"
 #include "formulation/formul.h"
+#include "formulation/pracqua.h"
 #include "formulation/sincroprezzi.h"
 #include "master/fornito.h"
 #include "master/imballi.h"
@@ -96,6 +98,10 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
     riga({.nome = QStringLiteral("ShowSincroPrezziForm"),
           .parametri = B,
           .crea = schermata<TSincroPrezziForm>()});
+    riga({.nome = QStringLiteral("ShowCParForm"), .parametri = B, .crea = schermata<TCParForm>()});
+    riga({.nome = QStringLiteral("ShowPrAcquaForm"),
+          .parametri = B,
+          .crea = schermata<TPrAcquaForm>()});
 
     // configuration tables
     riga({.nome = QStringLiteral("ShowCategMPForm"),
