@@ -1,5 +1,6 @@
 #include "formulation/archiviocosti.h"
 
+#include "master/costoimballo.h"
 #include "session/sqlvalori.h"
 
 namespace quintar::costi {
@@ -37,33 +38,6 @@ constexpr std::array<LineaImballo, 8> kLinee = {{{"IMBALLOCONTENITORE", "Conteni
                                                  {"IMBALLOALTRO2", nullptr},
                                                  {"IMBALLOALTRO3", nullptr},
                                                  {"IMBALLOALTRO4", nullptr}}};
-
-// COSTOIMBALLO1 of the first packaging item of that name (and type).
-std::optional<double> costoVoce(Query& q, const QString& nome, const char* tipo) {
-    bool c;
-    if (tipo) {
-        // the type's code compared as text: a type that is not a number
-        // never stops the look-up
-        c = apri(q,
-                 {QStringLiteral("SELECT FIRST 1 A.COSTOIMBALLO1"),
-                  QStringLiteral("FROM IMBALLI A LEFT JOIN TPIMBA B ON"),
-                  QStringLiteral("(A.TIPOIMBALLO=CAST(B.CODICE AS VARCHAR(11)))"),
-                  QStringLiteral("WHERE (A.NOMEIMBALLO=?)AND(B.DESCRIZIONE=?)"),
-                  QStringLiteral("ORDER BY A.CODICE")},
-                 {nome, QString::fromLatin1(tipo)});
-    } else {
-        c = apri(q,
-                 {QStringLiteral("SELECT FIRST 1 COSTOIMBALLO1 FROM IMBALLI"),
-                  QStringLiteral("WHERE NOMEIMBALLO=?"), QStringLiteral("ORDER BY CODICE")},
-                 {nome});
-    }
-    std::optional<double> costo;
-    if (c) {
-        costo = q.field(0).asFloat();
-    }
-    q.close();
-    return costo;
-}
 
 // The sheet's own columns, or none.
 struct RigaScheda {
@@ -208,7 +182,7 @@ ImballoProdotto leggiImballo(Query& q, const QString& prodotto) {
         // container, cap and label share D1, carton D2, the others D3…D6
         const size_t d = n < 3 ? 0 : n - 2;
         if (!nomi[n].isEmpty() && i.divisori[d] > kQuantitaMinima) {
-            i.costi[n] = costoVoce(q, nomi[n], kLinee[n].tipo);
+            i.costi[n] = imballi::costoInArchivio(q, nomi[n], QString::fromLatin1(kLinee[n].tipo));
         }
     }
     i.costo = costoImballoProdotto(i.costi, i.divisori);

@@ -1,5 +1,8 @@
 #include "master/costoimballo.h"
 
+#include "session/db.h"
+#include "session/sqlvalori.h"
+
 #include "session/formati.h"
 
 namespace quintar::imballi {
@@ -39,6 +42,36 @@ QString spiegazione(const std::array<std::optional<double>, 8>& costi,
     }
     valori += QStringLiteral(" = ") + costoMostrato;
     return formula + '\n' + valori;
+}
+
+std::optional<double> costoInArchivio(Query& q, const QString& nome, const QString& tipo) {
+    if (nome.trimmed().isEmpty()) {
+        return std::nullopt;
+    }
+    q.close();
+    if (!tipo.isEmpty()) {
+        // the type's code compared as text: a type that is not a number
+        // never stops the look-up
+        q.SQL = {QStringLiteral("SELECT FIRST 1 A.COSTOIMBALLO1"),
+                 QStringLiteral("FROM IMBALLI A LEFT JOIN TPIMBA B ON"),
+                 QStringLiteral("(A.TIPOIMBALLO=CAST(B.CODICE AS VARCHAR(11)))"),
+                 QStringLiteral("WHERE (A.NOMEIMBALLO=?)AND(B.DESCRIZIONE=?)"),
+                 QStringLiteral("ORDER BY A.CODICE")};
+        q.setParams({sql::senzaApici(nome), tipo});
+    } else {
+        q.SQL = {QStringLiteral("SELECT FIRST 1 COSTOIMBALLO1 FROM IMBALLI"),
+                 QStringLiteral("WHERE NOMEIMBALLO=?"), QStringLiteral("ORDER BY CODICE")};
+        q.setParams({sql::senzaApici(nome)});
+    }
+    q.open();
+    std::optional<double> costo;
+    if (!q.eof()) {
+        const Campo c = q.field(0);
+        costo = c.isNull() ? 0.0 : c.asFloat();
+    }
+    q.close();
+    q.setParams({});
+    return costo;
 }
 
 } // namespace quintar::imballi

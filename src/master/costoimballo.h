@@ -7,6 +7,10 @@
 #include <array>
 #include <optional>
 
+namespace quintar {
+class Query;
+}
+
 namespace quintar::imballi {
 
 // The item costs (container, cap, label, carton, other 1 to 4; none when the
@@ -21,5 +25,12 @@ double costoUnitario(const std::array<std::optional<double>, 8>& costi,
 // when empty), followed by the unit cost as shown on the card.
 QString spiegazione(const std::array<std::optional<double>, 8>& costi,
                     const std::array<QString, 6>& divisori, const QString& costoMostrato);
+
+// The COSTOIMBALLO1 of the first packaging item (in code order) of that
+// name and, for container, cap, label and carton, of that type's
+// description in TPIMBA ("Contenitore"; empty for the further items);
+// nothing when the name is empty or no item has it. The name is looked up
+// as it is stored, an apostrophe as ´. Runs on the query's transaction.
+std::optional<double> costoInArchivio(Query& q, const QString& nome, const QString& tipo);
 
 } // namespace quintar::imballi

@@ -646,33 +646,7 @@ void TProdottiForm::decodificaFormulazione(bool suEditazione, bool copiaADR) {
 // ------------------------------------------------------- packaging cost
 
 std::optional<double> TProdottiForm::costoImballo(int linea, const QString& nome) {
-    if (nome.trimmed().isEmpty()) {
-        return std::nullopt;
-    }
-    const LineaImballo& l = lineeImballo()[size_t(linea)];
-    // names are stored with ´ for the apostrophe: the helper writes them so
-    if (!l.tipo.isEmpty()) {
-        // the type's code compared as text: a type that is not a number
-        // never stops the look-up
-        QueryAux2.SQL = {QStringLiteral("SELECT FIRST 1 B.COSTOIMBALLO1 FROM TPIMBA A LEFT JOIN"),
-                         QStringLiteral("IMBALLI B ON (CAST(A.CODICE AS VARCHAR(11))="
-                                        "B.TIPOIMBALLO) WHERE"),
-                         QStringLiteral("(A.DESCRIZIONE=%1)AND").arg(sql::testoNonNullo(l.tipo)),
-                         QStringLiteral("(B.NOMEIMBALLO=%1)").arg(sql::testoNonNullo(nome)),
-                         QStringLiteral("ORDER BY B.CODICE")};
-    } else {
-        QueryAux2.SQL = {QStringLiteral("SELECT FIRST 1 COSTOIMBALLO1 FROM IMBALLI WHERE"),
-                         QStringLiteral("NOMEIMBALLO=") + sql::testoNonNullo(nome),
-                         QStringLiteral("ORDER BY CODICE")};
-    }
-    QueryAux2.open();
-    std::optional<double> costo;
-    if (!QueryAux2.eof()) {
-        const Campo c = QueryAux2.field(0);
-        costo = c.isNull() ? 0.0 : c.asFloat();
-    }
-    QueryAux2.close();
-    return costo;
+    return imballi::costoInArchivio(QueryAux2, nome, lineeImballo()[size_t(linea)].tipo);
 }
 
 double TProdottiForm::CalcolaCostoImballo(std::array<std::optional<double>, 8>* usati) {
