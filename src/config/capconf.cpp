@@ -244,7 +244,8 @@ TIniCCon1Form::TIniCCon1Form(TTabXForm* sessione, QWidget* owner)
                       {},
                       0,
                       {QStringLiteral("Litri"), QStringLiteral("Kg")}}},
-           .navigatore = QStringLiteral("NavigatorCapCon1")},
+           .navigatore = QStringLiteral("NavigatorCapCon1"),
+           .controlliInsieme = true},
           owner) {
     ComboUDMConf = qobject_cast<QComboBox*>(editazione(QStringLiteral("UDMVENDCONF")));
     ComboUDMContenutoPz = qobject_cast<QComboBox*>(editazione(QStringLiteral("UDMCONTENUTOPZ")));

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -124,6 +125,7 @@ TImballiForm::TImballiForm(TTabXForm* sessione, QWidget* owner)
            .nuovoCodice = NuovoCodice::Digitato,
            .titoloNuovo = QStringLiteral("Nuovo imballo"),
            .etichettaNuovo = QStringLiteral("Codice imballo:"),
+           .caratteriNuovo = 10,
            .campi = campiImballo(),
            .controlliProfilo = {QStringLiteral("ButtonNuovo"), QStringLiteral("ButtonEdit"),
                                 QStringLiteral("ButtonElimina"),
@@ -178,6 +180,8 @@ QLineEdit* TImballiForm::edit(const QString& colonna) const {
 // ------------------------------------------------------------------ pages
 
 void TImballiForm::creaPagine() {
+    Notebook->setObjectName(QStringLiteral("NoteBookEditImballi"));
+    PaginaUno->setObjectName(QStringLiteral("Imballi"));
     Testata->setMaximumHeight(0); // the card repeats nothing above its pages
     // "VisFoto" has a tab nobody sees: shown from the photo, no tab is selected
     TabSet->addTab(QString());
@@ -419,6 +423,13 @@ void TImballiForm::ButtonAggiungiFotoClick() {
     const std::optional<QString> nome = foto::memorizzata(file, suDisco);
     if (!nome) {
         Messaggi::avviso(QStringLiteral("Selezionare una foto dentro il percorso: ") + cartella,
+                         this);
+        return;
+    }
+    // stored names turn a quote into ´: such a file would never be found again
+    if (nome->contains('\'')) {
+        Messaggi::avviso(QStringLiteral("Non è possibile selezionare file con nome contenente il "
+                                        "carattere \"'\""),
                          this);
         return;
     }

@@ -77,7 +77,9 @@ void PannelloFoto::disegna() {
 
 void PannelloFoto::mouseDoubleClickEvent(QMouseEvent* e) {
     QFrame::mouseDoubleClickEvent(e);
-    emit doppioClick();
+    if (!file_.isEmpty()) { // only a photo shown opens larger
+        emit doppioClick();
+    }
 }
 
 void PannelloFoto::resizeEvent(QResizeEvent* e) {

@@ -317,6 +317,7 @@ TProdottiForm::TProdottiForm(TTabXForm* sessione, QWidget* owner)
            .grigliaStoricoUnica = QStringLiteral("GridStorico")},
           owner) {
     Notebook->setObjectName(QStringLiteral("NoteBookEditProdotti"));
+    PaginaUno->setObjectName(QStringLiteral("Prodotti"));
     creaPagine();
     caricaElenchi();
     collegaDecodifiche();
@@ -356,11 +357,10 @@ void TProdottiForm::creaPagine() {
         t.remove(numerata);
         b->setText(t.remove('&'));
     }
-    // what is only shown on the edit page: the packaging codes, the ADR code
-    // and group taken from the formulation
-    for (const auto& l : lineeImballo()) {
-        qobject_cast<QLineEdit*>(editazione(l.colonnaCodice))->setReadOnly(true);
-    }
+    // what is only shown on the edit page: the container's code (it comes
+    // from the packaging search; the other items' codes may be typed), the
+    // ADR code and group taken from the formulation
+    qobject_cast<QLineEdit*>(editazione(lineeImballo()[0].colonnaCodice))->setReadOnly(true);
     for (const char* c : {"CODICEADR", "GRUPPOADR"}) {
         auto* e = qobject_cast<QLineEdit*>(editazione(QString::fromLatin1(c)));
         e->setReadOnly(true);

@@ -700,7 +700,7 @@ QString SchedaBase::chiediCodice(const DialogoNuovoCodice& dialogo) {
     TKyvIn1Form f(this);
     f.setWindowTitle(dialogo.titolo);
     f.Label1->setText(dialogo.etichetta);
-    f.setFont(QFont(QStringLiteral("Tahoma"), 8));
+    f.setFont(QFont(QStringLiteral("Tahoma"), d_.caratteriNuovo));
     f.Edit1->setText(dialogo.proposta);
     const int massimo =
         dialogo.lunghezzaMassima > 0 ? dialogo.lunghezzaMassima : lunghezzaColonna(d_.chiave);
@@ -868,6 +868,7 @@ void SchedaBase::ButtonNuovoClick() {
         return;
     }
     CodiceCorrente = codice;
+    chiaveTolta_ = false;
     rigaPrimaDellaModifica.clear();
     StatoScheda = 1;
     SettaggioInterfaccia();
@@ -976,10 +977,13 @@ void SchedaBase::ButtonMemorizzaClick() {
     if (StatoScheda == 0) {
         return;
     }
-    // every check runs, so that the user sees all that is wrong at once
+    // every value is checked, so that the user sees all that is wrong at
+    // once; the card's own checks come after values that can be read
     bool valido = verificaValori();
     valido = verificaLunghezze() && valido;
-    valido = validaCampi() && valido;
+    if (valido || d_.controlliInsieme) {
+        valido = validaCampi() && valido;
+    }
     if (!valido) {
         return;
     }
@@ -989,6 +993,13 @@ void SchedaBase::ButtonMemorizzaClick() {
     } catch (const sql::ValoreNonValido& v) {
         Messaggi::avviso(QStringLiteral("Valore non valido: ") + v.valore, this);
         return;
+    }
+    // a new record whose row went with a failed save gets it back first
+    if (StatoScheda == 1 && chiaveTolta_) {
+        if (!inserisciChiave(CodiceCorrente)) {
+            return;
+        }
+        chiaveTolta_ = false;
     }
     try {
         QueryAux.SQL = {QStringLiteral("UPDATE %1 SET").arg(d_.tabella)};
@@ -1012,13 +1023,11 @@ void SchedaBase::ButtonMemorizzaClick() {
                 ? kTestoErroreStorico
                 : QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
             this);
-        // a new record keeps its row and what was typed: the user corrects it
-        // and saves again, or gives it up with Annulla; only a row another
-        // user has removed meanwhile sends the card back to the list
-        if (StatoScheda == 1 && !rigaEsiste(CodiceCorrente)) {
-            StatoScheda = 0;
-            SettaggioInterfaccia();
-            riapriSuCodice(QString());
+        // nothing half-written: a new record's bare row goes too. What was
+        // typed stays for the user to correct and save again (the row comes
+        // back with that save) or to give up with Annulla.
+        if (StatoScheda == 1 && cancellaChiave(CodiceCorrente)) {
+            chiaveTolta_ = true;
         }
         return;
     } catch (...) {
@@ -1033,7 +1042,10 @@ void SchedaBase::ButtonMemorizzaClick() {
 
 void SchedaBase::ButtonAnnullaClick() {
     if (StatoScheda == 1) {
-        cancellaChiave(CodiceCorrente);
+        if (!chiaveTolta_) {
+            cancellaChiave(CodiceCorrente);
+        }
+        chiaveTolta_ = false;
         StatoScheda = 0;
         SettaggioInterfaccia();
         riapriSuCodice(QString());

@@ -81,6 +81,7 @@ struct DescrizioneScheda {
     NuovoCodice nuovoCodice = NuovoCodice::Digitato;
     QString titoloNuovo = {};    // "Nuovo fornitore"
     QString etichettaNuovo = {}; // "Codice fornitore:"
+    int caratteriNuovo = 8;      // the new-code dialog's font size
     CampoScheda campoChiave{QStringLiteral("CODICE"), QStringLiteral("Codice"),
                             QStringLiteral("ButtonCodice"), QStringLiteral("EditCodice"),
                             QStringLiteral("EditCodice2")};
@@ -101,6 +102,9 @@ struct DescrizioneScheda {
     // The order in which the fields' values are checked before a save, when
     // it is not the order of the fields (columns; the others follow).
     QStringList ordineVerifica = {};
+    // The card's own checks (validaCampi) run even when a value cannot be
+    // read, each showing its warning; by default they wait for readable values.
+    bool controlliInsieme = false;
 };
 
 class PaginaRighe;
@@ -349,6 +353,8 @@ private:
     void primoCampoEditabile(const QString& colonna = {});
 
     DescrizioneScheda d_;
+    // The new record's row was deleted after its save failed.
+    bool chiaveTolta_ = false;
     std::map<QString, QWidget*> editazione_;
     std::map<QString, QWidget*> consultazione_;
     bool posizioneCaricata_ = false;

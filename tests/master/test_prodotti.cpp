@@ -295,17 +295,29 @@ TEST_F(Prodotti, UnNuovoProdottoRifiutatoNonLasciaNulla) {
     testo(ed(f, "DESCRIZIONE"), "Mai salvato");
     f->ButtonMemorizzaClick();
     EXPECT_TRUE(msg->testi().contains("Errore interno: impossibile memorizzare le modifiche"));
-    // the version written before the update went with it; nothing typed was
-    // written, and the user keeps it to correct
+    // no row and no version is left behind; the user keeps what was typed
     EXPECT_EQ(f->StatoScheda, 1);
     EXPECT_EQ(t(ed(f, "DESCRIZIONE")), "Mai salvato");
     EXPECT_EQ(conta("SELECT COUNT(*) FROM STOPRODOT WHERE CODICE='PX2'"), 0);
-    EXPECT_EQ(conta("SELECT COUNT(*) FROM PRODOT WHERE CODICE='PX2' AND DESCRIZIONE IS NULL"), 1);
-    EXPECT_FALSE(f->close());
-    // given up: the row goes
-    f->ButtonAnnullaClick();
     EXPECT_EQ(conta("SELECT COUNT(*) FROM PRODOT WHERE CODICE='PX2'"), 0);
-    EXPECT_EQ(conta("SELECT COUNT(*) FROM STOPRODOT WHERE CODICE='PX2'"), 0);
+    EXPECT_FALSE(f->close());
+    // corrected: the row comes back with the save
+    testo(ed(f, "NOME"), "Accettato");
+    f->ButtonMemorizzaClick();
+    ASSERT_EQ(f->StatoScheda, 0);
+    EXPECT_EQ(valore("SELECT DESCRIZIONE FROM PRODOT WHERE CODICE='PX2'"), "Mai salvato");
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM STOPRODOT WHERE CODICE='PX2'"), 1);
+
+    // refused again and given up: nothing of it stays
+    nuovoCodice("PX3");
+    f->ButtonNuovoClick();
+    testo(ed(f, "NOME"), "Rifiutato");
+    f->ButtonMemorizzaClick();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM PRODOT WHERE CODICE='PX3'"), 0);
+    f->ButtonAnnullaClick();
+    EXPECT_EQ(f->StatoScheda, 0);
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM PRODOT WHERE CODICE='PX3'"), 0);
+    EXPECT_TRUE(f->close());
 }
 
 TEST_F(Prodotti, ValoriUscitiDagliElenchiRestanoComErano) {

@@ -362,7 +362,7 @@ TEST_F(Scheda, TheNewCodeDialogChecksTheCodeAsItWillBeStored) {
     EXPECT_EQ(d3.result(), kRisultatoAnnulla);
 }
 
-TEST_F(Scheda, AFailedSaveOfANewRecordKeepsTheRecordAndWhatWasTyped) {
+TEST_F(Scheda, AFailedSaveOfANewRecordKeepsWhatWasTypedAndLeavesNoRow) {
     rifiutaRagSoc("RIFIUTA");
     TFornitoForm* f = apri();
     codici({"N01"});
@@ -376,9 +376,9 @@ TEST_F(Scheda, AFailedSaveOfANewRecordKeepsTheRecordAndWhatWasTyped) {
     EXPECT_EQ(f->StatoScheda, 1) << "still the new record";
     EXPECT_TRUE(pagina(f, "Editazione"));
     EXPECT_EQ(mostra(f, "MemoRagSoc"), "RIFIUTA") << "what was typed is still there";
-    EXPECT_EQ(ragsoc("N01"), "<null>") << "the key-only row stays until Memorizza or Annulla";
+    EXPECT_EQ(ragsoc("N01"), "<manca>") << "the key-only row went with the failed save";
 
-    // corrected, the same record saves
+    // corrected, the same record saves, its row back
     scrivi(f, "MemoRagSoc", "Corto");
     f->ButtonMemorizza->click();
     EXPECT_EQ(f->StatoScheda, 0);
@@ -492,16 +492,16 @@ TEST_F(Scheda, ANewRecordWhoseRowAnotherUserDeletedEndsCleanly) {
     ASSERT_FALSE(msg->testi().isEmpty());
     EXPECT_EQ(msg->testi().first(), kErroreSalva);
     EXPECT_EQ(ragsoc("N05"), "<manca>");
-    // the row is gone either way: the user is back on the list, not stuck on
-    // a record that no longer exists
-    EXPECT_EQ(f->StatoScheda, 0) << msg->testi().join(" | ").toStdString();
+    // what was typed stays for another try; Annulla leads out without a
+    // word, there being no row to take away
+    EXPECT_EQ(f->StatoScheda, 1);
+    EXPECT_EQ(mostra(f, "MemoRagSoc"), "Perso");
     EXPECT_EQ(msg->testi(), QStringList{kErroreSalva});
-    if (f->StatoScheda != 0) {
-        f->ButtonAnnulla->click(); // at least Annulla leads out
-    }
+    f->ButtonAnnulla->click();
     EXPECT_EQ(f->StatoScheda, 0);
     EXPECT_TRUE(pagina(f, "Consultazione"));
     EXPECT_EQ(ragsoc("N05"), "<manca>");
+    EXPECT_EQ(msg->testi(), QStringList{kErroreSalva});
 }
 
 TEST_F(Scheda, DeletingAsksFirstAndReturnsToTheSamePlace) {
