@@ -131,9 +131,10 @@ const std::vector<std::pair<QString, QString>> kDialoghi = {
     {QStringLiteral("TEMPOCONFEZ"), QStringLiteral("Tempo di Confezionamento")},
 };
 
-// A number with grouped thousands and exactly `decimali` decimals.
+// A number with grouped thousands and exactly `decimali` decimals, halves
+// away from zero as the figures' other texts round them.
 QString raggruppato(double v, int decimali) {
-    QString t = Formati::numeroInTesto(v, decimali);
+    QString t = Formati::numeroInTesto(costi::ArrotondaDecimali(v, decimali), decimali);
     const QChar separatore = Formati::separatoreDecimale();
     const QChar migliaia = Formati::correnti().separatoreMigliaia;
     qsizetype fine = decimali > 0 ? t.indexOf(separatore) : t.size();
@@ -275,7 +276,7 @@ TCostiForm::TCostiForm(TTabXForm* sessione, QWidget* owner)
             Messaggi::errore(e.messaggio(), this);
         }
     }
-    resize(1100, 800);
+    resize(1320, 860);
     mostraPagina(Pagina1);
     SettaggioInterfaccia();
     rigaCambiata();
@@ -316,6 +317,9 @@ void TCostiForm::creaPagina1() {
         if (kQuattroDecimali.contains(colonna) || kSeiDecimali.contains(colonna)) {
             e->setAlignment(Qt::AlignRight);
         }
+        if (e) {
+            e->setMinimumWidth(120);
+        }
     }
     EditCodice = campo(QStringLiteral("CODICE"));
     EditDescrizione = campo(QStringLiteral("DESCRIZIONE"));
@@ -326,6 +330,9 @@ void TCostiForm::creaPagina1() {
     StaticRiempitrice = qobject_cast<QLineEdit*>(
         consultazione(QStringLiteral("CODICERIEMPITRICE") + QStringLiteral("#")));
     campo(QStringLiteral("CODICERIEMPITRICE"))->hide();
+    EditDescrizione->setMinimumWidth(300);
+    EditCodiceProdotto->setMinimumWidth(90);
+    StaticDescrizioneProdotto->setMinimumWidth(200);
     LabelCostoBase = PaginaConsultazione->findChild<QLabel*>(QStringLiteral("LabelCostoBase"));
     ButtonEdit->hide();
 
@@ -344,6 +351,7 @@ void TCostiForm::creaPagina1() {
         creaPulsante(QStringLiteral("?"), QStringLiteral("ButtonHelp2"), PaginaConsultazione);
     auto* gruppoT = new QButtonGroup(this);
     auto* gruppoTU = new QButtonGroup(this);
+    auto* t = new QHBoxLayout;
     for (int i = 0; i < 2; ++i) {
         auto* b = new QRadioButton(PaginaConsultazione);
         gruppoT->addButton(b, i);
@@ -352,10 +360,13 @@ void TCostiForm::creaPagina1() {
         RadioTipoCalcT << b;
         auto* l = new QLabel(etichetteT[i], PaginaConsultazione);
         l->setObjectName(QStringLiteral("LabelTipoCalcT%1").arg(i + 1));
-        altri->addWidget(b, r, 1 + 3 * i);
-        altri->addWidget(l, r, 2 + 3 * i);
-        altri->addWidget(i == 0 ? ButtonHelp1 : ButtonHelp2, r, 3 + 3 * i);
+        t->addWidget(b);
+        t->addWidget(l);
+        t->addWidget(i == 0 ? ButtonHelp1 : ButtonHelp2);
+        t->addSpacing(24);
     }
+    t->addStretch();
+    altri->addLayout(t, r, 1);
     ++r;
     ButtonTipoCalcTU = creaPulsante(QStringLiteral("Tipo calc. T&U"),
                                     QStringLiteral("ButtonTipoCalcTU"), PaginaConsultazione);
@@ -373,7 +384,10 @@ void TCostiForm::creaPagina1() {
         creaPulsante(QStringLiteral("?"), QStringLiteral("ButtonHelp3"), PaginaConsultazione);
     tu->addWidget(ButtonHelp3);
     tu->addStretch();
-    altri->addLayout(tu, r, 1, 1, 6);
+    altri->addLayout(tu, r, 1);
+    for (QPushButton* b : {ButtonHelp1, ButtonHelp2, ButtonHelp3}) {
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("??")) + 16);
+    }
     ++r;
     ButtonMostraPrezzi = creaPulsante(QStringLiteral("&Mostra altri prezzi"),
                                       QStringLiteral("ButtonMostraPrezzi"), PaginaConsultazione);

@@ -146,7 +146,7 @@ TEST_F(Costi, ARawMaterialPriceChangeReachesTheSheetOnCalcola) {
     EXPECT_NEAR(colonna(1, "COSTOMATERIALI"), prima + 0.12, 1e-9);
     EXPECT_NE(f->campo("COSTOMATERIALI")->text(), testoPrima);
     EXPECT_EQ(f->campo("COSTOMATERIALI")->text(),
-              Formati::numeroInTesto(prima + 0.12, 4)); // the screen read it again
+              Formati::numeroInTesto(costi::ArrotondaDecimali(prima + 0.12, 4), 4)); // read again
 }
 
 TEST_F(Costi, AQuantityOfZeroNeverDivides) {
