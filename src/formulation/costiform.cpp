@@ -1,6 +1,7 @@
 #include "formulation/costiform.h"
 
 #include "formulation/cpar.h"
+#include "formulation/formul.h"
 #include "formulation/incostiform.h"
 #include "master/prodotti.h"
 #include "session/connessione.h"
@@ -11,6 +12,7 @@
 #include "ui/grigliamodello.h"
 #include "ui/memoform.h"
 #include "ui/protezione.h"
+#include "ui/righe.h"
 #include "ui/tcsdgrid.h"
 #include "ui/tkyvin1form.h"
 
@@ -466,6 +468,7 @@ void TCostiForm::creaPagina1() {
     collega(ButtonTipoCalcTU, [this] { ButtonTipoCalcTUClick(); });
     collega(ButtonMostraPrezzi, [this] { ButtonMostraPrezziClick(); });
     collega(pulsante(QStringLiteral("CODICEPRODOTTO")), [this] { ButtonCodiceProdottoClick(); });
+    collega(pulsante(QStringLiteral("COSTORAWMATER")), [this] { ButtonCostoRawmaterClick(); });
     for (const auto& [colonna, didascalia] : kDialoghi) {
         collega(pulsante(colonna), [this, c = colonna] { ButtonCampoClick(c); });
     }
@@ -1154,6 +1157,55 @@ void TCostiForm::ButtonCodiceProdottoClick() {
     if (aggiorna(QStringLiteral("CODICEPRODOTTO=?"), {scelta->codice}, kErroreValore)) {
         CalcolaTotali(CodiceCorrente);
     }
+}
+
+void TCostiForm::ButtonCostoRawmaterClick() {
+    if (listaVuota()) {
+        Messaggi::informazione(QStringLiteral("Non è presente nessun record"), this);
+        return;
+    }
+    const QString prodotto = colonnaCorrente(QStringLiteral("CODICEPRODOTTO"));
+    if (prodotto.isEmpty()) {
+        Messaggi::informazione(QStringLiteral("Non è specificato nessun codice prodotto"), this);
+        return;
+    }
+    QString formulazione;
+    QueryAux2.SQL = {QStringLiteral("SELECT CODICEFORMULAZIONE FROM PRODOT"),
+                     QStringLiteral("WHERE CODICE=?")};
+    QueryAux2.setParams({prodotto});
+    try {
+        TransazioneControllo.restart();
+        formulazione = QueryAux2.scalar().toString();
+        QueryAux2.clearParams();
+    } catch (const DbError& e) {
+        QueryAux2.clearParams();
+        Messaggi::errore(e.messaggio(), this);
+        return;
+    }
+    // the card on the formulation's components, to look at only
+    auto* f = new TFormulForm(sessione_, this);
+    f->riapriSuCodice(formulazione);
+    if (formulazione.isEmpty() || f->codiceCorrenteGriglia() != formulazione) {
+        f->close();
+        delete f;
+        Messaggi::informazione(QStringLiteral("Il prodotto non ha una formulazione"), this);
+        return;
+    }
+    f->mostraPagina(1); // "Componenti"
+    f->Griglia->setEnabled(false);
+    f->TabSet->setEnabled(false);
+    if (auto* n = f->Testata->findChild<QWidget*>(QStringLiteral("PanelTestataNavigator"))) {
+        n->setEnabled(false);
+    }
+    PaginaRighe* p = f->PaginaComponenti;
+    for (QPushButton* b : {p->ButtonNuovo, p->ButtonEdit, p->ButtonElimina}) {
+        b->setEnabled(false);
+    }
+    p->ButtonChiudi->disconnect();
+    connect(p->ButtonChiudi, &QPushButton::clicked, f, [f] { f->chiudiRicerca(false); });
+    f->eseguiComeRicerca(this, QStringLiteral("FormulDialogo"));
+    f->close();
+    delete f;
 }
 
 void TCostiForm::ButtonCoefficientiClick() {

@@ -80,6 +80,8 @@ public:
     // "&Descrizione", "&1. Q.tà da prod.(QP)" … "&5. T.Conf. (TCF)".
     void ButtonCampoClick(const QString& colonna);
     void ButtonCodiceProdottoClick();
+    // The formulation of the sheet's product, on its components, read-only.
+    void ButtonCostoRawmaterClick();
     void ButtonCoefficientiClick();
     void ButtonTipoCalcTClick();
     void ButtonTipoCalcTUClick();

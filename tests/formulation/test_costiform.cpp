@@ -4,10 +4,12 @@
 // a quantity of 0 that never divides.
 #include "formulation/costiform.h"
 #include "formulation/cpar.h"
+#include "formulation/formul.h"
 #include "formulation/incostiform.h"
 #include "session/formati.h"
 #include "support/schede.h"
 #include "ui/grigliamodello.h"
+#include "ui/righe.h"
 #include "ui/tcsdgrid.h"
 
 #include <QButtonGroup>
@@ -343,4 +345,51 @@ TEST_F(Costi, EveryChoiceOfTheSheetIsWrittenAndRecalculated) {
     EXPECT_EQ(f->StaticTipoScheda->text(), "SECONDARIA");
     EXPECT_FALSE(f->campo("PREZZOBASE")->isVisibleTo(f));
     EXPECT_FALSE(f->TabSet->isTabEnabled(TCostiForm::SchedeSecondarie));
+}
+
+TEST_F(Costi, TheRawMaterialCostOpensTheProductsFormulationToLookAtOnly) {
+    riga(f, "1");
+    bool visto = false;
+    dialoghi({[&](QDialog* d) -> int {
+        auto* c = d->findChild<TFormulForm*>();
+        if (!c) {
+            return QDialog::Rejected;
+        }
+        visto = true;
+        EXPECT_EQ(c->codiceCorrenteGriglia(), "1"); // FM001's formulation
+        EXPECT_EQ(c->paginaCorrente(), 1);
+        EXPECT_FALSE(c->TabSet->isEnabled());
+        EXPECT_FALSE(c->Griglia->isEnabled());
+        EXPECT_FALSE(c->PaginaComponenti->ButtonNuovo->isEnabled());
+        EXPECT_FALSE(c->PaginaComponenti->ButtonEdit->isEnabled());
+        EXPECT_FALSE(c->PaginaComponenti->ButtonElimina->isEnabled());
+        c->PaginaComponenti->ButtonChiudi->click();
+        return d->result();
+    }});
+    f->pulsante("COSTORAWMATER")->click();
+    EXPECT_TRUE(visto);
+    EXPECT_TRUE(msg->testi().isEmpty()) << msg->testi().join('|').toStdString();
+    // a sheet without a product
+    esegui({QStringLiteral("UPDATE COSTI SET CODICEPRODOTTO=NULL WHERE CODICE=2")});
+    f->rileggi("2");
+    f->pulsante("COSTORAWMATER")->click();
+    EXPECT_EQ(msg->testi(), QStringList{"Non è specificato nessun codice prodotto"});
+}
+
+TEST_F(Costi, TheSearchPageNarrowsTheSheetsByCodeAndDescription) {
+    f->ButtonRicerche->click();
+    EXPECT_EQ(f->paginaCorrente(), TCostiForm::Ricerche);
+    f->campoRicerca("EditRicercaNome")->setText(QStringLiteral("candeggina"));
+    f->ButtonRicercaAttivaSel->click();
+    EXPECT_TRUE(msg->testi().isEmpty()) << msg->testi().join('|').toStdString();
+    EXPECT_EQ(f->Griglia->modello()->rowCount(), 1);
+    EXPECT_EQ(f->codiceCorrenteGriglia(), "3");
+    f->campoRicerca("EditRicercaNome")->clear();
+    f->campoRicerca("EditRicercaCodice")->setText(QStringLiteral("2"));
+    f->ButtonRicercaAttivaSel->click();
+    EXPECT_TRUE(msg->testi().isEmpty()) << msg->testi().join('|').toStdString();
+    EXPECT_EQ(f->codiceCorrenteGriglia(), "2");
+    f->ButtonRicercaRitorna->click();
+    EXPECT_EQ(f->paginaCorrente(), TCostiForm::Pagina1);
+    EXPECT_EQ(f->EditCodice->text(), "2");
 }
