@@ -393,3 +393,23 @@ TEST_F(Costi, TheSearchPageNarrowsTheSheetsByCodeAndDescription) {
     EXPECT_EQ(f->paginaCorrente(), TCostiForm::Pagina1);
     EXPECT_EQ(f->EditCodice->text(), "2");
 }
+
+TEST_F(Costi, AReadOnlyUserChangesNothing) {
+    auto* r = dynamic_cast<TCostiForm*>(
+        LanciaSchermata(*trovaSchermata("ShowCostiForm"), 3, std::nullopt));
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(r->SolaLettura);
+    for (QPushButton* b : {r->ButtonNuovo, r->ButtonElimina, r->ButtonCalcola, r->ButtonTipoCalcT,
+                           r->ButtonTipoCalcTU, r->ButtonMostraPrezzi, r->ButtonCoefficienti,
+                           r->pulsante("DESCRIZIONE"), r->pulsante("CODICEPRODOTTO"),
+                           r->pulsante("QUANTITADAPRODURRE"), r->pulsante("TEMPOCONFEZ")}) {
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    }
+    EXPECT_TRUE(r->ButtonChiudi->isEnabled());
+    EXPECT_TRUE(r->ButtonRicerche->isEnabled());
+    EXPECT_TRUE(r->pulsante("COSTOCONTENITORE")->isEnabled()); // explanations stay
+    r->mostraPagina(TCostiForm::SchedeSecondarie);
+    EXPECT_FALSE(r->ButtonAggiungiSchede->isEnabled());
+    EXPECT_FALSE(r->ButtonTogliSchede->isEnabled());
+    EXPECT_TRUE(r->ButtonChiudiSchede->isEnabled());
+}
