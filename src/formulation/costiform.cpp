@@ -231,7 +231,12 @@ TCostiForm::TCostiForm(TTabXForm* sessione, QWidget* owner)
                         QStringLiteral("CODICE")},
                        {QStringLiteral("Descrizione"), QStringLiteral("EditRicercaNome"),
                         QStringLiteral("DESCRIZIONE")}},
-           .sqlRicerca = QStringLiteral("SELECT * FROM COSTI WHERE (CODICE IS NOT NULL)")},
+           .sqlRicerca = QStringLiteral("SELECT * FROM COSTI WHERE (CODICE IS NOT NULL)"),
+           .tabellaStorico = {},
+           .memoStorico = {},
+           .grigliaStoricoUnica = {},
+           .tabellaAllegati = {},
+           .allegatoPresente = {}},
           owner),
       QuerySchede(&sessione->IBDatabase1, &TransazionePrincipale),
       QueryAux3(&sessione->IBDatabase1, &TransazioneControllo) {
@@ -474,7 +479,6 @@ void TCostiForm::creaPagina1() {
     }
 
     // the explanations
-    const QString ditta = QStringLiteral(" - Ditta: ");
     auto spiega = [this, collega](QPushButton* b, const QString& titolo,
                                   std::function<QStringList()> righe) {
         collega(b, [this, titolo, righe] { mostraInfo(titolo, righe()); });
@@ -589,7 +593,6 @@ void TCostiForm::creaPagina1() {
         }
         return r;
     });
-    Q_UNUSED(ditta);
 }
 
 QWidget* TCostiForm::creaPaginaSchede() {
