@@ -844,11 +844,12 @@ void TCostiForm::leggiProdotto() {
     QueryAux3.clearParams();
     StaticDescrizioneProdotto->setText(nome);
     StaticDescrizioneProdotto->setCursorPosition(0);
-    if (unita == QLatin1String("Kg")) {
-        ButtonPrezzoFinale->setText(QStringLiteral("Prezzo al Kg"));
-    } else if (unita == QLatin1String("Litro")) {
-        ButtonPrezzoFinale->setText(QStringLiteral("Prezzo al Litro"));
-    }
+    // another unit of sale keeps neither caption: the previous sheet's would
+    // name the wrong unit
+    ButtonPrezzoFinale->setText(unita == QLatin1String("Kg") ? QStringLiteral("Prezzo al Kg")
+                                : unita == QLatin1String("Litro")
+                                    ? QStringLiteral("Prezzo al Litro")
+                                    : QStringLiteral("Prezzo al Kg/al litro"));
 }
 
 void TCostiForm::aggiornaVista() {

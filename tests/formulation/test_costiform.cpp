@@ -282,6 +282,15 @@ TEST_F(Costi, APricePerLitreAndPerPackageAreShownFromTheStoredBasePrice) {
     EXPECT_EQ(f->ButtonPrezzoFinale->text(), "Prezzo al Litro");
     EXPECT_EQ(f->EditPrezzoFinale->text(), "3,58");
     EXPECT_EQ(f->EditPrezzoPerConfezione->text(), "17,89");
+    // the caption follows the unit of sale of the sheet's product
+    esegui({QStringLiteral("UPDATE PRODOT SET UNITAVENDITA='Kg' WHERE CODICE='FM005'")});
+    f->leggiProdotto();
+    EXPECT_EQ(f->ButtonPrezzoFinale->text(), "Prezzo al Kg");
+    esegui({QStringLiteral("UPDATE PRODOT SET UNITAVENDITA='Pezzi' WHERE CODICE='FM005'")});
+    f->leggiProdotto();
+    EXPECT_EQ(f->ButtonPrezzoFinale->text(), "Prezzo al Kg/al litro");
+    esegui({QStringLiteral("UPDATE PRODOT SET UNITAVENDITA='Litro' WHERE CODICE='FM005'")});
+    f->leggiProdotto();
     // prices belong to "Pagina 1" only
     f->mostraPagina(TCostiForm::SchedeSecondarie);
     f->aggiornaVista();
