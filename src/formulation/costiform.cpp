@@ -728,6 +728,12 @@ void TCostiForm::rigaCambiata() {
     }
     vista_.reset();
     formattaCampi();
+    // moved onto a secondary sheet from its secondary sheets' page: back to
+    // the first page before the tab goes (the tab set would pick another)
+    if (paginaCorrente() == SchedeSecondarie &&
+        colonnaCorrente(QStringLiteral("TIPOSCHEDA")) == QLatin1String("1")) {
+        mostraPagina(Pagina1);
+    }
     SettaForm();
     // the product's name follows its code even when the code did not change
     StaticDescrizioneProdotto->clear();

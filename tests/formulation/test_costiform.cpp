@@ -354,6 +354,12 @@ TEST_F(Costi, EveryChoiceOfTheSheetIsWrittenAndRecalculated) {
     EXPECT_EQ(f->StaticTipoScheda->text(), "SECONDARIA");
     EXPECT_FALSE(f->campo("PREZZOBASE")->isVisibleTo(f));
     EXPECT_FALSE(f->TabSet->isTabEnabled(TCostiForm::SchedeSecondarie));
+    // nor is it shown when the list moves onto one from that page
+    riga(f, "1");
+    f->mostraPagina(TCostiForm::SchedeSecondarie);
+    EXPECT_EQ(f->GridSchede->modello()->rowCount(), 1);
+    riga(f, "2");
+    EXPECT_EQ(f->paginaCorrente(), TCostiForm::Pagina1);
 }
 
 TEST_F(Costi, TheRawMaterialCostOpensTheProductsFormulationToLookAtOnly) {
