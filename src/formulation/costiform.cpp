@@ -412,6 +412,7 @@ void TCostiForm::creaPagina1() {
                                PaginaConsultazione);
         b->setFlat(true);
         QLineEdit* e = valore(PaginaConsultazione, nome);
+        e->setMinimumWidth(160);
         unitari->addWidget(b, riga, colonna);
         unitari->addWidget(e, riga, colonna + 1);
         return std::pair{b, e};
@@ -431,6 +432,7 @@ void TCostiForm::creaPagina1() {
     ButtonPrezzoPerConfezione = bPC;
     EditPrezzoPerConfezione = ePC;
 
+    unitari->setColumnStretch(6, 1); // the values keep their width when some are hidden
     LabelAvviso = new QLabel(kAvviso, PaginaConsultazione);
     LabelAvviso->setObjectName(QStringLiteral("LabelAvviso"));
     LabelAvviso->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
