@@ -21,6 +21,7 @@ ENTRATA_DX(ShowFormulForm)
 ENTRATA_X(ShowImpoVarieForm)
 ENTRATA_DX(ShowSincroPrezziForm)
 ENTRATA_DX(ShowCParForm)
+ENTRATA_DX(ShowCostiForm)
 ENTRATA_DX(ShowPrAcquaForm)
 
 // configuration tables

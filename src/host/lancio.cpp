@@ -8,6 +8,7 @@
 #include "config/inibase.h"
 #include "config/riempit.h"
 #include "exchange/impovarie.h"
+#include "formulation/costiform.h"
 #include "formulation/cpar.h"
 #include "formulation/formul.h"
 #include "formulation/pracqua.h"
@@ -99,6 +100,12 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
           .parametri = B,
           .crea = schermata<TSincroPrezziForm>()});
     riga({.nome = QStringLiteral("ShowCParForm"), .parametri = B, .crea = schermata<TCParForm>()});
+    // the products card opens as a look-up from here
+    riga({.nome = QStringLiteral("ShowCostiForm"),
+          .parametri =
+              A + QStringList{QStringLiteral("StProdLST"), QStringLiteral("StFormLST"),
+                              QStringLiteral("DirectoryImmagini"), QStringLiteral("TempDir")},
+          .crea = schermata<TCostiForm>()});
     riga({.nome = QStringLiteral("ShowPrAcquaForm"),
           .parametri = B,
           .crea = schermata<TPrAcquaForm>()});
