@@ -605,7 +605,10 @@ QWidget* TCostiForm::creaPaginaSchede() {
     configuraGriglia(GridSchede, 0, QString());
     GridSchede->collega(&QuerySchede, [this] {
         const QString codice = codiceCorrenteGriglia();
-        QStringList sql{QStringLiteral("SELECT B.CODICE,B.DESCRIZIONE,B.CODICEPRODOTTO,C.NOME,"),
+        // the link's own code: a link to a sheet since deleted still shows,
+        // and can be taken off
+        QStringList sql{QStringLiteral("SELECT A.CODICESCHEDASECONDARIA AS CODICE,B.DESCRIZIONE,"),
+                        QStringLiteral("B.CODICEPRODOTTO,C.NOME,"),
                         QStringLiteral("B.COSTOBASE,B.COSTOBASEUNITARIO,A.COLLEGAMENTO,"),
                         QStringLiteral("B.COSTOBASEUNITARIO*A.COLLEGAMENTO AS COSTOUNITAVEND"),
                         QStringLiteral("FROM SCHEDE A LEFT JOIN COSTI B ON"),
@@ -919,7 +922,11 @@ void TCostiForm::CalcolaTotali(const QString& codice) {
     CodiceCorrente = codice;
     if (const auto n = Formati::leggiIntero(codice)) {
         try {
-            costi::CalcolaTotali(sessione_->IBDatabase1, int(*n));
+            if (!costi::CalcolaTotali(sessione_->IBDatabase1, int(*n))) {
+                Messaggi::avviso(QStringLiteral("Il record selezionato è già stato cancellato da "
+                                                "un altro utente"),
+                                 this);
+            }
         } catch (const DbError&) {
             Messaggi::errore(kErroreRicalcolo, this);
         } catch (const sql::ValoreNonValido&) {
@@ -976,6 +983,7 @@ void TCostiForm::ButtonNuovoCostiClick() {
         return;
     }
     QString codice;
+    const QString prima = codiceCorrenteGriglia(); // shown again when the insert fails
     try {
         nuovaLettura();
         codice = nuovoCodiceCalcolato();
@@ -997,18 +1005,26 @@ void TCostiForm::ButtonNuovoCostiClick() {
              numero(dialogo.EditTempoAvvio), numero(dialogo.EditTempoControlloQualita),
              numero(dialogo.EditTempoConfezionamento), QVariant(dialogo.secondaria() ? 1 : 0)});
         QueryAux.execSQL();
+        // links an older deletion left behind under this code would make the
+        // new sheet join another sheet's totals: they go with its insert
+        QueryAux.SQL = {
+            QStringLiteral("DELETE FROM SCHEDE"),
+            QStringLiteral("WHERE (CODICESCHEDAPRIMARIA=?)OR(CODICESCHEDASECONDARIA=?)")};
+        QueryAux.setParams({codice, codice});
+        QueryAux.execSQL();
         QueryAux.clearParams();
         TransazionePrincipale.commitRetaining();
     } catch (const DbError&) {
         QueryAux.clearParams();
         TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(kErroreInserimento, this);
-        mostraScheda(codiceCorrenteGriglia());
+        mostraScheda(prima);
         return;
     } catch (const sql::ValoreNonValido&) {
         QueryAux.clearParams();
+        TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(kErroreInserimento, this);
-        mostraScheda(codiceCorrenteGriglia());
+        mostraScheda(prima);
         return;
     }
     CalcolaTotali(codice);
@@ -1132,7 +1148,8 @@ void TCostiForm::ButtonCampoClick(const QString& colonna) {
         }
         v = nuovo.isEmpty() ? QVariant() : QVariant(sql::senzaApici(nuovo));
     } else {
-        const auto n = Formati::leggiNumero(nuovo);
+        // the decimal comma only: "1.500" is never read as 1500
+        const auto n = nuovo.contains('.') ? std::nullopt : Formati::leggiNumero(nuovo);
         if (!nuovo.trimmed().isEmpty() && !n) {
             Messaggi::avviso(
                 QStringLiteral("Specificare un valore numerico valido per \"%1\"").arg(didascalia),

@@ -48,6 +48,11 @@ std::optional<std::optional<double>> numeroDigitato(const QLineEdit* e) {
     if (t.isEmpty()) {
         return std::optional<double>();
     }
+    // the decimal comma only: a point, even as a thousands separator, is
+    // refused ("1.500" must never become a markup of 1500)
+    if (t.contains('.')) {
+        return std::nullopt;
+    }
     const auto d = Formati::leggiNumero(t);
     if (!d || !std::isfinite(*d)) {
         return std::nullopt;

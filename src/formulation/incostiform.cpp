@@ -117,6 +117,7 @@ TInCostiForm::TInCostiForm(TTabXForm* sessione, QWidget* owner)
     ButtonTempoConfezionamento = creaPulsante(QStringLiteral("Tempo &Conf."),
                                               QStringLiteral("ButtonTempoConfezionamento"), this);
     EditTempoConfezionamento = edit(this, "EditTempoConfezionamento");
+    soloCifre(EditTempoConfezionamento, true);
     aggiungi(ButtonTempoConfezionamento, EditTempoConfezionamento);
 
     auto* tipo = new QGroupBox(this);

@@ -428,3 +428,62 @@ TEST_F(Costi, AReadOnlyUserChangesNothing) {
     EXPECT_FALSE(r->ButtonTogliSchede->isEnabled());
     EXPECT_TRUE(r->ButtonChiudiSchede->isEnabled());
 }
+
+// Archives kept the links of sheets deleted before the links went with
+// them: such a link can be taken off, and a new sheet taking a code one of
+// them names starts without it.
+TEST_F(Costi, LinksLeftByOlderDeletionsNeitherStickNorJoinANewSheet) {
+    esegui({QStringLiteral("INSERT INTO SCHEDE (CODICESCHEDAPRIMARIA,CODICESCHEDASECONDARIA,"
+                           "COLLEGAMENTO) VALUES (3,9,1)"),
+            QStringLiteral("INSERT INTO SCHEDE (CODICESCHEDAPRIMARIA,CODICESCHEDASECONDARIA,"
+                           "COLLEGAMENTO) VALUES (1,4,1)")});
+    f->rileggi("3");
+    f->mostraPagina(TCostiForm::SchedeSecondarie);
+    ASSERT_EQ(f->GridSchede->modello()->rowCount(), 1);
+    EXPECT_EQ(f->GridSchede->campoCorrente(QStringLiteral("CODICE")).asString(), "9");
+    msg->risposte = {QStringLiteral("Sì")};
+    f->ButtonTogliSchede->click();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM SCHEDE WHERE CODICESCHEDAPRIMARIA=3"), 0);
+    EXPECT_TRUE(msg->testi().filter("Errore").isEmpty()) << msg->testi().join('|').toStdString();
+
+    // the next sheet is 4, which an old link under sheet 1 still names
+    f->mostraPagina(TCostiForm::Pagina1);
+    dialoghi({[](QDialog* d) -> int {
+        auto* n = qobject_cast<TInCostiForm*>(d);
+        if (!n) {
+            return QDialog::Rejected;
+        }
+        n->EditDescrizione->setText(QStringLiteral("Nuova"));
+        n->EditQuantitaDaProdurre->setText(QStringLiteral("100"));
+        // the packaging time takes digits and the comma only
+        QTest::keyClicks(n->EditTempoConfezionamento, QStringLiteral("0.5x"));
+        EXPECT_EQ(n->EditTempoConfezionamento->text(), "05");
+        n->EditTempoConfezionamento->setText(QStringLiteral("0,5"));
+        n->OKBtn->click();
+        return n->result();
+    }});
+    f->ButtonNuovo->click();
+    ASSERT_EQ(conta("SELECT COUNT(*) FROM COSTI WHERE CODICE=4"), 1);
+    EXPECT_EQ(colonna(4, "TEMPOCONFEZ"), 0.5);
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM SCHEDE WHERE CODICESCHEDASECONDARIA=4"), 0);
+}
+
+TEST_F(Costi, CalcolaOnASheetAnotherUserDeletedSaysSoAndAPointIsNoSeparator) {
+    riga(f, "3");
+    esegui({QStringLiteral("DELETE FROM COSTI WHERE CODICE=3")});
+    msg->risposte = {QStringLiteral("Sì")};
+    f->ButtonCalcola->click();
+    EXPECT_TRUE(
+        msg->testi().contains("Il record selezionato è già stato cancellato da un altro utente"))
+        << msg->testi().join('|').toStdString();
+
+    // 1.500 typed as a quantity is refused, not read as 1500
+    riga(f, "1");
+    msg->pulisci();
+    const double prima = colonna(1, "QUANTITADAPRODURRE");
+    dialoghi({digita(QStringLiteral("1.500"))});
+    f->ButtonCampoClick(QStringLiteral("QUANTITADAPRODURRE"));
+    EXPECT_EQ(msg->testi(),
+              QStringList{"Specificare un valore numerico valido per \"Quantita Da Produrre\""});
+    EXPECT_EQ(colonna(1, "QUANTITADAPRODURRE"), prima);
+}

@@ -105,7 +105,7 @@ TEST_F(ParametriCosti, TheStoredParametersAreShownWithTheDecimalComma) {
 TEST_F(ParametriCosti, OkWritesEveryRowWithPointsAndZeroForEmptyEdits) {
     h.esegui(azienda(), {"INSERT INTO CPAR (COSTOTEMPO) VALUES (1)"});
     QPointer<TCParForm> f = apri<TCParForm>("ShowCParForm");
-    scrivi(f, {"30", "1.000", "400000,5", "1,5", "1,2", "", "0,05"});
+    scrivi(f, {"30", "1000", "400000,5", "1,5", "1,2", "", "0,05"});
     f->ButtonOk->click();
     chiudiDifferite();
     EXPECT_TRUE(f.isNull());
@@ -148,6 +148,12 @@ TEST_F(ParametriCosti, OnlyTheFirstInvalidValueIsNamedAndNothingIsWritten) {
     f->EditCostoTempo->setText("20");
     f->ButtonOk->click();
     // a point is not a decimal separator
+    EXPECT_EQ(msg->testi(), QStringList{"Attenzione: specificare un valore valido per "
+                                        "\"Coeff. Ricarico\""});
+    msg->pulisci();
+    // nor a thousands separator: 1.500 is not a markup of 1500
+    f->EditCoeffRicarico->setText("1.500");
+    f->ButtonOk->click();
     EXPECT_EQ(msg->testi(), QStringList{"Attenzione: specificare un valore valido per "
                                         "\"Coeff. Ricarico\""});
     msg->pulisci();
