@@ -1260,36 +1260,29 @@ void TCostiForm::ButtonCoefficientiClick() {
     }
 }
 
-void TCostiForm::ButtonTipoCalcTClick() {
+// A calculation type chosen in its dialog, written and recalculated.
+template <typename Dialogo> void TCostiForm::scegliTipo(const QString& colonna) {
     if (listaVuota()) {
         Messaggi::informazione(QStringLiteral("Inserire prima un record"), this);
         return;
     }
     CodiceCorrente = codiceCorrenteGriglia();
-    TCostiTipoCalcoloTForm f(this);
-    f.impostaIndice(colonnaCorrente(QStringLiteral("TIPOCOMPOSIZIONE")).toInt());
+    Dialogo f(this);
+    f.impostaIndice(colonnaCorrente(colonna).toInt());
     if (Messaggi::esegui(&f) != kRisultatoOK) {
         return;
     }
-    if (aggiorna(QStringLiteral("TIPOCOMPOSIZIONE=?"), {f.indice()}, kErroreValore)) {
+    if (aggiorna(colonna + QStringLiteral("=?"), {f.indice()}, kErroreValore)) {
         CalcolaTotali(CodiceCorrente);
     }
 }
 
+void TCostiForm::ButtonTipoCalcTClick() {
+    scegliTipo<TCostiTipoCalcoloTForm>(QStringLiteral("TIPOCOMPOSIZIONE"));
+}
+
 void TCostiForm::ButtonTipoCalcTUClick() {
-    if (listaVuota()) {
-        Messaggi::informazione(QStringLiteral("Inserire prima un record"), this);
-        return;
-    }
-    CodiceCorrente = codiceCorrenteGriglia();
-    TCostiTipoCalcTUForm f(this);
-    f.impostaIndice(colonnaCorrente(QStringLiteral("TIPOCALCUNITARIO")).toInt());
-    if (Messaggi::esegui(&f) != kRisultatoOK) {
-        return;
-    }
-    if (aggiorna(QStringLiteral("TIPOCALCUNITARIO=?"), {f.indice()}, kErroreValore)) {
-        CalcolaTotali(CodiceCorrente);
-    }
+    scegliTipo<TCostiTipoCalcTUForm>(QStringLiteral("TIPOCALCUNITARIO"));
 }
 
 void TCostiForm::ButtonMostraPrezziClick() {

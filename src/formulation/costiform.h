@@ -103,6 +103,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    template <typename Dialogo> void scegliTipo(const QString& colonna);
     void creaPagina1();
     QWidget* creaPaginaSchede();
     // Layout of a primary or secondary sheet (SettaForm).
