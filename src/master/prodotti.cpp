@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -321,7 +322,17 @@ TProdottiForm::TProdottiForm(TTabXForm* sessione, QWidget* owner)
     creaPagine();
     caricaElenchi();
     collegaDecodifiche();
-    resize(1100, 760);
+    resize(1100, 820);
+    // short memos leave the list room for more than a couple of rows
+    for (const char* c : {"NOTE", "NOTEFABBRICAZIONE"}) {
+        for (QWidget* m :
+             {editazione(QString::fromLatin1(c)), consultazione(QString::fromLatin1(c))}) {
+            m->setMaximumHeight(56);
+        }
+    }
+    if (auto* divisore = qobject_cast<QSplitter*>(CorpoScheda)) {
+        divisore->setSizes({220, 600});
+    }
     mostraPagina(Principale);
     SettaggioInterfaccia();
     rigaCambiata();
