@@ -944,29 +944,37 @@ void TCostiForm::nuovaLettura() {
     TransazionePrincipale.restart();
 }
 
-bool TCostiForm::aggiorna(const QString& assegnazione, const std::vector<QVariant>& valori,
-                          const QString& messaggio) {
-    QueryAux.SQL = {QStringLiteral("UPDATE COSTI SET ") + assegnazione,
-                    QStringLiteral("WHERE CODICE=?")};
-    std::vector<QVariant> p = valori;
-    p.emplace_back(CodiceCorrente);
-    QueryAux.setParams(p);
+bool TCostiForm::scrivi(const QStringList& frase, const std::vector<QVariant>& valori,
+                        const QString& messaggio, bool unaRiga) {
+    QueryAux.SQL = frase;
+    QueryAux.setParams(valori);
     try {
         nuovaLettura();
         const int n = QueryAux.execSQL();
         QueryAux.clearParams();
-        if (n != 1) {
+        if (unaRiga && n != 1) {
             throw DbError(QStringLiteral("Il record non esiste più"));
         }
         TransazionePrincipale.commitRetaining();
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
         QueryAux.clearParams();
         TransazionePrincipale.rollbackRetainingNoThrow();
-        Messaggi::errore(messaggio, this);
+        Messaggi::errore(messaggio.isEmpty() ? QStringLiteral("Errore interno: ") + e.messaggio()
+                                             : messaggio,
+                         this);
         mostraScheda(CodiceCorrente);
         return false;
     }
     return true;
+}
+
+bool TCostiForm::aggiorna(const QString& assegnazione, const std::vector<QVariant>& valori,
+                          const QString& messaggio) {
+    std::vector<QVariant> p = valori;
+    p.emplace_back(CodiceCorrente);
+    return scrivi(
+        {QStringLiteral("UPDATE COSTI SET ") + assegnazione, QStringLiteral("WHERE CODICE=?")}, p,
+        messaggio, true);
 }
 
 void TCostiForm::mostraInfo(const QString& titolo, const QStringList& righe) {
@@ -1313,19 +1321,9 @@ void TCostiForm::ButtonAggiungiSchedeClick() {
     if (!secondaria) {
         return;
     }
-    QueryAux.SQL = {QStringLiteral("INSERT INTO SCHEDE (CODICESCHEDAPRIMARIA,"),
-                    QStringLiteral("CODICESCHEDASECONDARIA,COLLEGAMENTO) VALUES(?,?,'1')")};
-    QueryAux.setParams({CodiceCorrente, *secondaria});
-    try {
-        nuovaLettura();
-        QueryAux.execSQL();
-        QueryAux.clearParams();
-        TransazionePrincipale.commitRetaining();
-    } catch (const DbError&) {
-        QueryAux.clearParams();
-        TransazionePrincipale.rollbackRetainingNoThrow();
-        Messaggi::errore(kErroreInserimento, this);
-        mostraScheda(CodiceCorrente);
+    if (!scrivi({QStringLiteral("INSERT INTO SCHEDE (CODICESCHEDAPRIMARIA,"),
+                 QStringLiteral("CODICESCHEDASECONDARIA,COLLEGAMENTO) VALUES(?,?,'1')")},
+                {CodiceCorrente, *secondaria}, kErroreInserimento)) {
         return;
     }
     CalcolaTotali(CodiceCorrente);
@@ -1351,20 +1349,10 @@ void TCostiForm::ButtonTogliSchedeClick() {
     CodiceCorrente = codiceCorrenteGriglia();
     const QString secondaria = GridSchede->campoCorrente(QStringLiteral("CODICE")).asString();
     const int riga = GridSchede->currentIndex().row();
-    QueryAux.SQL = {QStringLiteral("DELETE FROM SCHEDE WHERE"),
-                    QStringLiteral("(CODICESCHEDAPRIMARIA=?)AND"),
-                    QStringLiteral("(CODICESCHEDASECONDARIA=?)")};
-    QueryAux.setParams({CodiceCorrente, secondaria});
-    try {
-        nuovaLettura();
-        QueryAux.execSQL();
-        QueryAux.clearParams();
-        TransazionePrincipale.commitRetaining();
-    } catch (const DbError& e) {
-        QueryAux.clearParams();
-        TransazionePrincipale.rollbackRetainingNoThrow();
-        Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
-        mostraScheda(CodiceCorrente);
+    if (!scrivi({QStringLiteral("DELETE FROM SCHEDE WHERE"),
+                 QStringLiteral("(CODICESCHEDAPRIMARIA=?)AND"),
+                 QStringLiteral("(CODICESCHEDASECONDARIA=?)")},
+                {CodiceCorrente, secondaria}, {})) {
         return;
     }
     CalcolaTotali(CodiceCorrente);

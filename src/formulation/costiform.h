@@ -118,6 +118,11 @@ private:
     void nuovaLettura();
     // One UPDATE of the current sheet, committed; false (after its message)
     // when it failed.
+    // One statement written on a fresh transaction and committed; on failure
+    // the message (empty: "Errore interno: " and the database's text) and the
+    // sheet shown again. `unaRiga`: a statement touching no row has failed.
+    bool scrivi(const QStringList& frase, const std::vector<QVariant>& valori,
+                const QString& messaggio, bool unaRiga = false);
     bool aggiorna(const QString& assegnazione, const std::vector<QVariant>& valori,
                   const QString& messaggio);
     void riapriSchede();

@@ -52,6 +52,17 @@ void soloCifre(QLineEdit* e, bool decimali) {
     e->setValidator(new QRegularExpressionValidator(QRegularExpression(schema), e));
 }
 
+// OK and Annulla at the right of a dialog's last row.
+QHBoxLayout* pulsantiOkAnnulla(QWidget* dialogo, QPushButton*& ok, QPushButton*& annulla) {
+    ok = creaPulsante(QStringLiteral("OK"), QStringLiteral("OKBtn"), dialogo);
+    annulla = creaPulsante(QStringLiteral("Annulla"), QStringLiteral("CancelBtn"), dialogo);
+    auto* bottoni = new QHBoxLayout;
+    bottoni->addStretch();
+    bottoni->addWidget(ok);
+    bottoni->addWidget(annulla);
+    return bottoni;
+}
+
 // A label that picks its radio button when clicked.
 class EtichettaRadio : public QLabel {
 public:
@@ -130,12 +141,7 @@ TInCostiForm::TInCostiForm(TTabXForm* sessione, QWidget* owner)
     ht->addWidget(RadioSecondaria);
     g->addWidget(tipo, riga++, 0, 1, 3);
 
-    OKBtn = creaPulsante(QStringLiteral("OK"), QStringLiteral("OKBtn"), this);
-    CancelBtn = creaPulsante(QStringLiteral("Annulla"), QStringLiteral("CancelBtn"), this);
-    auto* bottoni = new QHBoxLayout;
-    bottoni->addStretch();
-    bottoni->addWidget(OKBtn);
-    bottoni->addWidget(CancelBtn);
+    QHBoxLayout* bottoni = pulsantiOkAnnulla(this, OKBtn, CancelBtn);
     auto* v = new QVBoxLayout(this);
     v->addLayout(g);
     v->addLayout(bottoni);
@@ -321,12 +327,7 @@ DialogoTipoCalcolo::DialogoTipoCalcolo(QWidget* owner, const QString& nome,
         g->addWidget(r, i, 0);
         g->addWidget(new EtichettaRadio(etichette[i], r, box), i, 1);
     }
-    OKBtn = creaPulsante(QStringLiteral("OK"), QStringLiteral("OKBtn"), this);
-    CancelBtn = creaPulsante(QStringLiteral("Annulla"), QStringLiteral("CancelBtn"), this);
-    auto* bottoni = new QHBoxLayout;
-    bottoni->addStretch();
-    bottoni->addWidget(OKBtn);
-    bottoni->addWidget(CancelBtn);
+    QHBoxLayout* bottoni = pulsantiOkAnnulla(this, OKBtn, CancelBtn);
     auto* v = new QVBoxLayout(this);
     v->addWidget(box);
     v->addLayout(bottoni);
