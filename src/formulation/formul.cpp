@@ -172,24 +172,7 @@ QString senzaSpaziFinali(QString codice) {
 }
 
 QString formatoCosto(double v) {
-    QString t = QString::number(std::abs(v), 'f', 4);
-    while (t.endsWith('0')) {
-        t.chop(1);
-    }
-    if (t.endsWith('.')) {
-        t.chop(1);
-    }
-    const qsizetype punto = t.indexOf('.');
-    QString intera = punto < 0 ? t : t.left(punto);
-    const QString decimali = punto < 0 ? QString() : t.mid(punto + 1);
-    for (qsizetype i = intera.size() - 3; i > 0; i -= 3) {
-        intera.insert(i, Formati::correnti().separatoreMigliaia);
-    }
-    QString r = intera;
-    if (!decimali.isEmpty()) {
-        r += Formati::separatoreDecimale() + decimali;
-    }
-    return v < 0 && r != QLatin1String("0") ? '-' + r : r;
+    return Formati::numeroConMigliaia(v, 4);
 }
 
 TFormulForm::TFormulForm(TTabXForm* sessione, QWidget* owner)

@@ -23,6 +23,7 @@ ENTRATA_DX(ShowSincroPrezziForm)
 ENTRATA_DX(ShowCParForm)
 ENTRATA_DX(ShowCostiForm)
 ENTRATA_DX(ShowPrAcquaForm)
+ENTRATA_DX(ShowLiqPolvForm)
 
 // configuration tables
 ENTRATA_DX(ShowCategMPForm)

@@ -17,6 +17,7 @@
 #include "master/imballi.h"
 #include "master/mater.h"
 #include "master/prodotti.h"
+#include "production/liqpolv.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
@@ -106,6 +107,12 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
               A + QStringList{QStringLiteral("StProdLST"), QStringLiteral("StFormLST"),
                               QStringLiteral("DirectoryImmagini"), QStringLiteral("TempDir")},
           .crea = schermata<TCostiForm>()});
+    riga({.nome = QStringLiteral("ShowLiqPolvForm"),
+          .parametri =
+              A + QStringList{QStringLiteral("NomePathProgrammaWord"), QStringLiteral("TempDir"),
+                              QStringLiteral("StFabbrLST"), QStringLiteral("StFabbrPreLST")},
+          .archivioTovarisDaTabX = true,
+          .crea = schermata<TLiqPolvForm>()});
     riga({.nome = QStringLiteral("ShowPrAcquaForm"),
           .parametri = B,
           .crea = schermata<TPrAcquaForm>()});

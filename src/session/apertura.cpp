@@ -1,5 +1,7 @@
 #include "session/apertura.h"
 
+#include "session/percorsi.h"
+
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
@@ -34,6 +36,39 @@ bool apri(const QString& file) {
 
 void installa(Apritore a) {
     attuale() = a ? std::move(a) : Apritore(apriSulDesktop);
+}
+
+namespace {
+
+bool avviaStaccato(const QString& programma, const QStringList& argomenti) {
+    return QProcess::startDetached(programma, argomenti);
+}
+
+Avviatore& avviatore() {
+    static Avviatore a = avviaStaccato;
+    return a;
+}
+
+} // namespace
+
+QString programma(const QString& nome) {
+    const QString n = percorsi::suDisco(nome.trimmed());
+    if (n.isEmpty()) {
+        return {};
+    }
+    if (n.contains('/')) {
+        const QFileInfo f(n);
+        return f.isFile() ? f.absoluteFilePath() : QString();
+    }
+    return QStandardPaths::findExecutable(n);
+}
+
+bool avvia(const QString& programma, const QStringList& argomenti) {
+    return avviatore()(programma, argomenti);
+}
+
+void installaAvviatore(Avviatore a) {
+    avviatore() = a ? std::move(a) : Avviatore(avviaStaccato);
 }
 
 } // namespace quintar::apertura

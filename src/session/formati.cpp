@@ -74,6 +74,29 @@ QString Formati::numeroInTesto(double v, int decimali) {
     return s;
 }
 
+QString Formati::numeroConMigliaia(double v, int decimali) {
+    QString t = QString::number(std::abs(v), 'f', decimali);
+    if (t.contains('.')) {
+        while (t.endsWith('0')) {
+            t.chop(1);
+        }
+        if (t.endsWith('.')) {
+            t.chop(1);
+        }
+    }
+    const qsizetype punto = t.indexOf('.');
+    QString intera = punto < 0 ? t : t.left(punto);
+    const QString parteDecimale = punto < 0 ? QString() : t.mid(punto + 1);
+    for (qsizetype i = intera.size() - 3; i > 0; i -= 3) {
+        intera.insert(i, correnti().separatoreMigliaia);
+    }
+    QString r = intera;
+    if (!parteDecimale.isEmpty()) {
+        r += separatoreDecimale() + parteDecimale;
+    }
+    return v < 0 && r != QLatin1String("0") ? '-' + r : r;
+}
+
 namespace {
 
 // A typed number in the digits the archive understands: thousands

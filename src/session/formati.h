@@ -32,6 +32,9 @@ public:
     static QString numeroInTesto(double v);
     // Fixed decimals with the current decimal separator.
     static QString numeroInTesto(double v, int decimali);
+    // A "###,###.##" picture: thousands grouped, at most `decimali` decimals
+    // (rounded), trailing zeros dropped ("1.234,5", "333,33", "0").
+    static QString numeroConMigliaia(double v, int decimali);
     // Reads a number typed by a user: the current decimal separator, and
     // thousands separators only in exact groups ("1.000", "12.345,5" with the
     // Italian formats). A point is read as a decimal separator only where the

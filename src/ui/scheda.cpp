@@ -443,6 +443,11 @@ QString valoreChiave(const CampoScheda& c, const QString& v) {
         if (c.tipo == TipoValore::Intero && !v.trimmed().isEmpty()) {
             return sql::intero(v);
         }
+        if (c.tipo == TipoValore::Data) {
+            if (const QDate d = Formati::leggiData(v); d.isValid()) {
+                return sql::data(d);
+            }
+        }
     } catch (const sql::ValoreNonValido&) {
     }
     return sql::testoNonNullo(v);
@@ -455,6 +460,12 @@ QString SchedaBase::letteraleChiave(const CampoScheda& c, const QString& v) {
 }
 
 bool SchedaBase::stessaChiave(const CampoScheda& c, const QString& a, const QString& b) {
+    if (c.tipo == TipoValore::Data) {
+        const QDate x = Formati::leggiData(a);
+        if (x.isValid() && x == Formati::leggiData(b)) {
+            return true;
+        }
+    }
     if (c.tipo == TipoValore::Numero || c.tipo == TipoValore::Intero) {
         const auto x = Formati::leggiNumero(a);
         const auto y = Formati::leggiNumero(b);
@@ -773,6 +784,10 @@ bool SchedaBase::inserisciChiave(const QString& codice) {
         for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
             colonne << d_.altreChiavi[i].colonna;
             valori << valoreChiave(d_.altreChiavi[i], AltreChiaviCorrenti.value(int(i)));
+        }
+        for (const auto& [colonna, valore] : d_.valoriNuovo) {
+            colonne << colonna;
+            valori << valore;
         }
         QueryAux.SQL = {QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                             .arg(d_.tabella, colonne.join(','), valori.join(','))};

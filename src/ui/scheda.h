@@ -105,6 +105,9 @@ struct DescrizioneScheda {
     // The card's own checks (validaCampi) run even when a value cannot be
     // read, each showing its warning; by default they wait for readable values.
     bool controlliInsieme = false;
+    // Further values a new record's row takes when it is inserted: column
+    // and SQL expression ("ID", "GEN_ID(ID_FABBRICAZIONE_COUNTER,1)").
+    std::vector<std::pair<QString, QString>> valoriNuovo = {};
 };
 
 class PaginaRighe;

@@ -2,6 +2,7 @@
 
 #include "session/apertura.h"
 #include "session/connessione.h"
+#include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
 #include "session/sqlvalori.h"
@@ -217,18 +218,36 @@ QStringList SchedaAPagine::sqlBase() const {
     EditSelezione->clear();
     QStringList sql{p_.sqlRicerca};
     if (PanelSelezione->isVisibleTo(const_cast<SchedaAPagine*>(this))) {
-        std::vector<std::pair<QString, QString>> campi;
+        QString testo;
         for (const CampoCercato& c : p_.ricerca) {
-            campi.emplace_back(c.colonna, ricerca_.at(c.edit)->text());
+            const QString t = ricerca_.at(c.edit)->text();
+            if (c.tipo == TipoValore::Data) {
+                if (const QDate d = Formati::leggiData(t); !t.isEmpty() && d.isValid()) {
+                    sql << QStringLiteral("AND(%1=%2)").arg(c.colonna, sql::data(d));
+                    testo += QStringLiteral("(%1=%2);").arg(c.colonna, t);
+                }
+                continue;
+            }
+            const Selezione s = selezioneRicerca({{c.colonna, t}});
+            testo += s.testo;
+            sql += s.condizioni;
         }
-        const Selezione s = selezioneRicerca(campi);
-        EditSelezione->setText(s.testo);
-        sql += s.condizioni;
+        EditSelezione->setText(testo);
     }
     return sql;
 }
 
 void SchedaAPagine::ButtonRicercaAttivaSelClick() {
+    for (const CampoCercato& c : p_.ricerca) {
+        const QString t = ricerca_.at(c.edit)->text();
+        if (c.tipo == TipoValore::Data && !t.trimmed().isEmpty() &&
+            !Formati::leggiData(t).isValid()) {
+            Messaggi::avviso(
+                QStringLiteral("Specificare una data valida per \"%1\"").arg(c.didascalia), this);
+            ricerca_.at(c.edit)->setFocus();
+            return;
+        }
+    }
     PanelSelezione->show();
     riapriSuCodice(QString());
 }

@@ -17,6 +17,9 @@ struct CampoCercato {
     QString didascalia; // "Codice"
     QString edit;       // EditRicercaCodice
     QString colonna;    // CODICE
+    // A date is looked for as that day ("AND(DATA='mm/dd/yyyy')"), text as a
+    // part of the column's text in any case.
+    TipoValore tipo = TipoValore::Testo;
 };
 
 struct DescrizionePagine {

@@ -1,0 +1,121 @@
+// The manufacturing sheet: one sheet per batch of a product (product code,
+// date and lot), with its header, its history, its components and critical
+// components, the packaging and procedure pages, searches and the header
+// history of the product's batches.
+#pragma once
+
+#include "production/fabbricazione.h"
+#include "ui/schedapagine.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+
+namespace quintar {
+
+class TLiqPolvForm : public SchedaAPagine, public SchedaFabbricazione {
+    Q_OBJECT
+public:
+    explicit TLiqPolvForm(TTabXForm* sessione, QWidget* owner = nullptr);
+    ~TLiqPolvForm() override;
+
+    enum Pagina {
+        Principale,
+        Materie,
+        CompCritici,
+        Qualita,
+        Confezionamento,
+        Procedura,
+        Ricerche,
+        Storico
+    };
+
+    QPushButton* ButtonRicerche;
+    QPushButton* ButtonStampa;
+    QPushButton* ButtonStampaPre;
+    QPushButton* ButtonStorico;
+    QPushButton* ButtonStampaEtichette;
+    QPushButton* ButtonHelpStampaEtichette;
+    QPushButton* ButtonProdottiStessaPO;
+    QPushButton* ButtonFabbricazioniStessaPO;
+    QPushButton* ButtonSelezDoc;
+    QPushButton* ButtonApriDoc;
+    QPushButton* ButtonAssegnaEtichetta;
+    QPushButton* ButtonSemilavorato;
+    QCheckBox* CheckCopiaClip;
+    QCheckBox* CheckEditReport;
+    QComboBox* ComboCapacita;
+    QComboBox* ComboCodiceCapacita; // hidden, same index
+    QComboBox* ComboCapacitaConf;   // hidden, same index
+    QComboBox* ComboRiempitrice;
+    QComboBox* ComboCodiceRiempitrice; // hidden, same index
+    QRadioButton* RadioMateriePrime;
+    QRadioButton* RadioSemilavorato;
+    QLabel* LabelVersione;
+    QTimer* TimerPO;
+
+    void ButtonSelezDocClick();
+    void ButtonApriDocClick();
+    void ButtonSemilavoratoClick();
+    void ButtonProdottiStessaPOClick();
+    void ButtonFabbricazioniStessaPOClick();
+    // The header's information: product and transport data, months of life
+    // and expiry date, and the version (TimerPO, 400 ms after the batch
+    // changes).
+    void aggiornaInformazioni();
+
+    // What the pages see of the sheet.
+    TTabXForm* sessione() const override { return sessione_; }
+    QWidget* finestra() override { return this; }
+    Database* archivio() override;
+    Transaction& transazionePrincipale() override { return TransazionePrincipale; }
+    Transaction& transazioneControllo() override { return TransazioneControllo; }
+    Transaction& transazioneStorico() override { return TransazioneStorico; }
+    Database* archivioErp() override;
+    LottoCorrente lottoCorrente() const override;
+    bool solaLettura() const override { return SolaLettura; }
+    void rileggiLotto() override;
+    void configuraGriglia(TCSDGrid* g, int situazione, const QString& tabella) override {
+        SchedaBase::configuraGriglia(g, situazione, tabella);
+    }
+
+protected:
+    QStringList chiediNuovaChiave() override;
+    void dopoNuovo() override;
+    void riempiEditazione() override;
+    bool validaCampi() override;
+    QStringList assegnazioni() const override;
+    void dopoAggiornamento() override;
+    void dopoMemorizzazione() override;
+    void eliminaRecord(const QString& codice) override;
+    QList<QPushButton*> pulsantiPagina(int pagina) override;
+    bool paginaConsentita(int pagina) override;
+    void paginaMostrata(int pagina) override;
+    void rigaCambiata() override;
+
+private:
+    void creaPagine();
+    QWidget* paginaConGriglia(QWidget* contenuto, const QString& nome);
+    void caricaElenchi();
+    void collegaCalcoli();
+    // "Q.tà cont." of the page shown.
+    void aggiornaContenitori(bool suEditazione);
+    // The capacity and filling-machine lists positioned on a stored code; a
+    // code no longer among them is shown and kept as it is.
+    static void impostaCodice(QComboBox* mostrato, const std::vector<QComboBox*>& nascosti,
+                              const QString& codice);
+    static QString codiceScelto(QComboBox* mostrato, QComboBox* codici);
+    // The batch's history version: a copy of the row as stored now.
+    void scriviVersione(Query& q, const QString& codice, const QStringList& altre,
+                        bool cancellazione);
+    // The key condition of the header's statements for a batch.
+    QString condizione(const QString& codice, const QStringList& altre) const;
+    void mostraVersione();
+
+    QMap<QString, QString> rigaSalvata_;
+    QTimer* timerContenitori_ = nullptr;
+};
+
+} // namespace quintar
