@@ -1,6 +1,7 @@
 // Page "Materie" of the manufacturing sheet on the demo archives: the line
 // and batch figures, integration, substitution and removal of analogue
 // lines with their refusals, and the consumption lines by package serial.
+#include "master/mater.h"
 #include "production/errorevintel.h"
 #include "production/fabbcompon.h"
 #include "production/insconsumi.h"
@@ -328,6 +329,74 @@ TEST_F(Materie, IlDialogoMostraLaRigaENeLeggeIlGruppo) {
     TFabbComponForm g(*s, 1, ModoComponente::Sostituzione);
     EXPECT_EQ(g.windowTitle(), "Sostituzione");
     EXPECT_TRUE(g.EditPercentuale->isReadOnly());
+}
+
+TEST_F(Materie, IlCodiceSiCercaSoloTraGliAnaloghiDellaRiga) {
+    apri();
+    QString analogo;
+    bool bloccato = false;
+    int righe = 0;
+    msg->dialogo = [&](QDialog* d) -> int {
+        if (auto* f = qobject_cast<TFabbComponForm*>(d)) {
+            f->ButtonCodice->click();
+            EXPECT_EQ(f->EditCodice->text(), "MP012");
+            EXPECT_EQ(f->EditDescrizione->text(), "Sodio lauriletere solfato 70% (Chimitalia)");
+            return QDialog::Rejected;
+        }
+        auto* m = d->findChild<TMaterForm*>();
+        if (!m) {
+            return QDialog::Rejected;
+        }
+        auto* campo = m->findChild<QLineEdit*>("EditRicercaCodiceAnalogo");
+        analogo = campo->text();
+        bloccato = campo->isReadOnly();
+        righe = m->Griglia->modello()->rowCount();
+        const int r =
+            m->Griglia->modello()->cerca("CODICE", [](const QString& v) { return v == "MP012"; });
+        m->Griglia->setCurrentIndex(m->Griglia->modello()->index(r, 0));
+        m->ButtonRicercaRitorna->click();
+        return d->result();
+    };
+    p->ButtonSostituisciFabbCompon->click();
+    EXPECT_EQ(analogo, "MP002");
+    EXPECT_TRUE(bloccato);
+    EXPECT_EQ(righe, 2);
+    // cancelled: nothing changed
+    EXPECT_EQ(h.valore(az(), "SELECT CODICEMATERIAPRIMA FROM FABBCOMPON WHERE "
+                             "CODICEFABBRICAZIONE='FM001' AND NRIGA=1"),
+              "MP002");
+}
+
+TEST_F(Materie, UnaModificaNonRiuscitaNonLasciaNullaAMeta) {
+    // the archive refuses every change of a line's percentage
+    h.esegui(az(), {"CREATE EXCEPTION PROVA_RIFIUTO 'percentuale bloccata'"});
+    h.esegui(az(), {"CREATE TRIGGER PROVA_BLOCCO FOR FABBCOMPON BEFORE UPDATE AS BEGIN "
+                    "IF (NEW.PERCENTUALE IS DISTINCT FROM OLD.PERCENTUALE) THEN EXCEPTION "
+                    "PROVA_RIFIUTO; END",
+                    "INSERT INTO FABBCOMPON (CODICEFABBRICAZIONE, DATAFABBRICAZIONE, "
+                    "LOTTOFABBRICAZIONE, NRIGA, CODICEMATERIAPRIMA, PERCENTUALE, TOLLERANZA) "
+                    "VALUES ('FM001', '2025-01-15', 'L25015', 7, 'MP012', 0.5, 5)"});
+    apri();
+    // integration: the new line goes with the donor's update
+    componente("MP012", "1");
+    p->ButtonIntegraFabbCompon->click();
+    ASSERT_FALSE(msg->mostrati.empty());
+    EXPECT_TRUE(ultimo().startsWith("Errore interno: impossibile salvare le modifiche:\n"))
+        << ultimo().toStdString();
+    EXPECT_EQ(h.conta(az(), "SELECT COUNT(*) FROM FABBCOMPON WHERE CODICEFABBRICAZIONE='FM001'"),
+              7);
+    // removal: the line stays when the receiver cannot take its share
+    msg->pulisci();
+    vaiARiga(7);
+    msg->risposte = {"Sì"};
+    p->ButtonEliminaFabbCompon->click();
+    EXPECT_TRUE(ultimo().startsWith("Errore interno: impossibile eliminare il record:\n"))
+        << ultimo().toStdString();
+    EXPECT_EQ(percentuale(7), "0.5");
+    EXPECT_EQ(percentuale(1), "12");
+    // the page goes on working on the main transaction
+    p->aggiorna();
+    EXPECT_EQ(p->GridCompon->modello()->rowCount(), 7);
 }
 
 // ------------------------------------------------------------------ consumption
