@@ -58,6 +58,7 @@ TFabbComponForm::TFabbComponForm(SchedaFabbricazione& scheda, qint64 riga, ModoC
     EditDescrizione = campo(this, "EditDescrizione");
     aggiungi(etichetta("Descrizione"), EditDescrizione);
     EditPercentuale = campo(this, "EditPercentuale", modo == ModoComponente::Integrazione);
+    EditPercentuale->setMaxLength(20);
     virgolaDecimale(EditPercentuale);
     aggiungi(etichetta("%"), EditPercentuale);
     EditCodiceInterno = campo(this, "EditCodiceInterno");

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
@@ -130,7 +131,23 @@ QStringList gruppo(const LottoCorrente& l, const QString& analogo) {
                        sql::testoNonNullo(analogo) + ')'};
 }
 
+// The percentage of a line as the list shows it: six decimals, thousands
+// grouped (",0.000000").
+class DelegatoPercentuale : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QString displayText(const QVariant& v, const QLocale& l) const override {
+        // the cell's text is the shortest exact figure, read back exactly
+        if (const auto n = Formati::leggiNumero(v.toString())) {
+            return formatoNumero(*n, 6, 6);
+        }
+        return QStyledItemDelegate::displayText(v, l);
+    }
+};
+
 constexpr int kColonneVisibili = 6;
+constexpr int kColonnaPercentuale = 3;
 constexpr int kSituazioneComponenti = 11;
 constexpr int kSituazioneConsumi = 12;
 
@@ -322,6 +339,7 @@ PaginaMaterie::PaginaMaterie(SchedaFabbricazione& scheda, QWidget* parent)
                            QStringLiteral("ORDER BY"),
                            QStringLiteral("  ID_CONSUMI")};
     });
+    GridCompon->setItemDelegateForColumn(kColonnaPercentuale, new DelegatoPercentuale(GridCompon));
     connect(GridCompon->modello(), &QAbstractItemModel::modelReset, this, [this] {
         for (int c = kColonneVisibili; c < GridCompon->modello()->columnCount(); ++c) {
             GridCompon->setColumnHidden(c, true);

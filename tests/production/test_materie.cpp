@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -92,6 +93,10 @@ TEST_F(Materie, LaRigaSceltaMostraQuantitaBilanciaETolleranzaEIlLottoLAcqua) {
     ASSERT_EQ(p->GridCompon->modello()->rowCount(), 6);
     EXPECT_FALSE(p->GridCompon->isColumnHidden(5));
     EXPECT_TRUE(p->GridCompon->isColumnHidden(6));
+    auto* percentuali = qobject_cast<QStyledItemDelegate*>(p->GridCompon->itemDelegateForColumn(3));
+    ASSERT_NE(percentuali, nullptr);
+    EXPECT_EQ(percentuali->displayText(p->GridCompon->modello()->index(5, 3).data(), {}),
+              "0,002000");
     EXPECT_EQ(p->GridConsumi->modello()->rowCount(), 2);
     EXPECT_TRUE(p->TimerLotto->isActive());
     EXPECT_TRUE(p->TimerRiga->isActive());
