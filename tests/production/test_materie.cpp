@@ -491,6 +491,20 @@ TEST_F(Materie, IlConsumoDecodificaIlSerialeEControllaIlPeso) {
     EXPECT_EQ(p->GridConsumi->modello()->rowCount(), 4);
 }
 
+TEST_F(Materie, UnConsumoRifiutatoDallArchivioNonVieneRegistrato) {
+    h.esegui(az(), {"CREATE EXCEPTION PROVA_RIFIUTO 'consumi bloccati'"});
+    h.esegui(az(), {"CREATE TRIGGER PROVA_BLOCCO FOR CONSUMI BEFORE INSERT AS BEGIN "
+                    "EXCEPTION PROVA_RIFIUTO; END"});
+    apri();
+    Consumo c{"SR250002", "247,3", {}};
+    msg->dialogo = rispondi(c);
+    p->ButtonIntegraConsumi->click();
+    EXPECT_TRUE(ultimo().startsWith("Errore interno durante l'inserimento dei consumi:\n"))
+        << ultimo().toStdString();
+    EXPECT_EQ(h.conta(az(), "SELECT COUNT(*) FROM CONSUMI"), 2);
+    EXPECT_EQ(p->GridConsumi->modello()->rowCount(), 2);
+}
+
 TEST_F(Materie, IlDialogoDeiConsumiControllaSerialeEQuantita) {
     apri();
     TInsConsumiForm f(*scheda, 1);
