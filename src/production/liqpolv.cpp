@@ -4,6 +4,7 @@
 #include "master/prodottipo.h"
 #include "production/datilotto.h"
 #include "production/inprod.h"
+#include "production/materie.h"
 #include "session/apertura.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
@@ -16,6 +17,7 @@
 #include "ui/tcsdgrid.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -590,8 +592,10 @@ void TLiqPolvForm::creaPagine() {
     connect(ComboRiempitrice, &QComboBox::currentIndexChanged, this,
             [this](int i) { ComboCodiceRiempitrice->setCurrentIndex(i); });
 
+    PaginaComponenti = new PaginaMaterie(*this);
     for (int i = Materie; i < Ricerche; ++i) {
-        aggiungiPagina(paginaConGriglia(nullptr, TabSet->tabText(i).remove('.').remove(' ')));
+        QWidget* contenuto = i == Materie ? PaginaComponenti : nullptr;
+        aggiungiPagina(paginaConGriglia(contenuto, TabSet->tabText(i).remove('.').remove(' ')));
     }
     aggiungiPagina(nullptr); // searches
     aggiungiPagina(nullptr); // history
@@ -599,6 +603,9 @@ void TLiqPolvForm::creaPagine() {
 
 QList<QPushButton*> TLiqPolvForm::pulsantiPagina(int pagina) {
     QList<QPushButton*> r = SchedaAPagine::pulsantiPagina(pagina);
+    if (pagina == Materie) {
+        r << PaginaComponenti->pulsanti();
+    }
     if (pagina == Principale) {
         r << ButtonRicerche << ButtonStampa << ButtonStampaPre << ButtonStorico
           << ButtonStampaEtichette << ButtonHelpStampaEtichette << ButtonProdottiStessaPO
@@ -636,10 +643,32 @@ void TLiqPolvForm::paginaMostrata(int pagina) {
         }
     }
     Griglia->show();
+    // each page reads its lists while it is shown, and only then
+    if (!PaginaComponenti) {
+        return;
+    }
+    if (pagina == Materie) {
+        PaginaComponenti->aggiorna();
+    } else {
+        PaginaComponenti->chiudi();
+    }
 }
 
 void TLiqPolvForm::rigaCambiata() {
+    if (!TimerPO) {
+        return; // the sheet is still being built
+    }
     TimerPO->start();
+    if (paginaCorrente() == Materie) {
+        PaginaComponenti->aggiorna();
+    }
+}
+
+void TLiqPolvForm::closeEvent(QCloseEvent* e) {
+    SchedaAPagine::closeEvent(e);
+    if (e->isAccepted()) {
+        PaginaComponenti->chiudi();
+    }
 }
 
 // ---------------------------------------------------------------- lists

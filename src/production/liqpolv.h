@@ -15,6 +15,8 @@ class QRadioButton;
 
 namespace quintar {
 
+class PaginaMaterie;
+
 class TLiqPolvForm : public SchedaAPagine, public SchedaFabbricazione {
     Q_OBJECT
 public:
@@ -54,7 +56,8 @@ public:
     QRadioButton* RadioMateriePrime;
     QRadioButton* RadioSemilavorato;
     QLabel* LabelVersione;
-    QTimer* TimerPO;
+    QTimer* TimerPO = nullptr;
+    PaginaMaterie* PaginaComponenti = nullptr; // "Materie"
 
     void ButtonSelezDocClick();
     void ButtonApriDocClick();
@@ -94,6 +97,7 @@ protected:
     bool paginaConsentita(int pagina) override;
     void paginaMostrata(int pagina) override;
     void rigaCambiata() override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void creaPagine();

@@ -148,8 +148,8 @@ public:
 
 constexpr int kColonneVisibili = 6;
 constexpr int kColonnaPercentuale = 3;
-constexpr int kSituazioneComponenti = 11;
-constexpr int kSituazioneConsumi = 12;
+constexpr int kSituazioneComponenti = 41;
+constexpr int kSituazioneConsumi = 42;
 
 } // namespace
 
@@ -333,8 +333,10 @@ PaginaMaterie::PaginaMaterie(SchedaFabbricazione& scheda, QWidget* parent)
                            QStringLiteral("FROM"),
                            QStringLiteral("  CONSUMI"),
                            QStringLiteral("WHERE"),
+                           // a batch without a number has no consumption of
+                           // its own: the lines of no batch are not its
                            l.vuoto() || !l.id
-                               ? QStringLiteral("  ID_FABBRICAZIONE IS NULL")
+                               ? QStringLiteral("  ID_FABBRICAZIONE IS NULL AND 1=0")
                                : QStringLiteral("  ID_FABBRICAZIONE=") + sql::intero(*l.id),
                            QStringLiteral("ORDER BY"),
                            QStringLiteral("  ID_CONSUMI")};
