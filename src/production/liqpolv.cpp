@@ -135,14 +135,12 @@ std::vector<CampoScheda> campiFabbricazione() {
     c.push_back(campo("NOMEPRODOTTO", "Prodotto", "NomeProdotto"));
     c.push_back(informazione(campo("PRODOT.CODICEFORMULAZIONE", "P.O.", "PO")));
     c.push_back(campo("SPECIFICHE", "Specifiche", "Specifiche", Controllo::Memo));
-    c.push_back(numero("QUANTITALITRI", "Q.tà", "Quantita"));
+    c.push_back(numero("QUANTITALITRI", "Q.tà", "QuantitaLitri"));
     CampoScheda udm = campo("UNITAMISURA", "UDM", "UnitaMisura", Controllo::Combo);
     udm.editazione = QStringLiteral("ComboUnitaMisura");
     udm.voci = {QString(), QStringLiteral("Litri"), QStringLiteral("Kg")};
     c.push_back(udm);
     c.push_back(numero("DENSITAPRODOTTO", "Dens.prod.", "DensitaProdotto"));
-    CampoScheda calcoli = numero("DENSITACALCOLI", "Dens.Calc.", "DensitaCalcoli");
-    c.push_back(calcoli);
     c.push_back(campo("MISCELATORE", "Misc.o Lav n°", "Miscelatore"));
     CampoScheda status = campo("STATUS", "Status", "Status", Controllo::Combo);
     status.editazione = QStringLiteral("ComboStatus");
@@ -218,6 +216,8 @@ std::vector<CampoScheda> campiFabbricazione() {
     c.push_back(informazione(campo("OPERATOREIMPEGNO", "Operatore impegno", "OperatoreImpegno")));
     c.push_back(informazione(campo("DATAFINE", "Data fine", "DataFine")));
     c.push_back(informazione(campo("OPERATOREFINE", "Operatore fine", "OperatoreFine")));
+    // hidden: the density the quantities are computed with
+    c.push_back(numero("DENSITACALCOLI", "Dens.Calc.", "DensitaCalcoli"));
     return c;
 }
 
@@ -421,15 +421,15 @@ QWidget* TLiqPolvForm::paginaConGriglia(QWidget* contenuto, const QString& nome)
     v->setContentsMargins(0, 0, 0, 0);
     if (contenuto) {
         contenuto->setParent(pagina);
-        v->addWidget(contenuto, 3);
+        v->addWidget(contenuto, 4);
     } else {
-        v->addStretch(3);
+        v->addStretch(4);
     }
     auto* pannello = new QWidget(pagina);
     pannello->setObjectName(QStringLiteral("PanelGrid") + nome);
     auto* p = new QVBoxLayout(pannello);
     p->setContentsMargins(0, 0, 0, 0);
-    v->addWidget(pannello, 2);
+    v->addWidget(pannello, 1);
     return pagina;
 }
 

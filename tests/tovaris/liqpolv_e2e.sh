@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The manufacturing sheet through the stand-in host, as a user works it: a
+# new batch of a demo product (a refused key first), its header proposed
+# from the product, 500 kg in 750 ml bottles on a filling machine; saved, the
+# formulation's lines are the batch's, with the first version. The "Materie"
+# page shows each line's quantity, scale and tolerance and the softened
+# water; the search finds the batch by date; its deletion leaves the
+# deletion version and no lines.
+# Pictures of the edit page and of the components page go to the folder
+# given second.
+. "$(dirname "$0")/ospite_prova.sh"
+. "$(dirname "$0")/archivio_prova.sh"
+immagini="${2:-.}"
+"$tovaris" init "$tmp/host" --demo > /dev/null || { echo "init failed"; exit 1; }
+oggi=$(date +%d/%m/%Y)
+
+cat > "$tmp/fabbricazione.txt" <<SCRIPT
+open ShowLiqPolvFormD 1
+expect title Scheda fabbricazione - Ditta: Chimica Demo S.r.l.
+
+# a key already used is refused, then the new batch is accepted
+click ButtonNuovo
+expect title Nuova produzione - Ditta: Chimica Demo S.r.l.
+expect EditData $oggi
+text EditProdotto FM001
+text EditData 15/01/2025
+text EditLotto L25015
+click ButtonOk
+message Esiste già un record con la combinazione di valori inseriti
+answer OK
+text EditProdotto FM003
+wait 1200
+expect EditNomeProdotto Sgrassatore Universale 750 ml
+text EditData $oggi
+text EditLotto E2E-01
+click ButtonOk
+nomessage
+
+# the header proposed from the product
+expect EditCodice FM003
+expect EditLotto E2E-01
+expect EditNomeProdotto Sgrassatore Universale 750 ml
+expect EditContenitore Flacone PET 750 ml trasparente
+expect EditCodiceContenitore IC003
+expect EditTappo Trigger 28/410 bianco
+enabled TabSetLiqPolv 0
+text EditQuantitaLitri 500
+text ComboUnitaMisura Kg
+text ComboCapacita Flacone 750 ml
+expect EditQtaCont 666,67
+text ComboRiempitrice Riempitrice lineare flaconi 0,5 - 2 L
+text ComboStatus DA FARE
+wait 600
+expect EditPO 2
+shot $immagini/fabbricazione_editazione.png
+click ButtonMemorizza
+nomessage
+
+# the consultation page: the batch as saved, its containers and version
+enabled TabSetLiqPolv 1
+expect EditCodice2 FM003
+expect EditQuantitaLitri2 500
+expect EditCapacita2 Flacone 750 ml
+expect EditQtaCont2 666,67
+expect EditRiempitrice2 Riempitrice lineare flaconi 0,5 - 2 L
+wait 600
+expect LabelVersione 1
+
+# the components: 500 kg, density 1 for a batch in Kg
+key TabSetLiqPolv Right
+rows GridCompon 5
+row GridCompon 1
+wait 1200
+expect EditComponCodice MP004
+expect EditComponQuantita 25,1
+expect EditComponBilancia 11
+expect EditComponTolleranza 100
+row GridCompon 4
+wait 1200
+expect EditComponQuantita 7,51
+expect EditComponBilancia 3
+expect EditComponTolleranza 30
+row GridCompon 5
+wait 1200
+expect EditComponQuantita 1
+expect EditComponBilancia 2
+expect EditComponTolleranza 10
+expect EditQuantitaTotale 500
+expect EditPercentualeAcqua 88,3
+expect EditQuantitaAcqua 441,5
+expect EditTolleranzaAcqua 2.200
+expect EditBilanciaAcqua 11
+shot $immagini/fabbricazione_materie.png
+
+# the search by date finds it among the demo batches
+key TabSetLiqPolv Left
+click ButtonRicerche
+text EditRicercaData $oggi
+click ButtonRicercaAttivaSel
+expect EditSelezione (DATA=$oggi);
+rows GridFabbric 1
+click ButtonRicercaRitorna
+expect EditLotto2 E2E-01
+
+click ButtonElimina
+message Eliminare il record selezionato?
+answer Sì
+nomessage
+close
+SCRIPT
+"$tovaris" script "$tmp/host" "$tmp/fabbricazione.txt" || { echo "the manufacturing script failed"; exit 1; }
+for f in fabbricazione_editazione.png fabbricazione_materie.png; do
+  [ -s "$immagini/$f" ] || { echo "no picture $f"; exit 1; }
+done
+
+# the archive: the first version as saved, then the deletion; no lines left
+verifica "SELECT VERS, ELIMINAZIONE, CAST(QUANTITALITRI AS INTEGER), UNITAMISURA, \
+CAPACITACONTENITORE, RIEMPITRICE, UTENTE FROM STOFABBRIC WHERE LOTTO='E2E-01' ORDER BY VERS" \
+  "1 0 500 Kg 3 1 1 2 1 500 Kg 3 1 1"
+verifica "SELECT COUNT(*) FROM FABBRIC WHERE LOTTO='E2E-01'" "0"
+verifica "SELECT COUNT(*) FROM FABBCOMPON WHERE LOTTOFABBRICAZIONE='E2E-01'" "0"
+echo "1 passed, 0 failed"
