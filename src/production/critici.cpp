@@ -240,7 +240,6 @@ void PagineCritici::aggiorna(int pagina) {
     }
     const QString formulazione = valoreRiga(QStringLiteral("CODICEFORMULAZIONE"));
     const QString riga = valoreRiga(QStringLiteral("NRIGA"));
-    pagina_ = pagina;
     QWidget* posto = pagina == kPaginaCritici ? postoCritici_ : postoQualita_;
     if (GridCompCritici->parentWidget() != posto) {
         posto->layout()->addWidget(GridCompCritici);
@@ -251,7 +250,6 @@ void PagineCritici::aggiorna(int pagina) {
 }
 
 void PagineCritici::chiudi() {
-    pagina_ = 0;
     TimerCompCritici->stop();
     try {
         QueryCritici.close();

@@ -97,7 +97,6 @@ private:
     Query QueryAux;
     QWidget* postoCritici_;
     QWidget* postoQualita_;
-    int pagina_ = 0;
     QPointer<TCSDGrid> grigliaViva_;
     QPointer<QWidget> paginaCritici_;
     QPointer<QWidget> paginaQualita_;
