@@ -208,6 +208,8 @@ PagineCritici::~PagineCritici() {
     // the pages are this object's, wherever the sheet has put them; the grid
     // must not outlive the query it reads
     if (grigliaViva_) {
+        GridCompCritici->modello()->disconnect(this);
+        GridCompCritici->selectionModel()->disconnect(this);
         GridCompCritici->setSorgenteDati(nullptr);
     }
     delete paginaCritici_.data();

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -329,6 +330,20 @@ TEST_F(Critici, AReadOnlyProfileCannotChangeTheRealActiveMatter) {
     cambia(QStringLiteral("50"));
     EXPECT_EQ(inputAperti, 0);
     EXPECT_EQ(realeIn(1), "69.5");
+}
+
+// The sheet may delete its pages before this object, or this object first.
+TEST_F(Critici, PagesAndTheirControllerGoInEitherOrder) {
+    pagine->aggiorna(PagineCritici::kPaginaQualita);
+    delete pagine->PaginaCritici;
+    delete pagine->PaginaQualita;
+    pagine.reset();
+
+    crea();
+    pagine->aggiorna(PagineCritici::kPaginaCritici);
+    QPointer<QWidget> pagina = pagine->PaginaCritici;
+    pagine.reset();
+    EXPECT_TRUE(pagina.isNull());
 }
 
 } // namespace
