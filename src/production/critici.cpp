@@ -31,7 +31,7 @@ namespace quintar {
 namespace {
 
 // The saved layout of the critical list (project 150).
-constexpr int kSituazioneGriglia = 41;
+constexpr int kSituazioneGriglia = 43;
 
 const QString kStorico = QStringLiteral("STOFORMULRIEP");
 
@@ -108,10 +108,10 @@ PagineCritici::PagineCritici(SchedaFabbricazione& scheda, QWidget* parent)
         g->addWidget(l, riga, colonna * 2);
         g->addWidget(e, riga, colonna * 2 + 1);
     };
-    EditNRiga = campo(QStringLiteral("EditNRiga"), PaginaCritici);
-    EditCodice = campo(QStringLiteral("EditCodice"), PaginaCritici);
-    EditDescrizione = campo(QStringLiteral("EditDescrizione"), PaginaCritici);
-    EditPercentuale = campo(QStringLiteral("EditPercentuale"), PaginaCritici);
+    EditNRiga = campo(QStringLiteral("EditCriticiNRiga"), PaginaCritici);
+    EditCodice = campo(QStringLiteral("EditCriticiCodice"), PaginaCritici);
+    EditDescrizione = campo(QStringLiteral("EditCriticiDescrizione"), PaginaCritici);
+    EditPercentuale = campo(QStringLiteral("EditCriticiPercentuale"), PaginaCritici);
     EditMinimo = campo(QStringLiteral("EditMinimo"), PaginaCritici);
     EditMateriaAttivaReale = campo(QStringLiteral("EditMateriaAttivaReale"), PaginaCritici);
     EditPercentualeAggiornata = campo(QStringLiteral("EditPercentualeAggiornata"), PaginaCritici);
@@ -131,7 +131,7 @@ PagineCritici::PagineCritici(SchedaFabbricazione& scheda, QWidget* parent)
     auto* h = new QHBoxLayout;
     h->addWidget(new QLabel(QStringLiteral("Versione:"), PaginaCritici));
     LabelVersione = new QLabel(PaginaCritici);
-    LabelVersione->setObjectName(QStringLiteral("LabelVersione"));
+    LabelVersione->setObjectName(QStringLiteral("LabelVersioneCritici"));
     h->addWidget(LabelVersione);
     h->addStretch();
     ButtonEditCompCritici = new QPushButton(QStringLiteral("Edit &X"), PaginaCritici);

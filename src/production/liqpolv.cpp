@@ -2,6 +2,7 @@
 
 #include "master/prodotti.h"
 #include "master/prodottipo.h"
+#include "production/critici.h"
 #include "production/datilotto.h"
 #include "production/inprod.h"
 #include "production/materie.h"
@@ -17,8 +18,8 @@
 #include "ui/tcsdgrid.h"
 
 #include <QButtonGroup>
-#include <QCloseEvent>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -311,15 +312,12 @@ TLiqPolvForm::TLiqPolvForm(TTabXForm* sessione, QWidget* owner)
            .situazioneGriglia = 10,
            .nuovoCodice = NuovoCodice::Digitato,
            .campi = campiFabbricazione(),
-           .controlliProfilo = {QStringLiteral("ButtonNuovo"), QStringLiteral("ButtonEdit"),
-                                QStringLiteral("ButtonElimina"),
-                                QStringLiteral("ButtonEditCompCritici"),
-                                QStringLiteral("ButtonNuovoConfez"),
-                                QStringLiteral("ButtonEditConfez"),
-                                QStringLiteral("ButtonEliminaConfez"),
-                                QStringLiteral("ButtonNuovoProced"),
-                                QStringLiteral("ButtonEditProced"),
-                                QStringLiteral("ButtonEliminaProced")},
+           .controlliProfilo =
+               {QStringLiteral("ButtonNuovo"), QStringLiteral("ButtonEdit"),
+                QStringLiteral("ButtonElimina"), QStringLiteral("ButtonEditCompCritici"),
+                QStringLiteral("ButtonNuovoConfez"), QStringLiteral("ButtonEditConfez"),
+                QStringLiteral("ButtonEliminaConfez"), QStringLiteral("ButtonNuovoProced"),
+                QStringLiteral("ButtonEditProced"), QStringLiteral("ButtonEliminaProced")},
            .altreChiavi = {chiaveData(),
                            campoScheda("LOTTO", "Lotto", "ButtonLotto", "EditLotto", "EditLotto2")},
            .navigatore = QStringLiteral("NavigatorFabbric"),
@@ -371,7 +369,11 @@ TLiqPolvForm::TLiqPolvForm(TTabXForm* sessione, QWidget* owner)
     rigaCambiata();
 }
 
-TLiqPolvForm::~TLiqPolvForm() = default;
+// The pages' lists read through the sheet's transactions: they go first.
+TLiqPolvForm::~TLiqPolvForm() {
+    delete Critici;
+    delete PaginaComponenti;
+}
 
 Database* TLiqPolvForm::archivio() {
     return &sessione_->IBDatabase1;
@@ -593,8 +595,12 @@ void TLiqPolvForm::creaPagine() {
             [this](int i) { ComboCodiceRiempitrice->setCurrentIndex(i); });
 
     PaginaComponenti = new PaginaMaterie(*this);
+    Critici = new PagineCritici(*this, this);
     for (int i = Materie; i < Ricerche; ++i) {
-        QWidget* contenuto = i == Materie ? PaginaComponenti : nullptr;
+        QWidget* contenuto = i == Materie       ? PaginaComponenti
+                             : i == CompCritici ? Critici->PaginaCritici
+                             : i == Qualita     ? Critici->PaginaQualita
+                                                : nullptr;
         aggiungiPagina(paginaConGriglia(contenuto, TabSet->tabText(i).remove('.').remove(' ')));
     }
     aggiungiPagina(nullptr); // searches
@@ -605,6 +611,8 @@ QList<QPushButton*> TLiqPolvForm::pulsantiPagina(int pagina) {
     QList<QPushButton*> r = SchedaAPagine::pulsantiPagina(pagina);
     if (pagina == Materie) {
         r << PaginaComponenti->pulsanti();
+    } else if (pagina == CompCritici || pagina == Qualita) {
+        r << Critici->pulsanti(pagina);
     }
     if (pagina == Principale) {
         r << ButtonRicerche << ButtonStampa << ButtonStampaPre << ButtonStorico
@@ -652,6 +660,11 @@ void TLiqPolvForm::paginaMostrata(int pagina) {
     } else {
         PaginaComponenti->chiudi();
     }
+    if (pagina == CompCritici || pagina == Qualita) {
+        Critici->aggiorna(pagina);
+    } else {
+        Critici->chiudi();
+    }
 }
 
 void TLiqPolvForm::rigaCambiata() {
@@ -661,6 +674,8 @@ void TLiqPolvForm::rigaCambiata() {
     TimerPO->start();
     if (paginaCorrente() == Materie) {
         PaginaComponenti->aggiorna();
+    } else if (paginaCorrente() == CompCritici || paginaCorrente() == Qualita) {
+        Critici->aggiorna(paginaCorrente());
     }
 }
 
@@ -668,6 +683,7 @@ void TLiqPolvForm::closeEvent(QCloseEvent* e) {
     SchedaAPagine::closeEvent(e);
     if (e->isAccepted()) {
         PaginaComponenti->chiudi();
+        Critici->chiudi();
     }
 }
 

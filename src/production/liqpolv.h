@@ -16,6 +16,7 @@ class QRadioButton;
 namespace quintar {
 
 class PaginaMaterie;
+class PagineCritici;
 
 class TLiqPolvForm : public SchedaAPagine, public SchedaFabbricazione {
     Q_OBJECT
@@ -58,6 +59,7 @@ public:
     QLabel* LabelVersione;
     QTimer* TimerPO = nullptr;
     PaginaMaterie* PaginaComponenti = nullptr; // "Materie"
+    PagineCritici* Critici = nullptr;          // "Comp. Critici" and "Qualità"
 
     void ButtonSelezDocClick();
     void ButtonApriDocClick();

@@ -323,23 +323,16 @@ PaginaMaterie::PaginaMaterie(SchedaFabbricazione& scheda, QWidget* parent)
     GridConsumi->collega(&QueryConsumi, [this] {
         GridConsumi->OrderBy = false;
         const LottoCorrente l = scheda_.lottoCorrente();
-        return QStringList{QStringLiteral("SELECT"),
-                           QStringLiteral("  ID_CONSUMI,"),
-                           QStringLiteral("  CODICEMATERIA,"),
-                           QStringLiteral("  CODICECONSUMATO,"),
-                           QStringLiteral("  SERIALE,"),
-                           QStringLiteral("  QUANTITA,"),
-                           QStringLiteral("  LOTTO"),
-                           QStringLiteral("FROM"),
-                           QStringLiteral("  CONSUMI"),
-                           QStringLiteral("WHERE"),
-                           // a batch without a number has no consumption of
-                           // its own: the lines of no batch are not its
-                           l.vuoto() || !l.id
-                               ? QStringLiteral("  ID_FABBRICAZIONE IS NULL AND 1=0")
+        return QStringList{
+            QStringLiteral("SELECT"), QStringLiteral("  ID_CONSUMI,"),
+            QStringLiteral("  CODICEMATERIA,"), QStringLiteral("  CODICECONSUMATO,"),
+            QStringLiteral("  SERIALE,"), QStringLiteral("  QUANTITA,"), QStringLiteral("  LOTTO"),
+            QStringLiteral("FROM"), QStringLiteral("  CONSUMI"), QStringLiteral("WHERE"),
+            // a batch without a number has no consumption of
+            // its own: the lines of no batch are not its
+            l.vuoto() || !l.id ? QStringLiteral("  ID_FABBRICAZIONE IS NULL AND 1=0")
                                : QStringLiteral("  ID_FABBRICAZIONE=") + sql::intero(*l.id),
-                           QStringLiteral("ORDER BY"),
-                           QStringLiteral("  ID_CONSUMI")};
+            QStringLiteral("ORDER BY"), QStringLiteral("  ID_CONSUMI")};
     });
     GridCompon->setItemDelegateForColumn(kColonnaPercentuale, new DelegatoPercentuale(GridCompon));
     connect(GridCompon->modello(), &QAbstractItemModel::modelReset, this, [this] {

@@ -203,7 +203,8 @@ TEST_F(Fabbricazione, AnnullareUnNuovoLottoNonLasciaRigheEPermetteLaStessaChiave
     EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE LOTTO='ANN'"), 1);
 }
 
-TEST_F(Fabbricazione, UnoStoricoCheNonSiScriveAnnullaTestataERigheEIlNuovoTentativoLeCopiaUnaVolta) {
+TEST_F(Fabbricazione,
+       UnoStoricoCheNonSiScriveAnnullaTestataERigheEIlNuovoTentativoLeCopiaUnaVolta) {
     h.esegui(az(), {"CREATE EXCEPTION STORICO_FERMO 'storico fermo'",
                     "CREATE TRIGGER STOFABBRIC_FERMO FOR STOFABBRIC BEFORE INSERT AS "
                     "BEGIN EXCEPTION STORICO_FERMO; END"});
@@ -213,8 +214,8 @@ TEST_F(Fabbricazione, UnoStoricoCheNonSiScriveAnnullaTestataERigheEIlNuovoTentat
     testo(ed(f, "MISCELATORE"), "M1");
     f->ButtonMemorizza->click();
     EXPECT_EQ(f->StatoScheda, 1);
-    EXPECT_TRUE(msg->testi().contains(
-        "Errore interno: impossibile inserire nello storico le modifiche"));
+    EXPECT_TRUE(
+        msg->testi().contains("Errore interno: impossibile inserire nello storico le modifiche"));
     EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE LOTTO='UNO'"), 0);
     EXPECT_EQ(righe("UNO"), 0);
 
@@ -309,8 +310,9 @@ TEST_F(Fabbricazione, ApriDocAvviaIlProgrammaDelleImpostazioniSulDocumento) {
     f->Sessione()->Inserisci("KDQ", "NomePathProgrammaWord", {}, "/non/esiste/wp", {}, {}, {}, {},
                              "2");
     f->ButtonApriDoc->click();
-    EXPECT_EQ(msg->testi().last(), "Attenzione: Impossibile trovare il programma di videoscrittura. "
-                                  "Entrare in Personalizzazioni per impostarlo");
+    EXPECT_EQ(msg->testi().last(),
+              "Attenzione: Impossibile trovare il programma di videoscrittura. "
+              "Entrare in Personalizzazioni per impostarlo");
     f->Sessione()->Inserisci("KDQ", "NomePathProgrammaWord", {}, "sh", {}, {}, {}, {}, "2");
     f->ButtonApriDoc->click();
     ASSERT_EQ(avviati.size(), 1);
@@ -328,7 +330,7 @@ TEST_F(Fabbricazione, PagineEChiusuraBloccateDuranteLaModifica) {
     f->TabSet->setCurrentIndex(TLiqPolvForm::Confezionamento);
     EXPECT_EQ(f->paginaCorrente(), TLiqPolvForm::Principale);
     EXPECT_EQ(msg->testi().last(), "Per accedere alla sessione Confezionamento è necessario "
-                                  "specificare una riempitrice");
+                                   "specificare una riempitrice");
     f->ButtonEdit->click();
     EXPECT_FALSE(f->TabSet->isEnabled());
     f->close();

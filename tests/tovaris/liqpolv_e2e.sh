@@ -92,6 +92,21 @@ expect EditTolleranzaAcqua 2.200
 expect EditBilanciaAcqua 11
 shot $immagini/fabbricazione_materie.png
 
+# the critical line recomputed for the real active matter: 1,5 % at 30 %
+# theoretical and 30,2 % real, on 500 kg
+key TabSetLiqPolv Right
+rows GridCompCritici 1
+wait 1200
+expect EditCriticiCodice MP006
+expect EditPercentualeAggiornata 1,4901
+expect EditQuantitaCalcolata 7,4505
+expect EditQuantitaKg 7,525
+shot $immagini/fabbricazione_critici.png
+key TabSetLiqPolv Right
+expect EditAccettabilita pH 12,0 - 13,0
+key TabSetLiqPolv Left
+key TabSetLiqPolv Left
+
 # the search by date finds it among the demo batches
 key TabSetLiqPolv Left
 click ButtonRicerche
@@ -109,7 +124,7 @@ nomessage
 close
 SCRIPT
 "$tovaris" script "$tmp/host" "$tmp/fabbricazione.txt" || { echo "the manufacturing script failed"; exit 1; }
-for f in fabbricazione_editazione.png fabbricazione_materie.png; do
+for f in fabbricazione_editazione.png fabbricazione_materie.png fabbricazione_critici.png; do
   [ -s "$immagini/$f" ] || { echo "no picture $f"; exit 1; }
 done
 
