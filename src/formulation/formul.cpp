@@ -762,24 +762,28 @@ void TFormulForm::mostraCosti(const costi::CostiComponenti& c) {
 
 // --------------------------------------------------------------- history
 
+void scriviVersioneFormulazione(Query& q, const QString& codice, int versione, bool cancellazione,
+                                const QString& utente) {
+    storico::scrivi(
+        q,
+        {.tabellaStorico = QStringLiteral("STOFORMUL"),
+         .tabella = QStringLiteral("FORMUL"),
+         .copiate = kColonneStoFormul,
+         .numeri = {{QStringLiteral("VERS"), sql::intero(versione)}},
+         .condizione = QStringLiteral("CODICE=") + sql::testoNonNullo(codice),
+         .riepilogo = kStorico,
+         .chiaveRiepilogo = {{QStringLiteral("CODICE"), sql::testoNonNullo(codice)},
+                             {QStringLiteral("NRIGA"), QStringLiteral("'0'")},
+                             {QStringLiteral("VERSIONET"), sql::intero(versione)},
+                             {QStringLiteral("VERSIONED"), QStringLiteral("'0'")},
+                             {QStringLiteral("TABELLA"), QStringLiteral("'STOFORMUL'")}}},
+        cancellazione, utente);
+}
+
 int TFormulForm::versioneTestata(Query& q, const QString& codice, int versione,
                                  bool cancellazione) {
-    const QString chiave = QStringLiteral("CODICE=") + sql::testoNonNullo(codice);
     try {
-        storico::scrivi(
-            q,
-            {.tabellaStorico = QStringLiteral("STOFORMUL"),
-             .tabella = QStringLiteral("FORMUL"),
-             .copiate = kColonneStoFormul,
-             .numeri = {{QStringLiteral("VERS"), sql::intero(versione)}},
-             .condizione = chiave,
-             .riepilogo = kStorico,
-             .chiaveRiepilogo = {{QStringLiteral("CODICE"), sql::testoNonNullo(codice)},
-                                 {QStringLiteral("NRIGA"), QStringLiteral("'0'")},
-                                 {QStringLiteral("VERSIONET"), sql::intero(versione)},
-                                 {QStringLiteral("VERSIONED"), QStringLiteral("'0'")},
-                                 {QStringLiteral("TABELLA"), QStringLiteral("'STOFORMUL'")}}},
-            cancellazione, utente());
+        scriviVersioneFormulazione(q, codice, versione, cancellazione, utente());
     } catch (const ErroreStorico&) {
         storico::registraErrore(cartellaErrori(), q.SQL);
         throw;

@@ -19,6 +19,11 @@ QString senzaSpaziFinali(QString codice);
 // "###,###,##0.####": thousands grouped, at most four decimals.
 QString formatoCosto(double v);
 
+// Version `versione` of a formulation's header: its copy in STOFORMUL and its
+// summary row, signed with the user (an SQL literal); ErroreStorico on failure.
+void scriviVersioneFormulazione(Query& q, const QString& codice, int versione, bool cancellazione,
+                                const QString& utente);
+
 class TFormulForm : public SchedaAPagine {
     Q_OBJECT
 public:

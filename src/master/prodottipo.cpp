@@ -16,12 +16,12 @@
 
 namespace quintar {
 
-TProdottiPOForm::TProdottiPOForm(TTabXForm* sessione, const QString& codiceFormulazione,
-                                 QWidget* owner)
+FinestraStessaPO::FinestraStessaPO(TTabXForm* sessione, const QString& codiceFormulazione,
+                                   const DescrizioneStessaPO& d, QWidget* owner)
     : QDialog(owner), sessione_(sessione), codice_(codiceFormulazione),
-      transazione_(&sessione->IBDatabase1), queryProdot_(&sessione->IBDatabase1, &transazione_) {
-    setObjectName(QStringLiteral("ProdottiPOForm"));
-    setWindowTitle(QStringLiteral("Prodotti stessa formulazione"));
+      transazione_(&sessione->IBDatabase1), query_(&sessione->IBDatabase1, &transazione_) {
+    setObjectName(d.nome);
+    setWindowTitle(d.titolo);
     if (owner) {
         setWindowIcon(owner->windowIcon());
     }
@@ -33,26 +33,19 @@ TProdottiPOForm::TProdottiPOForm(TTabXForm* sessione, const QString& codiceFormu
         e->setReadOnly(true);
         e->setFocusPolicy(Qt::NoFocus);
     }
-    GridProdot = new TCSDGrid(this);
-    GridProdot->setObjectName(QStringLiteral("GridProdot"));
-    GridProdot->CodiceProgetto = kProgetto;
-    GridProdot->Situazione = 36;
-    GridProdot->Utente = sessione->NumUtente;
-    GridProdot->NomeTabella = QStringLiteral("PRODOT");
-    GridProdot->TabellaPiccola = true;
-    GridProdot->DirectoryBin = sessione->GetV(QStringLiteral("BinDir"));
-    GridProdot->DittaCorrente = sessione->Ditta;
-    GridProdot->AbilitaRicerca = true;
+    Griglia = new TCSDGrid(this);
+    Griglia->setObjectName(d.griglia);
+    Griglia->CodiceProgetto = kProgetto;
+    Griglia->Situazione = d.situazione;
+    Griglia->Utente = sessione->NumUtente;
+    Griglia->NomeTabella = d.tabella;
+    Griglia->TabellaPiccola = true;
+    Griglia->DirectoryBin = sessione->GetV(QStringLiteral("BinDir"));
+    Griglia->DittaCorrente = sessione->Ditta;
+    Griglia->AbilitaRicerca = true;
     // the code is a formulation's, compared as text: nothing typed ever
     // becomes part of the statement
-    GridProdot->collega(&queryProdot_, [this] {
-        return QStringList{QStringLiteral("SELECT"),
-                           QStringLiteral("  *"),
-                           QStringLiteral("FROM"),
-                           QStringLiteral("  PRODOT"),
-                           QStringLiteral("WHERE"),
-                           QStringLiteral("  CODICEFORMULAZIONE=") + sql::testoNonNullo(codice_)};
-    });
+    Griglia->collega(&query_, [this, sql = d.sql] { return sql(sql::testoNonNullo(codice_)); });
     ButtonChiudi = creaPulsante(QStringLiteral("&Chiudi"), QStringLiteral("ButtonChiudi"), this);
     connect(ButtonChiudi, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -65,7 +58,7 @@ TProdottiPOForm::TProdottiPOForm(TTabXForm* sessione, const QString& codiceFormu
     piede->addWidget(ButtonChiudi);
     auto* v = new QVBoxLayout(this);
     v->addLayout(testa);
-    v->addWidget(GridProdot, 1);
+    v->addWidget(Griglia, 1);
     v->addLayout(piede);
     resize(760, 420);
 
@@ -75,17 +68,17 @@ TProdottiPOForm::TProdottiPOForm(TTabXForm* sessione, const QString& codiceFormu
     leggiFormulazione();
     try {
         transazione_.start();
-        queryProdot_.open();
+        query_.open();
     } catch (const DbError& e) {
         Messaggi::errore(e.messaggio(), this);
     }
 }
 
-TProdottiPOForm::~TProdottiPOForm() {
-    GridProdot->setSorgenteDati(nullptr);
+FinestraStessaPO::~FinestraStessaPO() {
+    Griglia->setSorgenteDati(nullptr);
 }
 
-void TProdottiPOForm::leggiFormulazione() {
+void FinestraStessaPO::leggiFormulazione() {
     try {
         Transaction t(&sessione_->IBDatabase1);
         Query q(&sessione_->IBDatabase1, &t);
@@ -107,14 +100,33 @@ void TProdottiPOForm::leggiFormulazione() {
     }
 }
 
-void TProdottiPOForm::done(int r) {
+void FinestraStessaPO::done(int r) {
     // closing the list saves its layout
     try {
-        queryProdot_.close();
+        query_.close();
     } catch (const DbError&) {
     }
     QDialog::done(r);
 }
+
+TProdottiPOForm::TProdottiPOForm(TTabXForm* sessione, const QString& codiceFormulazione,
+                                 QWidget* owner)
+    : FinestraStessaPO(
+          sessione, codiceFormulazione,
+          {.nome = QStringLiteral("ProdottiPOForm"),
+           .titolo = QStringLiteral("Prodotti stessa formulazione"),
+           .griglia = QStringLiteral("GridProdot"),
+           .situazione = 36,
+           .tabella = QStringLiteral("PRODOT"),
+           .sql =
+               [](const QString& codice) {
+                   return QStringList{
+                       QStringLiteral("SELECT"), QStringLiteral("  *"),
+                       QStringLiteral("FROM"),   QStringLiteral("  PRODOT"),
+                       QStringLiteral("WHERE"),  QStringLiteral("  CODICEFORMULAZIONE=") + codice};
+               }},
+          owner),
+      GridProdot(Griglia) {}
 
 void TProdottiPOForm::mostra(TTabXForm* sessione, QWidget* owner,
                              const QString& codiceFormulazione) {

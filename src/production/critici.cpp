@@ -35,36 +35,6 @@ constexpr int kSituazioneGriglia = 43;
 
 const QString kStorico = QStringLiteral("STOFORMULRIEP");
 
-// The formulation header as a version keeps it, the same columns the
-// formulation card copies.
-const QStringList kColonneStoFormul = {
-    QStringLiteral("CODICE"),
-    QStringLiteral("NOME"),
-    QStringLiteral("SPECIFICHE"),
-    QStringLiteral("EDIZIONE"),
-    QStringLiteral("REVISIONE"),
-    QStringLiteral("DATAULTIMAREVISIONE"),
-    QStringLiteral("RESPONSABILE"),
-    QStringLiteral("DENSITA"),
-    QStringLiteral("TOLLERANZADENSITA"),
-    QStringLiteral("PH"),
-    QStringLiteral("TOLLERANZAPH"),
-    QStringLiteral("VISCOSO"),
-    QStringLiteral("MANODOPERA"),
-    QStringLiteral("POLVERE"),
-    QStringLiteral("CODICEADR"),
-    QStringLiteral("COSTOUNITARIO"),
-    QStringLiteral("SCAGLIONE1"),
-    QStringLiteral("SCAGLIONE2"),
-    QStringLiteral("TEMPO1"),
-    QStringLiteral("TEMPO2"),
-    QStringLiteral("TEMPO3"),
-    QStringLiteral("MESIDURATAPRODOTTO"),
-    QStringLiteral("SOSTANZEADR"),
-    QStringLiteral("GRUPPOADR"),
-    QStringLiteral("SEMILAVORATOCOLLEGATO"),
-};
-
 // A formulation line as a version keeps it: the whole line, the real active
 // matter included, as it stands before the change.
 const QStringList kColonneStoCompon = {
@@ -456,20 +426,7 @@ std::optional<int> PagineCritici::memorizza(const QString& formulazione, const Q
             q, QStringLiteral("STOFORMUL"), QStringLiteral("VERS"), QStringLiteral("CODICE=") + f);
         const int testata = h.value_or(1);
         if (!h) {
-            storico::scrivi(
-                q,
-                {.tabellaStorico = QStringLiteral("STOFORMUL"),
-                 .tabella = QStringLiteral("FORMUL"),
-                 .copiate = kColonneStoFormul,
-                 .numeri = {{QStringLiteral("VERS"), sql::intero(testata)}},
-                 .condizione = QStringLiteral("CODICE=") + f,
-                 .riepilogo = kStorico,
-                 .chiaveRiepilogo = {{QStringLiteral("CODICE"), f},
-                                     {QStringLiteral("NRIGA"), QStringLiteral("'0'")},
-                                     {QStringLiteral("VERSIONET"), sql::intero(testata)},
-                                     {QStringLiteral("VERSIONED"), QStringLiteral("'0'")},
-                                     {QStringLiteral("TABELLA"), QStringLiteral("'STOFORMUL'")}}},
-                false, utente);
+            scriviVersioneFormulazione(q, formulazione, testata, false, utente);
         }
         const std::optional<int> d = storico::massimo(
             q, QStringLiteral("STOCOMPON"), QStringLiteral("VERSIONED"),

@@ -4,6 +4,7 @@
 #include "master/prodottipo.h"
 #include "production/critici.h"
 #include "production/datilotto.h"
+#include "production/fabbricpo.h"
 #include "production/inprod.h"
 #include "production/materie.h"
 #include "session/apertura.h"
@@ -1203,33 +1204,31 @@ void TLiqPolvForm::ButtonSemilavoratoClick() {
     delete f;
 }
 
-void TLiqPolvForm::ButtonProdottiStessaPOClick() {
+QString TLiqPolvForm::formulazioneDelLotto() {
     if (listaVuota()) {
         Messaggi::avviso(QStringLiteral("Nessuna fabbricazione selezionata"), this);
-        return;
+        return {};
     }
     const QString po = testoDi(consultazione(QStringLiteral("PRODOT.CODICEFORMULAZIONE")));
     if (po.isEmpty()) {
         Messaggi::avviso(QStringLiteral("La fabbricazione selezionata non ha la formulazione"),
                          this);
-        return;
     }
-    TProdottiPOForm f(sessione_, po, this);
-    Messaggi::esegui(&f);
+    return po;
+}
+
+void TLiqPolvForm::ButtonProdottiStessaPOClick() {
+    if (const QString po = formulazioneDelLotto(); !po.isEmpty()) {
+        TProdottiPOForm::mostra(sessione_, this, po);
+    }
 }
 
 void TLiqPolvForm::ButtonFabbricazioniStessaPOClick() {
-    if (listaVuota()) {
-        Messaggi::avviso(QStringLiteral("Nessuna fabbricazione selezionata"), this);
-        return;
+    if (const QString po = formulazioneDelLotto(); !po.isEmpty()) {
+        TFabbricPOForm f(sessione_, po, this);
+        f.setWindowIcon(windowIcon());
+        Messaggi::esegui(&f);
     }
-    const QString po = testoDi(consultazione(QStringLiteral("PRODOT.CODICEFORMULAZIONE")));
-    if (po.isEmpty()) {
-        Messaggi::avviso(QStringLiteral("La fabbricazione selezionata non ha la formulazione"),
-                         this);
-        return;
-    }
-    // the batches of the same formulation come with the related searches
 }
 
 } // namespace quintar

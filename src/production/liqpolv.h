@@ -119,6 +119,9 @@ private:
     // The key condition of the header's statements for a batch.
     QString condizione(const QString& codice, const QStringList& altre) const;
     void mostraVersione();
+    // The formulation of the batch shown; empty, after its warning, when
+    // there is no batch or it has none.
+    QString formulazioneDelLotto();
 
     QMap<QString, QString> rigaSalvata_;
     QTimer* timerContenitori_ = nullptr;

@@ -146,6 +146,12 @@ public:
     }
 };
 
+// The batch's lines and, among them, one line.
+QStringList condizioneLinea(const LottoCorrente& l, qint64 riga) {
+    return condizioneLineeLotto(l, QString()) +
+           QStringList{QStringLiteral("   AND(NRIGA=") + sql::intero(riga) + ')'};
+}
+
 constexpr int kColonneVisibili = 6;
 constexpr int kColonnaPercentuale = 3;
 constexpr int kSituazioneComponenti = 41;
@@ -675,8 +681,9 @@ bool PaginaMaterie::inUnaVolta(const QString& messaggio, const std::function<voi
     return false;
 }
 
-std::optional<RigaGruppo> PaginaMaterie::rigaModificabile(qint64 riga) {
-    const std::optional<RigaGruppo> r = leggiRigaGruppo(QueryAux, scheda_.lottoCorrente(), riga);
+std::optional<RigaGruppo> PaginaMaterie::rigaModificabile(std::optional<qint64> riga) {
+    const std::optional<RigaGruppo> r =
+        riga ? leggiRigaGruppo(QueryAux, scheda_.lottoCorrente(), *riga) : std::nullopt;
     if (!r) {
         Messaggi::avviso(QStringLiteral("Nessun record selezionato"), scheda_.finestra());
         return std::nullopt;
@@ -692,11 +699,7 @@ std::optional<RigaGruppo> PaginaMaterie::rigaModificabile(qint64 riga) {
 
 void PaginaMaterie::ButtonIntegraFabbComponClick() {
     const std::optional<qint64> riga = rigaCorrente();
-    if (!riga) {
-        Messaggi::avviso(QStringLiteral("Nessun record selezionato"), scheda_.finestra());
-        return;
-    }
-    if (!rigaModificabile(*riga)) {
+    if (!rigaModificabile(riga)) {
         return;
     }
     TFabbComponForm f(scheda_, *riga, ModoComponente::Integrazione, scheda_.finestra());
@@ -774,20 +777,17 @@ void PaginaMaterie::integra(qint64 riga, const QString& codice, double percentua
                                        QStringLiteral("FROM"),
                                        QStringLiteral("   FABBCOMPON"),
                                        QStringLiteral("WHERE")} +
-                           condizioneLineeLotto(l, QString()) +
-                           QStringList{QStringLiteral("   AND(NRIGA=") + sql::intero(riga) + ')'};
+                           condizioneLinea(l, riga);
             QueryAux.execSQL();
 
             // the figure written is the decimal difference, not the binary
             // one (0,5 − 0,4 stays 0,1)
             const double resto =
                 (Decimale::daDouble(disponibile) - Decimale::daDouble(percentuale)).inDouble();
-            QueryAux.SQL =
-                QStringList{QStringLiteral("UPDATE FABBCOMPON SET"),
-                            QStringLiteral("   PERCENTUALE=") + sql::numero(resto),
-                            QStringLiteral("WHERE")} +
-                condizioneLineeLotto(l, QString()) +
-                QStringList{QStringLiteral("   AND(NRIGA=") + sql::intero(donatrice) + ')'};
+            QueryAux.SQL = QStringList{QStringLiteral("UPDATE FABBCOMPON SET"),
+                                       QStringLiteral("   PERCENTUALE=") + sql::numero(resto),
+                                       QStringLiteral("WHERE")} +
+                           condizioneLinea(l, donatrice);
             QueryAux.execSQL();
         });
     if (fatto) {
@@ -797,11 +797,7 @@ void PaginaMaterie::integra(qint64 riga, const QString& codice, double percentua
 
 void PaginaMaterie::ButtonSostituisciFabbComponClick() {
     const std::optional<qint64> riga = rigaCorrente();
-    if (!riga) {
-        Messaggi::avviso(QStringLiteral("Nessun record selezionato"), scheda_.finestra());
-        return;
-    }
-    if (!rigaModificabile(*riga)) {
+    if (!rigaModificabile(riga)) {
         return;
     }
     TFabbComponForm f(scheda_, *riga, ModoComponente::Sostituzione, scheda_.finestra());
@@ -816,8 +812,7 @@ void PaginaMaterie::ButtonSostituisciFabbComponClick() {
                 QStringList{QStringLiteral("UPDATE FABBCOMPON SET"),
                             QStringLiteral("CODICEMATERIAPRIMA=") + sql::testoNonNullo(codice),
                             QStringLiteral("WHERE")} +
-                condizioneLineeLotto(l, QString()) +
-                QStringList{QStringLiteral("   AND(NRIGA=") + sql::intero(*riga) + ')'};
+                condizioneLinea(l, *riga);
             QueryAux.execSQL();
         });
     if (fatto) {
@@ -827,11 +822,7 @@ void PaginaMaterie::ButtonSostituisciFabbComponClick() {
 
 void PaginaMaterie::ButtonEliminaFabbComponClick() {
     const std::optional<qint64> riga = rigaCorrente();
-    if (!riga) {
-        Messaggi::avviso(QStringLiteral("Nessun record selezionato"), scheda_.finestra());
-        return;
-    }
-    const std::optional<RigaGruppo> r = rigaModificabile(*riga);
+    const std::optional<RigaGruppo> r = rigaModificabile(riga);
     if (!r) {
         return;
     }
@@ -875,18 +866,15 @@ void PaginaMaterie::ButtonEliminaFabbComponClick() {
             }
             QueryAux.SQL =
                 QStringList{QStringLiteral("DELETE FROM FABBCOMPON"), QStringLiteral("WHERE")} +
-                condizioneLineeLotto(l, QString()) +
-                QStringList{QStringLiteral("   AND(NRIGA=") + sql::intero(*riga) + ')'};
+                condizioneLinea(l, *riga);
             QueryAux.execSQL();
             const double somma = (Decimale::daDouble(ricevuta->percentuale) +
                                   Decimale::daDouble(eliminata->percentuale))
                                      .inDouble();
-            QueryAux.SQL =
-                QStringList{QStringLiteral("UPDATE FABBCOMPON SET"),
-                            QStringLiteral("   PERCENTUALE=") + sql::numero(somma),
-                            QStringLiteral("WHERE")} +
-                condizioneLineeLotto(l, QString()) +
-                QStringList{QStringLiteral("   AND(NRIGA=") + sql::intero(*ricevente) + ')'};
+            QueryAux.SQL = QStringList{QStringLiteral("UPDATE FABBCOMPON SET"),
+                                       QStringLiteral("   PERCENTUALE=") + sql::numero(somma),
+                                       QStringLiteral("WHERE")} +
+                           condizioneLinea(l, *ricevente);
             QueryAux.execSQL();
         });
     if (fatto) {

@@ -127,7 +127,7 @@ private:
     void svuotaLotto();
     // Checks the selected line before a change of its group; its reading
     // when it can be changed.
-    std::optional<RigaGruppo> rigaModificabile(qint64 riga);
+    std::optional<RigaGruppo> rigaModificabile(std::optional<qint64> riga);
     // Runs `f` on the main transaction and commits; on failure rolls back,
     // shows `messaggio` + the database's text and returns false.
     bool inUnaVolta(const QString& messaggio, const std::function<void()>& f);

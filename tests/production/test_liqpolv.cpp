@@ -4,6 +4,7 @@
 // only for real changes; deletion; searches; the derived header values; the
 // linked document; the guards of pages and closing.
 #include "production/datilotto.h"
+#include "production/fabbricpo.h"
 #include "production/inprod.h"
 #include "production/liqpolv.h"
 #include "session/apertura.h"
@@ -339,6 +340,40 @@ TEST_F(Fabbricazione, PagineEChiusuraBloccateDuranteLaModifica) {
               "Memorizzare o annullare le modifiche in corso prima di chiudere la finestra");
     f->ButtonAnnulla->click();
     EXPECT_TRUE(f->TabSet->isEnabled());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Fabbricazione, LeFabbricazioniDellaStessaFormulazioneElencanoIlottiDeiSuoiProdotti) {
+    auto* f = apri();
+    posiziona(f, "FM002", "14/02/2025", "L25045");
+    f->aggiornaInformazioni();
+    QStringList lotti;
+    QString testata;
+    msg->dialogo = [&](QDialog* d) -> int {
+        if (auto* w = qobject_cast<TFabbricPOForm*>(d)) {
+            testata = w->EditCodicePO->text() + ' ' + w->EditDescrizionePO->text();
+            GrigliaModello* m = w->GridFabbric->modello();
+            for (int r = 0; r < m->rowCount(); ++r) {
+                lotti << m->campo(r, m->indiceCampo(QStringLiteral("LOTTO"))).asString();
+            }
+        }
+        return QDialog::Accepted;
+    };
+    f->ButtonFabbricazioniStessaPO->click();
+    lotti.sort();
+    EXPECT_EQ(lotti, (QStringList{"L25015", "L25045"}));
+    EXPECT_TRUE(testata.startsWith("1 ")) << testata.toStdString();
+
+    // a batch whose product has no formulation opens nothing
+    h.esegui(az(), {"UPDATE PRODOT SET CODICEFORMULAZIONE=NULL WHERE CODICE='FM002'"});
+    f->aggiornaInformazioni();
+    lotti.clear();
+    f->ButtonFabbricazioniStessaPO->click();
+    EXPECT_TRUE(lotti.isEmpty());
+    EXPECT_EQ(msg->testi().last(), "La fabbricazione selezionata non ha la formulazione");
 }
 
 } // namespace
