@@ -52,17 +52,6 @@ void soloCifre(QLineEdit* e, bool decimali) {
     e->setValidator(new QRegularExpressionValidator(QRegularExpression(schema), e));
 }
 
-// OK and Annulla at the right of a dialog's last row.
-QHBoxLayout* pulsantiOkAnnulla(QWidget* dialogo, QPushButton*& ok, QPushButton*& annulla) {
-    ok = creaPulsante(QStringLiteral("OK"), QStringLiteral("OKBtn"), dialogo);
-    annulla = creaPulsante(QStringLiteral("Annulla"), QStringLiteral("CancelBtn"), dialogo);
-    auto* bottoni = new QHBoxLayout;
-    bottoni->addStretch();
-    bottoni->addWidget(ok);
-    bottoni->addWidget(annulla);
-    return bottoni;
-}
-
 // A label that picks its radio button when clicked.
 class EtichettaRadio : public QLabel {
 public:
@@ -162,8 +151,6 @@ TInCostiForm::TInCostiForm(TTabXForm* sessione, QWidget* owner)
             protetto(this, [this] { ButtonTempoClick(false); }));
     connect(ButtonTempoConfezionamento, &QPushButton::clicked, this,
             protetto(this, [this] { ButtonTempoClick(true); }));
-    connect(OKBtn, &QPushButton::clicked, this, [this] { done(kRisultatoOK); });
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { done(kRisultatoAnnulla); });
 
     ComboRiempitrice->addItem(QString());
     codiciRiempitrici_ << QString();
@@ -331,8 +318,6 @@ DialogoTipoCalcolo::DialogoTipoCalcolo(QWidget* owner, const QString& nome,
     auto* v = new QVBoxLayout(this);
     v->addWidget(box);
     v->addLayout(bottoni);
-    connect(OKBtn, &QPushButton::clicked, this, [this] { done(kRisultatoOK); });
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { done(kRisultatoAnnulla); });
     impostaIndice(0);
 }
 

@@ -90,24 +90,13 @@ TFabbComponForm::TFabbComponForm(SchedaFabbricazione& scheda, qint64 riga, ModoC
     EditMateriaAttivaReale = campo(this, "EditMateriaAttivaReale");
     aggiungi(etichetta("Materia attiva reale"), EditMateriaAttivaReale);
 
-    OKBtn = creaPulsante(QStringLiteral("OK"), QStringLiteral("OKBtn"), this);
-    CancelBtn = creaPulsante(QStringLiteral("Annulla"), QStringLiteral("CancelBtn"), this);
-    auto* bottoni = new QHBoxLayout;
-    bottoni->addStretch();
-    bottoni->addWidget(OKBtn);
-    bottoni->addWidget(CancelBtn);
+    QHBoxLayout* bottoni = pulsantiOkAnnulla(this, OKBtn, CancelBtn, [this] { return verifica(); });
     auto* v = new QVBoxLayout(this);
     v->addLayout(g);
     v->addLayout(bottoni);
 
     connect(ButtonCodice, &QPushButton::clicked, this,
             protetto(this, [this] { ButtonCodiceClick(); }));
-    connect(OKBtn, &QPushButton::clicked, this, protetto(this, [this] {
-                if (verifica()) {
-                    done(kRisultatoOK);
-                }
-            }));
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { done(kRisultatoAnnulla); });
 
     try {
         leggi();

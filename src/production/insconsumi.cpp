@@ -49,12 +49,7 @@ TInsConsumiForm::TInsConsumiForm(SchedaFabbricazione& scheda, qint64 idFabbricaz
     g->addWidget(EditSeriale, 0, 1);
     g->addWidget(new QLabel(QStringLiteral("Quantità"), this), 1, 0);
     g->addWidget(EditQuantita, 1, 1);
-    OKBtn = creaPulsante(QStringLiteral("OK"), QStringLiteral("OKBtn"), this);
-    CancelBtn = creaPulsante(QStringLiteral("Annulla"), QStringLiteral("CancelBtn"), this);
-    auto* bottoni = new QHBoxLayout;
-    bottoni->addStretch();
-    bottoni->addWidget(OKBtn);
-    bottoni->addWidget(CancelBtn);
+    QHBoxLayout* bottoni = pulsantiOkAnnulla(this, OKBtn, CancelBtn, [this] { return verifica(); });
     auto* v = new QVBoxLayout(this);
     v->addLayout(g);
     v->addLayout(bottoni);
@@ -62,12 +57,6 @@ TInsConsumiForm::TInsConsumiForm(SchedaFabbricazione& scheda, qint64 idFabbricaz
     connect(EditSeriale, &QLineEdit::textEdited, this, [this] { dimentica(); });
     connect(EditSeriale, &QLineEdit::returnPressed, this,
             protetto(this, [this] { decodificaSeriale(); }));
-    connect(OKBtn, &QPushButton::clicked, this, protetto(this, [this] {
-                if (verifica()) {
-                    done(kRisultatoOK);
-                }
-            }));
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { done(kRisultatoAnnulla); });
 
     try {
         const QString t = scheda.sessione()->ValoreTabX(QStringLiteral("SogliaFuoriPeso"), false);

@@ -1,8 +1,12 @@
 #include "ui/finestra.h"
 
+#include <QDialog>
+#include <QHBoxLayout>
 #include <QPushButton>
 
+#include "session/connessione.h"
 #include "session/tabx.h"
+#include "ui/protezione.h"
 
 namespace quintar {
 
@@ -31,6 +35,24 @@ QPushButton* creaPulsante(const QString& testo, const QString& nome, QWidget* pa
     b->setObjectName(nome);
     b->setAutoDefault(false);
     return b;
+}
+
+QHBoxLayout* pulsantiOkAnnulla(QDialog* dialogo, QPushButton*& ok, QPushButton*& annulla,
+                               std::function<bool()> verifica) {
+    ok = creaPulsante(QStringLiteral("OK"), QStringLiteral("OKBtn"), dialogo);
+    annulla = creaPulsante(QStringLiteral("Annulla"), QStringLiteral("CancelBtn"), dialogo);
+    auto* bottoni = new QHBoxLayout;
+    bottoni->addStretch();
+    bottoni->addWidget(ok);
+    bottoni->addWidget(annulla);
+    QObject::connect(ok, &QPushButton::clicked, dialogo, protetto(dialogo, [dialogo, verifica] {
+                         if (!verifica || verifica()) {
+                             dialogo->done(kRisultatoOK);
+                         }
+                     }));
+    QObject::connect(annulla, &QPushButton::clicked, dialogo,
+                     [dialogo] { dialogo->done(kRisultatoAnnulla); });
+    return bottoni;
 }
 
 } // namespace quintar

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
+class QDialog;
+class QHBoxLayout;
 class QPushButton;
 
 namespace quintar {
@@ -30,5 +33,11 @@ protected:
 // A command button of a screen: its caption and objectName; it never acts
 // as the dialog's default button.
 QPushButton* creaPulsante(const QString& testo, const QString& nome, QWidget* parent);
+
+// OK and Annulla (OKBtn, CancelBtn) at the right of a dialog's last row: OK
+// ends the dialog with kRisultatoOK once `verifica` accepts (always, without
+// one), Annulla with kRisultatoAnnulla.
+QHBoxLayout* pulsantiOkAnnulla(QDialog* dialogo, QPushButton*& ok, QPushButton*& annulla,
+                               std::function<bool()> verifica = {});
 
 } // namespace quintar
