@@ -237,7 +237,7 @@ bool TFabbComponForm::verifica() {
     const Decimale dp = Decimale::daDouble(*p);
     if (!(Decimale::daDouble(totale_) - dp).positivo()) {
         return rifiuta(QStringLiteral("Attenzione: la percentuale deve essere minore di ") +
-                       formatoNumero(totale_, 4, 4));
+                       Formati::numeroConMigliaia(totale_, 4, 4));
     }
     if (!dp.positivo()) {
         return rifiuta(QStringLiteral("Attenzione: la percentuale deve essere maggiore di 0"));
@@ -246,7 +246,7 @@ bool TFabbComponForm::verifica() {
     // than it has
     if ((dp - Decimale::daDouble(massimo_)).positivo()) {
         return rifiuta(QStringLiteral("Attenzione: la percentuale non può superare ") +
-                       formatoNumero(massimo_, 4, 4) +
+                       Formati::numeroConMigliaia(massimo_, 4, 4) +
                        QStringLiteral(", quella della riga più alta del gruppo che la cede"));
     }
     return true;

@@ -33,25 +33,6 @@ using produzione::Decimale;
 
 // ------------------------------------------------------------------ helpers
 
-QString formatoNumero(double v, int minimi, int massimi) {
-    QString t = QString::number(std::abs(v), 'f', massimi);
-    const qsizetype punto = t.indexOf('.');
-    QString intera = punto < 0 ? t : t.left(punto);
-    QString decimali = punto < 0 ? QString() : t.mid(punto + 1);
-    while (decimali.size() > minimi && decimali.endsWith('0')) {
-        decimali.chop(1);
-    }
-    for (qsizetype i = intera.size() - 3; i > 0; i -= 3) {
-        intera.insert(i, Formati::correnti().separatoreMigliaia);
-    }
-    QString r = intera;
-    if (!decimali.isEmpty()) {
-        r += Formati::separatoreDecimale() + decimali;
-    }
-    const bool zero = !r.contains(QRegularExpression(QStringLiteral("[1-9]")));
-    return v < 0 && !zero ? '-' + r : r;
-}
-
 namespace {
 
 // Turns "." into the decimal comma as it is typed.
@@ -140,7 +121,7 @@ public:
     QString displayText(const QVariant& v, const QLocale& l) const override {
         // the cell's text is the shortest exact figure, read back exactly
         if (const auto n = Formati::leggiNumero(v.toString())) {
-            return formatoNumero(*n, 6, 6);
+            return Formati::numeroConMigliaia(*n, 6, 6);
         }
         return QStyledItemDelegate::displayText(v, l);
     }
@@ -598,8 +579,8 @@ void PaginaMaterie::calcolaLotto() {
     QueryAux.close();
     const produzione::AcquaAddolcita a = produzione::acquaAddolcita(percentuali, quantita, densita);
     EditPercentualeAcqua->setText(Formati::numeroInTesto(a.percentuale));
-    EditQuantitaAcqua->setText(formatoNumero(a.quantita, 0, 2));
-    EditTolleranzaAcqua->setText(formatoNumero(a.tolleranza, 0, 2));
+    EditQuantitaAcqua->setText(Formati::numeroConMigliaia(a.quantita, 2, 0));
+    EditTolleranzaAcqua->setText(Formati::numeroConMigliaia(a.tolleranza, 2, 0));
     EditBilanciaAcqua->setText(QString::number(a.bilancia));
 }
 
@@ -737,7 +718,7 @@ void PaginaMaterie::integra(qint64 riga, const QString& codice, double percentua
             QueryAux.close();
             if ((Decimale::daDouble(percentuale) - Decimale::daDouble(disponibile)).positivo()) {
                 throw Rifiuto{QStringLiteral("Attenzione: la percentuale non può superare ") +
-                              formatoNumero(disponibile, 4, 4) +
+                              Formati::numeroConMigliaia(disponibile, 4, 4) +
                               QStringLiteral(", quella della riga più alta del gruppo che la "
                                              "cede")};
             }

@@ -23,10 +23,6 @@ namespace quintar {
 
 class TCSDGrid;
 
-// A number with thousands grouped and between `minimi` and `massimi`
-// decimals ("###,###.##" is 0 and 2, "###,##0.0000" is 4 and 4).
-QString formatoNumero(double v, int minimi, int massimi);
-
 // Typing "." in the edit enters the decimal comma; only digits and one comma
 // are accepted.
 void virgolaDecimale(QLineEdit* e);

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 
@@ -74,19 +75,14 @@ QString Formati::numeroInTesto(double v, int decimali) {
     return s;
 }
 
-QString Formati::numeroConMigliaia(double v, int decimali) {
-    QString t = QString::number(std::abs(v), 'f', decimali);
-    if (t.contains('.')) {
-        while (t.endsWith('0')) {
-            t.chop(1);
-        }
-        if (t.endsWith('.')) {
-            t.chop(1);
-        }
-    }
+QString Formati::numeroConMigliaia(double v, int decimali, int minimi) {
+    const QString t = QString::number(std::abs(v), 'f', decimali);
     const qsizetype punto = t.indexOf('.');
     QString intera = punto < 0 ? t : t.left(punto);
-    const QString parteDecimale = punto < 0 ? QString() : t.mid(punto + 1);
+    QString parteDecimale = punto < 0 ? QString() : t.mid(punto + 1);
+    while (parteDecimale.size() > minimi && parteDecimale.endsWith('0')) {
+        parteDecimale.chop(1);
+    }
     for (qsizetype i = intera.size() - 3; i > 0; i -= 3) {
         intera.insert(i, correnti().separatoreMigliaia);
     }
@@ -94,7 +90,10 @@ QString Formati::numeroConMigliaia(double v, int decimali) {
     if (!parteDecimale.isEmpty()) {
         r += separatoreDecimale() + parteDecimale;
     }
-    return v < 0 && r != QLatin1String("0") ? '-' + r : r;
+    // a negative that rounds to zero shows no sign
+    const bool zero =
+        std::all_of(r.cbegin(), r.cend(), [](QChar c) { return !c.isDigit() || c == '0'; });
+    return v < 0 && !zero ? '-' + r : r;
 }
 
 namespace {

@@ -33,8 +33,9 @@ public:
     // Fixed decimals with the current decimal separator.
     static QString numeroInTesto(double v, int decimali);
     // A "###,###.##" picture: thousands grouped, at most `decimali` decimals
-    // (rounded), trailing zeros dropped ("1.234,5", "333,33", "0").
-    static QString numeroConMigliaia(double v, int decimali);
+    // (rounded), trailing zeros dropped down to `minimi` ("1.234,5",
+    // "333,33", "0"; "###,##0.0000" is 4 and 4).
+    static QString numeroConMigliaia(double v, int decimali, int minimi = 0);
     // Reads a number typed by a user: the current decimal separator, and
     // thousands separators only in exact groups ("1.000", "12.345,5" with the
     // Italian formats). A point is read as a decimal separator only where the

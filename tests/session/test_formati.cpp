@@ -105,3 +105,14 @@ TEST_F(Formato, OtherFormatsSwapTheRolesOfPointAndComma) {
     EXPECT_FALSE(Formati::leggiNumero("1.000,5").has_value());
     EXPECT_EQ(Formati::leggiData("03/05/2024"), QDate(2024, 3, 5));
 }
+
+TEST_F(Formato, ThousandsPicturesGroupRoundAndDropTrailingZeros) {
+    Formati::impostaItaliani();
+    EXPECT_EQ(Formati::numeroConMigliaia(1000.0 / 3, 2), "333,33");
+    EXPECT_EQ(Formati::numeroConMigliaia(2666.666, 2), "2.666,67");
+    EXPECT_EQ(Formati::numeroConMigliaia(1234567.5, 4), "1.234.567,5");
+    EXPECT_EQ(Formati::numeroConMigliaia(100, 0), "100");
+    EXPECT_EQ(Formati::numeroConMigliaia(0.5, 4, 4), "0,5000");
+    EXPECT_EQ(Formati::numeroConMigliaia(-0.00001, 4), "0");
+    EXPECT_EQ(Formati::numeroConMigliaia(-1500.25, 2), "-1.500,25");
+}
