@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -539,6 +540,14 @@ void TLiqPolvForm::creaPagine() {
             protetto(this, [this] { ButtonApriDocClick(); }));
     connect(ButtonSemilavorato, &QPushButton::clicked, this,
             protetto(this, [this] { ButtonSemilavoratoClick(); }));
+    connect(ButtonAssegnaEtichetta, &QPushButton::clicked, this,
+            protetto(this, [this] { ButtonAssegnaEtichettaClick(); }));
+    connect(ButtonHelpStampaEtichette, &QPushButton::clicked, this, [this] {
+        Messaggi::informazione(QStringLiteral("Variabili passate in stampa:\r<LOTTO>\r"
+                                              "<DATASCADENZA>\r<DATAFABBRICAZIONE>\r<SERIALE>\r"
+                                              "<SERIALENORM10>"),
+                               this);
+    });
     connect(RadioSemilavorato, &QRadioButton::toggled, this, [this](bool sm) {
         for (const char* c :
              {"FABBRICAZIONEDA_CODICE", "FABBRICAZIONEDA_DATA", "FABBRICAZIONEDA_LOTTO"}) {
@@ -1202,6 +1211,42 @@ void TLiqPolvForm::ButtonSemilavoratoClick() {
     }
     f->close();
     delete f;
+}
+
+void TLiqPolvForm::ButtonAssegnaEtichettaClick() {
+    const QString percorso =
+        sessione_->ValoreTabX(QStringLiteral("PercorsoReportEtic"), false).trimmed();
+    if (percorso.isEmpty()) {
+        Messaggi::avviso(QStringLiteral("Manca l'impostazione del percorso report etichette"),
+                         this);
+        return;
+    }
+    const QFileInfo cartella(percorsi::suDisco(percorso));
+    if (!cartella.isDir()) {
+        Messaggi::avviso(QStringLiteral("Il percorso \"%1\" non è stato trovato").arg(percorso),
+                         this);
+        return;
+    }
+    const QString scelto = Messaggi::scegliFile(this, QStringLiteral("Assegna Etichetta"),
+                                                cartella.absoluteFilePath());
+    if (scelto.isEmpty()) {
+        return;
+    }
+    // only templates of the labels' folder (or of a folder inside it)
+    const QFileInfo file(percorsi::suDisco(scelto));
+    const QString radice = QDir::cleanPath(cartella.absoluteFilePath()) + '/';
+    if (!(QDir::cleanPath(file.absolutePath()) + '/').startsWith(radice)) {
+        Messaggi::avviso(
+            QStringLiteral("E' possibile selezionare solo file all'interno del percorso \"%1\"")
+                .arg(percorso),
+            this);
+        return;
+    }
+    if (!file.isFile()) {
+        Messaggi::avviso(QStringLiteral("Il file \"%1\" non esiste").arg(scelto), this);
+        return;
+    }
+    impostaTesto(editazione(QStringLiteral("NOMEETICHETTA")), file.fileName());
 }
 
 QString TLiqPolvForm::formulazioneDelLotto() {

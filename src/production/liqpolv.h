@@ -64,6 +64,8 @@ public:
     void ButtonSelezDocClick();
     void ButtonApriDocClick();
     void ButtonSemilavoratoClick();
+    // The label template, a file of the labels' folder (PercorsoReportEtic).
+    void ButtonAssegnaEtichettaClick();
     void ButtonProdottiStessaPOClick();
     void ButtonFabbricazioniStessaPOClick();
     // The header's information: product and transport data, months of life

@@ -15,11 +15,14 @@
 #include "ui/tcsdgrid.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -374,6 +377,50 @@ TEST_F(Fabbricazione, LeFabbricazioniDellaStessaFormulazioneElencanoIlottiDeiSuo
     f->ButtonFabbricazioniStessaPO->click();
     EXPECT_TRUE(lotti.isEmpty());
     EXPECT_EQ(msg->testi().last(), "La fabbricazione selezionata non ha la formulazione");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Fabbricazione, LEtichettaSiSceglieSoloTraIModelliDellaCartellaEtichette) {
+    QTemporaryDir etichette;
+    QDir(etichette.path()).mkpath("sotto");
+    for (const char* f : {"piatti.prn", "sotto/taniche.prn"}) {
+        QFile file(etichette.filePath(QString::fromLatin1(f)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("^XA<LOTTO>^XZ");
+    }
+    auto* f = apri();
+    posiziona(f, "FM001", "15/01/2025", "L25015");
+    f->ButtonEdit->click();
+
+    h.esegui(az(), {"UPDATE TABX SET TESTO=NULL WHERE NOME='PercorsoReportEtic'"});
+    f->ButtonAssegnaEtichetta->click();
+    EXPECT_EQ(msg->testi().last(), "Manca l'impostazione del percorso report etichette");
+
+    h.esegui(az(), {QStringLiteral("UPDATE TABX SET TESTO='%1' WHERE NOME='PercorsoReportEtic'")
+                        .arg(etichette.path())});
+    msg->fileScelti = {etichette.filePath("sotto/taniche.prn")};
+    f->ButtonAssegnaEtichetta->click();
+    EXPECT_EQ(t(ed(f, "NOMEETICHETTA")), "taniche.prn");
+
+    QTemporaryDir altrove;
+    msg->fileScelti = {altrove.filePath("fuori.prn")};
+    f->ButtonAssegnaEtichetta->click();
+    EXPECT_EQ(msg->testi().last(),
+              QStringLiteral("E' possibile selezionare solo file all'interno del percorso \"%1\"")
+                  .arg(etichette.path()));
+    msg->fileScelti = {etichette.filePath("manca.prn")};
+    f->ButtonAssegnaEtichetta->click();
+    EXPECT_EQ(msg->testi().last(),
+              QStringLiteral("Il file \"%1\" non esiste").arg(etichette.filePath("manca.prn")));
+    EXPECT_EQ(t(ed(f, "NOMEETICHETTA")), "taniche.prn");
+    f->ButtonAnnulla->click();
+
+    f->ButtonHelpStampaEtichette->click();
+    EXPECT_EQ(msg->testi().last(), "Variabili passate in stampa:\r<LOTTO>\r<DATASCADENZA>\r"
+                                   "<DATAFABBRICAZIONE>\r<SERIALE>\r<SERIALENORM10>");
 }
 
 } // namespace
