@@ -5,14 +5,16 @@ pacchetti=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins libqt6printsupport6
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils firebird3.0-server
-  pxlib-dev libzint-dev libcups2-dev
+  pxlib-dev libzint-dev libcups2-dev cups-daemon cups-client
   libgtest-dev
   poppler-utils zbar-tools
 )
 # What the tests run besides the build: the server tests need /usr/sbin/firebird
 # (firebird3.0-server), its engine (firebird3.0-server-core), isql-fb and gfix
 # (firebird3.0-utils); the report tests read their PDFs with pdftotext and
-# pdftoppm (poppler-utils) and their barcodes with zbarimg (zbar-tools). With CI
+# pdftoppm (poppler-utils) and their barcodes with zbarimg (zbar-tools); the label
+# test starts a print scheduler of its own (cups-daemon, with lpadmin from
+# cups-client), never the system's service. With CI
 # set a test whose program is missing fails instead of being skipped.
 mancanti=()
 for p in "${pacchetti[@]}"; do

@@ -299,6 +299,32 @@ void scriviParametriUtenti(const Cartella& c) {
     tr.commit();
 }
 
+// The label templates the demo batches name: a label printer's own
+// language with the placeholders the sheet fills.
+static void scriviEtichetteDemo(const Cartella& c, Query& q) {
+    q.SQL = {QStringLiteral("SELECT DISTINCT NOMEETICHETTA, NOMEPRODOTTO FROM FABBRIC "
+                            "WHERE NOMEETICHETTA IS NOT NULL")};
+    std::vector<std::pair<QString, QString>> modelli;
+    for (q.open(); !q.eof(); q.next()) {
+        modelli.emplace_back(q.field(0).asString(), q.field(1).asString());
+    }
+    q.close();
+    for (const auto& [file, prodotto] : modelli) {
+        QFile f(c.radice + QStringLiteral("Etichette/") + file);
+        if (!f.open(QIODevice::WriteOnly)) {
+            throw std::runtime_error(("impossibile scrivere " + f.fileName()).toStdString());
+        }
+        f.write(
+            QStringLiteral("^XA\r\n^CI28\r\n^FO40,30^A0N,40,40^FD%1^FS\r\n"
+                           "^FO40,90^A0N,30,30^FDLotto <LOTTO>  Prod. <DATAFABBRICAZIONE>^FS\r\n"
+                           "^FO40,130^A0N,30,30^FDScad. <DATASCADENZA>^FS\r\n"
+                           "^FO40,180^BCN,80,Y,N,N^FD<SERIALENORM10>^FS\r\n"
+                           "^FO40,300^A0N,24,24^FDSeriale <SERIALE>^FS\r\n^XZ\r\n")
+                .arg(prodotto)
+                .toUtf8());
+    }
+}
+
 Cartella inizializza(const QString& dir, bool demo, const QString& server,
                      const QString& prefissoAlias) {
     Cartella c;
@@ -342,6 +368,7 @@ Cartella inizializza(const QString& dir, bool demo, const QString& server,
     }
     if (demo) {
         disegnaFotoDemo(c, q);
+        scriviEtichetteDemo(c, q);
     }
     tr.commit();
     disegnaIcona(c.radice + "Grafica/QUINTAR.ICO");

@@ -4,6 +4,7 @@
 #include "master/prodottipo.h"
 #include "production/critici.h"
 #include "production/datilotto.h"
+#include "production/etichette.h"
 #include "production/fabbricpo.h"
 #include "production/inprod.h"
 #include "production/materie.h"
@@ -20,10 +21,13 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -542,6 +546,8 @@ void TLiqPolvForm::creaPagine() {
             protetto(this, [this] { ButtonSemilavoratoClick(); }));
     connect(ButtonAssegnaEtichetta, &QPushButton::clicked, this,
             protetto(this, [this] { ButtonAssegnaEtichettaClick(); }));
+    connect(ButtonStampaEtichette, &QPushButton::clicked, this,
+            protetto(this, [this] { ButtonStampaEtichetteClick(); }));
     connect(ButtonHelpStampaEtichette, &QPushButton::clicked, this, [this] {
         Messaggi::informazione(QStringLiteral("Variabili passate in stampa:\r<LOTTO>\r"
                                               "<DATASCADENZA>\r<DATAFABBRICAZIONE>\r<SERIALE>\r"
@@ -1247,6 +1253,99 @@ void TLiqPolvForm::ButtonAssegnaEtichettaClick() {
         return;
     }
     impostaTesto(editazione(QStringLiteral("NOMEETICHETTA")), file.fileName());
+}
+
+void TLiqPolvForm::ButtonStampaEtichetteClick() {
+    if (listaVuota()) {
+        Messaggi::avviso(QStringLiteral("Selezionare una fabbricazione"), this);
+        return;
+    }
+    const QString modello = testoDi(consultazione(QStringLiteral("NOMEETICHETTA"))).trimmed();
+    if (modello.isEmpty()) {
+        Messaggi::avviso(QStringLiteral("Nessuna etichetta assegnata"), this);
+        return;
+    }
+    const QString percorso =
+        sessione_->ValoreTabX(QStringLiteral("PercorsoReportEtic"), false).trimmed();
+    if (percorso.isEmpty()) {
+        Messaggi::avviso(QStringLiteral("Manca l'impostazione del percorso report etichette"),
+                         this);
+        return;
+    }
+    if (!QFileInfo(percorsi::suDisco(percorso)).isDir()) {
+        Messaggi::avviso(QStringLiteral("Il percorso \"%1\" non è stato trovato").arg(percorso),
+                         this);
+        return;
+    }
+    const QString nomeFile = percorsi::conSeparatore(percorso) + modello;
+    QFile file(percorsi::suDisco(nomeFile));
+    if (!file.exists()) {
+        Messaggi::avviso(QStringLiteral("Il file \"%1\" non è stato trovato").arg(nomeFile), this);
+        return;
+    }
+    const QString stampante =
+        etichette::nomeStampante(sessione_->ValoreTabX(QStringLiteral("StampanteEticFabbr"), true));
+    if (stampante.isEmpty()) {
+        Messaggi::avviso(QStringLiteral("Manca l'impostazione della stampante"), this);
+        return;
+    }
+    if (!Messaggi::conferma(QStringLiteral("Effettuare la stampa?"), this)) {
+        return;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        Messaggi::avviso(QStringLiteral("Il file \"%1\" non è stato trovato").arg(nomeFile), this);
+        return;
+    }
+    const QByteArray testo = file.readAll();
+    aggiornaInformazioni(); // the expiry date of the batch shown, read now
+    etichette::Valori v;
+    v.lotto = testoDi(consultazione(QStringLiteral("LOTTO")));
+    v.scadenza = testoDi(consultazione(QStringLiteral("SCADENZA")));
+    v.dataFabbricazione = testoDi(consultazione(QStringLiteral("DATA")));
+    const LottoCorrente l = lottoCorrente();
+    // the label is logged with the job: the row is kept only when the print
+    // system took the job
+    try {
+        QueryAux.SQL = {QStringLiteral("SELECT GEN_ID(GENERASERIALI,1) FROM RDB$DATABASE")};
+        v.seriale = QString::number(QueryAux.scalar().toLongLong());
+        QueryAux.SQL = {
+            QStringLiteral("INSERT INTO LOG_STETICFABBRICAZ("),
+            QStringLiteral("SERIALE,CODICEFABBRICAZIONE,DATAFABBRICAZIONE,LOTTOFABBRICAZIONE,"),
+            QStringLiteral("DATASCADENZA,SERIALENORM10,DATAORASTAMPA,OPERATORE)"),
+            QStringLiteral("VALUES(%1,%2,%3,%4,%5,%6,CURRENT_TIMESTAMP,%7)")
+                .arg(sql::intero(v.seriale), sql::testo(l.codice), sql::data(l.data),
+                     sql::testo(l.lotto), sql::data(Formati::leggiData(v.scadenza)),
+                     sql::testo(etichette::seriale10(v.seriale)),
+                     sql::intero(sessione_->NumUtente))};
+        QueryAux.execSQL();
+    } catch (const DbError& e) {
+        TransazionePrincipale.rollbackRetainingNoThrow();
+        Messaggi::errore(
+            QStringLiteral("Errore interno durante l'aggiornamento del log di stampa:\n") +
+                e.messaggio(),
+            this);
+        return;
+    }
+    const QByteArray etichetta = etichette::compila(testo, v);
+    if (const QString errore = etichette::invia(stampante, etichetta); !errore.isEmpty()) {
+        TransazionePrincipale.rollbackRetainingNoThrow();
+        Messaggi::errore(QStringLiteral("Errore ") + errore, this);
+        return;
+    }
+    try {
+        TransazionePrincipale.commitRetaining();
+    } catch (const DbError& e) {
+        TransazionePrincipale.rollbackRetainingNoThrow();
+        Messaggi::errore(
+            QStringLiteral("Errore interno durante l'aggiornamento del log di stampa:\n") +
+                e.messaggio(),
+            this);
+        return;
+    }
+    if (CheckCopiaClip->isChecked()) {
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(etichetta));
+    }
+    Messaggi::informazione(QStringLiteral("Stampa effettuata"), this);
 }
 
 QString TLiqPolvForm::formulazioneDelLotto() {

@@ -66,6 +66,9 @@ public:
     void ButtonSemilavoratoClick();
     // The label template, a file of the labels' folder (PercorsoReportEtic).
     void ButtonAssegnaEtichettaClick();
+    // The batch's label: its template filled, logged, and sent to the label
+    // printer as it is.
+    void ButtonStampaEtichetteClick();
     void ButtonProdottiStessaPOClick();
     void ButtonFabbricazioniStessaPOClick();
     // The header's information: product and transport data, months of life
