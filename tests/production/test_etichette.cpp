@@ -4,6 +4,7 @@
 // device writes what it receives into the folder).
 #include "production/etichette.h"
 #include "production/liqpolv.h"
+#include "report/stampanti.h"
 #include "session/tabx.h"
 #include "support/schede.h"
 
@@ -119,6 +120,12 @@ TEST_F(Etichetta, LaStampaMandaIlModelloCompilatoAllaStampanteERegistraIlSeriale
     ASSERT_TRUE(QFile::exists("/usr/sbin/cupsd")) << "cupsd is missing (package cups-daemon)";
     ServerStampa server;
     ASSERT_TRUE(server.pronto()) << "the test's print server did not start";
+    // the settings offer the queue among the printers
+    QStringList stampanti;
+    for (const Stampante& st : elencoStampanti()) {
+        stampanti << st.nome;
+    }
+    EXPECT_TRUE(stampanti.contains("etichette")) << stampanti.join(',').toStdString();
     // the demo's template of FM001's label, with the formulation's two years
     h.esegui(az(), {"UPDATE FORMUL SET MESIDURATAPRODOTTO=24 WHERE CODICE=1"});
     ASSERT_EQ(valore("SELECT MESIDURATAPRODOTTO FROM FORMUL WHERE CODICE=1"), "24");
