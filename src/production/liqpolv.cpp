@@ -367,6 +367,10 @@ TLiqPolvForm::TLiqPolvForm(TTabXForm* sessione, QWidget* owner)
         sessione_->ConnettiDatabase2(QStringLiteral("ArchivioTovaris"));
     }
     creaPagine();
+    // the history page lists the header versions of the product's batches
+    if (auto* v = qobject_cast<QVBoxLayout*>(NotebookPagine->widget(Storico)->layout())) {
+        v->insertWidget(0, new QLabel(QStringLiteral("Testate"), NotebookPagine->widget(Storico)));
+    }
     caricaElenchi();
     collegaCalcoli();
     resize(1180, 860);
