@@ -424,3 +424,22 @@ TEST_F(Fabbricazione, LEtichettaSiSceglieSoloTraIModelliDellaCartellaEtichette) 
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Fabbricazione, LoStoricoElencaLeTestateDiTuttiILottiDelProdotto) {
+    auto* f = apri();
+    posiziona(f, "FM001", "15/01/2025", "L25015");
+    f->ButtonEdit->click();
+    testo(ed(f, "MISCELATORE"), "M7");
+    f->ButtonMemorizza->click();
+    f->mostraPagina(TLiqPolvForm::Storico);
+    auto* g = f->findChild<TCSDGrid*>("GridStorico");
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->modello()->rowCount(),
+              conta("SELECT COUNT(*) FROM STOFABBRIC WHERE CODICE='FM001'"));
+    EXPECT_GT(g->modello()->rowCount(), 0);
+    f->mostraPagina(TLiqPolvForm::Principale);
+}
+
+} // namespace
