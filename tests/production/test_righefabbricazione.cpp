@@ -189,9 +189,17 @@ TEST_F(RigheFabbricazione,
 TEST_F(RigheFabbricazione, UnaRiempitriceSenzaRigheIniziaDallaUnoEAnnullaToglieLaRigaNuova) {
     h.esegui(az(), {"DELETE FROM CONFEZ WHERE CODICERIEMPITRICE=2"});
     auto* f = apri();
-    posiziona(f, "FM002", "14/02/2025", "L25045");
+    posiziona(f, "FM001", "15/01/2025", "L25015");
     f->TabSet->setCurrentIndex(TLiqPolvForm::Confezionamento);
     PaginaRighe* c = f->PaginaConfez;
+    // another batch chosen in the list under the lines, as a click does
+    GrigliaModello* m = f->Griglia->modello();
+    for (int r = 0; r < m->rowCount(); ++r) {
+        if (m->campo(r, m->indiceCampo("LOTTO")).asString() == "L25045") {
+            f->Griglia->setCurrentIndex(m->index(r, 0));
+        }
+    }
+    ASSERT_EQ(f->lottoCorrente().lotto, "L25045");
     EXPECT_TRUE(c->listaVuota());
     c->ButtonEdit->click();
     EXPECT_EQ(msg->testi().last(), "Premere Nuovo per inserire un nuovo record");
@@ -199,7 +207,9 @@ TEST_F(RigheFabbricazione, UnaRiempitriceSenzaRigheIniziaDallaUnoEAnnullaToglieL
     EXPECT_EQ(msg->testi().last(), "La tabella è vuota");
 
     c->ButtonNuovo->click();
-    ASSERT_EQ(c->Stato, 1);
+    ASSERT_EQ(c->Stato, 1) << messaggi().toStdString();
+    EXPECT_EQ(f->lottoCorrente().lotto, "L25045"); // read again on the same batch
+    EXPECT_EQ(t(ed(c, "CODICERIEMPITRICE")), "2");
     EXPECT_EQ(t(ed(c, "NUMPROGRESSIVO")), "1");
     testo(ed(c, "NUMPROGRESSIVO"), "uno");
     c->ButtonMemorizza->click();
