@@ -8,6 +8,7 @@
 #include "production/fabbricpo.h"
 #include "production/inprod.h"
 #include "production/materie.h"
+#include "production/righefabbricazione.h"
 #include "session/apertura.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
@@ -16,6 +17,7 @@
 #include "session/tabx.h"
 #include "ui/grigliamodello.h"
 #include "ui/protezione.h"
+#include "ui/righe.h"
 #include "ui/storico.h"
 #include "ui/tcsdgrid.h"
 
@@ -616,12 +618,21 @@ void TLiqPolvForm::creaPagine() {
 
     PaginaComponenti = new PaginaMaterie(*this);
     Critici = new PagineCritici(*this, this);
+    PaginaConfez = creaPaginaConfezionamento(this, *this, [this] {
+        return listaVuota() ? QString()
+                            : testoCampo(Griglia->campoCorrente(QStringLiteral("RIEMPITRICE")));
+    });
+    PaginaProced = creaPaginaProcedura(this, *this);
     for (int i = Materie; i < Ricerche; ++i) {
-        QWidget* contenuto = i == Materie       ? PaginaComponenti
-                             : i == CompCritici ? Critici->PaginaCritici
-                             : i == Qualita     ? Critici->PaginaQualita
-                                                : nullptr;
+        QWidget* contenuto = i == Materie           ? PaginaComponenti
+                             : i == CompCritici     ? Critici->PaginaCritici
+                             : i == Qualita         ? Critici->PaginaQualita
+                             : i == Confezionamento ? static_cast<QWidget*>(PaginaConfez)
+                                                    : PaginaProced;
         aggiungiPagina(paginaConGriglia(contenuto, TabSet->tabText(i).remove('.').remove(' ')));
+    }
+    for (PaginaRighe* p : {PaginaConfez, PaginaProced}) {
+        p->bloccaScheda = [this](bool) { bloccaLotti(); };
     }
     aggiungiPagina(nullptr); // searches
     aggiungiPagina(nullptr); // history
@@ -633,6 +644,10 @@ QList<QPushButton*> TLiqPolvForm::pulsantiPagina(int pagina) {
         r << PaginaComponenti->pulsanti();
     } else if (pagina == CompCritici || pagina == Qualita) {
         r << Critici->pulsanti(pagina);
+    } else if (pagina == Confezionamento || pagina == Procedura) {
+        PaginaRighe* p = pagina == Confezionamento ? PaginaConfez : PaginaProced;
+        r << p->ButtonNuovo << p->ButtonEdit << p->ButtonElimina << p->ButtonChiudi
+          << p->ButtonMemorizza << p->ButtonAnnulla;
     }
     if (pagina == Principale) {
         r << ButtonRicerche << ButtonStampa << ButtonStampaPre << ButtonStorico
@@ -696,7 +711,19 @@ void TLiqPolvForm::rigaCambiata() {
         PaginaComponenti->aggiorna();
     } else if (paginaCorrente() == CompCritici || paginaCorrente() == Qualita) {
         Critici->aggiorna(paginaCorrente());
+    } else if (paginaCorrente() == Confezionamento || paginaCorrente() == Procedura) {
+        // another batch may have another machine or product: its lines
+        PaginaRighe* p = paginaCorrente() == Confezionamento ? PaginaConfez : PaginaProced;
+        if (p->Stato == 0) {
+            p->riapri();
+        }
     }
+}
+
+void TLiqPolvForm::bloccaLotti() {
+    aggiornaBlocchi();
+    const bool righeInModifica = PaginaConfez->Stato != 0 || PaginaProced->Stato != 0;
+    Griglia->setEnabled(StatoScheda == 0 && !righeInModifica);
 }
 
 void TLiqPolvForm::closeEvent(QCloseEvent* e) {

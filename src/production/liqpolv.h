@@ -16,6 +16,7 @@ class QRadioButton;
 namespace quintar {
 
 class PaginaMaterie;
+class PaginaRighe;
 class PagineCritici;
 
 class TLiqPolvForm : public SchedaAPagine, public SchedaFabbricazione {
@@ -60,6 +61,8 @@ public:
     QTimer* TimerPO = nullptr;
     PaginaMaterie* PaginaComponenti = nullptr; // "Materie"
     PagineCritici* Critici = nullptr;          // "Comp. Critici" and "Qualità"
+    PaginaRighe* PaginaConfez = nullptr;       // the filling machine's packaging lines
+    PaginaRighe* PaginaProced = nullptr;       // the formulation's procedure lines
 
     void ButtonSelezDocClick();
     void ButtonApriDocClick();
@@ -127,6 +130,8 @@ private:
     // The formulation of the batch shown; empty, after its warning, when
     // there is no batch or it has none.
     QString formulazioneDelLotto();
+    // While a page of lines edits, the batch list stays on its batch.
+    void bloccaLotti();
 
     QMap<QString, QString> rigaSalvata_;
     QTimer* timerContenitori_ = nullptr;

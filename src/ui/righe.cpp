@@ -334,9 +334,17 @@ void PaginaRighe::SettaggioInterfaccia() {
     }
 }
 
+void PaginaRighe::rileggiScheda() {
+    // a card keyed by more columns finds its row again by all of them
+    if (scheda_->StatoScheda == 0) {
+        scheda_->AltreChiaviCorrenti = scheda_->altreChiaviGriglia();
+    }
+    scheda_->rileggi(scheda_->codiceCorrenteGriglia());
+}
+
 bool PaginaRighe::rileggiStessoPadre() {
     const QString prima = padre ? padre() : QString();
-    scheda_->rileggi(scheda_->codiceCorrenteGriglia());
+    rileggiScheda();
     if ((padre ? padre() : QString()) != prima) {
         // the record, or its group, changed meanwhile: nothing of another one
         // is touched
@@ -350,6 +358,9 @@ bool PaginaRighe::rileggiStessoPadre() {
 }
 
 void PaginaRighe::ButtonNuovoClick() {
+    if (nuovaRigaConsentita && !nuovaRigaConsentita()) {
+        return;
+    }
     if ((padre ? padre() : QString()).isEmpty()) {
         Messaggi::informazione(
             QStringLiteral("Inserire un record prima di accedere alle altre sessioni"), scheda_);
@@ -553,8 +564,8 @@ bool PaginaRighe::cancellaRiga() {
     if (!rigaEsiste(PadreCorrente, RigaCorrente)) {
         return true;
     }
-    Messaggi::errore(d_.messaggioCancellare + PadreCorrente + QStringLiteral(", NRIGA ") +
-                         RigaCorrente,
+    Messaggi::errore(d_.messaggioCancellare + PadreCorrente + QStringLiteral(", ") +
+                         d_.colonnaRiga + ' ' + RigaCorrente,
                      scheda_);
     return false;
 }
@@ -567,7 +578,7 @@ void PaginaRighe::ButtonAnnullaClick() {
     SettaggioInterfaccia();
     // a save refused for another user's change would be refused again on the
     // same snapshot: the lines come back as stored now
-    scheda_->rileggi(scheda_->codiceCorrenteGriglia());
+    rileggiScheda();
     riapri(RigaCorrente);
 }
 

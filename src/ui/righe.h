@@ -88,6 +88,9 @@ public:
     std::function<void(bool inModifica)> bloccaScheda;
     // "Ch&iudi": back to the card's first page.
     std::function<void()> chiudi;
+    // "&Nuovo" may be refused for the current record (the card says why);
+    // when not set, a record is all a new line needs.
+    std::function<bool()> nuovaRigaConsentita;
 
     int Stato = 0;
     QString PadreCorrente;
@@ -142,6 +145,9 @@ private:
     // Restarts the card's main transaction; false (with the message) when the
     // card's record no longer shows the same parent.
     bool rileggiStessoPadre();
+    // The card's list read again on a fresh main transaction, on the row
+    // shown (all of its key).
+    void rileggiScheda();
 
     SchedaBase* scheda_;
     DescrizioneRighe d_;

@@ -117,6 +117,30 @@ rows GridFabbric 1
 click ButtonRicercaRitorna
 expect EditLotto2 E2E-01
 
+# the packaging page: the lines of the batch's machine, a new one saved with
+# its first version, then back to the first page
+key TabSetLiqPolv Right
+key TabSetLiqPolv Right
+key TabSetLiqPolv Right
+key TabSetLiqPolv Right
+rows GridConfez 4
+click ButtonNuovoConfez
+enabled TabSetLiqPolv 0
+expect EditRiempConfez 1
+expect EditNRigaConfez 4
+text MemoTestoConfez Controllare l'etichetta del lotto sul primo cartone
+click ButtonMemorizzaConfez
+nomessage
+enabled TabSetLiqPolv 1
+rows GridConfez 5
+expect EditNRigaConfez2 4
+expect MemoTestoConfez2 Controllare l´etichetta del lotto sul primo cartone
+wait 700
+expect LabelConfezVersione 1
+shot $immagini/fabbricazione_confezionamento.png
+click ButtonChiudiConfez
+expect EditLotto2 E2E-01
+
 click ButtonElimina
 message Eliminare il record selezionato?
 answer Sì
@@ -124,7 +148,8 @@ nomessage
 close
 SCRIPT
 "$tovaris" script "$tmp/host" "$tmp/fabbricazione.txt" || { echo "the manufacturing script failed"; exit 1; }
-for f in fabbricazione_editazione.png fabbricazione_materie.png fabbricazione_critici.png; do
+for f in fabbricazione_editazione.png fabbricazione_materie.png fabbricazione_critici.png \
+         fabbricazione_confezionamento.png; do
   [ -s "$immagini/$f" ] || { echo "no picture $f"; exit 1; }
 done
 
