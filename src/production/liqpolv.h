@@ -61,6 +61,14 @@ public:
     PaginaMaterie* PaginaComponenti = nullptr; // "Materie"
     PagineCritici* Critici = nullptr;          // "Comp. Critici" and "Qualità"
 
+    // "&Stampa": the manufacturing sheet (report project StFabbrLST).
+    void ButtonStampaClick();
+    // "Stampa PRE": weighing barcodes for the component lines without one,
+    // then the pre-production sheet (StFabbrPreLST).
+    void ButtonStampaPreClick();
+    // "Archiv. scheda": the batch's archived sheet, made on request when it
+    // has none, shown in TStoFabForm.
+    void ButtonStoricoClick();
     void ButtonSelezDocClick();
     void ButtonApriDocClick();
     void ButtonSemilavoratoClick();
@@ -122,6 +130,9 @@ private:
     // The formulation of the batch shown; empty, after its warning, when
     // there is no batch or it has none.
     QString formulazioneDelLotto();
+    // The batch shown printed with the report project named by the session
+    // parameter `progetto`.
+    void stampaFabbricazione(const QString& progetto);
 
     QMap<QString, QString> rigaSalvata_;
     QTimer* timerContenitori_ = nullptr;
