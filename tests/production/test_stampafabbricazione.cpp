@@ -20,6 +20,7 @@
 #include "../report/comune.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -318,7 +319,11 @@ struct Archiviazione : SchedaStampata {
 } // namespace
 
 TEST_F(Archiviazione, TheArchivedSheetHoldsTheComputedNumbersAndTheViewerShowsThem) {
-    h.esegui(az(), {"DELETE FROM STOMAT", "DELETE FROM STOFAB"});
+    // the first line's material has a long list of analogues
+    h.esegui(az(), {"DELETE FROM STOMAT", "DELETE FROM STOFAB",
+                    "UPDATE MATER SET CODICEANALOGO='PROVA-AN' WHERE CODICE IN ('MP004','MP009')",
+                    "UPDATE MATER SET NOMECOMMERCIALE='Alcool isopropilico per uso tecnico "
+                    "industriale' WHERE CODICE='MP009'"});
     posiziona("FM003", "03/02/2025", "L25034");
     bool vista = false;
     msg->risposte = {"Sì"};
@@ -343,6 +348,14 @@ TEST_F(Archiviazione, TheArchivedSheetHoldsTheComputedNumbersAndTheViewerShowsTh
     EXPECT_EQ(valore("SELECT CODICEINTERNO FROM STOFAB WHERE LOTTO='L25034'"), "1");
     EXPECT_DOUBLE_EQ(numero("SELECT QUANTITALITRI FROM STOFAB WHERE CODICEINTERNO=1"), 1500);
     EXPECT_DOUBLE_EQ(numero("SELECT QUANTITATOTALE FROM STOFAB WHERE CODICEINTERNO=1"), 1530);
+    // 1500 l in 0,75 l bottles: shown "2.000", stored 2000
+    EXPECT_DOUBLE_EQ(numero("SELECT NUMEROCONTENITORI FROM STOFAB WHERE CODICEINTERNO=1"), 2000);
+    EXPECT_DOUBLE_EQ(numero("SELECT PERCACQUAADDOLC FROM STOFAB WHERE CODICEINTERNO=1"), 88.3);
+    EXPECT_EQ(valore("SELECT CODICEFORMULAZIONE FROM STOFAB WHERE CODICEINTERNO=1"), "2");
+    EXPECT_EQ(valore("SELECT CHAR_LENGTH(ANALOGHI) FROM STOMAT WHERE CODICESTORICO=1 AND NRIGA=1"),
+              "50");
+    EXPECT_TRUE(valore("SELECT ANALOGHI FROM STOMAT WHERE CODICESTORICO=1 AND NRIGA=1")
+                    .startsWith("Alcool grasso"));
     EXPECT_EQ(valore("SELECT FABBRICAZIONEDA FROM STOFAB WHERE CODICEINTERNO=1"), "MP");
     EXPECT_EQ(conta("SELECT COUNT(*) FROM STOMAT WHERE CODICESTORICO=1"), 5);
     const produzione::PesataRiga p = produzione::pesataRiga(5, 1500, 1.02, 5);
@@ -418,6 +431,11 @@ TEST_F(Archiviazione, AFailedLineRollsBackTheWholeSheetAndKeepsTheStatement) {
     EXPECT_EQ(conta("SELECT COUNT(*) FROM STOFAB WHERE LOTTO='L25034'"), 0);
     EXPECT_EQ(conta("SELECT COUNT(*) FROM STOMAT WHERE CODICESTORICO=2"), 0);
     EXPECT_EQ(valore("SELECT STORICOAGGIORNATO FROM FABBRIC WHERE LOTTO='L25034'"), "0");
+    // the statement that failed is kept for whoever looks into it
+    const QString cartella = f->sessione()->GetV("TempDir");
+    QFile errore(QDir(cartella.isEmpty() ? QDir::tempPath() : cartella).filePath("Errore.sql"));
+    ASSERT_TRUE(errore.open(QIODevice::ReadOnly)) << errore.fileName().toStdString();
+    EXPECT_TRUE(errore.readAll().contains("INSERT INTO STOMAT"));
 }
 
 // ------------------------------------------------------ semi-finished batches
