@@ -515,12 +515,16 @@ TStoFabForm::TStoFabForm(TTabXForm* sessione, const LottoCorrente& lotto, QWidge
                     : QStringLiteral("WHERE (CODICESTORICO IS NULL)"),
             QStringLiteral("AND(CRITICO='1')"), QStringLiteral("ORDER BY CODICESTORICO,NRIGA")};
     });
-    connect(GridStoMat->modello(), &QAbstractItemModel::modelReset, this,
-            [this] { titoli(GridStoMat, kColonneMaterie); });
-    connect(GridCritici->modello(), &QAbstractItemModel::modelReset, this, [this] {
-        titoli(GridCritici, kColonneCritici);
-        mostraCritico();
-    });
+    // after the grid has laid out the columns of a fresh open (a search or
+    // a new order opens it again)
+    connect(
+        GridStoMat->modello(), &QAbstractItemModel::modelReset, this,
+        [this] { titoli(GridStoMat, kColonneMaterie); }, Qt::QueuedConnection);
+    connect(
+        GridCritici->modello(), &QAbstractItemModel::modelReset, this,
+        [this] { titoli(GridCritici, kColonneCritici); }, Qt::QueuedConnection);
+    connect(GridCritici->modello(), &QAbstractItemModel::modelReset, this,
+            &TStoFabForm::mostraCritico);
     connect(GridCritici->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TStoFabForm::mostraCritico);
     connect(TabSetStoFab, &QTabBar::currentChanged, this, &TStoFabForm::mostraPagina);
@@ -607,6 +611,7 @@ void TStoFabForm::mostraPagina(int pagina) {
         if (pagina == Materie) {
             if (!queryMat_.isOpen()) {
                 queryMat_.open();
+                titoli(GridStoMat, kColonneMaterie);
             }
         } else {
             queryMat_.close();
@@ -619,6 +624,7 @@ void TStoFabForm::mostraPagina(int pagina) {
             }
             if (!queryCritici_.isOpen()) {
                 queryCritici_.open();
+                titoli(GridCritici, kColonneCritici);
             }
         } else {
             queryCritici_.close();

@@ -337,6 +337,13 @@ TEST_F(Archiviazione, TheArchivedSheetHoldsTheComputedNumbersAndTheViewerShowsTh
         EXPECT_EQ(v->campo("QUANTITATOTALE")->text(), "1530");
         v->mostraPagina(TStoFabForm::Materie);
         EXPECT_EQ(v->GridStoMat->modello()->rowCount(), 5);
+        QCoreApplication::processEvents();
+        GrigliaModello* m = v->GridStoMat->modello();
+        EXPECT_EQ(m->headerData(m->indiceCampo("NRIGA"), Qt::Horizontal).toString(), "N.R.");
+        EXPECT_EQ(m->headerData(m->indiceCampo("QUANTITARAW"), Qt::Horizontal).toString(),
+                  "Quant. Kg");
+        EXPECT_TRUE(v->GridStoMat->isColumnHidden(m->indiceCampo("CODICESTORICO")));
+        v->grab().save(QCoreApplication::applicationDirPath() + "/storico_materie.png");
         v->mostraPagina(TStoFabForm::Qualita);
         EXPECT_EQ(v->GridCritici->modello()->rowCount(), 1);
         EXPECT_EQ(v->EditAccettabilita->text(), "pH 12,0 - 13,0");
