@@ -298,6 +298,20 @@ TEST_F(SchedaStampata, PreProductionGivesBarcodesOnlyToLinesWithoutOneAndPrintsT
               contatore + 2);
 }
 
+TEST_F(SchedaStampata, ABarcodeThatCannotBeGivenStopsThePrintAndGivesNone) {
+    h.esegui(az(), {"CREATE EXCEPTION PROVA_SERIALE 'seriale rifiutato'",
+                    "CREATE TRIGGER PROVA_FABBCOMPON FOR FABBCOMPON BEFORE UPDATE AS BEGIN IF "
+                    "(NEW.NRIGA=2) THEN EXCEPTION PROVA_SERIALE; END"});
+    posiziona("FM005", "12/02/2025", "L25043");
+    f->ButtonStampaPre->click();
+    ASSERT_EQ(msg->testi().size(), 1) << msg->testi().join('|').toStdString();
+    EXPECT_TRUE(msg->testi()[0].startsWith("Impossibile eseguire il check dei seriali CONTEST:\n"))
+        << msg->testi()[0].toStdString();
+    EXPECT_TRUE(msg->testi()[0].contains("seriale rifiutato"));
+    // line 1 was given one before line 2 failed: the unit goes back whole
+    EXPECT_EQ(seriali("L25043").join(""), "");
+}
+
 // ------------------------------------------------------------- archiving
 
 namespace {
