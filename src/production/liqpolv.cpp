@@ -8,7 +8,11 @@
 #include "production/fabbricpo.h"
 #include "production/inprod.h"
 #include "production/materie.h"
+#include "production/rfabbsemilav.h"
 #include "production/righefabbricazione.h"
+#include "production/stampafabbricazione.h"
+#include "production/stofab.h"
+#include "report/stampascheda.h"
 #include "session/apertura.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
@@ -505,6 +509,12 @@ void TLiqPolvForm::creaPagine() {
     v0->insertLayout(v0->count() - 1, altri);
     connect(ButtonRicerche, &QPushButton::clicked, this,
             protetto(this, [this] { mostraPagina(Ricerche); }));
+    connect(ButtonStampa, &QPushButton::clicked, this,
+            protetto(this, [this] { ButtonStampaClick(); }));
+    connect(ButtonStampaPre, &QPushButton::clicked, this,
+            protetto(this, [this] { ButtonStampaPreClick(); }));
+    connect(ButtonStorico, &QPushButton::clicked, this,
+            protetto(this, [this] { ButtonStoricoClick(); }));
     connect(ButtonProdottiStessaPO, &QPushButton::clicked, this,
             protetto(this, [this] { ButtonProdottiStessaPOClick(); }));
     connect(ButtonFabbricazioniStessaPO, &QPushButton::clicked, this,
@@ -1236,18 +1246,13 @@ void TLiqPolvForm::ButtonSemilavoratoClick() {
         return;
     }
     // the semi-finished product's batches, newest first
-    auto* f = new TLiqPolvForm(sessione_, this);
-    f->ComeRicerca = true;
-    f->preparaRicerca(QStringLiteral("EditRicercaCodice"), collegato);
-    if (f->eseguiRicerca(this, QString(), true)) {
-        impostaTesto(editazione(QStringLiteral("FABBRICAZIONEDA_CODICE")),
-                     f->codiceCorrenteGriglia());
-        const QStringList altre = f->altreChiaviGriglia();
-        impostaTesto(editazione(QStringLiteral("FABBRICAZIONEDA_DATA")), altre.value(0));
-        impostaTesto(editazione(QStringLiteral("FABBRICAZIONEDA_LOTTO")), altre.value(1));
+    TRFabbSemiLavForm f(sessione_, collegato, this);
+    if (Messaggi::esegui(&f) == QDialog::Accepted) {
+        impostaTesto(editazione(QStringLiteral("FABBRICAZIONEDA_CODICE")), f.codice());
+        impostaTesto(editazione(QStringLiteral("FABBRICAZIONEDA_DATA")),
+                     Formati::dataInTesto(f.data()));
+        impostaTesto(editazione(QStringLiteral("FABBRICAZIONEDA_LOTTO")), f.lotto());
     }
-    f->close();
-    delete f;
 }
 
 void TLiqPolvForm::ButtonAssegnaEtichettaClick() {
@@ -1404,6 +1409,107 @@ void TLiqPolvForm::ButtonFabbricazioniStessaPOClick() {
         f.setWindowIcon(windowIcon());
         Messaggi::esegui(&f);
     }
+}
+
+// ------------------------------------------------------------- printing
+
+void TLiqPolvForm::ButtonStampaClick() {
+    stampaFabbricazione(QStringLiteral("StFabbrLST"));
+}
+
+void TLiqPolvForm::ButtonStampaPreClick() {
+    if (listaVuota()) {
+        Messaggi::avviso(QStringLiteral("Nessun record da stampare"), this);
+        return;
+    }
+    // one unit of its own, on what is committed now: another station may
+    // have given the lines their barcodes since the list was read
+    Transaction t(&sessione_->IBDatabase1);
+    try {
+        Query q(&sessione_->IBDatabase1, &t);
+        produzione::assegnaCodiciPesata(q, lottoCorrente());
+        t.commit();
+    } catch (const DbError& e) {
+        t.rollbackRetainingNoThrow();
+        Messaggi::errore(QStringLiteral("Impossibile eseguire il check dei seriali CONTEST:\n") +
+                             e.messaggio(),
+                         this);
+        return;
+    }
+    rileggiLotto(); // the pages show the barcodes given
+    stampaFabbricazione(QStringLiteral("StFabbrPreLST"));
+}
+
+void TLiqPolvForm::stampaFabbricazione(const QString& progetto) {
+    produzione::SchedaInStampa dati;
+    report::SchedaDaStampare s;
+    s.finestra = this;
+    s.sessione = sessione_;
+    s.fileProgetto = sessione_->GetV(progetto);
+    s.titoloProgettista = QStringLiteral("Editazione stampa schede fabbricazioni");
+    s.titoloAnteprima = QStringLiteral("Anteprima stampa schede fabbricazioni");
+    s.nessunRecord = listaVuota();
+    s.modificaReport = CheckEditReport->isChecked();
+    s.preparaDati = [&] {
+        // the header's derived values now, not when their timers fire
+        aggiornaInformazioni();
+        aggiornaContenitori(false);
+        produzione::TestataStampa t;
+        for (const InfoCampo& c : Griglia->modello()->campi()) {
+            t.colonne.emplace_back(c.nome, report::datoDaCampo(Griglia->campoCorrente(c.nome)));
+        }
+        auto colonna = [this](const char* c) {
+            return testoCampo(Griglia->campoCorrente(QString::fromLatin1(c)));
+        };
+        t.fabbricazioneDa = colonna("FABBRICAZIONEDA");
+        t.codiceSemilavorato = colonna("FABBRICAZIONEDA_CODICE");
+        t.lottoSemilavorato = colonna("FABBRICAZIONEDA_LOTTO");
+        t.riempitrice = colonna("RIEMPITRICE");
+        t.descrizioneRiempitrice = testoDi(consultazione(QStringLiteral("RIEMPITRICE#")));
+        t.numeroContenitori = testoDi(consultazione(QStringLiteral("QTACONTENITORI")));
+        t.capacita = testoDi(consultazione(QStringLiteral("CAPACITACONTENITORE#")));
+        t.scadenza = Formati::leggiData(testoDi(consultazione(QStringLiteral("SCADENZA"))));
+        TransazioneControllo.restart();
+        Query q(&sessione_->IBDatabase1, &TransazioneControllo);
+        dati.carica(q, lottoCorrente(), std::move(t));
+    };
+    s.OnDefineVariables = [&dati](report::LavoroStampa& j) { dati.variabili(j); };
+    s.OnDefineFields = [&dati](report::LavoroStampa& j) { dati.campi(j); };
+    report::stampaScheda(s);
+}
+
+// ------------------------------------------------------------- archiving
+
+void TLiqPolvForm::ButtonStoricoClick() {
+    if (listaVuota()) {
+        Messaggi::avviso(QStringLiteral("Nessuna fabbricazione selezionata"), this);
+        return;
+    }
+    produzione::SchedaDaArchiviare a;
+    a.lotto = lottoCorrente();
+    a.storicoAggiornato = testoCampo(Griglia->campoCorrente(QStringLiteral("STORICOAGGIORNATO"))) ==
+                          QLatin1String("1");
+    const QString codiceCapacita =
+        testoCampo(Griglia->campoCorrente(QStringLiteral("CAPACITACONTENITORE")));
+    const int i = codiceCapacita.isEmpty() ? -1 : ComboCodiceCapacita->findText(codiceCapacita);
+    a.numeroContenitori = produzione::numeroContenitori(
+        a.lotto.quantita, i > 0 ? ComboCapacitaConf->itemText(i) : QString());
+    a.cartellaErrori = percorsi::suDisco(sessione_->GetV(QStringLiteral("TempDir")));
+    const QString codice = codiceCorrenteGriglia();
+    const QStringList altre = altreChiaviGriglia();
+    Query q(&sessione_->IBDatabase1, &TransazionePrincipale);
+    const produzione::EsitoArchivio esito =
+        produzione::archiviaScheda(q, TransazionePrincipale, a, this);
+    if (esito != produzione::EsitoArchivio::Creato &&
+        esito != produzione::EsitoArchivio::Esistente) {
+        return;
+    }
+    {
+        TStoFabForm f(sessione_, a.lotto, this);
+        Messaggi::esegui(&f);
+    }
+    AltreChiaviCorrenti = altre;
+    rileggi(codice);
 }
 
 } // namespace quintar

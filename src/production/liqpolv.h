@@ -64,6 +64,14 @@ public:
     PaginaRighe* PaginaConfez = nullptr;       // the filling machine's packaging lines
     PaginaRighe* PaginaProced = nullptr;       // the formulation's procedure lines
 
+    // "&Stampa": the manufacturing sheet (report project StFabbrLST).
+    void ButtonStampaClick();
+    // "Stampa PRE": weighing barcodes for the component lines without one,
+    // then the pre-production sheet (StFabbrPreLST).
+    void ButtonStampaPreClick();
+    // "Archiv. scheda": the batch's archived sheet, made on request when it
+    // has none, shown in TStoFabForm.
+    void ButtonStoricoClick();
     void ButtonSelezDocClick();
     void ButtonApriDocClick();
     void ButtonSemilavoratoClick();
@@ -132,6 +140,9 @@ private:
     QString formulazioneDelLotto();
     // While a page of lines edits, the batch list stays on its batch.
     void bloccaLotti();
+    // The batch shown printed with the report project named by the session
+    // parameter `progetto`.
+    void stampaFabbricazione(const QString& progetto);
 
     QMap<QString, QString> rigaSalvata_;
     QTimer* timerContenitori_ = nullptr;

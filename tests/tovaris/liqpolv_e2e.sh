@@ -92,6 +92,24 @@ expect EditTolleranzaAcqua 2.200
 expect EditBilanciaAcqua 11
 shot $immagini/fabbricazione_materie.png
 
+# the pre-production sheet: the lines get their weighing barcodes and are
+# printed through the preview into PDF
+key TabSetLiqPolv Left
+click ButtonStampaPre
+message Avviare la stampa?
+answer Sì
+expect title Opzioni di stampa
+click ButtonOK
+expect title Anteprima stampa schede fabbricazioni
+click ButtonEsporta
+text fileNameEdit $tmp/preproduzione.pdf
+key fileNameEdit Return
+await $tmp/preproduzione.pdf
+nomessage
+click ButtonChiudi
+nomessage
+key TabSetLiqPolv Right
+
 # the critical line recomputed for the real active matter: 1,5 % at 30 %
 # theoretical and 30,2 % real, on 500 kg
 key TabSetLiqPolv Right
@@ -151,6 +169,17 @@ SCRIPT
 for f in fabbricazione_editazione.png fabbricazione_materie.png fabbricazione_critici.png \
          fabbricazione_confezionamento.png; do
   [ -s "$immagini/$f" ] || { echo "no picture $f"; exit 1; }
+done
+
+# the pre-production sheet shows the lines with their barcodes' serials
+[ "$(head -c 5 "$tmp/preproduzione.pdf")" = "%PDF-" ] || { echo "no pre-production PDF"; exit 1; }
+command -v pdftotext > /dev/null || { echo "pdftotext is missing (poppler-utils)"; exit 1; }
+testo=$(pdftotext -layout "$tmp/preproduzione.pdf" - | tr -s ' \n' ' ')
+for parola in "SCHEDA DI PREPRODUZIONE" "E2E-01" "MP004" "MP010" "CONTEST000000"; do
+  case "$testo" in
+    *"$parola"*) ;;
+    *) echo "the pre-production sheet does not show '$parola'"; echo "$testo"; exit 1 ;;
+  esac
 done
 
 # the archive: the first version as saved, then the deletion; no lines left
