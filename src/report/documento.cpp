@@ -614,9 +614,24 @@ struct Documento::Impl {
                 p.drawText(cella, int(al | Qt::AlignTop) | Qt::TextWordWrap, col.valore("titolo"));
             } else if (col.valore("tipo").compare(QLatin1String("codicebarre"),
                                                   Qt::CaseInsensitive) == 0) {
+                // the value is printed under the bars too, for a person
+                // to read where the scanner fails (testo=no: bars only)
                 const QString v = testoCella(col, c);
                 if (!v.isEmpty()) {
-                    disegnaCodice128(p, cella, v);
+                    const bool testo = col.si("testo", true);
+                    QFont ft = carattere(col, f);
+                    if (!col.ha("carattere") && !col.ha("dimensione")) {
+                        ft.setPointSizeF(6.5);
+                    }
+                    const double ht = testo ? altezzaTesto(ft, v, 1000) * k : 0;
+                    const double spazio = testo ? 0.4 * k : 0;
+                    const QRectF barre = cella.adjusted(0, 0, 0, -ht - spazio);
+                    if (disegnaCodice128(p, barre, v) && testo) {
+                        p.setFont(ft);
+                        p.setPen(Qt::black);
+                        p.drawText(QRectF(cella.left(), barre.bottom() + spazio, cella.width(), ht),
+                                   Qt::AlignHCenter | Qt::AlignTop, v);
+                    }
                 }
             } else {
                 const QString v = testoCella(col, c);

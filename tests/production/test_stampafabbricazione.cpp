@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTabBar>
 #include <gtest/gtest.h>
@@ -288,7 +289,20 @@ TEST_F(SchedaStampata, PreProductionGivesBarcodesOnlyToLinesWithoutOneAndPrintsT
           QStringLiteral("MP017"), QStringLiteral("CONTEST99999999"), dopo[0], dopo[2]}) {
         EXPECT_TRUE(testo.contains(atteso)) << atteso.toStdString() << "\n" << testo.toStdString();
     }
-    EXPECT_TRUE(provareport::paginaPng(pdf, dir + "/scheda_preproduzione"));
+    // the barcodes read back as the serials the lines hold
+    ASSERT_TRUE(provareport::paginaPng(pdf, dir + "/scheda_preproduzione", 300));
+    if (prova::strumentoDisponibile("zbarimg", "zbar-tools")) {
+        QProcess z;
+        z.start(provareport::eseguibile("zbarimg"), {"--raw", "-q", "-Sdisable", "-Scode128.enable",
+                                                     dir + "/scheda_preproduzione.png"});
+        z.waitForFinished(60000);
+        QStringList letti =
+            QString::fromUtf8(z.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        letti.sort();
+        QStringList attesi = dopo + QStringList{"L25043"}; // the lines and the batch's lot
+        attesi.sort();
+        EXPECT_EQ(letti, attesi);
+    }
 
     // again: every line has its barcode and keeps it
     msg->pulisci();
