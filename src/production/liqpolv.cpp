@@ -1389,6 +1389,9 @@ QString TLiqPolvForm::formulazioneDelLotto() {
         Messaggi::avviso(QStringLiteral("Nessuna fabbricazione selezionata"), this);
         return {};
     }
+    if (TimerPO->isActive()) {
+        aggiornaInformazioni(); // the batch just shown: its formulation now
+    }
     const QString po = testoDi(consultazione(QStringLiteral("PRODOT.CODICEFORMULAZIONE")));
     if (po.isEmpty()) {
         Messaggi::avviso(QStringLiteral("La fabbricazione selezionata non ha la formulazione"),

@@ -566,7 +566,11 @@ void TStoFabForm::leggiScheda(const LottoCorrente& lotto) {
         for (auto it = campi_.cbegin(); it != campi_.cend(); ++it) {
             QString colonna = it.key();
             colonna.remove('#');
-            it.value()->setText(testoMostrato(querySchede_[colonna]));
+            const Campo c = querySchede_[colonna];
+            // the containers as the sheet shows them: "###,###.##"
+            it.value()->setText(colonna == QLatin1String("NUMEROCONTENITORI") && !c.isNull()
+                                    ? Formati::numeroConMigliaia(c.asFloat(), 2)
+                                    : testoMostrato(c));
             it.value()->setCursorPosition(0);
         }
     }

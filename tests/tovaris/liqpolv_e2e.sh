@@ -125,8 +125,29 @@ expect EditAccettabilita pH 12,0 - 13,0
 key TabSetLiqPolv Left
 key TabSetLiqPolv Left
 
-# the search by date finds it among the demo batches
+# the sheet archived, and shown by its viewer
 key TabSetLiqPolv Left
+click ButtonStorico
+message Vuoi creare uno storico per questa fabbricazione?
+answer Sì
+expect title Scheda Storico fabbricazioni - Ditta: Chimica Demo S.r.l.
+expect EditUNITAMISURA Kg
+expect EditCODICEFORMULAZIONE 2
+expect EditNUMEROCONTENITORI 666,67
+shot $immagini/fabbricazione_archiviata.png
+click ButtonChiudi
+nomessage
+
+# the batches of the same formulation: the demo's and this one
+click ButtonFabbricazioniStessaPO
+expect title Fabbricazioni stessa formulazione
+expect EditCodicePO 2
+rows GridFabbric 2
+shot $immagini/fabbricazione_stessa_po.png
+click ButtonChiudi
+nomessage
+
+# the search by date finds it among the demo batches
 click ButtonRicerche
 text EditRicercaData $oggi
 click ButtonRicercaAttivaSel
@@ -163,11 +184,32 @@ click ButtonElimina
 message Eliminare il record selezionato?
 answer Sì
 nomessage
+
+# a batch made from a semi-finished one: the product's semi-finished batches,
+# newest first; a product without one is told so
+click ButtonRicerche
+text EditRicercaData
+text EditRicercaCodice FM006
+click ButtonRicercaAttivaSel
+rows GridFabbric 1
+click ButtonRicercaRitorna
+click ButtonEdit
+checked RadioSemilavorato 1
+click ButtonSemilavorato
+expect title Ricerca fabbricazioni semilavorato
+rows GridFabbricazioni 1
+shot $immagini/fabbricazione_semilavorato.png
+click ButtonRitorna
+expect EditSMCodice SM001
+expect EditSMLotto S25020
+click ButtonAnnulla
+nomessage
 close
 SCRIPT
 "$tovaris" script "$tmp/host" "$tmp/fabbricazione.txt" || { echo "the manufacturing script failed"; exit 1; }
 for f in fabbricazione_editazione.png fabbricazione_materie.png fabbricazione_critici.png \
-         fabbricazione_confezionamento.png; do
+         fabbricazione_confezionamento.png fabbricazione_archiviata.png fabbricazione_stessa_po.png \
+         fabbricazione_semilavorato.png; do
   [ -s "$immagini/$f" ] || { echo "no picture $f"; exit 1; }
 done
 
