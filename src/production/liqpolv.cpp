@@ -509,16 +509,6 @@ void TLiqPolvForm::creaPagine() {
     v0->insertLayout(v0->count() - 1, altri);
     connect(ButtonRicerche, &QPushButton::clicked, this,
             protetto(this, [this] { mostraPagina(Ricerche); }));
-    connect(ButtonStampa, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonStampaClick(); }));
-    connect(ButtonStampaPre, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonStampaPreClick(); }));
-    connect(ButtonStorico, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonStoricoClick(); }));
-    connect(ButtonProdottiStessaPO, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonProdottiStessaPOClick(); }));
-    connect(ButtonFabbricazioniStessaPO, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonFabbricazioniStessaPOClick(); }));
 
     // the edit page: the document, the label and the semi-finished batch
     auto* v1 = qobject_cast<QVBoxLayout*>(PaginaEditazione->layout());
@@ -554,16 +544,23 @@ void TLiqPolvForm::creaPagine() {
             PaginaEditazione->findChild<QPushButton*>(QStringLiteral("ButtonFabbricazioneDa"))) {
         b->hide();
     }
-    connect(ButtonSelezDoc, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonSelezDocClick(); }));
-    connect(ButtonApriDoc, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonApriDocClick(); }));
-    connect(ButtonSemilavorato, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonSemilavoratoClick(); }));
-    connect(ButtonAssegnaEtichetta, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonAssegnaEtichettaClick(); }));
-    connect(ButtonStampaEtichette, &QPushButton::clicked, this,
-            protetto(this, [this] { ButtonStampaEtichetteClick(); }));
+    // each button's action, every error a message
+    const std::pair<QPushButton*, void (TLiqPolvForm::*)()> azioni[] = {
+        {ButtonStampa, &TLiqPolvForm::ButtonStampaClick},
+        {ButtonStampaPre, &TLiqPolvForm::ButtonStampaPreClick},
+        {ButtonStorico, &TLiqPolvForm::ButtonStoricoClick},
+        {ButtonStampaEtichette, &TLiqPolvForm::ButtonStampaEtichetteClick},
+        {ButtonProdottiStessaPO, &TLiqPolvForm::ButtonProdottiStessaPOClick},
+        {ButtonFabbricazioniStessaPO, &TLiqPolvForm::ButtonFabbricazioniStessaPOClick},
+        {ButtonSelezDoc, &TLiqPolvForm::ButtonSelezDocClick},
+        {ButtonApriDoc, &TLiqPolvForm::ButtonApriDocClick},
+        {ButtonSemilavorato, &TLiqPolvForm::ButtonSemilavoratoClick},
+        {ButtonAssegnaEtichetta, &TLiqPolvForm::ButtonAssegnaEtichettaClick},
+    };
+    for (const auto& [pulsante, azione] : azioni) {
+        connect(pulsante, &QPushButton::clicked, this,
+                protetto(this, [this, azione] { (this->*azione)(); }));
+    }
     connect(ButtonHelpStampaEtichette, &QPushButton::clicked, this, [this] {
         Messaggi::informazione(QStringLiteral("Variabili passate in stampa:\r<LOTTO>\r"
                                               "<DATASCADENZA>\r<DATAFABBRICAZIONE>\r<SERIALE>\r"
