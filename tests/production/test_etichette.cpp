@@ -96,9 +96,9 @@ public:
     }
     bool pronto() const { return pronto_; }
     QString uscita() const { return dir_.path() + "/out/etichette.prn"; }
-    // What the printer received, once the job is through.
-    QByteArray stampato() const {
-        QTest::qWaitFor([this] { return QFileInfo(uscita()).size() > 0; }, 10000);
+    // What the printer received, once it holds more than `dopo` bytes.
+    QByteArray stampato(qint64 dopo = 0) const {
+        QTest::qWaitFor([this, dopo] { return QFileInfo(uscita()).size() > dopo; }, 10000);
         QFile f(uscita());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
@@ -165,15 +165,22 @@ TEST_F(Etichetta, LaStampaMandaIlModelloCompilatoAllaStampanteERegistraIlSeriale
     s->ButtonStampaEtichette->click();
     EXPECT_EQ(msg->testi().last(), "Stampa effettuata");
     EXPECT_EQ(conta("SELECT COUNT(*) FROM LOG_STETICFABBRICAZ"), registrateOra + 1);
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM LOG_STETICFABBRICAZ WHERE SERIALE=42"), 1);
     // serial 42: every placeholder of it, cut or padded to ten where asked
     const QString seriale = QStringLiteral("42");
-    EXPECT_EQ(
-        server.stampato(),
-        QByteArray("^XA\r\n^FDL25015 15/01/2025 15/01/2027^FS\xe0\r\n^FD0000000042^FS\r\n^XZ"));
+    const QByteArray prima(
+        "^XA\r\n^FDL25015 15/01/2025 15/01/2027^FS\xe0\r\n^FD0000000042^FS\r\n^XZ");
+    EXPECT_EQ(server.stampato(), prima);
     EXPECT_EQ(valore("SELECT LOTTOFABBRICAZIONE || ' ' || DATASCADENZA || ' ' || SERIALENORM10 || "
                      "' ' || OPERATORE FROM LOG_STETICFABBRICAZ WHERE SERIALE=" +
                      seriale),
               "L25015 2027-01-15 " + etichette::seriale10(seriale) + " 2");
+    // the next label takes the next serial
+    msg->risposte = {"Sì"};
+    s->ButtonStampaEtichette->click();
+    EXPECT_EQ(server.stampato(prima.size()),
+              prima + QByteArray("^XA\r\n^FDL25015 15/01/2025 15/01/2027^FS\xe0\r\n"
+                                 "^FD0000000043^FS\r\n^XZ"));
 }
 
 } // namespace
