@@ -188,6 +188,11 @@ void Transaction::setDatabase(Database* db) {
 }
 
 void Transaction::detach() {
+    if (adottata_) {
+        // The connection goes away: the owner of the shared handle ends it.
+        abbandona();
+        return;
+    }
     if (!tra_) {
         return;
     }
@@ -199,7 +204,31 @@ void Transaction::detach() {
     tra_ = nullptr;
 }
 
+void Transaction::nonAdottata(const char* operazione) const {
+    if (adottata_) {
+        throw DbError(QStringLiteral("%1: la transazione fa parte di una transazione distribuita, "
+                                     "che la termina per tutti gli archivi")
+                          .arg(QLatin1String(operazione)));
+    }
+}
+
+void Transaction::adotta(ITransaction* tra) {
+    if (tra_ && !adottata_) {
+        throw DbError(QStringLiteral("Transazione già attiva"));
+    }
+    tra_ = tra;
+    adottata_ = tra != nullptr;
+}
+
+void Transaction::abbandona() noexcept {
+    if (adottata_) {
+        tra_ = nullptr;
+        adottata_ = false;
+    }
+}
+
 void Transaction::start() {
+    nonAdottata("start");
     if (tra_) {
         throw DbError(QStringLiteral("Transazione già attiva"));
     }
@@ -243,6 +272,7 @@ ITransaction* Transaction::ensure() {
 }
 
 void Transaction::commit() {
+    nonAdottata("commit");
     if (!tra_) {
         return;
     }
@@ -251,6 +281,7 @@ void Transaction::commit() {
 }
 
 void Transaction::commitRetaining() {
+    nonAdottata("commitRetaining");
     if (!tra_) {
         return;
     }
@@ -258,6 +289,7 @@ void Transaction::commitRetaining() {
 }
 
 void Transaction::rollback() {
+    nonAdottata("rollback");
     if (!tra_) {
         return;
     }
@@ -272,6 +304,7 @@ void Transaction::rollback() {
 }
 
 void Transaction::rollbackRetaining() {
+    nonAdottata("rollbackRetaining");
     if (!tra_) {
         return;
     }

@@ -106,12 +106,22 @@ public:
     // Starts the transaction when it is not active; returns the handle.
     Firebird::ITransaction* ensure();
 
+    // Works on a handle started and ended elsewhere (one transaction over
+    // several attachments): ensure() returns it, while start, commit and
+    // rollback refuse, since they would end it for every attachment. The
+    // owner ends the handle and then lets it go with abbandona().
+    void adotta(Firebird::ITransaction* tra);
+    void abbandona() noexcept;
+    bool adottata() const { return adottata_; }
+
 private:
     friend class Database;
     void detach();
+    void nonAdottata(const char* operazione) const;
     Database* db_;
     QStringList params_;
     Firebird::ITransaction* tra_ = nullptr;
+    bool adottata_ = false;
 };
 
 enum class TipoCampo {
