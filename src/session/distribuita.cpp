@@ -1,0 +1,509 @@
+#include "session/distribuita.h"
+
+#include <QFileInfo>
+#include <QUuid>
+#include <QtGlobal>
+#include <algorithm>
+#include <firebird/Interface.h>
+#include <ibase.h>
+#include <map>
+
+using namespace Firebird;
+
+namespace quintar {
+
+namespace {
+
+IMaster* master() {
+    static IMaster* m = fb_get_master_interface();
+    return m;
+}
+
+DbError erroreDa(IStatus* s) {
+    char buf[2048];
+    master()->getUtilInterface()->formatStatus(buf, sizeof(buf), s);
+    const intptr_t* v = s->getErrors();
+    long gds = (v && v[0] == isc_arg_gds) ? long(v[1]) : 0;
+    QString msg = QString::fromUtf8(buf).trimmed();
+    msg.replace('\n', ' ');
+    return DbError(msg, int(isc_sqlcode(v)), gds);
+}
+
+template <typename F> auto fb(F&& f) {
+    ThrowStatusWrapper st(master()->getStatus());
+    try {
+        if constexpr (std::is_void_v<decltype(f(&st))>) {
+            f(&st);
+            st.dispose();
+        } else {
+            auto r = f(&st);
+            st.dispose();
+            return r;
+        }
+    } catch (const FbException& e) {
+        DbError err = erroreDa(e.getStatus());
+        st.dispose();
+        throw err;
+    }
+}
+
+// The parameter block of Transaction, with the lock wait in seconds.
+std::vector<unsigned char> tpb(const QStringList& params, int attesa) {
+    static const std::pair<const char*, unsigned char> nomi[] = {
+        {"isc_tpb_concurrency", isc_tpb_concurrency},
+        {"isc_tpb_consistency", isc_tpb_consistency},
+        {"isc_tpb_read_committed", isc_tpb_read_committed},
+        {"isc_tpb_rec_version", isc_tpb_rec_version},
+        {"isc_tpb_no_rec_version", isc_tpb_no_rec_version},
+        {"isc_tpb_nowait", isc_tpb_nowait},
+        {"isc_tpb_wait", isc_tpb_wait},
+        {"isc_tpb_read", isc_tpb_read},
+        {"isc_tpb_write", isc_tpb_write},
+    };
+    std::vector<unsigned char> b{isc_tpb_version3};
+    for (const QString& p : params) {
+        QString k = p.trimmed();
+        if (k.isEmpty() || (attesa > 0 && (k == QLatin1String("isc_tpb_nowait") ||
+                                           k == QLatin1String("isc_tpb_wait")))) {
+            continue;
+        }
+        auto it = std::find_if(std::begin(nomi), std::end(nomi),
+                               [&](auto& n) { return k == QLatin1String(n.first); });
+        if (it == std::end(nomi)) {
+            throw DbError(QStringLiteral("Parametro di transazione sconosciuto: ") + k);
+        }
+        b.push_back(it->second);
+    }
+    if (attesa > 0) {
+        b.push_back(isc_tpb_wait);
+        b.push_back(isc_tpb_lock_timeout);
+        b.push_back(4);
+        for (int i = 0; i < 4; ++i) {
+            b.push_back(static_cast<unsigned char>((quint32(attesa) >> (8 * i)) & 0xFF));
+        }
+    }
+    return b;
+}
+
+const QString kMarca = QStringLiteral("Quintar: transazione distribuita");
+
+QString componiDescrizione(const QString& esecuzione, const QStringList& archivi,
+                           const QString& messaggio) {
+    QString m = messaggio;
+    m.replace('\n', ' ');
+    return kMarca + "\nesecuzione=" + esecuzione + "\narchivi=" + archivi.join('|') +
+           "\nmessaggio=" + m;
+}
+
+void leggiDescrizione(TransazioneInLimbo& t) {
+    const QStringList righe = t.descrizione.split('\n');
+    if (righe.value(0) != kMarca) {
+        return;
+    }
+    for (const QString& r : righe) {
+        if (r.startsWith(QLatin1String("esecuzione="))) {
+            t.esecuzione = r.mid(11);
+        } else if (r.startsWith(QLatin1String("archivi="))) {
+            t.archivi = r.mid(8).split('|', Qt::SkipEmptyParts);
+        } else if (r.startsWith(QLatin1String("messaggio="))) {
+            t.messaggio = r.mid(10);
+        }
+    }
+}
+
+qint64 interoVax(const unsigned char* p, unsigned len) {
+    quint64 v = 0;
+    for (unsigned i = 0; i < len && i < 8; ++i) {
+        v |= quint64(p[i]) << (8 * i);
+    }
+    return qint64(v);
+}
+
+// Ids of the transactions the archive holds in limbo.
+std::vector<qint64> idInLimbo(Database& db) {
+    if (!db.connected()) {
+        throw DbError(QStringLiteral("Database non connesso"));
+    }
+    const unsigned char voce[] = {isc_info_limbo, isc_info_end};
+    std::vector<unsigned char> buf(1 << 16);
+    fb([&](ThrowStatusWrapper* st) {
+        db.handle()->getInfo(st, sizeof(voce), voce, unsigned(buf.size()), buf.data());
+    });
+    std::vector<qint64> ids;
+    size_t p = 0;
+    while (p + 3 <= buf.size() && buf[p] != isc_info_end) {
+        const unsigned char v = buf[p];
+        if (v == isc_info_truncated) {
+            throw DbError(QStringLiteral("Troppe transazioni in limbo da elencare"));
+        }
+        const unsigned len = unsigned(interoVax(&buf[p + 1], 2));
+        if (p + 3 + len > buf.size()) {
+            break;
+        }
+        if (v == isc_info_limbo) {
+            ids.push_back(interoVax(&buf[p + 3], len));
+        }
+        p += 3 + len;
+    }
+    return ids;
+}
+
+// Every two-phase transaction the archive describes: id, state (1 limbo,
+// 2 committed, 3 rolled back) and description.
+struct Registrata {
+    qint64 id;
+    int stato;
+    TransazioneInLimbo t;
+};
+
+std::vector<Registrata> registrate(Database& db) {
+    Transaction tr(&db,
+                   {QStringLiteral("isc_tpb_read_committed"), QStringLiteral("isc_tpb_rec_version"),
+                    QStringLiteral("isc_tpb_read"), QStringLiteral("isc_tpb_nowait")});
+    Query q(&db, &tr);
+    q.SQL = {"SELECT RDB$TRANSACTION_ID, RDB$TRANSACTION_STATE, RDB$TRANSACTION_DESCRIPTION",
+             "FROM RDB$TRANSACTIONS ORDER BY RDB$TRANSACTION_ID"};
+    std::vector<Registrata> r;
+    q.open();
+    while (!q.eof()) {
+        Registrata x;
+        x.id = q.field(0).asInteger();
+        x.stato = int(q.field(1).asInteger());
+        x.t.id = x.id;
+        const QVariant d = q.field(2).valore();
+        x.t.descrizione =
+            d.typeId() == QMetaType::QByteArray ? QString::fromUtf8(d.toByteArray()) : d.toString();
+        leggiDescrizione(x.t);
+        r.push_back(std::move(x));
+        q.next();
+    }
+    q.close();
+    tr.commit();
+    return r;
+}
+
+ITransaction* riconnetti(Database& db, qint64 id) {
+    if (!db.connected()) {
+        throw DbError(QStringLiteral("Database non connesso"));
+    }
+    unsigned char b[8];
+    const unsigned len = quint64(id) > 0xFFFFFFFFull ? 8 : 4;
+    for (unsigned i = 0; i < len; ++i) {
+        b[i] = static_cast<unsigned char>((quint64(id) >> (8 * i)) & 0xFF);
+    }
+    return fb(
+        [&](ThrowStatusWrapper* st) { return db.handle()->reconnectTransaction(st, len, b); });
+}
+
+// How a transaction the archive no longer holds in limbo ended, as the engine
+// tells when asked to reconnect it: 2 committed, 3 rolled back, -1 unknown.
+int esitoConcluso(Database& db, qint64 id) {
+    try {
+        ITransaction* t = riconnetti(db, id);
+        t->release(); // in limbo after all: left as it is
+        return 1;
+    } catch (const DbError& e) {
+        const QString m = e.messaggio();
+        if (m.contains(QLatin1String("is committed"))) {
+            return 2;
+        }
+        if (m.contains(QLatin1String("is rolled back")) || m.contains(QLatin1String("is dead"))) {
+            return 3;
+        }
+        return -1;
+    }
+}
+
+bool stessoArchivio(const QString& a, const QString& b) {
+    return a == b ||
+           QFileInfo(a).fileName().compare(QFileInfo(b).fileName(), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- TransazioneDistribuita
+
+TransazioneDistribuita::TransazioneDistribuita(std::vector<Database*> archivi, QStringList params,
+                                               int attesaBlocchi)
+    : archivi_(std::move(archivi)), params_(std::move(params)), attesa_(attesaBlocchi) {
+    for (Database* db : archivi_) {
+        viste_.push_back(std::make_unique<Transaction>(db));
+    }
+}
+
+TransazioneDistribuita::~TransazioneDistribuita() {
+    if (!tra_) {
+        return;
+    }
+    if (preparata_) {
+        // Every archive promised to commit and none was told the outcome: the
+        // run stays in limbo until recuperaInLimbo ends it the same way on all.
+        qWarning("transazione distribuita %s preparata e non conclusa: resta in limbo",
+                 qPrintable(esecuzione_));
+        termina();
+        return;
+    }
+    try {
+        rollback();
+    } catch (const DbError& e) {
+        qWarning("rollback della transazione distribuita non riuscito: %s",
+                 qPrintable(e.messaggio()));
+    }
+}
+
+void TransazioneDistribuita::termina() {
+    for (auto& v : viste_) {
+        v->abbandona();
+    }
+    if (tra_) {
+        tra_->release();
+        tra_ = nullptr;
+    }
+    preparata_ = false;
+}
+
+void TransazioneDistribuita::start() {
+    if (tra_) {
+        throw DbError(QStringLiteral("Transazione già attiva"));
+    }
+    if (archivi_.empty()) {
+        throw DbError(QStringLiteral("Transazione distribuita senza archivi"));
+    }
+    const std::vector<unsigned char> b = tpb(params_, attesa_);
+    IDtcStart* inizio =
+        fb([&](ThrowStatusWrapper* st) { return master()->getDtc()->startBuilder(st); });
+    try {
+        for (Database* db : archivi_) {
+            if (!db || !db->connected()) {
+                throw DbError(QStringLiteral("Database non connesso"));
+            }
+            fb([&](ThrowStatusWrapper* st) {
+                inizio->addWithTpb(st, db->handle(), unsigned(b.size()), b.data());
+            });
+        }
+        // A successful start disposes of the builder.
+        tra_ = fb([&](ThrowStatusWrapper* st) { return inizio->start(st); });
+    } catch (const DbError&) {
+        inizio->dispose();
+        throw;
+    }
+    esecuzione_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    preparata_ = false;
+    for (size_t i = 0; i < archivi_.size(); ++i) {
+        viste_[i]->setDatabase(archivi_[i]);
+        viste_[i]->adotta(tra_);
+    }
+}
+
+Transaction& TransazioneDistribuita::su(Database& db) {
+    auto it = std::find(archivi_.begin(), archivi_.end(), &db);
+    if (it == archivi_.end()) {
+        throw DbError(QStringLiteral("L'archivio %1 non fa parte della transazione distribuita")
+                          .arg(db.databaseName()));
+    }
+    if (!tra_) {
+        start();
+    }
+    return *viste_[size_t(it - archivi_.begin())];
+}
+
+void TransazioneDistribuita::prepare(const QString& descrizione) {
+    if (!tra_) {
+        throw DbError(QStringLiteral("Nessuna transazione distribuita attiva"));
+    }
+    if (preparata_) {
+        throw DbError(QStringLiteral("Transazione distribuita già preparata"));
+    }
+    QStringList nomi;
+    for (Database* db : archivi_) {
+        nomi << db->databaseName();
+    }
+    const QByteArray m = componiDescrizione(esecuzione_, nomi, descrizione).toUtf8();
+    fb([&](ThrowStatusWrapper* st) {
+        tra_->prepare(st, unsigned(m.size()),
+                      reinterpret_cast<const unsigned char*>(m.constData()));
+    });
+    preparata_ = true;
+}
+
+void TransazioneDistribuita::commit() {
+    if (!tra_) {
+        throw DbError(QStringLiteral("Nessuna transazione distribuita attiva"));
+    }
+    if (!preparata_) {
+        try {
+            prepare();
+        } catch (const DbError&) {
+            // Not every archive promised: nothing is committed anywhere.
+            try {
+                rollback();
+            } catch (const DbError& e) {
+                qWarning("rollback della transazione distribuita non riuscito: %s",
+                         qPrintable(e.messaggio()));
+            }
+            throw;
+        }
+    }
+    try {
+        fb([&](ThrowStatusWrapper* st) { tra_->commit(st); });
+    } catch (const DbError& e) {
+        // Some archive may have committed already: a rollback could split the
+        // run, so what is left stays in limbo for recuperaInLimbo.
+        qWarning("commit della transazione distribuita %s non concluso: %s",
+                 qPrintable(esecuzione_), qPrintable(e.messaggio()));
+        termina();
+        throw DbError(QStringLiteral("Commit non concluso in tutti gli archivi (esecuzione %1): "
+                                     "la parte rimasta in limbo va recuperata. %2")
+                          .arg(esecuzione_, e.messaggio()),
+                      e.sqlCode(), e.gdsCode());
+    }
+    tra_ = nullptr; // a successful commit releases the handle
+    termina();
+}
+
+void TransazioneDistribuita::rollback() {
+    if (!tra_) {
+        return;
+    }
+    try {
+        fb([&](ThrowStatusWrapper* st) { tra_->rollback(st); });
+    } catch (const DbError&) {
+        termina();
+        throw;
+    }
+    tra_ = nullptr;
+    termina();
+}
+
+// ---------------------------------------------------------------- limbo
+
+std::vector<TransazioneInLimbo> transazioniInLimbo(Database& db) {
+    const std::vector<qint64> ids = idInLimbo(db);
+    std::vector<TransazioneInLimbo> r;
+    if (ids.empty()) {
+        return r;
+    }
+    const std::vector<Registrata> reg = registrate(db);
+    for (qint64 id : ids) {
+        auto it =
+            std::find_if(reg.begin(), reg.end(), [&](const Registrata& x) { return x.id == id; });
+        if (it != reg.end()) {
+            r.push_back(it->t);
+        } else {
+            TransazioneInLimbo t;
+            t.id = id;
+            r.push_back(t);
+        }
+    }
+    std::sort(r.begin(), r.end(), [](auto& a, auto& b) { return a.id < b.id; });
+    return r;
+}
+
+void risolviInLimbo(Database& db, qint64 id, bool conferma) {
+    ITransaction* t = riconnetti(db, id);
+    try {
+        if (conferma) {
+            fb([&](ThrowStatusWrapper* st) { t->commit(st); });
+        } else {
+            fb([&](ThrowStatusWrapper* st) { t->rollback(st); });
+        }
+    } catch (const DbError&) {
+        t->release();
+        throw;
+    }
+}
+
+EsitoRecupero recuperaInLimbo(Database& a, Database& b) {
+    EsitoRecupero esito;
+    const std::vector<TransazioneInLimbo> limboA = transazioniInLimbo(a);
+    const std::vector<TransazioneInLimbo> limboB = transazioniInLimbo(b);
+    if (limboA.empty() && limboB.empty()) {
+        return esito;
+    }
+    const std::vector<Registrata> regA = registrate(a);
+    const std::vector<Registrata> regB = registrate(b);
+
+    // The run's state in an archive: 0 absent, 1 limbo, 2 committed, 3 rolled
+    // back, -1 unknown.
+    auto statoIn = [](const QString& esecuzione, const std::vector<TransazioneInLimbo>& limbo,
+                      const std::vector<Registrata>& reg, Database& db) {
+        for (const auto& t : limbo) {
+            if (t.esecuzione == esecuzione) {
+                return 1;
+            }
+        }
+        for (const auto& r : reg) {
+            if (r.t.esecuzione == esecuzione) {
+                // A part ended by reconnecting it keeps its row "in limbo": the
+                // engine knows how it ended.
+                return r.stato == 1 ? esitoConcluso(db, r.id) : r.stato;
+            }
+        }
+        return 0;
+    };
+    auto risolvi = [&](Database& db, const TransazioneInLimbo& t, bool conferma,
+                       const QString& motivo) {
+        risolviInLimbo(db, t.id, conferma);
+        qInfo("transazione %lld in limbo di %s (esecuzione %s) %s: %s", t.id,
+              qPrintable(db.databaseName()), qPrintable(t.esecuzione),
+              conferma ? "confermata" : "annullata", qPrintable(motivo));
+        ++(conferma ? esito.confermate : esito.annullate);
+    };
+    auto partecipa = [](const TransazioneInLimbo& t, const Database& altro) {
+        return std::any_of(t.archivi.begin(), t.archivi.end(), [&](const QString& n) {
+            return stessoArchivio(n, altro.databaseName());
+        });
+    };
+
+    for (const auto& t : limboA) {
+        if (t.esecuzione.isEmpty() || !partecipa(t, b)) {
+            qInfo("transazione %lld in limbo di %s lasciata: non è una transazione fra %s e %s",
+                  t.id, qPrintable(a.databaseName()), qPrintable(a.databaseName()),
+                  qPrintable(b.databaseName()));
+            continue;
+        }
+        const int altro = statoIn(t.esecuzione, limboB, regB, b);
+        if (altro < 0) {
+            qWarning("transazione %lld in limbo di %s lasciata: esito in %s sconosciuto", t.id,
+                     qPrintable(a.databaseName()), qPrintable(b.databaseName()));
+        } else if (altro == 2) {
+            risolvi(a, t, true, QStringLiteral("già confermata in ") + b.databaseName());
+        } else if (altro == 1) {
+            risolvi(a, t, false, QStringLiteral("in limbo anche in ") + b.databaseName());
+            for (const auto& u : limboB) {
+                if (u.esecuzione == t.esecuzione) {
+                    risolvi(b, u, false, QStringLiteral("in limbo anche in ") + a.databaseName());
+                }
+            }
+        } else {
+            risolvi(a, t, false,
+                    (altro == 3 ? QStringLiteral("annullata in ") : QStringLiteral("assente in ")) +
+                        b.databaseName());
+        }
+    }
+    for (const auto& t : limboB) {
+        if (t.esecuzione.isEmpty() || !partecipa(t, a)) {
+            qInfo("transazione %lld in limbo di %s lasciata: non è una transazione fra %s e %s",
+                  t.id, qPrintable(b.databaseName()), qPrintable(a.databaseName()),
+                  qPrintable(b.databaseName()));
+            continue;
+        }
+        const int altro = statoIn(t.esecuzione, limboA, regA, a);
+        if (altro == 1) {
+            continue; // ended with its partner above
+        }
+        if (altro < 0) {
+            qWarning("transazione %lld in limbo di %s lasciata: esito in %s sconosciuto", t.id,
+                     qPrintable(b.databaseName()), qPrintable(a.databaseName()));
+        } else if (altro == 2) {
+            risolvi(b, t, true, QStringLiteral("già confermata in ") + a.databaseName());
+        } else {
+            risolvi(b, t, false,
+                    (altro == 3 ? QStringLiteral("annullata in ") : QStringLiteral("assente in ")) +
+                        a.databaseName());
+        }
+    }
+    return esito;
+}
+
+} // namespace quintar
