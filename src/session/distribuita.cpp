@@ -88,11 +88,11 @@ std::vector<unsigned char> tpb(const QStringList& params, int attesa) {
 const QString kMarca = QStringLiteral("Quintar: transazione distribuita");
 
 QString componiDescrizione(const QString& esecuzione, const QStringList& archivi,
-                           const QString& messaggio) {
+                           const QStringList& transazioni, const QString& messaggio) {
     QString m = messaggio;
     m.replace('\n', ' ');
     return kMarca + "\nesecuzione=" + esecuzione + "\narchivi=" + archivi.join('|') +
-           "\nmessaggio=" + m;
+           "\ntransazioni=" + transazioni.join('|') + "\nmessaggio=" + m;
 }
 
 void leggiDescrizione(TransazioneInLimbo& t) {
@@ -105,6 +105,10 @@ void leggiDescrizione(TransazioneInLimbo& t) {
             t.esecuzione = r.mid(11);
         } else if (r.startsWith(QLatin1String("archivi="))) {
             t.archivi = r.mid(8).split('|', Qt::SkipEmptyParts);
+        } else if (r.startsWith(QLatin1String("transazioni="))) {
+            for (const QString& n : r.mid(12).split('|', Qt::SkipEmptyParts)) {
+                t.transazioni.push_back(n.toLongLong());
+            }
         } else if (r.startsWith(QLatin1String("messaggio="))) {
             t.messaggio = r.mid(10);
         }
@@ -196,7 +200,8 @@ ITransaction* riconnetti(Database& db, qint64 id) {
 }
 
 // How a transaction the archive no longer holds in limbo ended, as the engine
-// tells when asked to reconnect it: 2 committed, 3 rolled back, -1 unknown.
+// tells when asked to reconnect it: 2 committed, 3 rolled back, 4 still active
+// (never prepared; its process may be gone), -1 unknown.
 int esitoConcluso(Database& db, qint64 id) {
     try {
         ITransaction* t = riconnetti(db, id);
@@ -209,6 +214,9 @@ int esitoConcluso(Database& db, qint64 id) {
         }
         if (m.contains(QLatin1String("is rolled back")) || m.contains(QLatin1String("is dead"))) {
             return 3;
+        }
+        if (m.contains(QLatin1String("is active"))) {
+            return 4;
         }
         return -1;
     }
@@ -314,11 +322,16 @@ void TransazioneDistribuita::prepare(const QString& descrizione) {
     if (preparata_) {
         throw DbError(QStringLiteral("Transazione distribuita già preparata"));
     }
-    QStringList nomi;
-    for (Database* db : archivi_) {
-        nomi << db->databaseName();
+    // Each archive's own transaction number, so that a later recovery can ask
+    // any archive how its part ended.
+    QStringList nomi, numeri;
+    for (size_t i = 0; i < archivi_.size(); ++i) {
+        nomi << archivi_[i]->databaseName();
+        Query q(archivi_[i], viste_[i].get());
+        q.SQL = {"SELECT CURRENT_TRANSACTION FROM RDB$DATABASE"};
+        numeri << q.scalar().toString();
     }
-    const QByteArray m = componiDescrizione(esecuzione_, nomi, descrizione).toUtf8();
+    const QByteArray m = componiDescrizione(esecuzione_, nomi, numeri, descrizione).toUtf8();
     fb([&](ThrowStatusWrapper* st) {
         tra_->prepare(st, unsigned(m.size()),
                       reinterpret_cast<const unsigned char*>(m.constData()));
@@ -415,94 +428,61 @@ void risolviInLimbo(Database& db, qint64 id, bool conferma) {
 
 EsitoRecupero recuperaInLimbo(Database& a, Database& b) {
     EsitoRecupero esito;
-    const std::vector<TransazioneInLimbo> limboA = transazioniInLimbo(a);
-    const std::vector<TransazioneInLimbo> limboB = transazioniInLimbo(b);
-    if (limboA.empty() && limboB.empty()) {
-        return esito;
-    }
-    const std::vector<Registrata> regA = registrate(a);
-    const std::vector<Registrata> regB = registrate(b);
-
-    // The run's state in an archive: 0 absent, 1 limbo, 2 committed, 3 rolled
-    // back, -1 unknown.
-    auto statoIn = [](const QString& esecuzione, const std::vector<TransazioneInLimbo>& limbo,
-                      const std::vector<Registrata>& reg, Database& db) {
-        for (const auto& t : limbo) {
-            if (t.esecuzione == esecuzione) {
-                return 1;
-            }
-        }
-        for (const auto& r : reg) {
-            if (r.t.esecuzione == esecuzione) {
-                // A part ended by reconnecting it keeps its row "in limbo": the
-                // engine knows how it ended.
-                return r.stato == 1 ? esitoConcluso(db, r.id) : r.stato;
-            }
-        }
-        return 0;
-    };
-    auto risolvi = [&](Database& db, const TransazioneInLimbo& t, bool conferma,
+    auto risolvi = [&](Database& db, qint64 id, const QString& esecuzione, bool conferma,
                        const QString& motivo) {
-        risolviInLimbo(db, t.id, conferma);
-        qInfo("transazione %lld in limbo di %s (esecuzione %s) %s: %s", t.id,
-              qPrintable(db.databaseName()), qPrintable(t.esecuzione),
+        risolviInLimbo(db, id, conferma);
+        qInfo("transazione %lld in limbo di %s (esecuzione %s) %s: %s", id,
+              qPrintable(db.databaseName()), qPrintable(esecuzione),
               conferma ? "confermata" : "annullata", qPrintable(motivo));
         ++(conferma ? esito.confermate : esito.annullate);
     };
-    auto partecipa = [](const TransazioneInLimbo& t, const Database& altro) {
-        return std::any_of(t.archivi.begin(), t.archivi.end(), [&](const QString& n) {
-            return stessoArchivio(n, altro.databaseName());
-        });
-    };
-
-    for (const auto& t : limboA) {
-        if (t.esecuzione.isEmpty() || !partecipa(t, b)) {
-            qInfo("transazione %lld in limbo di %s lasciata: non è una transazione fra %s e %s",
-                  t.id, qPrintable(a.databaseName()), qPrintable(a.databaseName()),
-                  qPrintable(b.databaseName()));
-            continue;
-        }
-        const int altro = statoIn(t.esecuzione, limboB, regB, b);
-        if (altro < 0) {
-            qWarning("transazione %lld in limbo di %s lasciata: esito in %s sconosciuto", t.id,
-                     qPrintable(a.databaseName()), qPrintable(b.databaseName()));
-        } else if (altro == 2) {
-            risolvi(a, t, true, QStringLiteral("già confermata in ") + b.databaseName());
-        } else if (altro == 1) {
-            risolvi(a, t, false, QStringLiteral("in limbo anche in ") + b.databaseName());
-            for (const auto& u : limboB) {
-                if (u.esecuzione == t.esecuzione) {
-                    risolvi(b, u, false, QStringLiteral("in limbo anche in ") + a.databaseName());
+    // Ends the runs in limbo in db whose other part is in altro.
+    auto recupera = [&](Database& db, Database& altro) {
+        for (const TransazioneInLimbo& t : transazioniInLimbo(db)) {
+            qsizetype j = -1;
+            for (qsizetype k = 0; k < t.archivi.size(); ++k) {
+                if (stessoArchivio(t.archivi[k], altro.databaseName()) &&
+                    !stessoArchivio(t.archivi[k], db.databaseName())) {
+                    j = k;
                 }
             }
-        } else {
-            risolvi(a, t, false,
-                    (altro == 3 ? QStringLiteral("annullata in ") : QStringLiteral("assente in ")) +
-                        b.databaseName());
+            if (t.esecuzione.isEmpty() || j < 0 || j >= qsizetype(t.transazioni.size())) {
+                qInfo("transazione %lld in limbo di %s lasciata: non è una transazione fra %s e %s",
+                      t.id, qPrintable(db.databaseName()), qPrintable(db.databaseName()),
+                      qPrintable(altro.databaseName()));
+                continue;
+            }
+            const qint64 idAltro = t.transazioni[size_t(j)];
+            const std::vector<qint64> limboAltro = idInLimbo(altro);
+            const int stato =
+                std::find(limboAltro.begin(), limboAltro.end(), idAltro) != limboAltro.end()
+                    ? 1
+                    : esitoConcluso(altro, idAltro);
+            const QString dove = altro.databaseName();
+            switch (stato) {
+            case 1:
+                risolvi(db, t.id, t.esecuzione, false, "in limbo anche in " + dove);
+                risolvi(altro, idAltro, t.esecuzione, false,
+                        "in limbo anche in " + db.databaseName());
+                break;
+            case 2:
+                risolvi(db, t.id, t.esecuzione, true, "già confermata in " + dove);
+                break;
+            case 3:
+                risolvi(db, t.id, t.esecuzione, false, "annullata in " + dove);
+                break;
+            case 4:
+                // Never prepared there: the run never reached its commit.
+                risolvi(db, t.id, t.esecuzione, false, "non preparata in " + dove);
+                break;
+            default:
+                qWarning("transazione %lld in limbo di %s lasciata: esito in %s sconosciuto", t.id,
+                         qPrintable(db.databaseName()), qPrintable(dove));
+            }
         }
-    }
-    for (const auto& t : limboB) {
-        if (t.esecuzione.isEmpty() || !partecipa(t, a)) {
-            qInfo("transazione %lld in limbo di %s lasciata: non è una transazione fra %s e %s",
-                  t.id, qPrintable(b.databaseName()), qPrintable(a.databaseName()),
-                  qPrintable(b.databaseName()));
-            continue;
-        }
-        const int altro = statoIn(t.esecuzione, limboA, regA, a);
-        if (altro == 1) {
-            continue; // ended with its partner above
-        }
-        if (altro < 0) {
-            qWarning("transazione %lld in limbo di %s lasciata: esito in %s sconosciuto", t.id,
-                     qPrintable(b.databaseName()), qPrintable(a.databaseName()));
-        } else if (altro == 2) {
-            risolvi(b, t, true, QStringLiteral("già confermata in ") + a.databaseName());
-        } else {
-            risolvi(b, t, false,
-                    (altro == 3 ? QStringLiteral("annullata in ") : QStringLiteral("assente in ")) +
-                        a.databaseName());
-        }
-    }
+    };
+    recupera(a, b);
+    recupera(b, a);
     return esito;
 }
 

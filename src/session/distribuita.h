@@ -58,10 +58,11 @@ private:
 // A transaction prepared and never ended, as its archive records it.
 struct TransazioneInLimbo {
     qint64 id = 0;
-    QString descrizione; // the whole text kept by the archive
-    QString esecuzione;  // run of a TransazioneDistribuita, empty for others
-    QStringList archivi; // archives taking part in that run
-    QString messaggio;   // the caller's description of the run
+    QString descrizione;             // the whole text kept by the archive
+    QString esecuzione;              // run of a TransazioneDistribuita, empty for others
+    QStringList archivi;             // archives taking part in that run
+    std::vector<qint64> transazioni; // the run's transaction in each of them
+    QString messaggio;               // the caller's description of the run
 };
 
 // Transactions in limbo of an archive, by id.
@@ -76,7 +77,8 @@ struct EsitoRecupero {
 // Ends the runs in limbo of a pair of archives the same way on both sides: a
 // run whose part is already committed in one archive is committed in the
 // other; anything else (in limbo in both, rolled back or never prepared on the
-// other side) is rolled back. Runs of other archives are left alone.
+// other side) is rolled back. Runs of other archives, and runs whose other
+// part cannot be told, are left alone.
 EsitoRecupero recuperaInLimbo(Database& a, Database& b);
 
 } // namespace quintar
