@@ -14,7 +14,9 @@ namespace quintar {
 // Writes in several archives (the company archive and the host's) as one unit.
 // Each archive is seen through su(db), a Transaction sharing the one handle:
 // queries run on it as on any other transaction, while only this object starts
-// and ends it. An active transaction not ended is rolled back on destruction.
+// and ends it. An active transaction not ended is rolled back on destruction;
+// one prepared and not committed stays in limbo for recuperaInLimbo. The
+// archives' Database objects must outlive it.
 class TransazioneDistribuita {
 public:
     // Parameters as Transaction's ("isc_tpb_concurrency", "isc_tpb_nowait", ...);
