@@ -1,5 +1,6 @@
 #include "session/db.h"
 
+#include "session/fbinterno.h"
 #include "session/formati.h"
 
 #include <QRegularExpression>
@@ -14,10 +15,8 @@ namespace quintar {
 
 namespace {
 
-IMaster* master() {
-    static IMaster* m = fb_get_master_interface();
-    return m;
-}
+using fbinterno::fb;
+using fbinterno::master;
 
 IProvider* provider() {
     static IProvider* p = master()->getDispatcher();
@@ -26,36 +25,6 @@ IProvider* provider() {
 
 IUtil* util() {
     return master()->getUtilInterface();
-}
-
-DbError erroreDa(IStatus* s) {
-    char buf[2048];
-    util()->formatStatus(buf, sizeof(buf), s);
-    const intptr_t* v = s->getErrors();
-    long gds = (v && v[0] == isc_arg_gds) ? long(v[1]) : 0;
-    int sqlcode = int(isc_sqlcode(v));
-    QString msg = QString::fromUtf8(buf).trimmed();
-    msg.replace('\n', ' ');
-    return DbError(msg, sqlcode, gds);
-}
-
-// Runs a call of the OO API, turning a Firebird failure into DbError.
-template <typename F> auto fb(F&& f) {
-    ThrowStatusWrapper st(master()->getStatus());
-    try {
-        if constexpr (std::is_void_v<decltype(f(&st))>) {
-            f(&st);
-            st.dispose();
-        } else {
-            auto r = f(&st);
-            st.dispose();
-            return r;
-        }
-    } catch (const FbException& e) {
-        DbError err = erroreDa(e.getStatus());
-        st.dispose();
-        throw err;
-    }
 }
 
 struct Xpb {
@@ -235,32 +204,9 @@ void Transaction::start() {
     if (!db_ || !db_->att_) {
         throw DbError(QStringLiteral("Database non connesso"));
     }
-    static const std::pair<const char*, unsigned char> nomi[] = {
-        {"isc_tpb_concurrency", isc_tpb_concurrency},
-        {"isc_tpb_consistency", isc_tpb_consistency},
-        {"isc_tpb_read_committed", isc_tpb_read_committed},
-        {"isc_tpb_rec_version", isc_tpb_rec_version},
-        {"isc_tpb_no_rec_version", isc_tpb_no_rec_version},
-        {"isc_tpb_nowait", isc_tpb_nowait},
-        {"isc_tpb_wait", isc_tpb_wait},
-        {"isc_tpb_read", isc_tpb_read},
-        {"isc_tpb_write", isc_tpb_write},
-    };
-    Xpb tpb(IXpbBuilder::TPB);
-    for (const QString& p : params_) {
-        QString k = p.trimmed();
-        if (k.isEmpty()) {
-            continue;
-        }
-        auto it = std::find_if(std::begin(nomi), std::end(nomi),
-                               [&](auto& n) { return k == QLatin1String(n.first); });
-        if (it == std::end(nomi)) {
-            throw DbError(QStringLiteral("Parametro di transazione sconosciuto: ") + k);
-        }
-        tpb.tag(it->second);
-    }
+    const std::vector<unsigned char> tpb = fbinterno::bloccoTpb(params_);
     tra_ = fb([&](ThrowStatusWrapper* st) {
-        return db_->att_->startTransaction(st, tpb.len(), tpb.buf());
+        return db_->att_->startTransaction(st, unsigned(tpb.size()), tpb.data());
     });
 }
 

@@ -1,5 +1,7 @@
 #include "session/distribuita.h"
 
+#include "session/fbinterno.h"
+
 #include <QFileInfo>
 #include <QUuid>
 #include <QtGlobal>
@@ -14,76 +16,8 @@ namespace quintar {
 
 namespace {
 
-IMaster* master() {
-    static IMaster* m = fb_get_master_interface();
-    return m;
-}
-
-DbError erroreDa(IStatus* s) {
-    char buf[2048];
-    master()->getUtilInterface()->formatStatus(buf, sizeof(buf), s);
-    const intptr_t* v = s->getErrors();
-    long gds = (v && v[0] == isc_arg_gds) ? long(v[1]) : 0;
-    QString msg = QString::fromUtf8(buf).trimmed();
-    msg.replace('\n', ' ');
-    return DbError(msg, int(isc_sqlcode(v)), gds);
-}
-
-template <typename F> auto fb(F&& f) {
-    ThrowStatusWrapper st(master()->getStatus());
-    try {
-        if constexpr (std::is_void_v<decltype(f(&st))>) {
-            f(&st);
-            st.dispose();
-        } else {
-            auto r = f(&st);
-            st.dispose();
-            return r;
-        }
-    } catch (const FbException& e) {
-        DbError err = erroreDa(e.getStatus());
-        st.dispose();
-        throw err;
-    }
-}
-
-// The parameter block of Transaction, with the lock wait in seconds.
-std::vector<unsigned char> tpb(const QStringList& params, int attesa) {
-    static const std::pair<const char*, unsigned char> nomi[] = {
-        {"isc_tpb_concurrency", isc_tpb_concurrency},
-        {"isc_tpb_consistency", isc_tpb_consistency},
-        {"isc_tpb_read_committed", isc_tpb_read_committed},
-        {"isc_tpb_rec_version", isc_tpb_rec_version},
-        {"isc_tpb_no_rec_version", isc_tpb_no_rec_version},
-        {"isc_tpb_nowait", isc_tpb_nowait},
-        {"isc_tpb_wait", isc_tpb_wait},
-        {"isc_tpb_read", isc_tpb_read},
-        {"isc_tpb_write", isc_tpb_write},
-    };
-    std::vector<unsigned char> b{isc_tpb_version3};
-    for (const QString& p : params) {
-        QString k = p.trimmed();
-        if (k.isEmpty() || (attesa > 0 && (k == QLatin1String("isc_tpb_nowait") ||
-                                           k == QLatin1String("isc_tpb_wait")))) {
-            continue;
-        }
-        auto it = std::find_if(std::begin(nomi), std::end(nomi),
-                               [&](auto& n) { return k == QLatin1String(n.first); });
-        if (it == std::end(nomi)) {
-            throw DbError(QStringLiteral("Parametro di transazione sconosciuto: ") + k);
-        }
-        b.push_back(it->second);
-    }
-    if (attesa > 0) {
-        b.push_back(isc_tpb_wait);
-        b.push_back(isc_tpb_lock_timeout);
-        b.push_back(4);
-        for (int i = 0; i < 4; ++i) {
-            b.push_back(static_cast<unsigned char>((quint32(attesa) >> (8 * i)) & 0xFF));
-        }
-    }
-    return b;
-}
+using fbinterno::fb;
+using fbinterno::master;
 
 const QString kMarca = QStringLiteral("Quintar: transazione distribuita");
 
@@ -277,7 +211,7 @@ void TransazioneDistribuita::start() {
     if (archivi_.empty()) {
         throw DbError(QStringLiteral("Transazione distribuita senza archivi"));
     }
-    const std::vector<unsigned char> b = tpb(params_, attesa_);
+    const std::vector<unsigned char> b = fbinterno::bloccoTpb(params_, attesa_);
     IDtcStart* inizio =
         fb([&](ThrowStatusWrapper* st) { return master()->getDtc()->startBuilder(st); });
     try {
