@@ -40,6 +40,13 @@ bool GrigliaModello::ricarica() {
     return !stessiCampi;
 }
 
+void GrigliaModello::evidenziazioneCambiata() {
+    if (rowCount() > 0 && columnCount() > 0) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::BackgroundRole, Qt::ForegroundRole});
+    }
+}
+
 void GrigliaModello::svuota() {
     beginResetModel();
     righe_.clear();
@@ -167,8 +174,16 @@ QVariant GrigliaModello::data(const QModelIndex& index, int role) const {
             return int(Qt::AlignLeft | Qt::AlignVCenter);
         }
     case Qt::BackgroundRole:
+        if (RigaEvidenziata && RigaEvidenziata(index.row())) {
+            return ColoreEvidenziata;
+        }
         if (coloriColonne_[c].isValid()) {
             return coloriColonne_[c];
+        }
+        return {};
+    case Qt::ForegroundRole:
+        if (RigaEvidenziata && RigaEvidenziata(index.row())) {
+            return ColoreTestoEvidenziata;
         }
         return {};
     default:

@@ -63,6 +63,14 @@ public:
     // Titles as the fields name them, no colours.
     void aspettoProgettato();
 
+    // Rows a screen marks (chosen for a run, say) are drawn in these colours,
+    // over any column colour.
+    std::function<bool(int riga)> RigaEvidenziata;
+    QColor ColoreEvidenziata = QColor(0xFF, 0xEC, 0x8C);
+    QColor ColoreTestoEvidenziata = QColor(Qt::black);
+    // The marks changed: the rows are drawn again.
+    void evidenziazioneCambiata();
+
 signals:
     // The database refused the next rows (its message).
     void erroreLettura(const QString& messaggio);
