@@ -276,8 +276,8 @@ void TTabXForm::annullaTransazioneUser() noexcept {
 std::optional<QString> TTabXForm::leggiTabX(const QString& colonna, const QString& nome,
                                             bool perUtente) {
     // parameters are read as last committed, whoever wrote them
-    Transaction tr(&IBDatabase1);
-    Query q(&IBDatabase1, &tr);
+    Transaction tr(ArchivioAzienda);
+    Query q(ArchivioAzienda, &tr);
     q.SQL = {QStringLiteral("SELECT %1 FROM TABX").arg(colonna),
              QStringLiteral("WHERE (NOME=%1)").arg(sql::testoNonNullo(nome))};
     if (perUtente) {
@@ -344,8 +344,8 @@ bool TTabXForm::SettaValoriTabX(const std::vector<ValoreTabXDaScrivere>& valori)
     // name at once meet on the archive's unique index: the one that loses
     // starts again, and then finds the row to update.
     for (int tentativo = 0;; ++tentativo) {
-        Transaction tr(&IBDatabase1);
-        Query q(&IBDatabase1, &tr);
+        Transaction tr(ArchivioAzienda);
+        Query q(ArchivioAzienda, &tr);
         try {
             for (const auto& v : valori) {
                 scriviTabX(q, v.nome, v.testo, v.perUtente);

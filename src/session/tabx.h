@@ -56,6 +56,10 @@ public:
     Database IBDatabase5;
     Transaction IBTransaction5{&IBDatabase5};
 
+    // The connection holding the company archive, where TABX is read and
+    // written: IBDatabase1, unless a screen connects it elsewhere.
+    Database* ArchivioAzienda = &IBDatabase1;
+
     int NumUtente = 0;
     QString NomeUtente;
     QString PwdUtente;
