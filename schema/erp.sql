@@ -218,13 +218,17 @@ CREATE TABLE RSTOPRODUZ (
   CONSTRAINT RSTOPRODUZ_CHIAVEPRIMARIA PRIMARY KEY (CODICEPRODUZ, NRIGA)
 );
 
--- Calls of the stand-in warehouse-commitment routine (user, order, flag).
+-- Calls of the stand-in warehouse-commitment routine (user, order, flag),
+-- with what the routine saw of the order as committed when it ran: its
+-- customer and its number of lines.
 CREATE TABLE TOVARELAB_CHIAMATE (
   ID INTEGER NOT NULL,
   UTENTE INTEGER,
   IDORDINE INTEGER,
   FLAG CHAR(1),
   MOMENTO TIMESTAMP,
+  CODICECLIENTE VARCHAR(24),
+  RIGHE INTEGER,
   CONSTRAINT TOVARELAB_CHIAM_CHIAVEPRIMARIA PRIMARY KEY (ID)
 );
 

@@ -4,6 +4,7 @@
 #include "session/datiini.h"
 #include "session/db.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -260,6 +261,25 @@ void disegnaFotoDemo(const Cartella& c, Query& q) {
     q.close();
 }
 
+// The warehouse routine stand-in, built beside this program, goes into the
+// host folder where the screens look for it (linked, so that a new build
+// reaches every folder).
+void collegaRoutineMagazzino(const Cartella& c) {
+    if (!QCoreApplication::instance()) {
+        return;
+    }
+    const QString libreria = QStringLiteral("TovarElab.so");
+    const QString origine = QCoreApplication::applicationDirPath() + '/' + libreria;
+    const QString destinazione = c.radice + libreria;
+    if (!QFileInfo::exists(origine) || QFileInfo(destinazione).isSymLink() ||
+        QFileInfo::exists(destinazione)) {
+        return;
+    }
+    if (!QFile::link(origine, destinazione) && !QFile::copy(origine, destinazione)) {
+        throw std::runtime_error(("impossibile scrivere " + destinazione).toStdString());
+    }
+}
+
 } // namespace
 
 void scriviParametriUtenti(const Cartella& c) {
@@ -372,6 +392,7 @@ Cartella inizializza(const QString& dir, bool demo, const QString& server,
     }
     tr.commit();
     disegnaIcona(c.radice + "Grafica/QUINTAR.ICO");
+    collegaRoutineMagazzino(c);
     QString errore;
     if (!quintar::report::scriviLayoutPredefiniti(c.radice + "Report", false, &errore)) {
         throw std::runtime_error(("layout di stampa non scritti: " + errore).toStdString());

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <stdexcept>
 
 namespace {
 
@@ -32,6 +33,9 @@ QString archivioErp(int utente) {
 
 } // namespace
 
+// Records the call with the order's customer and number of lines as the
+// routine sees them (only what is committed). A call it cannot record raises,
+// as a failing host routine would.
 extern "C" __attribute__((visibility("default"))) int
 AnteImpegnoArticoliOrdC(int utente, int ordine, bool flag) {
     try {
@@ -39,14 +43,19 @@ AnteImpegnoArticoliOrdC(int utente, int ordine, bool flag) {
         db.connect(nomeConnessione(quintar::percorsi::suDisco(archivioErp(utente))));
         quintar::Transaction tr(&db);
         quintar::Query q(&db, &tr);
-        q.SQL = {"INSERT INTO TOVARELAB_CHIAMATE (ID, UTENTE, IDORDINE, FLAG, MOMENTO)",
-                 "VALUES (GEN_ID(GEN_TOVARELAB_CHIAMATE, 1), ?, ?, ?, CURRENT_TIMESTAMP)"};
-        q.setParams({utente, ordine, flag ? QString("1") : QString("0")});
+        q.SQL = {"INSERT INTO TOVARELAB_CHIAMATE (ID, UTENTE, IDORDINE, FLAG, MOMENTO,",
+                 "CODICECLIENTE, RIGHE)",
+                 "SELECT GEN_ID(GEN_TOVARELAB_CHIAMATE, 1), ?, ?, ?, CURRENT_TIMESTAMP,",
+                 "(SELECT CODICECLIENTE FROM ORDC WHERE ID = ?),",
+                 "(SELECT COUNT(*) FROM RIGHEORDC WHERE CODICEDOCUMENTO = ?)",
+                 "FROM RDB$DATABASE"};
+        q.setParams({utente, ordine, flag ? QString("1") : QString("0"), ordine, ordine});
         q.execSQL();
         tr.commit();
         return 1;
     } catch (const quintar::DbError& e) {
         qWarning("TovarElab: %s", qPrintable(e.messaggio()));
-        return 0;
+        throw std::runtime_error(
+            ("impegno dell'ordine non registrato: " + e.messaggio()).toStdString());
     }
 }

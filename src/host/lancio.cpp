@@ -17,7 +17,9 @@
 #include "master/imballi.h"
 #include "master/mater.h"
 #include "master/prodotti.h"
+#include "production/impegnofabbricazioni.h"
 #include "production/liqpolv.h"
+#include "production/produzionefabbricazioni.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
@@ -113,6 +115,21 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
                               QStringLiteral("StFabbrLST"), QStringLiteral("StFabbrPreLST")},
           .archivioTovarisDaTabX = true,
           .crea = schermata<TLiqPolvForm>()});
+    // commitment and posting: connection 1 is the host's archive, 2 the company's
+    const QStringList impegno = {QStringLiteral("ArchivioQuintar"), QStringLiteral("LavoroDir"),
+                                 QStringLiteral("ArchivioTovaris")};
+    riga({.nome = QStringLiteral("ShowImpFabbrForm"),
+          .entrataD = false,
+          .parametri = impegno,
+          .db1 = QStringLiteral("ArchivioTovaris"),
+          .db2 = QStringLiteral("ArchivioQuintar"),
+          .crea = schermata<TImpegnoFabbricazioniForm>()});
+    riga({.nome = QStringLiteral("ShowProdFabbrForm"),
+          .entrataD = false,
+          .parametri = impegno,
+          .db1 = QStringLiteral("ArchivioTovaris"),
+          .db2 = QStringLiteral("ArchivioQuintar"),
+          .crea = schermata<TProduzioneFabbricazioniForm>()});
     riga({.nome = QStringLiteral("ShowPrAcquaForm"),
           .parametri = B,
           .crea = schermata<TPrAcquaForm>()});

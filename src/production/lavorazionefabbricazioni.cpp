@@ -1,0 +1,307 @@
+#include "production/lavorazionefabbricazioni.h"
+
+#include "session/distribuita.h"
+#include "session/formati.h"
+#include "session/messaggi.h"
+#include "session/percorsi.h"
+#include "session/sqlvalori.h"
+#include "session/tabx.h"
+#include "ui/colonne.h"
+#include "ui/posizionefinestra.h"
+#include "ui/protezione.h"
+#include "ui/selezionegriglia.h"
+#include "ui/storico.h"
+#include "ui/tcsdgrid.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <map>
+
+namespace quintar {
+
+namespace {
+
+// A bound value as a literal, for the text of a statement kept or shown.
+QString letterale(const QVariant& v) {
+    if (!v.isValid() || v.isNull()) {
+        return QStringLiteral("NULL");
+    }
+    switch (v.typeId()) {
+    case QMetaType::QDate:
+        return sql::dataIso(v.toDate());
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return v.toString();
+    case QMetaType::Double:
+        return QString::number(v.toDouble(), 'g', 15);
+    default: {
+        QString s = v.toString();
+        s.replace('\'', QStringLiteral("''"));
+        return '\'' + s + '\'';
+    }
+    }
+}
+
+// The statement with its values in place of the markers.
+QString testoConValori(const QStringList& sql, const std::vector<QVariant>& valori) {
+    const QString t = sql.join('\n');
+    QString r;
+    size_t i = 0;
+    for (QChar c : t) {
+        if (c == '?' && i < valori.size()) {
+            r += letterale(valori[i++]);
+        } else {
+            r += c;
+        }
+    }
+    return r;
+}
+
+} // namespace
+
+QVariant testoONull(const QString& s) {
+    return s.isEmpty() ? QVariant() : QVariant(s);
+}
+
+QString Fabbricazione::testo() const {
+    return QStringLiteral("%1 del %2 lotto %3").arg(codice, Formati::dataInTesto(data), lotto);
+}
+
+LavorazioneFabbricazioni::LavorazioneFabbricazioni(TTabXForm* sessione, DescrizioneLavorazione d,
+                                                   QWidget* owner)
+    : FinestraSessione(sessione, owner), d_(std::move(d)), TransazioneLista(&sessione->IBDatabase2),
+      QueryFabbr(&sessione->IBDatabase2, &TransazioneLista) {
+    // the company's parameters live in the company archive, here the second
+    sessione->ArchivioAzienda = &sessione->IBDatabase2;
+    setObjectName(d_.nome);
+    setWindowTitle(d_.nome + ' ' + sessione->Ditta);
+
+    LabelTitolo = new QLabel(d_.titolo, this);
+    LabelTitolo->setObjectName(QStringLiteral("LabelTitolo"));
+    GridFabbr = new TCSDGrid(this);
+    GridFabbr->setObjectName(QStringLiteral("GridFabbr"));
+    GridFabbr->CodiceProgetto = kProgetto;
+    GridFabbr->Situazione = d_.situazioneGriglia;
+    GridFabbr->Utente = sessione->NumUtente;
+    GridFabbr->NomeTabella = QStringLiteral("FABBRIC");
+    GridFabbr->TabellaPiccola = true;
+    GridFabbr->DirectoryBin = sessione->GetV(QStringLiteral("BinDir"));
+    GridFabbr->DittaCorrente = sessione->Ditta;
+    GridFabbr->AbilitaRicerca = true;
+    const QString stato = d_.stato;
+    GridFabbr->collega(&QueryFabbr, [stato] {
+        return QStringList{QStringLiteral("SELECT * FROM FABBRIC WHERE STATUS=") +
+                           sql::testoNonNullo(stato)};
+    });
+    Selezione = new SelezioneGriglia(
+        GridFabbr, {QStringLiteral("CODICE"), QStringLiteral("DATA"), QStringLiteral("LOTTO")});
+
+    auto* campi = new QGridLayout;
+    const std::map<QString, int> larghezze =
+        sessione->IBDatabase1.connected()
+            ? lunghezzeColonne(&sessione->IBDatabase1, QStringLiteral("ORDC"))
+            : std::map<QString, int>{};
+    int colonna = 0;
+    for (const ParametroLavorazione& p : d_.parametri) {
+        QPushButton* b = creaPulsante(p.didascalia, p.pulsante, this);
+        b->setFocusPolicy(Qt::NoFocus);
+        auto* e = new QLineEdit(this);
+        e->setObjectName(p.edit);
+        if (auto it = larghezze.find(p.colonnaErp); it != larghezze.end() && it->second > 0) {
+            e->setMaxLength(it->second);
+        }
+        campi->addWidget(b, 0, colonna);
+        campi->addWidget(e, 0, colonna + 1);
+        campi->setColumnStretch(colonna + 1, 1);
+        colonna += 2;
+        edit_.push_back(e);
+    }
+    ButtonAzione = creaPulsante(d_.azione, d_.nomeAzione, this);
+    ButtonChiudi = creaPulsante(QStringLiteral("&Chiudi"), QStringLiteral("ButtonChiudi"), this);
+
+    auto* v = new QVBoxLayout(this);
+    v->addWidget(LabelTitolo);
+    v->addWidget(GridFabbr, 1);
+    v->addLayout(campi);
+    auto* piede = new QHBoxLayout;
+    piede->addStretch();
+    piede->addWidget(ButtonAzione);
+    piede->addWidget(ButtonChiudi);
+    v->addLayout(piede);
+    resize(980, 560);
+
+    connect(ButtonAzione, &QPushButton::clicked, this, protetto(this, [this] { esegui(); }));
+    connect(ButtonChiudi, &QPushButton::clicked, this, &QWidget::close);
+
+    if (!sessione->IBDatabase1.connected() || !sessione->IBDatabase2.connected()) {
+        return; // the launch has said which archive did not open
+    }
+    // runs a process left half-committed are ended before anything is read
+    // or written here
+    limboRisolto_ = recuperaRunInLimbo();
+    caricaParametri();
+    eseguiProtetto(this, [this] {
+        TransazioneLista.start();
+        QueryFabbr.open();
+    });
+}
+
+LavorazioneFabbricazioni::~LavorazioneFabbricazioni() {
+    GridFabbr->setSorgenteDati(nullptr);
+}
+
+Database& LavorazioneFabbricazioni::erp() const {
+    return sessione_->IBDatabase1;
+}
+
+Database& LavorazioneFabbricazioni::azienda() const {
+    return sessione_->IBDatabase2;
+}
+
+QLineEdit* LavorazioneFabbricazioni::parametro(const QString& edit) const {
+    for (QLineEdit* e : edit_) {
+        if (e->objectName() == edit) {
+            return e;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<Fabbricazione> LavorazioneFabbricazioni::scelte() const {
+    std::vector<Fabbricazione> r;
+    for (const SelezioneGriglia::Chiave& k : Selezione->chiavi()) {
+        r.push_back({k.value(0).toString(), k.value(1).toDate(), k.value(2).toString()});
+    }
+    return r;
+}
+
+bool LavorazioneFabbricazioni::recuperaRunInLimbo() {
+    try {
+        const EsitoRecupero e = recuperaInLimbo(erp(), azienda());
+        if (e.confermate + e.annullate > 0) {
+            qInfo("%s: %d esecuzioni in sospeso confermate, %d annullate", qPrintable(d_.nome),
+                  e.confermate, e.annullate);
+        }
+        return true;
+    } catch (const DbError& e) {
+        qWarning("%s: transazioni in sospeso non risolte: %s", qPrintable(d_.nome),
+                 qPrintable(e.messaggio()));
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile concludere le elaborazioni "
+                                        "rimaste in sospeso\r\n") +
+                             e.messaggio(),
+                         this);
+        return false;
+    }
+}
+
+void LavorazioneFabbricazioni::caricaParametri() {
+    for (size_t i = 0; i < d_.parametri.size(); ++i) {
+        edit_[i]->setText(sessione_->ValoreTabX(d_.parametri[i].parametro, false));
+    }
+}
+
+void LavorazioneFabbricazioni::salvaParametri() {
+    if (!azienda().connected()) {
+        return;
+    }
+    std::vector<ValoreTabXDaScrivere> valori;
+    for (size_t i = 0; i < d_.parametri.size(); ++i) {
+        valori.push_back({d_.parametri[i].parametro, edit_[i]->text(), false});
+    }
+    if (!valori.empty() && !sessione_->SettaValoriTabX(valori)) {
+        qWarning("%s: parametri non memorizzati", qPrintable(d_.nome));
+    }
+}
+
+void LavorazioneFabbricazioni::esegui() {
+    if (!erp().connected() || !azienda().connected()) {
+        Messaggi::errore(QStringLiteral("Errore apertura archivio"), this);
+        return;
+    }
+    if (!limboRisolto_ && !(limboRisolto_ = recuperaRunInLimbo())) {
+        return;
+    }
+    lavora(scelte());
+}
+
+void LavorazioneFabbricazioni::registraFrase(const QStringList& sql,
+                                             const std::vector<QVariant>& valori) const {
+    storico::registraErrore(percorsi::suDisco(sessione_->GetV(QStringLiteral("LavoroDir"))),
+                            {testoConValori(sql, valori)});
+}
+
+bool LavorazioneFabbricazioni::eseguiFrase(Query& q, const QStringList& sql,
+                                           std::vector<QVariant> valori, std::optional<int> attese,
+                                           const QString& diverse, const QString& errore) {
+    q.SQL = sql;
+    q.setParams(valori);
+    int n = 0;
+    try {
+        n = q.execSQL();
+    } catch (const DbError& e) {
+        qWarning("%s: %s", qPrintable(d_.nome), qPrintable(e.messaggio()));
+        registraFrase(sql, valori);
+        Messaggi::errore(errore.isEmpty() ? QStringLiteral("Errore ") + testoConValori(sql, valori)
+                                          : errore,
+                         this);
+        return false;
+    }
+    if (attese && n != *attese) {
+        Messaggi::errore(diverse, this);
+        return false;
+    }
+    return true;
+}
+
+void LavorazioneFabbricazioni::conferma(TransazioneDistribuita& unita, const QString& descrizione) {
+    unita.prepare(descrizione);
+    if (DopoPreparazione) {
+        DopoPreparazione();
+    }
+    unita.commit();
+}
+
+void LavorazioneFabbricazioni::concludi(bool riuscita) {
+    Selezione->svuota();
+    riapriLista();
+    if (riuscita) {
+        Messaggi::informazione(QStringLiteral("Completato"), this);
+    }
+}
+
+void LavorazioneFabbricazioni::riapriLista() {
+    eseguiProtetto(this, [this] {
+        QueryFabbr.close();
+        // a fresh snapshot: the list shows what the run committed
+        TransazioneLista.restart();
+        QueryFabbr.open();
+    });
+}
+
+void LavorazioneFabbricazioni::showEvent(QShowEvent* e) {
+    FinestraSessione::showEvent(e);
+    if (!posizioneCaricata_) {
+        posizioneCaricata_ = true;
+        CaricaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra, &azienda());
+    }
+}
+
+void LavorazioneFabbricazioni::closeEvent(QCloseEvent* e) {
+    salvaParametri();
+    try {
+        QueryFabbr.close(); // the grid keeps its layout
+    } catch (const DbError&) {
+    }
+    SalvaPosizioneFinestra(this, sessione_->NumUtente, d_.situazioneFinestra, &azienda());
+    e->accept();
+}
+
+} // namespace quintar

@@ -1,0 +1,41 @@
+// Posting of batches: each chosen batch "IMPEGNATA" gets a production record
+// in the host ERP archive (STOPRODUZ with one RSTOPRODUZ line for the
+// product) and becomes "FINITA", all of the run in both archives or none.
+// Then, for each batch with an order, the host's warehouse routine runs on
+// the order as it stands and the order moves to the customer of handled
+// orders, a step of its own that the next run completes when it was cut
+// short.
+#pragma once
+
+#include "production/lavorazionefabbricazioni.h"
+
+namespace quintar {
+
+class TProduzioneFabbricazioniForm : public LavorazioneFabbricazioni {
+    Q_OBJECT
+public:
+    explicit TProduzioneFabbricazioniForm(TTabXForm* sessione, QWidget* owner = nullptr);
+
+    QLineEdit* EditClienteGestito;
+    QPushButton* ButtonProduci;
+
+    void ButtonProduciClick() { esegui(); }
+    // The host's warehouse routine on the order (its identifier as text).
+    void DisimpegnaOrd(const QString& ordine, bool flag);
+
+    // Posted batches whose order has not yet moved to the customer of handled
+    // orders: the routine runs on each and the order moves. False when one
+    // could not be moved (it stays for the next run).
+    bool CompletaOrdiniInSospeso();
+
+protected:
+    void lavora(const std::vector<Fabbricazione>& scelte) override;
+
+private:
+    // The routine on the order, then the order to the customer of handled
+    // orders, committed; `daCliente`, when given, is the customer the order
+    // must still have. False after the message when it could not be moved.
+    bool passaAGestito(qint64 ordine, const std::optional<QString>& daCliente);
+};
+
+} // namespace quintar
