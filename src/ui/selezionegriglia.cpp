@@ -4,14 +4,41 @@
 #include "ui/tcsdgrid.h"
 
 #include <QKeyEvent>
+#include <QStyledItemDelegate>
 #include <algorithm>
 
 namespace quintar {
+
+namespace {
+
+// A chosen row under the cursor keeps showing that it is chosen: the
+// cursor's highlight takes a darker shade of the mark colour.
+class DelegatoScelte : public QStyledItemDelegate {
+public:
+    DelegatoScelte(const SelezioneGriglia* s, const GrigliaModello* m, QObject* parent)
+        : QStyledItemDelegate(parent), selezione_(s), modello_(m) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* o, const QModelIndex& i) const override {
+        QStyledItemDelegate::initStyleOption(o, i);
+        if ((o->state & QStyle::State_Selected) && selezione_->scelta(i.row())) {
+            o->palette.setColor(QPalette::Highlight, modello_->ColoreEvidenziata.darker(135));
+            o->palette.setColor(QPalette::HighlightedText, modello_->ColoreTestoEvidenziata);
+        }
+    }
+
+private:
+    const SelezioneGriglia* selezione_;
+    const GrigliaModello* modello_;
+};
+
+} // namespace
 
 SelezioneGriglia::SelezioneGriglia(TCSDGrid* griglia, QStringList colonneChiave)
     : QObject(griglia), griglia_(griglia), colonne_(std::move(colonneChiave)) {
     griglia_->installEventFilter(this);
     griglia_->modello()->RigaEvidenziata = [this](int riga) { return scelta(riga); };
+    griglia_->setItemDelegate(new DelegatoScelte(this, griglia_->modello(), this));
     connect(griglia_, &QAbstractItemView::doubleClicked, this, [this] { cambiaCorrente(); });
 }
 
