@@ -156,7 +156,9 @@ TEST_F(Lavorazione, CommitmentMakesAnOrderPerBatchWithItsMaterialsAndTheRoutineS
 }
 
 TEST_F(Lavorazione, AProductWithoutMaterialsGivesAnOrderWithoutLinesAndNoSelectionOnlyCompletes) {
-    h.esegui(az(), {"DELETE FROM COMPON WHERE CODICEFORMULAZIONE=4"});
+    // a lot with the character that once joined the parts of a chosen row
+    h.esegui(az(), {"DELETE FROM COMPON WHERE CODICEFORMULAZIONE=4",
+                    "UPDATE FABBRIC SET LOTTO='L25;043' WHERE CODICE='FM005'"});
     auto* f = impegno();
     f->ButtonImpegna->click();
     EXPECT_EQ(testi(), QStringList{"Completato"});
@@ -168,6 +170,7 @@ TEST_F(Lavorazione, AProductWithoutMaterialsGivesAnOrderWithoutLinesAndNoSelecti
     f->ButtonImpegna->click();
     EXPECT_EQ(testi(), QStringList{"Completato"});
     EXPECT_EQ(statoDi("FM005"), "IMPEGNATA");
+    EXPECT_EQ(h.valore(erp(), "SELECT NDOCUMENTO FROM ORDC WHERE ID=7"), "L25;043");
     EXPECT_EQ(contaErp("SELECT COUNT(*) FROM RIGHEORDC WHERE CODICEDOCUMENTO=7"), 0);
     EXPECT_EQ(chiamate(7), 1);
 }
@@ -311,6 +314,26 @@ TEST_F(Lavorazione, AFailingConstraintInTheCompanyArchiveLeavesNeitherArchiveWri
     EXPECT_EQ(contaErp("SELECT COUNT(*) FROM RSTOPRODUZ"), 2);
     EXPECT_EQ(chiamate(3), 1) << "no routine for a run not committed";
     EXPECT_EQ(h.valore(erp(), "SELECT CODICECLIENTE FROM ORDC WHERE ID=3"), "IMPPROD");
+}
+
+TEST_F(Lavorazione, AnOrderTheHostRefusesIsToldAndNoBatchIsCommitted) {
+    h.esegui(erp(),
+             {"ALTER TABLE ORDC ADD CONSTRAINT PROVA_LINEA_CHIUSA CHECK (LINEA <> 'CHIUSA')"});
+    auto* f = impegno();
+    f->EditLinea->setText("CHIUSA");
+    scegli(f, "FM004");
+    scegli(f, "FM005");
+    f->ButtonImpegna->click();
+    EXPECT_EQ(testi(), QStringList({"Errore interno: impossibile inserire un nuovo record",
+                                    "Errore interno: impossibile inserire un nuovo record",
+                                    "Impegno non eseguito: nessuna fabbricazione è stata "
+                                    "impegnata e nessun ordine è stato creato"}));
+    EXPECT_EQ(statoDi("FM004"), "DA FARE");
+    EXPECT_EQ(statoDi("FM005"), "DA FARE");
+    EXPECT_EQ(contaErp("SELECT COUNT(*) FROM ORDC"), 5);
+    QFile errore(QDir(h.radice()).filePath("Lavoro/Errore.sql"));
+    ASSERT_TRUE(errore.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(errore.readAll().startsWith("INSERT INTO ORDC"));
 }
 
 TEST_F(Lavorazione, ABatchWhoseStateChangedMeanwhileFailsTheRunInsteadOfMakingASecondOrder) {
