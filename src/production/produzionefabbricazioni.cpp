@@ -99,7 +99,9 @@ bool TProduzioneFabbricazioniForm::CompletaOrdiniInSospeso() {
     // An order keeps the commitment customer until its batch is posted and
     // it moves: one of a batch already "FINITA" is a posting cut short
     // between its two steps.
-    const QString impegno = sessione_->ValoreTabX(kClienteImpegno, false);
+    // (a parameter that cannot be read stops the run: an empty customer
+    // would pick the wrong orders)
+    const QString impegno = sessione_->LeggiValoreTabX(kClienteImpegno, false).value_or(QString());
     if (impegno == EditClienteGestito->text()) {
         return true; // nothing tells a moved order from one still to move
     }
