@@ -24,6 +24,8 @@ ENTRATA_DX(ShowCParForm)
 ENTRATA_DX(ShowCostiForm)
 ENTRATA_DX(ShowPrAcquaForm)
 ENTRATA_DX(ShowLiqPolvForm)
+ENTRATA_X(ShowIdPesateForm)
+ENTRATA_X(ShowStoPesateForm)
 
 // configuration tables
 ENTRATA_DX(ShowCategMPForm)

@@ -17,7 +17,9 @@
 #include "master/imballi.h"
 #include "master/mater.h"
 #include "master/prodotti.h"
+#include "production/idpesate.h"
 #include "production/liqpolv.h"
+#include "production/stopesate.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
@@ -113,6 +115,15 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
                               QStringLiteral("StFabbrLST"), QStringLiteral("StFabbrPreLST")},
           .archivioTovarisDaTabX = true,
           .crea = schermata<TLiqPolvForm>()});
+    // the weighing monitor opens the weighing and host archives itself
+    riga({.nome = QStringLiteral("ShowIdPesateForm"),
+          .entrataD = false,
+          .parametri = B,
+          .crea = schermata<TIdPesateForm>()});
+    riga({.nome = QStringLiteral("ShowStoPesateForm"),
+          .entrataD = false,
+          .parametri = B,
+          .crea = schermata<TStoPesateForm>()});
     riga({.nome = QStringLiteral("ShowPrAcquaForm"),
           .parametri = B,
           .crea = schermata<TPrAcquaForm>()});
