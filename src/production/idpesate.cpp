@@ -456,12 +456,8 @@ void TIdPesateForm::ModificaStatus() {
 
 bool TIdPesateForm::eventFilter(QObject* o, QEvent* e) {
     if (o == GridPesate->viewport() && e->type() == QEvent::ContextMenu) {
-        auto* c = static_cast<QContextMenuEvent*>(e);
-        const QModelIndex i = GridPesate->indexAt(c->pos());
-        if (i.isValid()) {
-            GridPesate->setCurrentIndex(i);
-        }
-        MenuPesate->exec(c->globalPos());
+        // the menu works on the selected weighing, wherever the click fell
+        MenuPesate->exec(static_cast<QContextMenuEvent*>(e)->globalPos());
         return true;
     }
     return FinestraSessione::eventFilter(o, e);
