@@ -19,6 +19,14 @@ const QStringList kLetturaVeloce = {
 const QString kMomento =
     QStringLiteral("DATEDIFF(MILLISECOND FROM TIMESTAMP '2000-01-01 00:00:00' TO DATA_ORA)");
 
+const QString kErroreStato =
+    QStringLiteral("Errore interno durante l'aggiornamento status della pesata:");
+
+// The error box of a failed write: its text, a line break, the database's.
+Esito errore(const QString& testo, const DbError& e) {
+    return Esito::errore(testo + QStringLiteral("\r\n") + e.messaggio());
+}
+
 qint64 numero(const Campo& c) {
     return c.isNull() ? 0 : c.asInteger();
 }
@@ -417,9 +425,6 @@ Esito Assegnazione::verifica(const std::optional<PesataElencata>& pesata, const 
 Esito Assegnazione::nonChiusa(const QString& messaggio) {
     // Another monitor (or a change by hand) got at the weighing first: when
     // it is no longer open, that is what the user is told.
-    const QString errore =
-        QStringLiteral("Errore interno durante l'aggiornamento status della pesata:\r\n") +
-        messaggio;
     try {
         Transaction t(pesate_, kLetturaVeloce);
         Query q(pesate_, &t);
@@ -433,7 +438,7 @@ Esito Assegnazione::nonChiusa(const QString& messaggio) {
     } catch (const DbError&) {
         // the weighing cannot be read: the first failure is the one to tell
     }
-    return Esito::errore(errore);
+    return errore(kErroreStato, DbError(messaggio));
 }
 
 Esito Assegnazione::scrivi() {
@@ -465,63 +470,67 @@ Esito Assegnazione::scrivi() {
         return nonChiusa(e.messaggio());
     }
 
-    try {
-        Query q(azienda_, &unita.su(*azienda_));
-        q.SQL = {QStringLiteral("UPDATE FABBCOMPON SET"), QStringLiteral("  PESATA=?"),
-                 QStringLiteral("WHERE"), QStringLiteral("  SERIALE=?")};
-        q.setParams({p.peso.toDouble(), p.barcode});
-        if (q.execSQL() == 0) {
-            throw DbError(QStringLiteral("la riga della fabbricazione non esiste più"));
+    // each further write undoes the whole unit when it fails
+    Esito esito;
+    auto scrittura = [&](const QString& testo, const auto& f) {
+        try {
+            f();
+            return true;
+        } catch (const DbError& e) {
+            annulla(unita);
+            esito = errore(testo, e);
+            return false;
         }
-    } catch (const DbError& e) {
-        annulla(unita);
-        return Esito::errore(
-            QStringLiteral("Errore interno durante l'aggiornamento della fabbricazione:\r\n") +
-            e.messaggio());
-    }
-
-    try {
-        Query q(azienda_, &unita.su(*azienda_));
-        q.SQL = {QStringLiteral("INSERT INTO PESATE_FABBR("),
-                 QStringLiteral("  ID,"),
-                 QStringLiteral("  BILANCIA,"),
-                 QStringLiteral("  DATAORA,"),
-                 QStringLiteral("  BARCODE,"),
-                 QStringLiteral("  PESO,"),
-                 QStringLiteral("  OPERATORE,"),
-                 QStringLiteral("  ID_FABBRICAZIONE,"),
-                 QStringLiteral("  BARCODE_LOTTO_MATERIA,"),
-                 QStringLiteral("  CODICEFABBRICAZIONE,"),
-                 QStringLiteral("  DATAFABBRICAZIONE,"),
-                 QStringLiteral("  LOTTOFABBRICAZIONE,"),
-                 QStringLiteral("  CODICEMATERIAPRIMA,"),
-                 QStringLiteral("  CODICEFORNITORE,"),
-                 QStringLiteral("  LOTTOMATERIAPRIMA)"),
-                 QStringLiteral("VALUES("),
-                 QStringLiteral("  GEN_ID(IDPESATE_FABBRCOUNTER,1),"),
-                 QStringLiteral("  ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")};
-        auto oNull = [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); };
-        q.setParams({p.bilancia, p.dataOra, p.barcode, p.peso.toDouble(),
-                     oNull(sql::senzaApici(p.operatore)), d_->idFabbricazione, d_->seriale,
-                     d_->codice, d_->data, d_->lotto, d_->materia, oNull(d_->fornitore),
-                     oNull(d_->lottoMateria)});
-        q.execSQL();
-    } catch (const DbError& e) {
-        annulla(unita);
-        return Esito::errore(
-            QStringLiteral("Errore interno durante la storicizzazione della pesata:\r\n") +
-            e.messaggio());
-    }
-
-    try {
-        unita.prepare(
-            QStringLiteral("Assegnazione pesata %1 %2 a %3").arg(p.bilancia, p.dataOra, p.barcode));
-        unita.commit();
-    } catch (const DbError& e) {
-        annulla(unita);
-        return Esito::errore(
-            QStringLiteral("Errore interno durante l'aggiornamento status della pesata:\r\n") +
-            e.messaggio());
+    };
+    const bool scritta =
+        scrittura(
+            QStringLiteral("Errore interno durante l'aggiornamento della fabbricazione:"),
+            [&] {
+                Query q(azienda_, &unita.su(*azienda_));
+                q.SQL = {QStringLiteral("UPDATE FABBCOMPON SET"), QStringLiteral("  PESATA=?"),
+                         QStringLiteral("WHERE"), QStringLiteral("  SERIALE=?")};
+                q.setParams({p.peso.toDouble(), p.barcode});
+                if (q.execSQL() == 0) {
+                    throw DbError(QStringLiteral("la riga della fabbricazione non esiste più"));
+                }
+            }) &&
+        scrittura(QStringLiteral("Errore interno durante la storicizzazione della pesata:"),
+                  [&] {
+                      Query q(azienda_, &unita.su(*azienda_));
+                      q.SQL = {QStringLiteral("INSERT INTO PESATE_FABBR("),
+                               QStringLiteral("  ID,"),
+                               QStringLiteral("  BILANCIA,"),
+                               QStringLiteral("  DATAORA,"),
+                               QStringLiteral("  BARCODE,"),
+                               QStringLiteral("  PESO,"),
+                               QStringLiteral("  OPERATORE,"),
+                               QStringLiteral("  ID_FABBRICAZIONE,"),
+                               QStringLiteral("  BARCODE_LOTTO_MATERIA,"),
+                               QStringLiteral("  CODICEFABBRICAZIONE,"),
+                               QStringLiteral("  DATAFABBRICAZIONE,"),
+                               QStringLiteral("  LOTTOFABBRICAZIONE,"),
+                               QStringLiteral("  CODICEMATERIAPRIMA,"),
+                               QStringLiteral("  CODICEFORNITORE,"),
+                               QStringLiteral("  LOTTOMATERIAPRIMA)"),
+                               QStringLiteral("VALUES("),
+                               QStringLiteral("  GEN_ID(IDPESATE_FABBRCOUNTER,1),"),
+                               QStringLiteral("  ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")};
+                      auto oNull = [](const QString& s) {
+                          return s.isEmpty() ? QVariant() : QVariant(s);
+                      };
+                      q.setParams({p.bilancia, p.dataOra, p.barcode, p.peso.toDouble(),
+                                   oNull(sql::senzaApici(p.operatore)), d_->idFabbricazione,
+                                   d_->seriale, d_->codice, d_->data, d_->lotto, d_->materia,
+                                   oNull(d_->fornitore), oNull(d_->lottoMateria)});
+                      q.execSQL();
+                  }) &&
+        scrittura(kErroreStato, [&] {
+            unita.prepare(QStringLiteral("Assegnazione pesata %1 %2 a %3")
+                              .arg(p.bilancia, p.dataOra, p.barcode));
+            unita.commit();
+        });
+    if (!scritta) {
+        return esito;
     }
     d_->verificata = false;
     return {};
@@ -549,9 +558,7 @@ Esito cambiaStato(Database& pesate, Transaction& scrittura, const QString& bilan
         return {};
     } catch (const DbError& e) {
         annulla(scrittura);
-        return Esito::errore(
-            QStringLiteral("Errore interno durante l'aggiornamento status della pesata:\r\n") +
-            e.messaggio());
+        return errore(kErroreStato, e);
     }
 }
 

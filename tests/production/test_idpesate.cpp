@@ -11,7 +11,7 @@
 #include "session/messaggi.h"
 #include "session/tabx.h"
 #include "stazione.h"
-#include "support/archivi.h"
+#include "support/schede.h"
 #include "ui/grigliamodello.h"
 #include "ui/tcsdgrid.h"
 
@@ -35,18 +35,7 @@ using namespace quintar;
 
 namespace {
 
-struct Monitor : ::testing::Test {
-    prova::Cartella h{true};
-    RegistraMessaggi msg;
-
-    void TearDown() override {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (qobject_cast<FinestraSessione*>(w)) {
-                w->close();
-            }
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+struct Monitor : prova::ConFinestre {
     QString pes() const { return h.c().pesate(); }
     void parametro(const QString& nome, const QString& valore) {
         h.esegui(h.c().azienda(),
@@ -54,10 +43,7 @@ struct Monitor : ::testing::Test {
     }
     TIdPesateForm* apri() {
         msg->pulisci();
-        auto* f = dynamic_cast<TIdPesateForm*>(
-            LanciaSchermata(*trovaSchermata("ShowIdPesateForm"), 2, std::nullopt));
-        EXPECT_NE(f, nullptr);
-        return f;
+        return ConFinestre::apri<TIdPesateForm>("ShowIdPesateForm", 2);
     }
     // The list's row of the weighing (scale and moment as listed); -1 when not listed.
     static int riga(TIdPesateForm* f, const QString& bilancia, const QString& momento) {
@@ -112,6 +98,15 @@ TEST_F(Monitor, OpensWithTheListClassifiedThePictureAndTheArchivesRegistered) {
     EXPECT_EQ(f->Modello->valore(0, f->Modello->indiceCampo("NOTE")).toString(), "APERTA");
     EXPECT_EQ(f->immagine(), "");
     EXPECT_FALSE(f->ImageVintel->isVisibleTo(f));
+
+    // the window is where the user leaves it
+    f->resize(900, 500);
+    f->close();
+    EXPECT_EQ(h.valore(h.c().azienda(), "SELECT DIMX || 'x' || DIMY FROM STOPOS1 WHERE "
+                                        "CODICESITUAZIONE=38 AND CODICEUTENTE=2"),
+              "900x500");
+    f = apri();
+    EXPECT_EQ(f->size(), QSize(900, 500));
 }
 
 TEST_F(Monitor, MissingArchivesAreWarnedOfAndTheMonitorStaysOpenWithoutThem) {
@@ -317,8 +312,7 @@ TEST_F(Monitor, AnAssignmentLeftInLimboIsUndoneWhenTheMonitorOpens) {
 TEST_F(Monitor, TheHistoryListsTheAssignedWeighings) {
     const int n = h.conta(h.c().azienda(), "SELECT COUNT(*) FROM PESATE_FABBR");
     ASSERT_GT(n, 0);
-    auto* f = dynamic_cast<TStoPesateForm*>(
-        LanciaSchermata(*trovaSchermata("ShowStoPesateForm"), 2, std::nullopt));
+    auto* f = ConFinestre::apri<TStoPesateForm>("ShowStoPesateForm", 2);
     ASSERT_NE(f, nullptr);
     EXPECT_TRUE(msg->testi().isEmpty()) << msg->testi().join('|').toStdString();
     EXPECT_EQ(f->windowTitle(), "Storico pesate fabbricazioni - Ditta: Chimica Demo S.r.l.");
