@@ -62,6 +62,7 @@ row GridPesate 2
 menu GridPesate Modifica status
 expect title Modifica status
 expect ComboStatus ERRORE
+shot $immagini/pesate_status.png
 text ComboStatus ANNULLATA
 click OK
 nomessage
@@ -99,8 +100,8 @@ shot $immagini/pesate_storico.png
 click Chiudi
 SCRIPT
 "$tovaris" script "$tmp/host" "$tmp/pesate.txt" || { echo "the weighing monitor script failed"; exit 1; }
-for f in pesate_elenco.png pesate_assegnata.png pesate_nascoste.png pesate_secondo_monitor.png \
-         pesate_storico.png; do
+for f in pesate_elenco.png pesate_assegnata.png pesate_status.png pesate_nascoste.png \
+         pesate_secondo_monitor.png pesate_storico.png; do
   [ -s "$immagini/$f" ] || { echo "no picture $f"; exit 1; }
 done
 
