@@ -5,6 +5,7 @@
 #include "session/sqlvalori.h"
 
 #include <QtGlobal>
+#include <tuple>
 
 namespace quintar::pesate {
 
@@ -230,7 +231,7 @@ Firma Sondaggio::leggiFirma() {
     if (!indici_.veloce()) {
         return f;
     }
-    if (!dalConteggio_.isValid() || dalConteggio_.elapsed() >= IntervalloConteggioMs || !ultima_) {
+    if (!dalConteggio_.isValid() || dalConteggio_.elapsed() >= IntervalloConteggioMs) {
         // now and then the read transaction starts afresh, so that it never
         // stands for long in the archive's way
         lettura_.commit();
@@ -240,10 +241,9 @@ Firma Sondaggio::leggiFirma() {
         f.annullate = numero(conteggio_.field(2));
         conteggio_.close();
         dalConteggio_.start();
+        conteggiate_ = {f.totale, f.chiuse, f.annullate};
     } else {
-        f.totale = ultima_->totale;
-        f.chiuse = ultima_->chiuse;
-        f.annullate = ultima_->annullate;
+        std::tie(f.totale, f.chiuse, f.annullate) = conteggiate_;
     }
     return f;
 }

@@ -13,6 +13,7 @@
 #include <QVariant>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace quintar::pesate {
 
@@ -107,6 +108,7 @@ private:
     bool preparato_ = false;
     std::optional<Firma> ultima_;
     QElapsedTimer dalConteggio_;
+    std::tuple<qint64, qint64, qint64> conteggiate_{-1, -1, -1}; // the last whole-table count
     int classificate_ = 0;
     QString ultimoErrore_;
 };
