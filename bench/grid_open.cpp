@@ -5,6 +5,7 @@
 //
 //   grid_open [--small N] [--large N] [--repeat N]
 #include "inizializza.h"
+#include "piano.h"
 #include "session/db.h"
 #include "session/formati.h"
 #include "ui/grigliamodello.h"
@@ -17,7 +18,6 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <firebird/Interface.h>
 #include <vector>
 
 using namespace quintar;
@@ -60,25 +60,6 @@ void creaArchivio(const QString& file, int righe) {
         ins.execSQL();
     }
     t.commit();
-}
-
-// The plan Firebird picks for a statement.
-QString piano(Database& db, Transaction& tr, const QString& sql) {
-    using namespace Firebird;
-    IMaster* m = fb_get_master_interface();
-    ThrowStatusWrapper st(m->getStatus());
-    QString r;
-    try {
-        const QByteArray s = sql.toUtf8();
-        IStatement* stmt = db.handle()->prepare(&st, tr.ensure(), 0, s.constData(), 3, 0);
-        const char* p = stmt->getPlan(&st, false);
-        r = QString::fromUtf8(p ? p : "").trimmed();
-        stmt->free(&st);
-    } catch (const FbException&) {
-        r = QStringLiteral("(piano non disponibile)");
-    }
-    st.dispose();
-    return r.replace('\n', ' ');
 }
 
 struct Esito {
@@ -145,7 +126,7 @@ Esito misura(const QString& file, int ripetizioni) {
     std::sort(ricerche.begin(), ricerche.end());
     e.msRicerca = ricerche[ricerche.size() / 2];
     e.sqlRicerca = q.sqlText().replace('\n', ' ');
-    e.pianoRicerca = piano(db, tr, q.sqlText());
+    e.pianoRicerca = bench::piano(db, tr, q.sqlText());
     q.close();
     return e;
 }

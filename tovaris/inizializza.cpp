@@ -217,6 +217,42 @@ void disegnaIcona(const QString& file) {
     }
 }
 
+// The weighing monitor's status pictures under Grafica/: with no open weighing
+// (segnalazione1.jpg) and with weighings waiting to be identified
+// (segnalazione2.jpg).
+void disegnaSegnalazioni(const Cartella& c) {
+    const struct {
+        const char* file;
+        QColor colore;
+        const char* segno;
+        const char* testo;
+    } immagini[] = {
+        {"segnalazione1.jpg", QColor(0x2e, 0x8b, 0x3e), "\u2713", "Nessuna pesata\naperta"},
+        {"segnalazione2.jpg", QColor(0xe0, 0x7a, 0x10), "!", "Pesate da\nidentificare"},
+    };
+    for (const auto& i : immagini) {
+        QImage img(320, 320, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(i.colore);
+        p.drawEllipse(QRect(70, 16, 180, 180));
+        p.setPen(Qt::white);
+        QFont f = p.font();
+        f.setBold(true);
+        f.setPixelSize(130);
+        p.setFont(f);
+        p.drawText(QRect(70, 16, 180, 180), Qt::AlignCenter, QString::fromUtf8(i.segno));
+        p.setPen(i.colore.darker(130));
+        f.setPixelSize(34);
+        p.setFont(f);
+        p.drawText(QRect(0, 204, 320, 110), Qt::AlignCenter, QString::fromUtf8(i.testo));
+        p.end();
+        img.save(c.radice + QStringLiteral("Grafica/") + QLatin1String(i.file), "JPG", 90);
+    }
+}
+
 // The pictures of the demo packaging photos, under the photos' folder. The
 // archive names them in upper case with "\" separators; on disk the folders
 // and files have the case a user's copy would have ("Flaconi/ic001.jpg").
@@ -393,6 +429,7 @@ Cartella inizializza(const QString& dir, bool demo, const QString& server,
     tr.commit();
     disegnaIcona(c.radice + "Grafica/QUINTAR.ICO");
     collegaRoutineMagazzino(c);
+    disegnaSegnalazioni(c);
     QString errore;
     if (!quintar::report::scriviLayoutPredefiniti(c.radice + "Report", false, &errore)) {
         throw std::runtime_error(("layout di stampa non scritti: " + errore).toStdString());

@@ -10,11 +10,16 @@
 //   tovaris open DIR ENTRY USER [WINDOW] call one entry point, run until its windows close
 //   tovaris script DIR FILE [--timeout S] run a script of UI actions (see script.h); a step
 //                                        lasting more than S seconds (120) ends it
+//   tovaris pesa DIR SCALE BARCODE WEIGHT [OPERATOR...] [--at MOMENT] [--count N]
+//   tovaris pesa DIR --status STATUS SCALE [--at MOMENT]
+//                                        the weighing station: weighings written into the
+//                                        weighing archive, a status changed by hand (stazione.h)
 #include "inizializza.h"
 #include "ospite.h"
 #include "scala.h"
 #include "script.h"
 #include "segnali.h"
+#include "stazione.h"
 
 #include "session/datiini.h"
 #include "session/db.h"
@@ -52,7 +57,9 @@ void uso() {
                  "  tovaris open DIR ENTRY USER [WINDOW]\n"
                  "  tovaris script DIR FILE [--timeout SECONDI]   (un passo che dura "
                  "di più ferma lo script;\n"
-                 "                                                 120 s se non indicato)\n");
+                 "                                                 120 s se non indicato)\n"
+                 "  tovaris pesa DIR %s\n",
+                 tovaris::kUsoPesa);
 }
 
 bool schermoDisponibile(int argc, char** argv) {
@@ -176,6 +183,25 @@ int main(int argc, char** argv) {
                         a.file.toLocal8Bit().constData());
         }
         return 0;
+    }
+    if (comando == "pesa") {
+        QCoreApplication app(argc, argv);
+        QStringList parole;
+        for (int i = 3; i < argc; ++i) {
+            parole << QString::fromLocal8Bit(argv[i]);
+        }
+        try {
+            for (const QString& r : tovaris::comandoPesa(cartella(dir), parole)) {
+                std::printf("%s\n", r.toLocal8Bit().constData());
+            }
+            return 0;
+        } catch (const quintar::DbError& e) {
+            std::fprintf(stderr, "tovaris pesa: %s\n", e.messaggio().toLocal8Bit().constData());
+            return 1;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tovaris pesa: %s\n", e.what());
+            return 1;
+        }
     }
     if (comando == "init") {
         QApplication::setAttribute(Qt::AA_PluginApplication, false);

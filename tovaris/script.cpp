@@ -1,6 +1,7 @@
 #include "script.h"
 
 #include "segnali.h"
+#include "stazione.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -365,6 +366,7 @@ const QHash<QString, EsecutoreScript::DefinizioneVerbo>& EsecutoreScript::verbi(
         {QStringLiteral("resize"), {2, &EsecutoreScript::ridimensiona}},
         {QStringLiteral("shot"), {1, &EsecutoreScript::foto}},
         {QStringLiteral("close"), {0, &EsecutoreScript::chiudi}},
+        {QStringLiteral("weigh"), {1, &EsecutoreScript::pesa}},
     };
     return v;
 }
@@ -493,6 +495,17 @@ bool EsecutoreScript::chiudi(const Passo&) {
         });
     } else {
         fallito(QStringLiteral("nessuna finestra attiva"));
+    }
+    return true;
+}
+
+bool EsecutoreScript::pesa(const Passo& p) {
+    try {
+        comandoPesa(cartella_, p.arg);
+    } catch (const quintar::DbError& e) {
+        fallito(QStringLiteral("weigh: ") + e.messaggio());
+    } catch (const std::exception& e) {
+        fallito(QStringLiteral("weigh: ") + QString::fromLocal8Bit(e.what()));
     }
     return true;
 }

@@ -40,6 +40,9 @@
 //   activate N                 make the N-th window opened by the script (from 1) active
 //   signal FILE                create FILE (another process may be waiting for it)
 //   await FILE                 let the event loop run until FILE exists (60 s at most)
+//   weigh WORDS...             the weighing station writes into the folder's weighing archive,
+//                              as `tovaris pesa DIR WORDS...` does (stazione.h): "weigh B1
+//                              CONTEST00000016 12,5 Rossi", "weigh --status ANNULLATA B1"
 //
 // A script never hangs. When it ends, every window is closed; if that raises
 // a modal box (a card still editing asks to save first) or leaves a window
@@ -133,6 +136,7 @@ private:
     bool ridimensiona(const Passo& p);
     bool foto(const Passo& p);
     bool chiudi(const Passo& p);
+    bool pesa(const Passo& p);
 
     Cartella cartella_;
     Libreria& lib_;

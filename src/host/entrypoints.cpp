@@ -26,6 +26,8 @@ ENTRATA_DX(ShowPrAcquaForm)
 ENTRATA_DX(ShowLiqPolvForm)
 ENTRATA_X(ShowImpFabbrForm)
 ENTRATA_X(ShowProdFabbrForm)
+ENTRATA_X(ShowIdPesateForm)
+ENTRATA_X(ShowStoPesateForm)
 
 // configuration tables
 ENTRATA_DX(ShowCategMPForm)

@@ -17,9 +17,11 @@
 #include "master/imballi.h"
 #include "master/mater.h"
 #include "master/prodotti.h"
+#include "production/idpesate.h"
 #include "production/impegnofabbricazioni.h"
 #include "production/liqpolv.h"
 #include "production/produzionefabbricazioni.h"
+#include "production/stopesate.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
@@ -130,6 +132,13 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
           .db1 = QStringLiteral("ArchivioTovaris"),
           .db2 = QStringLiteral("ArchivioQuintar"),
           .crea = schermata<TProduzioneFabbricazioniForm>()});
+    // the weighing monitor opens the weighing and host archives itself
+    riga({.nome = QStringLiteral("ShowIdPesateForm"),
+          .parametri = B,
+          .crea = schermata<TIdPesateForm>()});
+    riga({.nome = QStringLiteral("ShowStoPesateForm"),
+          .parametri = B,
+          .crea = schermata<TStoPesateForm>()});
     riga({.nome = QStringLiteral("ShowPrAcquaForm"),
           .parametri = B,
           .crea = schermata<TPrAcquaForm>()});

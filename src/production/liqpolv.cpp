@@ -14,6 +14,7 @@
 #include "production/stofab.h"
 #include "report/stampascheda.h"
 #include "session/apertura.h"
+#include "session/connessione.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
@@ -367,9 +368,7 @@ TLiqPolvForm::TLiqPolvForm(TTabXForm* sessione, QWidget* owner)
     PaginaUno->setObjectName(QStringLiteral("Pagina1"));
     // the ERP archive: serials, lots and supplier names of the pages
     const QString erp = sessione_->GetV(QStringLiteral("ArchivioTovaris"));
-    if (!sessione_->IBDatabase2.connected() && !erp.trimmed().isEmpty() &&
-        (QFileInfo::exists(percorsi::suDisco(erp)) || percorsi::diRete(erp) ||
-         erp.indexOf(':') > 1)) {
+    if (!sessione_->IBDatabase2.connected() && ArchivioPresente(erp)) {
         sessione_->ConnettiDatabase2(QStringLiteral("ArchivioTovaris"));
     }
     creaPagine();

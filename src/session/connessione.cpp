@@ -4,6 +4,7 @@
 #include "session/messaggi.h"
 #include "session/percorsi.h"
 
+#include <QFileInfo>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -153,6 +154,20 @@ void ChiediServerArchivio(QString& server, QString& letteraDisco, const QString&
             datiini::scrivi(directory, QStringLiteral("Lettera Disco Server"), letteraDisco);
         }
     }
+}
+
+bool ArchivioPresente(const QString& percorso) {
+    const QString p = percorso.trimmed();
+    if (p.isEmpty()) {
+        return false;
+    }
+    if (QFileInfo::exists(percorsi::suDisco(p)) || percorsi::diRete(p) || p.indexOf(':') > 1) {
+        return true;
+    }
+    QString dir, file;
+    percorsi::dividi(p, dir, file);
+    return !datiini::leggi(dir, QStringLiteral("Nome Server")).isEmpty() &&
+           !datiini::leggi(dir, QStringLiteral("Alias")).isEmpty();
 }
 
 bool ConnettiArchivio(Database& db, const QString& directory, const QString& file,

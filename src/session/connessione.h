@@ -44,6 +44,10 @@ inline constexpr int kRisultatoAnnulla = 2;
 bool ConnettiArchivio(Database& db, const QString& directory, const QString& file,
                       const QString& utente = {}, const QString& password = {},
                       QWidget* owner = nullptr);
+// An archive path worth connecting to: a file on the disk, a network name,
+// a server name ("server:path") or a folder whose dati.ini sends it to a
+// server. Connecting anything else would create an empty archive there.
+bool ArchivioPresente(const QString& percorso);
 // Connects to the name (server + ":" + name when a server is given, with the
 // drive letter put in place of the name's first character); when that fails,
 // creates an empty database there.

@@ -204,7 +204,7 @@ void Transaction::start() {
     if (!db_ || !db_->att_) {
         throw DbError(QStringLiteral("Database non connesso"));
     }
-    const std::vector<unsigned char> tpb = fbinterno::bloccoTpb(params_);
+    const std::vector<unsigned char> tpb = fbinterno::bloccoTpb(params_, attesa_);
     tra_ = fb([&](ThrowStatusWrapper* st) {
         return db_->att_->startTransaction(st, unsigned(tpb.size()), tpb.data());
     });

@@ -89,6 +89,10 @@ public:
 
     void setParams(const QStringList& params) { params_ = params; }
     QStringList params() const { return params_; }
+    // With secondi > 0 a conflicting lock is waited for that many seconds at
+    // most (in place of "isc_tpb_wait" / "isc_tpb_nowait"); from the next start.
+    void setAttesaBlocchi(int secondi) { attesa_ = secondi; }
+    int attesaBlocchi() const { return attesa_; }
     Database* database() const { return db_; }
     void setDatabase(Database* db);
 
@@ -120,6 +124,7 @@ private:
     void nonAdottata(const char* operazione) const;
     Database* db_;
     QStringList params_;
+    int attesa_ = 0;
     Firebird::ITransaction* tra_ = nullptr;
     bool adottata_ = false;
 };

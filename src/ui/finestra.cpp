@@ -6,6 +6,7 @@
 
 #include "session/connessione.h"
 #include "session/tabx.h"
+#include "ui/posizionefinestra.h"
 #include "ui/protezione.h"
 
 namespace quintar {
@@ -28,6 +29,23 @@ void FinestraSessione::impostaDidascalia(const QString& didascalia) {
     } else {
         setWindowTitle(didascalia);
     }
+}
+
+void FinestraSessione::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (SituazioneFinestra > 0 && !posizioneCaricata_ && sessione_) {
+        posizioneCaricata_ = true;
+        CaricaPosizioneFinestra(this, sessione_->NumUtente, SituazioneFinestra,
+                                &sessione_->IBDatabase1);
+    }
+}
+
+void FinestraSessione::closeEvent(QCloseEvent* e) {
+    if (SituazioneFinestra > 0 && posizioneCaricata_ && sessione_) {
+        SalvaPosizioneFinestra(this, sessione_->NumUtente, SituazioneFinestra,
+                               &sessione_->IBDatabase1);
+    }
+    QWidget::closeEvent(e);
 }
 
 QPushButton* creaPulsante(const QString& testo, const QString& nome, QWidget* parent) {

@@ -26,8 +26,17 @@ public:
     // Caption + " " + company, for captions ending in "- Ditta:".
     void impostaDidascalia(const QString& didascalia);
 
+    // When above 0, the window opens where the user left it (STOPOS1 of the
+    // company archive, under this situation) and is stored there on closing.
+    int SituazioneFinestra = 0;
+
 protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
     TTabXForm* sessione_;
+
+private:
+    bool posizioneCaricata_ = false;
 };
 
 // A command button of a screen: its caption and objectName; it never acts

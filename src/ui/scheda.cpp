@@ -1300,14 +1300,19 @@ void SchedaBase::rileggiLunghezze() {
     limitaLunghezze();
 }
 
-void SchedaBase::configuraGriglia(TCSDGrid* g, int situazione, const QString& tabella) const {
+void configuraGrigliaSessione(TCSDGrid* g, const TTabXForm& s, int situazione,
+                              const QString& tabella) {
     g->CodiceProgetto = kProgetto;
     g->Situazione = situazione;
-    g->Utente = sessione_->NumUtente;
+    g->Utente = s.NumUtente;
     g->NomeTabella = tabella;
     g->TabellaPiccola = true;
-    g->DirectoryBin = sessione_->GetV(QStringLiteral("BinDir"));
-    g->DittaCorrente = sessione_->Ditta;
+    g->DirectoryBin = s.GetV(QStringLiteral("BinDir"));
+    g->DittaCorrente = s.Ditta;
+}
+
+void SchedaBase::configuraGriglia(TCSDGrid* g, int situazione, const QString& tabella) const {
+    configuraGrigliaSessione(g, *sessione_, situazione, tabella);
 }
 
 void SchedaBase::riapriQuery(Query& q) {

@@ -112,6 +112,11 @@ struct DescrizioneScheda {
 
 class PaginaRighe;
 
+// A list of a screen: the project, its situation and table, and the
+// session's user, folder and company (the grid's layout and orders).
+void configuraGrigliaSessione(TCSDGrid* g, const TTabXForm& sessione, int situazione,
+                              const QString& tabella);
+
 class SchedaBase : public FinestraSessione {
     Q_OBJECT
 public:

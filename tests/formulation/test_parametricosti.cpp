@@ -9,7 +9,7 @@
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/tabx.h"
-#include "support/archivi.h"
+#include "support/schede.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -32,25 +32,8 @@ const QString kDitta = QStringLiteral("Chimica Demo S.r.l.");
 const QString kErroreCPar =
     QStringLiteral("Errote interno: impossibile memorizzare le impostazioni");
 
-struct ParametriCosti : ::testing::Test {
-    prova::Cartella h{true};
-    RegistraMessaggi msg;
-
-    void TearDown() override {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (qobject_cast<FinestraSessione*>(w)) {
-                w->close();
-            }
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+struct ParametriCosti : prova::ConFinestre {
     QString azienda() const { return h.c().azienda(); }
-    template <typename T> T* apri(const char* entrata, int utente = 1) {
-        FinestraSessione* f = LanciaSchermata(*trovaSchermata(entrata), utente, std::nullopt);
-        auto* s = dynamic_cast<T*>(f);
-        EXPECT_NE(s, nullptr);
-        return s;
-    }
     // CPAR as "COSTOTEMPO|…|COSTOTRASPORTO" of each row, "<null>" for NULL.
     QStringList cpar() {
         Database db;

@@ -65,4 +65,27 @@ struct ConScheda : ::testing::Test {
     }
 };
 
+// Screens opened through the launch table on a demo host folder, with the
+// recorded messages; every screen still open is closed at the end.
+struct ConFinestre : ::testing::Test {
+    Cartella h{true};
+    quintar::RegistraMessaggi msg;
+
+    void TearDown() override {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (qobject_cast<quintar::FinestraSessione*>(w)) {
+                w->close();
+            }
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // The screen of an entry point, launched for the user.
+    template <typename T> T* apri(const char* entrata, int utente = 1) {
+        auto* f = dynamic_cast<T*>(
+            quintar::LanciaSchermata(*quintar::trovaSchermata(entrata), utente, std::nullopt));
+        EXPECT_NE(f, nullptr);
+        return f;
+    }
+};
+
 } // namespace prova
