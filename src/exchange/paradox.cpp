@@ -362,9 +362,6 @@ void Tabella::apriMemo() {
     if (dimensioneMemo_ < kBloccoMemo || memo_.read(1) != QByteArray(1, '\0')) {
         errore(QStringLiteral("il file dei memo %1 non è valido").arg(nome));
     }
-    if (PX_set_blob_file(doc_, QFile::encodeName(mb).constData()) < 0) {
-        errore(QStringLiteral("il file dei memo %1 non si apre: %2").arg(nome, ultimoErrore_));
-    }
 }
 
 int Tabella::indiceCampo(const QString& nome) const {
@@ -566,11 +563,13 @@ QVariant Tabella::memo(const Campo& c, char* dati, int record) {
     if (!memo_.seek(inizio) || memo_.read(testata, disponibili) != disponibili) {
         nonValido();
     }
+    qint64 inizioDati = 0;
     if (testata[0] == 2) { // one blob over whole blocks
         if (indice != 0xff || le32(testata + 3) != dimensione ||
             inizio + 9 + qint64(dimensione) > dimensioneMemo_) {
             nonValido();
         }
+        inizioDati = inizio + 9;
     } else if (testata[0] == 3) { // small blobs sharing a block
         if (indice >= 64 || inizio + kBloccoMemo > dimensioneMemo_) {
             nonValido();
@@ -582,25 +581,17 @@ QVariant Tabella::memo(const Campo& c, char* dati, int record) {
             dati16 + lunghezza > kBloccoMemo) {
             nonValido();
         }
+        inizioDati = inizio + dati16;
     } else {
         nonValido();
     }
-    int modifica = 0;
-    int letti = 0;
-    char* valore = nullptr;
-    ultimoErrore_.clear();
-    if (PX_get_data_blob(doc_, dati, c.lunghezza, &modifica, &letti, &valore) != 1 || !valore ||
-        letti != int(dimensione)) {
-        if (valore) {
-            doc_->free(doc_, valore);
-        }
-        errore(QStringLiteral("memo del campo %1 illeggibile%2")
-                   .arg(c.nome, ultimoErrore_.isEmpty() ? QString() : ": " + ultimoErrore_),
-               record);
+    // read here rather than by the library, whose memo file opening
+    // overruns its own stack on files it writes itself
+    QByteArray letti(qint64(dimensione), Qt::Uninitialized);
+    if (!memo_.seek(inizioDati) || memo_.read(letti.data(), letti.size()) != letti.size()) {
+        errore(QStringLiteral("memo del campo %1 illeggibile").arg(c.nome), record);
     }
-    QVariant v = risultato(valore, letti);
-    doc_->free(doc_, valore);
-    return v;
+    return risultato(letti.constData(), int(letti.size()));
 }
 
 } // namespace quintar::paradox

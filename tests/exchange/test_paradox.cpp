@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <random>
@@ -120,6 +121,18 @@ TEST_F(Paradox, FoldersAndFilesAreFoundWhateverTheirLetterCase) {
     EXPECT_TRUE(trovaFile(dir.path(), "INITAB").isEmpty()) << "a folder is no table";
 }
 
+TEST_F(Paradox, MemosThatAllFitInTheRecordsNeedNothingFromTheMemoFile) {
+    pp::scriviTabella(file("CORTI.DB"), "Codice:A10 Note:M40",
+                      {{QString("A"), QString("breve")}, {QString("B"), {}}});
+    ASSERT_EQ(QFileInfo(file("CORTI.MB")).size(), 4096) << "the header alone";
+    Tabella t(file("CORTI.DB"));
+    Record r;
+    t.leggi(0, r);
+    EXPECT_EQ(r[1].toString(), "breve");
+    t.leggi(1, r);
+    EXPECT_FALSE(r[1].isValid());
+}
+
 TEST_F(Paradox, AMissingFileOrMemoFileIsAClearError) {
     try {
         Tabella t(file("NESSUNA.DB"));
@@ -199,7 +212,9 @@ TEST_F(Paradox, DamagedTablesEndWithAClearErrorNeverACrash) {
             break;
         }
         case 4: // memo file spoilt or cut
-            if (a(2)) {
+            if (a(4) == 0) {
+                m.truncate(4096); // the header alone
+            } else if (a(2)) {
                 m.truncate(a(int(m.size())));
             } else {
                 for (int k = a(40) + 1; k > 0; --k) {
