@@ -138,20 +138,20 @@ Tabella::Tabella(const QString& file) : file_(file), nomeVisibile_(QFileInfo(fil
     }
     verifica(dati_);
 
-    doc_ = PX_new3(&Tabella::gestoreErrori, nullptr, nullptr, nullptr, this);
+    doc_.reset(PX_new3(&Tabella::gestoreErrori, nullptr, nullptr, nullptr, this));
     if (!doc_) {
         errore(QStringLiteral("memoria insufficiente"));
     }
-    if (PX_open_file(doc_, QFile::encodeName(file).constData()) < 0) {
+    if (PX_open_file(doc_.get(), QFile::encodeName(file).constData()) < 0) {
         errore(ultimoErrore_.isEmpty() ? QStringLiteral("la tabella non si apre") : ultimoErrore_);
     }
     // the library must see the table as it was checked
-    if (PX_get_num_fields(doc_) != int(campi_.size()) ||
-        PX_get_recordsize(doc_) != lunghezzaRecord_) {
+    if (PX_get_num_fields(doc_.get()) != int(campi_.size()) ||
+        PX_get_recordsize(doc_.get()) != lunghezzaRecord_) {
         errore(QStringLiteral("descrizione dei campi non valida"));
     }
     for (size_t i = 0; i < campi_.size(); ++i) {
-        const pxfield_t* f = PX_get_field(doc_, int(i));
+        const pxfield_t* f = PX_get_field(doc_.get(), int(i));
         if (!f || f->px_ftype != char(campi_[i].tipo) || f->px_flen != campi_[i].lunghezza) {
             errore(QStringLiteral("descrizione dei campi non valida"));
         }
@@ -161,15 +161,10 @@ Tabella::Tabella(const QString& file) : file_(file), nomeVisibile_(QFileInfo(fil
     }
 }
 
-Tabella::~Tabella() {
-    if (doc_) {
-        // closing a table lets its memo file go, but not the memo's own record
-        if (doc_->px_blob) {
-            PX_delete_blob(doc_->px_blob);
-            doc_->px_blob = nullptr;
-        }
-        PX_delete(doc_);
-    }
+Tabella::~Tabella() = default;
+
+void Tabella::ChiudiDoc::operator()(px_doc* d) const {
+    PX_delete(d);
 }
 
 void Tabella::errore(const QString& motivo, int record) const {
@@ -430,7 +425,7 @@ QVariant Tabella::valore(const Campo& c, char* dati, int record) {
     }
     case Tipo::Data: {
         long v = 0;
-        if (!lungo(doc_, dati, &v)) {
+        if (!lungo(doc_.get(), dati, &v)) {
             return {};
         }
         int a = 0, m = 0, g = 0;
@@ -445,17 +440,17 @@ QVariant Tabella::valore(const Campo& c, char* dati, int record) {
     }
     case Tipo::Corto: {
         short v = 0;
-        return PX_get_data_short(doc_, dati, 2, &v) == 0 ? QVariant() : QVariant(qint64(v));
+        return PX_get_data_short(doc_.get(), dati, 2, &v) == 0 ? QVariant() : QVariant(qint64(v));
     }
     case Tipo::Lungo:
     case Tipo::Contatore: {
         long v = 0;
-        return !lungo(doc_, dati, &v) ? QVariant() : QVariant(qint64(v));
+        return !lungo(doc_.get(), dati, &v) ? QVariant() : QVariant(qint64(v));
     }
     case Tipo::Valuta:
     case Tipo::Numero: {
         double v = 0;
-        if (PX_get_data_double(doc_, dati, 8, &v) == 0) {
+        if (PX_get_data_double(doc_.get(), dati, 8, &v) == 0) {
             return {};
         }
         if (!std::isfinite(v)) {
@@ -465,11 +460,11 @@ QVariant Tabella::valore(const Campo& c, char* dati, int record) {
     }
     case Tipo::Logico: {
         char v = 0;
-        return PX_get_data_byte(doc_, dati, 1, &v) == 0 ? QVariant() : QVariant(v != 0);
+        return PX_get_data_byte(doc_.get(), dati, 1, &v) == 0 ? QVariant() : QVariant(v != 0);
     }
     case Tipo::Ora: {
         long v = 0;
-        if (!lungo(doc_, dati, &v)) {
+        if (!lungo(doc_.get(), dati, &v)) {
             return {};
         }
         if (v < 0 || v >= kMsGiorno) {
@@ -479,7 +474,7 @@ QVariant Tabella::valore(const Campo& c, char* dati, int record) {
     }
     case Tipo::DataOra: {
         double v = 0;
-        if (PX_get_data_double(doc_, dati, 8, &v) == 0) {
+        if (PX_get_data_double(doc_.get(), dati, 8, &v) == 0) {
             return {};
         }
         const double giorni = std::isfinite(v) ? std::floor(v / double(kMsGiorno)) : -1;
@@ -503,12 +498,12 @@ QVariant Tabella::valore(const Campo& c, char* dati, int record) {
             errore(QStringLiteral("numero non valido nel campo %1").arg(c.nome), record);
         }
         char* s = nullptr;
-        if (PX_get_data_bcd(doc_, reinterpret_cast<unsigned char*>(dati), c.decimali, &s) != 1 ||
+        if (PX_get_data_bcd(doc_.get(), reinterpret_cast<unsigned char*>(dati), c.decimali, &s) != 1 ||
             !s) {
             errore(QStringLiteral("numero non valido nel campo %1").arg(c.nome), record);
         }
         QString t = QString::fromLatin1(s);
-        doc_->free(doc_, s);
+        doc_->free(doc_.get(), s);
         bool ok = false;
         const double v = t.replace(',', '.').toDouble(&ok);
         if (!ok) {

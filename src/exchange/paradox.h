@@ -105,7 +105,11 @@ private:
 
     QString file_;
     QString nomeVisibile_;
-    px_doc* doc_ = nullptr;
+    struct ChiudiDoc {
+        void operator()(px_doc* d) const;
+    };
+    // freed also when the constructor gives up midway
+    std::unique_ptr<px_doc, ChiudiDoc> doc_;
     QFile dati_;
     QFile memo_;
     qint64 dimensioneMemo_ = 0;

@@ -14,7 +14,7 @@ command -v "$isql" > /dev/null || {
 
 # the older archive where the work folder of the users points; a large
 # formulation-lines table keeps the run going while the script acts on it
-"$genera" "$tmp/host/Lavoro" --righe 40 --tabella COMPON=60000 > /dev/null \
+"$genera" "$tmp/host/Lavoro" --righe 40 --tabella COMPON=20000 > /dev/null \
   || { echo "no older archive"; exit 1; }
 
 prima=$(righe "SELECT COUNT(*) FROM MATER; SELECT COUNT(*) FROM COMPON; SELECT COUNT(*) FROM FABBRIC")
@@ -62,7 +62,7 @@ SCRIPT
 "$tovaris" script "$tmp/host" "$tmp/converti.txt" || { echo "the conversion failed"; exit 1; }
 [ -s "$immagini/conversione_completata.png" ] || { echo "no picture of the summary"; exit 1; }
 verifica "SELECT COUNT(*) FROM MATER; SELECT COUNT(*) FROM COMPON; SELECT COUNT(*) FROM FABBRIC" \
-  "40 60000 40"
+  "40 20000 40"
 verifica "SELECT COUNT(*) FROM FABBRIC WHERE ID IS NULL" "40"
 verifica "SELECT COUNT(*) FROM CATEGMP WHERE DESCRIZIONE LIKE '%''%' OR DESCRIZIONE LIKE '%\"%'" "0"
 verifica "SELECT COUNT(*) FROM CATEGMP WHERE DESCRIZIONE LIKE '%´%'" "$(righe \
