@@ -17,7 +17,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QHash>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -65,32 +64,12 @@ double inserimentoDiretto(const tovaris::Cartella& c, const QString& vecchio, qi
     righe = 0;
     for (const auto& t : conversione::tabelle()) {
         paradox::Tabella origine(paradox::trovaFile(vecchio, t.cartella + '\\' + t.file));
-        meta.SQL = {"SELECT TRIM(RF.RDB$FIELD_NAME), F.RDB$FIELD_TYPE, F.RDB$FIELD_SCALE",
-                    "FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON "
-                    "F.RDB$FIELD_NAME=RF.RDB$FIELD_SOURCE",
-                    "WHERE RF.RDB$RELATION_NAME=?"};
-        meta.setParams({t.destinazione});
-        QHash<QString, conversione::Genere> generi;
-        for (meta.open(); !meta.eof(); meta.next()) {
-            generi.insert(meta.field(0).asString(),
-                          conversione::genereDi(int(meta.field(1).asInteger()),
-                                                int(meta.field(2).asInteger())));
-        }
-        meta.close();
-        std::vector<conversione::Colonna> colonne;
+        const std::vector<conversione::Colonna> colonne = conversione::colonneDestinazione(meta, t);
         std::vector<int> campi;
-        QStringList segnaposto;
         const bool haCampo3 = origine.indiceCampo("TEMPO3") >= 0;
         for (const QString& col : t.colonne) {
-            conversione::Colonna k;
-            k.nome = col;
-            k.genere = generi.value(col);
-            k.chiave = t.chiavi.contains(col);
-            k.descrittiva = t.descrittive.contains(col);
-            colonne.push_back(k);
             campi.push_back(
                 origine.indiceCampo(conversione::campoOrigine(t.destinazione, col, haCampo3)));
-            segnaposto << "?";
         }
         std::vector<std::vector<QVariant>> valori(size_t(origine.numeroRecord()));
         paradox::Record r;
@@ -101,8 +80,7 @@ double inserimentoDiretto(const tovaris::Cartella& c, const QString& vecchio, qi
             }
         }
         Query ins(&db, &tr);
-        ins.SQL = {"INSERT INTO " + t.destinazione + "(" + t.colonne.join(',') + ") VALUES(" +
-                   segnaposto.join(',') + ")"};
+        ins.SQL = {conversione::fraseInserimento(t)};
         QElapsedTimer tempo;
         tempo.start();
         for (auto& v : valori) {

@@ -15,7 +15,6 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -297,36 +296,10 @@ TConvForm::Esito TConvForm::ConvertiTabella(int n, const conversione::TabellaDaC
 
     riga(QStringLiteral("Riversamento dati"));
     // the kinds of the target's columns, and one statement for every record
-    std::vector<conversione::Colonna> colonne;
-    QueryConv.SQL = {QStringLiteral("SELECT TRIM(RF.RDB$FIELD_NAME), F.RDB$FIELD_TYPE, "
-                                    "F.RDB$FIELD_SCALE"),
-                     QStringLiteral("FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON "
-                                    "F.RDB$FIELD_NAME=RF.RDB$FIELD_SOURCE"),
-                     QStringLiteral("WHERE RF.RDB$RELATION_NAME=?"),
-                     QStringLiteral("ORDER BY RF.RDB$FIELD_POSITION")};
-    QueryConv.setParams({t.destinazione});
-    QHash<QString, conversione::Genere> generi;
-    for (QueryConv.open(); !QueryConv.eof(); QueryConv.next()) {
-        generi.insert(QueryConv.field(0).asString(),
-                      conversione::genereDi(int(QueryConv.field(1).asInteger()),
-                                            int(QueryConv.field(2).asInteger())));
-    }
-    QueryConv.close();
-    QStringList segnaposto;
-    for (const QString& c : t.colonne) {
-        conversione::Colonna col;
-        col.nome = c;
-        col.genere = generi.value(c, conversione::Genere::Testo);
-        col.chiave = t.chiavi.contains(c);
-        col.descrittiva = t.descrittive.contains(c);
-        col.zeroSeVuota =
-            t.destinazione == QLatin1String("PROCED") && c == QLatin1String("EVIDENZA");
-        colonne.push_back(col);
-        segnaposto << QStringLiteral("?");
-    }
+    const std::vector<conversione::Colonna> colonne =
+        conversione::colonneDestinazione(QueryConv, t);
     Query inserimento(&sessione_->IBDatabase1, &Transazione);
-    inserimento.SQL = {QStringLiteral("INSERT INTO ") + t.destinazione + '(' + t.colonne.join(',') +
-                       QStringLiteral(") VALUES(") + segnaposto.join(',') + ')'};
+    inserimento.SQL = {conversione::fraseInserimento(t)};
 
     paradox::Record r;
     std::vector<QVariant> valori(colonne.size());

@@ -1,8 +1,10 @@
 #include "exchange/conversione.h"
 
+#include "session/db.h"
 #include "session/formati.h"
 #include "session/sqlvalori.h"
 
+#include <QHash>
 #include <cmath>
 
 namespace quintar::conversione {
@@ -207,6 +209,45 @@ Genere genereDi(int tipoCampo, int scala) {
     default:
         return Genere::Testo;
     }
+}
+
+std::vector<Colonna> colonneDestinazione(Query& catalogo, const TabellaDaConvertire& t) {
+    catalogo.SQL = {QStringLiteral("SELECT TRIM(RF.RDB$FIELD_NAME), F.RDB$FIELD_TYPE, "
+                                   "F.RDB$FIELD_SCALE"),
+                    QStringLiteral("FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON "
+                                   "F.RDB$FIELD_NAME=RF.RDB$FIELD_SOURCE"),
+                    QStringLiteral("WHERE RF.RDB$RELATION_NAME=?"),
+                    QStringLiteral("ORDER BY RF.RDB$FIELD_POSITION")};
+    catalogo.setParams({t.destinazione});
+    QHash<QString, Genere> generi;
+    for (catalogo.open(); !catalogo.eof(); catalogo.next()) {
+        generi.insert(catalogo.field(0).asString(), genereDi(int(catalogo.field(1).asInteger()),
+                                                             int(catalogo.field(2).asInteger())));
+    }
+    catalogo.close();
+    catalogo.clearParams();
+    std::vector<Colonna> r;
+    for (const QString& c : t.colonne) {
+        Colonna col;
+        col.nome = c;
+        // a column the target lacks makes the insert fail, naming it
+        col.genere = generi.value(c, Genere::Testo);
+        col.chiave = t.chiavi.contains(c);
+        col.descrittiva = t.descrittive.contains(c);
+        col.zeroSeVuota =
+            t.destinazione == QLatin1String("PROCED") && c == QLatin1String("EVIDENZA");
+        r.push_back(col);
+    }
+    return r;
+}
+
+QString fraseInserimento(const TabellaDaConvertire& t) {
+    QStringList segnaposto;
+    for (qsizetype i = 0; i < t.colonne.size(); ++i) {
+        segnaposto << QStringLiteral("?");
+    }
+    return QStringLiteral("INSERT INTO %1(%2) VALUES(%3)")
+        .arg(t.destinazione, t.colonne.join(','), segnaposto.join(','));
 }
 
 QVariant valore(const QVariant& origine, const Colonna& c) {

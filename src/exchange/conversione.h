@@ -8,6 +8,10 @@
 #include <stdexcept>
 #include <vector>
 
+namespace quintar {
+class Query;
+}
+
 namespace quintar::conversione {
 
 struct TabellaDaConvertire {
@@ -37,6 +41,12 @@ struct Colonna {
 
 // The kind of a column from its Firebird field type and scale.
 Genere genereDi(int tipoCampo, int scala);
+
+// The columns of the table in its order with their kinds, read from the
+// target's catalogue through `catalogo` (a query on the run's transaction).
+std::vector<Colonna> colonneDestinazione(Query& catalogo, const TabellaDaConvertire& t);
+// "INSERT INTO T(columns) VALUES(?,...)": one statement for every record.
+QString fraseInserimento(const TabellaDaConvertire& t);
 
 // A source value that the column cannot take (a text that is no date for a
 // date column): the reason, naming the column.

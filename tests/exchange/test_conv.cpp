@@ -2,9 +2,11 @@
 // one transaction, the value rules with bound values, cancelling, a missing
 // target table, failures that undo the whole run and name the table.
 #include "exchange/conv.h"
+#include "exchange/conversione.h"
 #include "exchange/infoelab.h"
 #include "host/lancio.h"
 #include "session/connessione.h"
+#include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/tabx.h"
 #include "support/archivi.h"
@@ -362,4 +364,25 @@ TEST_F(Conv, TheSourceFolderStartsAtTheWorkFolderAndTheChosenOneIsKept) {
                               "PARAMETRO='Directory di lavoro' AND INTESTAZIONE=(SELECT "
                               "DITTA FROM UTENTI WHERE CODICE=1)"),
               vecchio.filePath("Archivi") + "/");
+}
+
+TEST(ValoriConversione, SourceTextsAreReadInTheSessionsFormatsForTheirColumns) {
+    using namespace conversione;
+    Formati::impostaItaliani();
+    const Colonna data{"DATA", Genere::Data};
+    const Colonna decimale{"PREZZO", Genere::Decimale};
+    const Colonna intero{"CODICE", Genere::Intero};
+    EXPECT_EQ(valore(QString("03/02/2004"), data), QVariant(QDate(2004, 2, 3)));
+    EXPECT_THROW(valore(QString("3 febbraio"), data), ValoreNonValido);
+    EXPECT_THROW(valore(12.0, data), ValoreNonValido);
+    EXPECT_EQ(valore(QString("1.000,5"), decimale), QVariant(1000.5));
+    EXPECT_EQ(valore(QString("1.5"), decimale), QVariant(QString("1.5")))
+        << "as the older program wrote it: the archive decides";
+    EXPECT_EQ(valore(3.0, intero), QVariant(qint64(3)));
+    EXPECT_EQ(valore(false, intero), QVariant(QString("0")));
+    EXPECT_FALSE(valore(QString(), decimale).isValid());
+    EXPECT_EQ(valore(QVariant(), Colonna{"CODICE", Genere::Testo, true}), QVariant(QString("")))
+        << "a key is never NULL";
+    EXPECT_EQ(valore(QDate(2004, 2, 3), Colonna{"NOTE", Genere::Testo}),
+              QVariant(QString("03/02/2004")));
 }
