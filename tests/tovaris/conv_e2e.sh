@@ -14,7 +14,7 @@ command -v "$isql" > /dev/null || {
 
 # the older archive where the work folder of the users points; a large
 # formulation-lines table keeps the run going while the script acts on it
-"$genera" "$tmp/host/Lavoro" --righe 40 --tabella COMPON=20000 > /dev/null \
+"$genera" "$tmp/host/Lavoro" --righe 40 --tabella COMPON=150000 > /dev/null \
   || { echo "no older archive"; exit 1; }
 
 prima=$(righe "SELECT COUNT(*) FROM MATER; SELECT COUNT(*) FROM COMPON; SELECT COUNT(*) FROM FABBRIC")
@@ -27,13 +27,19 @@ expect EditArchivi $tmp/host/Lavoro/
 click ButtonElabora
 message $avvio
 answer Sì
-# the conversion lets events through: these steps run while it works
-enabled ButtonElabora 0
-enabled ButtonChiudi 0
+# the conversion lets events through: these steps run while it works,
+# the first cancel answered No keeps it going
 activate InfoElabForm
+click ButtonAnnulla
+awaitmessage Annullare l'elaborazione?
+answer No
 expect title Elaborazione in corso...
 expect LabelTotTabelle 28
 shot $immagini/conversione_in_corso.png
+activate 1
+enabled ButtonElabora 0
+enabled ButtonChiudi 0
+activate InfoElabForm
 click ButtonAnnulla
 awaitmessage Annullare l'elaborazione?
 answer Sì
@@ -48,6 +54,9 @@ SCRIPT
 verifica "SELECT COUNT(*) FROM MATER; SELECT COUNT(*) FROM COMPON; SELECT COUNT(*) FROM FABBRIC" \
   "$prima"
 
+# a smaller archive for the run to the end
+"$genera" "$tmp/host/Lavoro" --righe 40 --tabella COMPON=2000 > /dev/null \
+  || { echo "no older archive"; exit 1; }
 cat > "$tmp/converti.txt" <<SCRIPT
 open ShowConvFormX 1 4321
 click ButtonElabora
@@ -62,7 +71,7 @@ SCRIPT
 "$tovaris" script "$tmp/host" "$tmp/converti.txt" || { echo "the conversion failed"; exit 1; }
 [ -s "$immagini/conversione_completata.png" ] || { echo "no picture of the summary"; exit 1; }
 verifica "SELECT COUNT(*) FROM MATER; SELECT COUNT(*) FROM COMPON; SELECT COUNT(*) FROM FABBRIC" \
-  "40 20000 40"
+  "40 2000 40"
 verifica "SELECT COUNT(*) FROM FABBRIC WHERE ID IS NULL" "40"
 verifica "SELECT COUNT(*) FROM CATEGMP WHERE DESCRIZIONE LIKE '%''%' OR DESCRIZIONE LIKE '%\"%'" "0"
 verifica "SELECT COUNT(*) FROM CATEGMP WHERE DESCRIZIONE LIKE '%´%'" "$(righe \
