@@ -357,6 +357,7 @@ const QHash<QString, EsecutoreScript::DefinizioneVerbo>& EsecutoreScript::verbi(
         {QStringLiteral("menu"), {2, &EsecutoreScript::voceMenu}},
         {QStringLiteral("message"), {0, &EsecutoreScript::messaggio}},
         {QStringLiteral("nomessage"), {0, &EsecutoreScript::nessunMessaggio}},
+        {QStringLiteral("awaitmessage"), {1, &EsecutoreScript::attendiMessaggio}},
         {QStringLiteral("expect"), {1, &EsecutoreScript::atteso}},
         {QStringLiteral("checked"), {2, &EsecutoreScript::spuntato}},
         {QStringLiteral("enabled"), {2, &EsecutoreScript::abilitato}},
@@ -419,7 +420,20 @@ bool EsecutoreScript::apri(const Passo& p) {
 }
 
 bool EsecutoreScript::attivaFinestra(const Passo& p) {
-    const int n = p.arg[0].toInt();
+    bool numero = false;
+    const int n = p.arg[0].toInt(&numero);
+    if (!numero) {
+        // a window the screen opened itself (a progress window), by objectName
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && w->objectName() == p.arg[0]) {
+                attiva_ = w;
+                w->activateWindow();
+                return true;
+            }
+        }
+        fallito(QStringLiteral("nessuna finestra '%1' aperta").arg(p.arg[0]));
+        return true;
+    }
     if (n < 1 || size_t(n) > finestre_.size() || !finestre_[size_t(n - 1)]) {
         fallito(QStringLiteral("finestra %1 inesistente").arg(n));
     } else {
@@ -784,6 +798,28 @@ bool EsecutoreScript::nessunMessaggio(const Passo&) {
         }
     }
     return true;
+}
+
+// A long operation lets the event loop run while it works: the check comes
+// back every 20 ms until a box is up; the watch of the step limit ends a
+// script whose box never comes.
+bool EsecutoreScript::attendiMessaggio(const Passo& p) {
+    attendiTesto(conEscape(p.testo));
+    return false;
+}
+
+void EsecutoreScript::attendiTesto(const QString& atteso) {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box) {
+        // another box means the operation ended otherwise
+        if (box->text() != atteso) {
+            fallito(QStringLiteral("il messaggio dice '%1', atteso '%2'")
+                        .arg(suUnaRiga(box->text()), suUnaRiga(atteso)));
+        }
+        prossimo(5);
+        return;
+    }
+    QTimer::singleShot(20, this, [this, atteso] { attendiTesto(atteso); });
 }
 
 bool EsecutoreScript::atteso(const Passo& p) {

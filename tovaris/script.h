@@ -25,6 +25,8 @@
 //   wait MS                    let the event loop run MS milliseconds (timers fire)
 //   message TEXT...            a message box showing exactly TEXT is up
 //   nomessage                  no message box is up
+//   awaitmessage TEXT...       let the event loop run until a message box showing exactly TEXT
+//                              is up (an operation that ends with one), the step limit at most
 //   answer BUTTON              press the button with that caption on the modal box or dialog
 //   expect NAME VALUE...       an edit, memo, label, check box (1/0), combo box, spin box,
 //                              or the window "title", shows VALUE; "position" is the active
@@ -38,6 +40,8 @@
 //   shot FILE.png              save a picture of the active window
 //   close                      close the active window
 //   activate N                 make the N-th window opened by the script (from 1) active
+//   activate NAME              make the open window with that objectName active (a window a
+//                              screen opened itself, such as a progress window)
 //   signal FILE                create FILE (another process may be waiting for it)
 //   await FILE                 let the event loop run until FILE exists (60 s at most)
 //   weigh WORDS...             the weighing station writes into the folder's weighing archive,
@@ -127,6 +131,8 @@ private:
     bool voceMenu(const Passo& p);
     bool messaggio(const Passo& p);
     bool nessunMessaggio(const Passo& p);
+    bool attendiMessaggio(const Passo& p);
+    void attendiTesto(const QString& atteso);
     bool atteso(const Passo& p);
     bool spuntato(const Passo& p);
     bool abilitato(const Passo& p);

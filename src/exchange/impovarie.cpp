@@ -91,10 +91,8 @@ TImpoVarieForm::TImpoVarieForm(TTabXForm* sessione, QWidget* owner)
     resize(560, 260);
 
     connect(bReport, &QPushButton::clicked, this, [this] {
-        TSelDirForm d(this);
-        d.impostaDirectory(percorsi::suDisco(EditPercorsoReportEtic->text()));
-        if (Messaggi::esegui(&d) == kRisultatoOK) {
-            EditPercorsoReportEtic->setText(percorsi::conSeparatore(d.Directory()));
+        if (const auto cartella = TSelDirForm::scegli(this, EditPercorsoReportEtic->text())) {
+            EditPercorsoReportEtic->setText(*cartella);
         }
     });
     auto sceltaFile = [this](QLineEdit* e, const QString& titolo) {

@@ -43,3 +43,6 @@ ENTRATA_X(ShowConvCapConfForm)
 ENTRATA_DX(ShowIniCatPrForm)
 ENTRATA_DX(ShowCodADRForm)
 ENTRATA_DX(ShowCodADR2017Form)
+
+// data exchange and maintenance
+ENTRATA_DX(ShowConvForm)

@@ -7,6 +7,7 @@
 #include "config/convcapconf.h"
 #include "config/inibase.h"
 #include "config/riempit.h"
+#include "exchange/conv.h"
 #include "exchange/impovarie.h"
 #include "formulation/costiform.h"
 #include "formulation/cpar.h"
@@ -191,6 +192,11 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
     riga({.nome = QStringLiteral("ShowCodADR2017Form"),
           .parametri = A,
           .crea = schermata<TCodADR2017Form>()});
+
+    // data exchange and maintenance
+    riga({.nome = QStringLiteral("ShowConvForm"),
+          .parametri = B + QStringList{QStringLiteral("LavoroDir")},
+          .crea = schermata<TConvForm>()});
     return t;
 }
 

@@ -106,11 +106,23 @@ void Messaggi::informazione(const QString& testo, QWidget* parent) {
     chiedi(TipoMessaggio::Informazione, testo, {QStringLiteral("OK")}, {}, parent);
 }
 
-bool Messaggi::conferma(const QString& testo, QWidget* parent, bool noPredefinito) {
-    QString r =
-        chiedi(TipoMessaggio::Conferma, testo, {QStringLiteral("&Sì"), QStringLiteral("&No")},
-               noPredefinito ? QStringLiteral("No") : QStringLiteral("Sì"), parent);
+namespace {
+
+bool siNo(TipoMessaggio tipo, const QString& testo, QWidget* parent, bool noPredefinito) {
+    const QString r =
+        Messaggi::chiedi(tipo, testo, {QStringLiteral("&Sì"), QStringLiteral("&No")},
+                         noPredefinito ? QStringLiteral("No") : QStringLiteral("Sì"), parent);
     return r == QStringLiteral("Sì");
+}
+
+} // namespace
+
+bool Messaggi::conferma(const QString& testo, QWidget* parent, bool noPredefinito) {
+    return siNo(TipoMessaggio::Conferma, testo, parent, noPredefinito);
+}
+
+bool Messaggi::confermaAvviso(const QString& testo, QWidget* parent, bool noPredefinito) {
+    return siNo(TipoMessaggio::Avviso, testo, parent, noPredefinito);
 }
 
 QString Messaggi::chiedi(TipoMessaggio tipo, const QString& testo, const QStringList& pulsanti,

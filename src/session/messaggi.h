@@ -38,6 +38,9 @@ public:
     // "Sì" / "No" confirmation; true for "Sì".
     static bool conferma(const QString& testo, QWidget* parent = nullptr,
                          bool noPredefinito = false);
+    // The same with the warning icon (a question whose answer may lose work).
+    static bool confermaAvviso(const QString& testo, QWidget* parent = nullptr,
+                               bool noPredefinito = false);
     // Any set of buttons; returns the caption pressed (without '&').
     static QString chiedi(TipoMessaggio tipo, const QString& testo, const QStringList& pulsanti,
                           const QString& predefinito = {}, QWidget* parent = nullptr);

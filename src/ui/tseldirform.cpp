@@ -1,6 +1,8 @@
 #include "ui/tseldirform.h"
 
 #include "session/connessione.h"
+#include "session/messaggi.h"
+#include "session/percorsi.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -79,6 +81,15 @@ void TSelDirForm::impostaDirectory(const QString& dir) {
         DirectoryListBox->setCurrentIndex(i);
         DirectoryListBox->scrollTo(i);
     }
+}
+
+std::optional<QString> TSelDirForm::scegli(QWidget* owner, const QString& iniziale) {
+    TSelDirForm d(owner);
+    d.impostaDirectory(percorsi::suDisco(iniziale));
+    if (Messaggi::esegui(&d) != kRisultatoOK) {
+        return std::nullopt;
+    }
+    return percorsi::conSeparatore(d.Directory());
 }
 
 QString TSelDirForm::Directory() const {

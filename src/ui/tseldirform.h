@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
 
 class QComboBox;
 class QFileSystemModel;
@@ -21,6 +22,9 @@ public:
     // The folder selected in the list (the drive when none is).
     QString Directory() const;
     void impostaDirectory(const QString& dir);
+    // Runs the dialog over `owner` from the folder of a stored path: the
+    // folder chosen with a trailing separator, nothing on Cancel.
+    static std::optional<QString> scegli(QWidget* owner, const QString& iniziale);
 
 private:
     void mostraUnita(const QString& radice);
