@@ -55,8 +55,8 @@ CREATE TABLE FORNITO (
 
 -- Articles. TIPOARTICOLO 'C' component, 'F' finished product. Articles
 -- written by the synchronisation leave ESTENSIONE to its default '0'.
--- CLASSIFICAZIONE1..3 hold the company-archive category code (matching
--- CLASSIFICAZIONEn.DESCRIZIONE).
+-- CLASSIFICAZIONE1..3 hold the host code (CLASSIFICAZIONEn.CODICE) of the
+-- classification whose DESCRIZIONE is the company-archive category code.
 CREATE TABLE ANAMAG (
   ID INTEGER NOT NULL,
   CODICE VARCHAR(20) NOT NULL,

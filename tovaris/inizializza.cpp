@@ -381,6 +381,41 @@ static void scriviEtichetteDemo(const Cartella& c, Query& q) {
     }
 }
 
+// The customer file of the demo, as an older program exports it (Windows-1252,
+// CRLF, a heading): two customers the host knows, one under another name,
+// and two new ones with their delivery addresses.
+static void scriviClientiDemo(const Cartella& c) {
+    const char* const righe[] = {
+        "Codice;Ragione sociale;Ragione sociale 2;Indirizzo;CAP;Città;Prov.;Nazione;"
+        "Codice fiscale;Partita IVA;Note;Rif. destinatario;Destinatario;Destinatario 2;"
+        "Indirizzo destinatario;Indirizzo 2;Indirizzo 3;CAP destinatario;Città destinatario;"
+        "Prov. destinatario",
+        "C0001;Supermercati Adriatici;S.p.A.;Viale Marconi 210;65126;Pescara;PE;Italia;"
+        "01987650687;01987650687;;MAG1;Supermercati Adriatici -;Magazzino Centrale;"
+        "Via Tiburtina Valeria km 4;;;65129;Pescara;PE",
+        "C0001;Supermercati Adriatici;S.p.A.;;;;;;;;;PV12;"
+        "Supermercati Adriatici - Punto vendita Chieti;;Via Papa Giovanni XXIII 45;"
+        "presso Centro Commerciale Il Borgo;;66100;Chieti;CH",
+        "C0002;Ipermercati Tirreno;S.p.A.;Via dell'Artigianato 3;57121;Livorno;LI;Italia;"
+        "01456780497;01456780497;;;;;;;;;;",
+        "C0005;Drogheria Sant'Antonio;di Bianchi Lucia;Piazza Garibaldi 7;47121;Forlì;FC;"
+        "Italia;BNCLCU70A41D704X;04455660401;;NEG;STESSO;;Piazza Garibaldi 7;;;47121;Forlì;FC",
+        "C0005;Drogheria Sant'Antonio;di Bianchi Lucia;;;;;;;;;MAG;Drogheria Sant'Antonio -;"
+        "Magazzino;Via dell'Industria 12;Capannone 3;Ingresso da via Roma;47122;Forlì;FC",
+        "C0006;Hotel Bellavista;S.r.l.;Lungomare Colombo 44;30126;Venezia;VE;Italia;"
+        "03344550271;03344550271;;;;;;;;;;",
+    };
+    QString testo;
+    for (const char* r : righe) {
+        testo += QString::fromUtf8(r) + QStringLiteral("\r\n");
+    }
+    QFile f(c.radice + QStringLiteral("Importazioni/clienti.csv"));
+    // every character of the file is in Latin-1, where Windows-1252 agrees
+    if (!f.open(QIODevice::WriteOnly) || f.write(testo.toLatin1()) < 0) {
+        throw std::runtime_error(("impossibile scrivere " + f.fileName()).toStdString());
+    }
+}
+
 Cartella inizializza(const QString& dir, bool demo, const QString& server,
                      const QString& prefissoAlias) {
     Cartella c;
@@ -391,6 +426,9 @@ Cartella inizializza(const QString& dir, bool demo, const QString& server,
                          "Temp", "Immagini", "Lavoro", "Etichette"};
     for (const Cartella::Archivio& a : c.archivi()) {
         sotto << QFileInfo(a.file).path().mid(c.radice.size());
+    }
+    if (demo) {
+        sotto << QStringLiteral("Importazioni");
     }
     for (const QString& s : sotto) {
         if (!QDir().mkpath(c.radice + s)) {
@@ -425,6 +463,7 @@ Cartella inizializza(const QString& dir, bool demo, const QString& server,
     if (demo) {
         disegnaFotoDemo(c, q);
         scriviEtichetteDemo(c, q);
+        scriviClientiDemo(c);
     }
     tr.commit();
     disegnaIcona(c.radice + "Grafica/QUINTAR.ICO");

@@ -27,7 +27,8 @@ INSERT INTO FORNITO (CODICE, RAGSOC, INDIRIZZO, CAP, CITTA, PROVINCIA, NAZIONE, 
 INSERT INTO FORNITO (CODICE, RAGSOC, INDIRIZZO, CAP, CITTA, PROVINCIA, NAZIONE, PI, CF) VALUES ('F007', 'Colorchimica Toscana S.r.l.', 'Via di Novoli 40', '50127', 'Firenze', 'FI', 'Italia', '05678900484', '05678900484');
 
 -- Classifications: 1 raw-material categories, 2 product categories, 3 packaging
--- types. DESCRIZIONE holds the company-archive code
+-- types. DESCRIZIONE holds the company-archive code; here the host numbers
+-- them alike, so an article's classification is the same figure
 INSERT INTO CLASSIFICAZIONE1 (CODICE, DESCRIZIONE, DESCRIZIONE1) VALUES (1, '1', 'Tensioattivi anionici');
 INSERT INTO CLASSIFICAZIONE1 (CODICE, DESCRIZIONE, DESCRIZIONE1) VALUES (2, '2', 'Tensioattivi non ionici');
 INSERT INTO CLASSIFICAZIONE1 (CODICE, DESCRIZIONE, DESCRIZIONE1) VALUES (3, '3', 'Tensioattivi anfoteri');

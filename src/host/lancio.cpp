@@ -7,8 +7,11 @@
 #include "config/convcapconf.h"
 #include "config/inibase.h"
 #include "config/riempit.h"
+#include "exchange/acqcliquintar.h"
 #include "exchange/conv.h"
 #include "exchange/impovarie.h"
+#include "exchange/regolarizza.h"
+#include "exchange/sincrotovaris.h"
 #include "formulation/costiform.h"
 #include "formulation/cpar.h"
 #include "formulation/formul.h"
@@ -102,6 +105,21 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
           .entrataD = false,
           .parametri = B,
           .crea = schermata<TImpoVarieForm>()});
+    // data exchange with the host archive and maintenance
+    riga({.nome = QStringLiteral("ShowSincroTovarisForm"),
+          .entrataD = false,
+          .parametri = B + QStringList{QStringLiteral("ArchivioTovaris")},
+          .db2 = QStringLiteral("ArchivioTovaris"),
+          .crea = schermata<TSincroTovarisForm>()});
+    riga({.nome = QStringLiteral("ShowAcqCliQuintarForm"),
+          .entrataD = false,
+          .parametri = B + QStringList{QStringLiteral("ArchivioTovaris")},
+          .db2 = QStringLiteral("ArchivioTovaris"),
+          .crea = schermata<TAcqCliQuintarForm>()});
+    riga({.nome = QStringLiteral("ShowRegolarizzaForm"),
+          .entrataD = false,
+          .parametri = B,
+          .crea = schermata<TRegolarizzaForm>()});
     riga({.nome = QStringLiteral("ShowSincroPrezziForm"),
           .parametri = B,
           .crea = schermata<TSincroPrezziForm>()});

@@ -1,8 +1,10 @@
 #include "ui/finestra.h"
 
 #include <QDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
 
 #include "session/connessione.h"
 #include "session/tabx.h"
@@ -53,6 +55,14 @@ QPushButton* creaPulsante(const QString& testo, const QString& nome, QWidget* pa
     b->setObjectName(nome);
     b->setAutoDefault(false);
     return b;
+}
+
+void centraSulDesktop(QWidget* finestra) {
+    if (const QScreen* s = QGuiApplication::primaryScreen()) {
+        QRect r = finestra->frameGeometry();
+        r.moveCenter(s->availableGeometry().center());
+        finestra->move(r.topLeft());
+    }
 }
 
 QHBoxLayout* pulsantiOkAnnulla(QDialog* dialogo, QPushButton*& ok, QPushButton*& annulla,

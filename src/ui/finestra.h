@@ -46,6 +46,9 @@ QPushButton* creaPulsante(const QString& testo, const QString& nome, QWidget* pa
 // OK and Annulla (OKBtn, CancelBtn) at the right of a dialog's last row: OK
 // ends the dialog with kRisultatoOK once `verifica` accepts (always, without
 // one), Annulla with kRisultatoAnnulla.
+// Moves the window so that it stands in the middle of the desktop.
+void centraSulDesktop(QWidget* finestra);
+
 QHBoxLayout* pulsantiOkAnnulla(QDialog* dialogo, QPushButton*& ok, QPushButton*& annulla,
                                std::function<bool()> verifica = {});
 

@@ -152,6 +152,7 @@ TEST_F(Fabbricazione, IlNuovoLottoProponeLaTestataDalProdottoEIlPrimoSalvataggio
 
 TEST_F(Fabbricazione, IlDialogoRifiutaProdottoMancanteEChiaveGiaUsata) {
     auto* f = apri();
+    const int lotti = conta("SELECT COUNT(*) FROM FABBRIC");
     const std::vector<std::tuple<QString, QString, QString, QString>> casi = {
         {"", "03/03/2025", "L1", "Specificare un prodotto"},
         {"FM001", "", "L1", "Specificare una data"},
@@ -167,7 +168,7 @@ TEST_F(Fabbricazione, IlDialogoRifiutaProdottoMancanteEChiaveGiaUsata) {
         EXPECT_EQ(avvisi, QStringList{avviso});
         EXPECT_EQ(f->StatoScheda, 0);
     }
-    EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC"), 7);
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC"), lotti);
 }
 
 TEST_F(Fabbricazione, UnProdottoInKgHaDensitaDiCalcolo1ESenzaFormulazioneNessunaRiga) {
@@ -276,7 +277,7 @@ TEST_F(Fabbricazione, LaRicercaAccumulaUnaClausolaPerCampoERifiutaUnaDataNonVali
     f->ButtonRicercaAttivaSel->click();
     EXPECT_EQ(msg->testi().last(), "Specificare una data valida per \"Data\"");
     f->ButtonRicercaAnnullaSel->click();
-    EXPECT_EQ(f->Griglia->modello()->rowCount(), 7);
+    EXPECT_EQ(f->Griglia->modello()->rowCount(), conta("SELECT COUNT(*) FROM FABBRIC"));
     EXPECT_EQ(f->lottoCorrente().lotto, "L25015");
 }
 
