@@ -153,9 +153,11 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
           .crea = schermata<TProduzioneFabbricazioniForm>()});
     // the weighing monitor opens the weighing and host archives itself
     riga({.nome = QStringLiteral("ShowIdPesateForm"),
+          .entrataD = false,
           .parametri = B,
           .crea = schermata<TIdPesateForm>()});
     riga({.nome = QStringLiteral("ShowStoPesateForm"),
+          .entrataD = false,
           .parametri = B,
           .crea = schermata<TStoPesateForm>()});
     riga({.nome = QStringLiteral("ShowPrAcquaForm"),
