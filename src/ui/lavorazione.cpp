@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,22 +13,6 @@
 namespace quintar {
 
 namespace {
-
-const char kInCorso[] = "quintarLavorazioneInCorso";
-
-// Refuses the window's closing while the run lasts (the title bar's button,
-// Alt+F4, the host closing its windows).
-class FiltroChiusura : public QObject {
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::Close) {
-            e->ignore();
-            return true;
-        }
-        return QObject::eventFilter(o, e);
-    }
-};
 
 bool daDisabilitare(QWidget* w) {
     return qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
@@ -44,15 +27,13 @@ Lavorazione::Lavorazione(QWidget* finestra, QProgressBar* barra, QWidget* pannel
         return;
     }
     attiva_ = true;
-    finestra_->setProperty(kInCorso, true);
-    filtro_ = new FiltroChiusura(finestra_);
-    finestra_->installEventFilter(filtro_);
+    std::vector<QWidget*> controlli;
     for (QWidget* w : finestra_->findChildren<QWidget*>()) {
         if (daDisabilitare(w) && w->isEnabled()) {
-            w->setEnabled(false);
-            disabilitati_.emplace_back(w);
+            controlli.push_back(w);
         }
     }
+    esecuzione_.emplace(finestra_, controlli);
     if (barra_) {
         barra_->setRange(0, 100);
         barra_->setValue(0);
@@ -77,24 +58,13 @@ void Lavorazione::termina() {
         return;
     }
     attiva_ = false;
-    for (const QPointer<QWidget>& w : disabilitati_) {
-        if (w) {
-            w->setEnabled(true);
-        }
-    }
-    disabilitati_.clear();
+    esecuzione_.reset();
     if (barra_) {
         barra_->setValue(0);
     }
     if (pannello_) {
         pannello_->hide();
     }
-    if (finestra_) {
-        finestra_->removeEventFilter(filtro_);
-        finestra_->setProperty(kInCorso, false);
-    }
-    delete filtro_;
-    filtro_ = nullptr;
 }
 
 void Lavorazione::avanza(qint64 i, qint64 n) {
@@ -111,7 +81,7 @@ void Lavorazione::avanza(qint64 i, qint64 n) {
 }
 
 bool Lavorazione::inCorso(const QWidget* finestra) {
-    return finestra && finestra->property(kInCorso).toBool();
+    return EsecuzioneInCorso::inCorso(finestra);
 }
 
 Riepilogo::Riepilogo(QPlainTextEdit* memo) : memo_(memo) {}

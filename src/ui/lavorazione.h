@@ -1,16 +1,18 @@
 // A long operation run on the user-interface thread (a synchronisation, an
-// import, a conversion). While it lasts the window's buttons and edits are
+// import) that shows its progress on a bar of the window, on the window lock
+// of EsecuzioneInCorso. While it lasts the window's buttons and edits are
 // disabled and its closing is refused, so that nothing can free the session
 // or start a second operation midway; its progress bar is shown and painted
 // at every step, and its summary memo collects the lines written.
 #pragma once
 
+#include "ui/esecuzione.h"
+
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <vector>
+#include <optional>
 
-class QObject;
 class QPlainTextEdit;
 class QProgressBar;
 class QWidget;
@@ -39,8 +41,7 @@ private:
     QPointer<QWidget> finestra_;
     QPointer<QProgressBar> barra_;
     QPointer<QWidget> pannello_;
-    QObject* filtro_ = nullptr;
-    std::vector<QPointer<QWidget>> disabilitati_;
+    std::optional<EsecuzioneInCorso> esecuzione_;
     int valore_ = -1;
     bool attiva_ = false;
 };
