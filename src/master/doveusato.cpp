@@ -46,8 +46,8 @@ constexpr Posto kPosti[] = {
 
 // The slot holds the item: its code, or no code and the item's name (the
 // name is read once, not for every row).
-QString postoConImballo(const QString& tabella, const char* colonnaCodice,
-                        const char* colonnaNome, const QString& codice) {
+QString postoConImballo(const QString& tabella, const char* colonnaCodice, const char* colonnaNome,
+                        const QString& codice) {
     const QString c = tabella + '.' + QLatin1String(colonnaCodice);
     const QString n = tabella + '.' + QLatin1String(colonnaNome);
     const QString nome = QStringLiteral("(SELECT IMBALLI.NOMEIMBALLO FROM IMBALLI WHERE "
@@ -154,10 +154,8 @@ QStringList sqlProdottiCheUsano(Articolo a, const QString& codice) {
 
 QStringList sqlFabbricazioniCheUsano(Articolo a, const QString& codice) {
     const QString t = QStringLiteral("FABBRIC");
-    QStringList sql{QStringLiteral("SELECT"),
-                    QStringLiteral("  FABBRIC.CODICE,"),
-                    QStringLiteral("  FABBRIC.DATA,"),
-                    QStringLiteral("  FABBRIC.LOTTO,"),
+    QStringList sql{QStringLiteral("SELECT"), QStringLiteral("  FABBRIC.CODICE,"),
+                    QStringLiteral("  FABBRIC.DATA,"), QStringLiteral("  FABBRIC.LOTTO,"),
                     QStringLiteral("  FABBRIC.NOMEPRODOTTO,")};
     if (a == Articolo::MateriaPrima) {
         // the material's share of the batch, however many lines take it
@@ -198,8 +196,8 @@ UsiArticolo contaUsi(Query& q, Articolo a, const QString& codice) {
         return q.scalar().toInt();
     };
     UsiArticolo u;
-    u.formulazioni = conta(QStringLiteral("DISTINCT CODICEFORMULAZIONE"),
-                           sqlFormulazioniCheUsano(a, codice));
+    u.formulazioni =
+        conta(QStringLiteral("DISTINCT CODICEFORMULAZIONE"), sqlFormulazioniCheUsano(a, codice));
     u.prodotti = conta(QStringLiteral("*"), sqlProdottiCheUsano(a, codice));
     u.fabbricazioniAperte = conta(QStringLiteral("*"), sqlFabbricazioniCheUsano(a, codice));
     return u;
@@ -232,8 +230,8 @@ QString avvisoUsi(Articolo a, const UsiArticolo& u) {
 
 TDoveUsatoForm::TDoveUsatoForm(TTabXForm* sessione, Articolo a, const QString& codice,
                                QWidget* owner)
-    : QDialog(owner), GridFormulazioni(nullptr), sessione_(sessione), articolo_(a),
-      codice_(codice), transazione_(&sessione->IBDatabase1),
+    : QDialog(owner), GridFormulazioni(nullptr), sessione_(sessione), articolo_(a), codice_(codice),
+      transazione_(&sessione->IBDatabase1),
       queryFormulazioni_(&sessione->IBDatabase1, &transazione_),
       queryProdotti_(&sessione->IBDatabase1, &transazione_),
       queryFabbricazioni_(&sessione->IBDatabase1, &transazione_) {
@@ -260,9 +258,9 @@ TDoveUsatoForm::TDoveUsatoForm(TTabXForm* sessione, Articolo a, const QString& c
                                        sqlFormulazioniCheUsano(a, codice));
         TabDoveUsato->addTab(GridFormulazioni, QStringLiteral("&Formulazioni"));
     }
-    GridProdotti = creaGriglia(QStringLiteral("GridProdotti"), kSituazioneProdotti,
-                               QStringLiteral("PRODOT"), queryProdotti_,
-                               sqlProdottiCheUsano(a, codice));
+    GridProdotti =
+        creaGriglia(QStringLiteral("GridProdotti"), kSituazioneProdotti, QStringLiteral("PRODOT"),
+                    queryProdotti_, sqlProdottiCheUsano(a, codice));
     TabDoveUsato->addTab(GridProdotti, QStringLiteral("&Prodotti"));
     GridFabbricazioni = creaGriglia(QStringLiteral("GridFabbricazioni"), kSituazioneFabbricazioni,
                                     QStringLiteral("FABBRIC"), queryFabbricazioni_,
@@ -272,9 +270,9 @@ TDoveUsatoForm::TDoveUsatoForm(TTabXForm* sessione, Articolo a, const QString& c
     connect(ButtonChiudi, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* testa = new QHBoxLayout;
-    testa->addWidget(new QLabel(
-        a == Articolo::MateriaPrima ? QStringLiteral("Materia prima") : QStringLiteral("Imballo"),
-        this));
+    testa->addWidget(new QLabel(a == Articolo::MateriaPrima ? QStringLiteral("Materia prima")
+                                                            : QStringLiteral("Imballo"),
+                                this));
     testa->addWidget(EditCodice);
     testa->addWidget(EditNome, 1);
     auto* piede = new QHBoxLayout;
@@ -315,8 +313,8 @@ TDoveUsatoForm::TDoveUsatoForm(TTabXForm* sessione, Articolo a, const QString& c
                                  QStringLiteral("&Formulazioni (%1)").arg(u.formulazioni));
     }
     TabDoveUsato->setTabText(pagina++, QStringLiteral("&Prodotti (%1)").arg(u.prodotti));
-    TabDoveUsato->setTabText(pagina,
-                             QStringLiteral("Fabbricazioni &aperte (%1)").arg(u.fabbricazioniAperte));
+    TabDoveUsato->setTabText(
+        pagina, QStringLiteral("Fabbricazioni &aperte (%1)").arg(u.fabbricazioniAperte));
 }
 
 TDoveUsatoForm::~TDoveUsatoForm() {
@@ -349,10 +347,11 @@ void TDoveUsatoForm::leggiNome() {
     try {
         Transaction t(&sessione_->IBDatabase1);
         Query q(&sessione_->IBDatabase1, &t);
-        q.SQL = {articolo_ == Articolo::MateriaPrima
-                     ? QStringLiteral("SELECT NOMECOMMERCIALE FROM MATER WHERE CODICE=")
-                     : QStringLiteral("SELECT NOMEIMBALLO FROM IMBALLI WHERE CODICE="),
-                 };
+        q.SQL = {
+            articolo_ == Articolo::MateriaPrima
+                ? QStringLiteral("SELECT NOMECOMMERCIALE FROM MATER WHERE CODICE=")
+                : QStringLiteral("SELECT NOMEIMBALLO FROM IMBALLI WHERE CODICE="),
+        };
         q.SQL.first() += sql::testoNonNullo(codice_);
         EditNome->setText(q.scalar().toString());
         t.commit();

@@ -50,7 +50,8 @@ QString avvisoUsi(Articolo a, const UsiArticolo& u);
 class TDoveUsatoForm : public QDialog {
     Q_OBJECT
 public:
-    TDoveUsatoForm(TTabXForm* sessione, Articolo a, const QString& codice, QWidget* owner = nullptr);
+    TDoveUsatoForm(TTabXForm* sessione, Articolo a, const QString& codice,
+                   QWidget* owner = nullptr);
     ~TDoveUsatoForm() override;
 
     QLineEdit* EditCodice;

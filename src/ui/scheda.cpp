@@ -1288,7 +1288,8 @@ void SchedaBase::chiudiRicerca(bool scelta) {
 
 QString SchedaBase::testoConfermaEliminazione(const QString& codice) {
     const QString domanda = QStringLiteral("Eliminare il record selezionato?");
-    const QString avviso = d_.avvisoEliminazione ? d_.avvisoEliminazione(QueryAux, codice) : QString();
+    const QString avviso =
+        d_.avvisoEliminazione ? d_.avvisoEliminazione(QueryAux, codice) : QString();
     return avviso.isEmpty() ? domanda : avviso + QStringLiteral("\r\n") + domanda;
 }
 
