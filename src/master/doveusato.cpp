@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -252,6 +253,7 @@ TDoveUsatoForm::TDoveUsatoForm(TTabXForm* sessione, Articolo a, const QString& c
     EditCodice->setText(codice);
     TabDoveUsato = new QTabWidget(this);
     TabDoveUsato->setObjectName(QStringLiteral("TabDoveUsato"));
+    TabDoveUsato->tabBar()->setObjectName(QStringLiteral("TabBarDoveUsato"));
     if (a == Articolo::MateriaPrima) {
         GridFormulazioni = creaGriglia(QStringLiteral("GridFormulazioni"), kSituazioneFormulazioni,
                                        QStringLiteral("COMPON"), queryFormulazioni_,

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Where a raw material is used, through the stand-in host as a user asks it:
+# on the raw-materials card of the demo "Dove usato" opens a window listing
+# the formulations with the material's percentage, the products made with
+# them and the batches still open; its pages show as many rows as the archive
+# holds. Deleting the material tells the same counts first, and "No" keeps
+# it. Pictures of the window go to the folder given second.
+. "$(dirname "$0")/ospite_prova.sh"
+. "$(dirname "$0")/archivio_prova.sh"
+immagini="${2:-.}"
+"$tovaris" init "$tmp/host" --demo > /dev/null || { echo "init failed"; exit 1; }
+
+# what the archive says uses MP004
+formulazioni=$(righe "SELECT COUNT(DISTINCT CODICEFORMULAZIONE) FROM COMPON WHERE CODICEMATERIAPRIMA='MP004'")
+righeformul=$(righe "SELECT COUNT(*) FROM COMPON WHERE CODICEMATERIAPRIMA='MP004'")
+prodotti=$(righe "SELECT COUNT(*) FROM PRODOT WHERE CODICEFORMULAZIONE IN \
+(SELECT CODICEFORMULAZIONE FROM COMPON WHERE CODICEMATERIAPRIMA='MP004')")
+aperte=$(righe "SELECT COUNT(*) FROM FABBRIC F WHERE COALESCE(F.STATUS,'') IN ('','DA FARE','IMPEGNATA') \
+AND EXISTS (SELECT 1 FROM FABBCOMPON C WHERE C.CODICEFABBRICAZIONE=F.CODICE AND \
+C.DATAFABBRICAZIONE=F.DATA AND C.LOTTOFABBRICAZIONE=F.LOTTO AND C.CODICEMATERIAPRIMA='MP004')")
+[ "$formulazioni" -gt 0 ] && [ "$prodotti" -gt 0 ] && [ "$aperte" -gt 0 ] || { echo "the demo has MP004 in no formulation or open batch"; exit 1; }
+plurale() { # N ONE MANY
+  if [ "$1" = 1 ]; then echo "$1 $2"; else echo "$1 $3"; fi
+}
+if [ "$aperte" = 0 ]; then
+  avviso="La materia prima è usata in $(plurale "$formulazioni" formulazione formulazioni) e \
+$(plurale "$prodotti" prodotto prodotti): il costo delle formulazioni non la conterà più."
+else
+  avviso="La materia prima è usata in $(plurale "$formulazioni" formulazione formulazioni), \
+$(plurale "$prodotti" prodotto prodotti) e $(plurale "$aperte" "fabbricazione aperta" "fabbricazioni aperte"): \
+il costo delle formulazioni non la conterà più."
+fi
+
+cat > "$tmp/doveusato.txt" <<SCRIPT
+open ShowMaterFormD 1
+expect title Scheda materie prime - Ditta: Chimica Demo S.r.l.
+row GridMater 4
+expect EditCodice2 MP004
+click ButtonDoveUsato
+expect title Dove usato - Materia prima
+expect EditCodiceDoveUsato MP004
+rows GridFormulazioni $righeformul
+rows GridProdotti $prodotti
+rows GridFabbricazioni $aperte
+shot $immagini/dove_usato_materia.png
+key TabBarDoveUsato Right
+key TabBarDoveUsato Right
+shot $immagini/dove_usato_fabbricazioni.png
+click ButtonChiudi
+nomessage
+expect EditCodice2 MP004
+
+click ButtonElimina
+message $avviso\r\nEliminare il record selezionato?
+answer No
+nomessage
+expect EditCodice2 MP004
+close
+SCRIPT
+"$tovaris" script "$tmp/host" "$tmp/doveusato.txt" || { echo "the where-used script failed"; exit 1; }
+for f in dove_usato_materia.png dove_usato_fabbricazioni.png; do
+  [ -s "$immagini/$f" ] || { echo "no picture $f"; exit 1; }
+done
+verifica "SELECT COUNT(*) FROM MATER WHERE CODICE='MP004'" "1"
+echo "where-used scenario ok"
