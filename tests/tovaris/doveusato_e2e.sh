@@ -46,6 +46,12 @@ shot $immagini/dove_usato_materia.png
 key TabBarDoveUsato Right
 key TabBarDoveUsato Right
 shot $immagini/dove_usato_fabbricazioni.png
+# the open batches to a spreadsheet, from the list's menu
+menu GridFabbricazioni Esporta in Excel
+text fileNameEdit $tmp/fabbricazioni.xlsx
+answer Save
+awaitmessage Esportazione completata: $aperte righe in $tmp/fabbricazioni.xlsx
+answer OK
 click ButtonChiudi
 nomessage
 expect EditCodice2 MP004
@@ -62,4 +68,26 @@ for f in dove_usato_materia.png dove_usato_fabbricazioni.png; do
   [ -s "$immagini/$f" ] || { echo "no picture $f"; exit 1; }
 done
 verifica "SELECT COUNT(*) FROM MATER WHERE CODICE='MP004'" "1"
+# the workbook reads back with a real reader: the batches' lots, the date a date
+# (the system's python holds the Debian module; one on PATH may not)
+python=""
+for p in python3 /usr/bin/python3; do
+  if "$p" -c "import openpyxl" 2>/dev/null; then python="$p"; break; fi
+done
+if [ -n "$python" ]; then
+  letto=$("$python" -c "
+import sys, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
+r = list(ws.iter_rows(values_only=True))
+t = list(r[0])
+print(len(r) - 1, ' '.join(x[t.index('LOTTO')] for x in r[1:]), type(r[1][t.index('DATA')]).__name__)
+" "$tmp/fabbricazioni.xlsx") || { echo "the workbook does not read"; exit 1; }
+  lotti=$(righe "SELECT F.LOTTO FROM FABBRIC F WHERE COALESCE(F.STATUS,'') IN ('','DA FARE','IMPEGNATA') \
+AND EXISTS (SELECT 1 FROM FABBCOMPON C WHERE C.CODICEFABBRICAZIONE=F.CODICE AND \
+C.DATAFABBRICAZIONE=F.DATA AND C.LOTTOFABBRICAZIONE=F.LOTTO AND C.CODICEMATERIAPRIMA='MP004') \
+ORDER BY F.CODICE, F.DATA, F.LOTTO")
+  [ "$letto" = "$aperte $lotti datetime" ] || { echo "the workbook holds '$letto'"; exit 1; }
+elif [ -n "${CI:-}" ]; then
+  echo "python3-openpyxl is missing"; exit 1
+fi
 echo "where-used scenario ok"
