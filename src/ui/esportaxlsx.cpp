@@ -411,6 +411,10 @@ QString esportaElencoXlsx(QWidget* finestra, Database* db, const QStringList& sq
     }
     auto progresso = std::make_unique<FinestraEsportazione>(schermo);
     progresso->show();
+    // shown and painted before the count, which may take a while on a long list
+    if (esecuzione) {
+        esecuzione->passo(true);
+    }
 
     EsitoEsportazione esito;
     try {

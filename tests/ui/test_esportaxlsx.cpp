@@ -365,6 +365,24 @@ TEST_F(Esportazione, AnnullaLasciaIlFileDiPrimaEnessunAltro) {
     EXPECT_EQ(msg->testi().size(), 1);
 }
 
+TEST_F(Esportazione, UnArrestoAMetaNonLasciaNienteDiScritto) {
+    aggiungi(1000);
+    Transaction t(&db);
+    Query r(&db, &t);
+    r.SQL = {"SELECT * FROM ARTICOLI ORDER BY CODICE"};
+    r.open();
+    const QString file = dir.filePath("meta.xlsx");
+    qint64 ultimo = -1;
+    const EsitoEsportazione e = scriviXlsx(r, {}, file, [&ultimo](qint64 n) {
+        ultimo = n;
+        return n < 512;
+    });
+    EXPECT_EQ(e.stato, EsitoEsportazione::Annullata);
+    EXPECT_EQ(ultimo, 512);
+    EXPECT_EQ(e.righe, 512);
+    EXPECT_EQ(fileNellaCartella(), QStringList());
+}
+
 TEST_F(Esportazione, UnFileCheNonSiPuoScrivereNonSembraRiuscito) {
     Transaction t(&db);
     Query r(&db, &t);
