@@ -68,6 +68,34 @@ for f in dove_usato_materia.png dove_usato_fabbricazioni.png; do
   [ -s "$immagini/$f" ] || { echo "no picture $f"; exit 1; }
 done
 verifica "SELECT COUNT(*) FROM MATER WHERE CODICE='MP004'" "1"
+
+# the packaging card: the products and open batches packed in IC003, by code
+# or, where the code was never filled in, by the item's name
+nome=$(righe "SELECT NOMEIMBALLO FROM IMBALLI WHERE CODICE='IC003'")
+posti="CODICEIMBALLOCONTENITORE:IMBALLOCONTENITORE CODICEIMBALLOTAPPO:IMBALLOTAPPO \
+CODICEIMBALLOETICHETTA:IMBALLOETICHETTA CODICEIMBALLOCARTONE:IMBALLOCARTONE \
+CODICEIMBALLOALTRO1:IMBALLOALTRO1 CODICEIMBALLOALTRO2:IMBALLOALTRO2 \
+CODICEIMBALLOALTRO3:IMBALLOALTRO3 CODICEIMBALLOALTRO4:IMBALLOALTRO4"
+condizione="1=0"
+for p in $posti; do
+  condizione="$condizione OR ${p%%:*}='IC003' OR (${p%%:*} IS NULL AND ${p##*:}='$nome')"
+done
+prodotti=$(righe "SELECT COUNT(*) FROM PRODOT WHERE $condizione")
+[ "$prodotti" -gt 0 ] || { echo "the demo packs nothing in IC003"; exit 1; }
+cat > "$tmp/doveusatoimballo.txt" <<SCRIPT
+open ShowImballiFormD 1
+row GridImballi 3
+expect EditCodice2 IC003
+click ButtonDoveUsato
+expect title Dove usato - Imballo
+expect EditNomeDoveUsato $nome
+rows GridProdotti $prodotti
+shot $immagini/dove_usato_imballo.png
+click ButtonChiudi
+close
+SCRIPT
+"$tovaris" script "$tmp/host" "$tmp/doveusatoimballo.txt" || { echo "the packaging where-used script failed"; exit 1; }
+[ -s "$immagini/dove_usato_imballo.png" ] || { echo "no picture dove_usato_imballo.png"; exit 1; }
 # the workbook reads back with a real reader: the batches' lots, the date a date
 # (the system's python holds the Debian module; one on PATH may not)
 python=""
