@@ -31,6 +31,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <xlsxwriter.h>
 
 namespace quintar {
@@ -281,9 +282,23 @@ EsitoEsportazione scriviXlsx(Query& q, const std::vector<ColonnaEsportata>& colo
     if (e != LXW_NO_ERROR) {
         return errore(erroreXlsx(e));
     }
+    // the temporary file was made for its owner alone: the export gets the
+    // permissions of the file it replaces, or those any new file gets
+    const QByteArray finale = QFile::encodeName(destinazione.absoluteFilePath());
+    struct stat sostituito {};
+    mode_t modo = 0;
+    if (::stat(finale.constData(), &sostituito) == 0 && S_ISREG(sostituito.st_mode)) {
+        modo = sostituito.st_mode & 07777;
+    } else {
+        const mode_t maschera = ::umask(0);
+        ::umask(maschera);
+        modo = 0666 & ~maschera;
+    }
+    if (::chmod(percorso.constData(), modo) != 0) {
+        return errore(QString::fromLocal8Bit(std::strerror(errno)));
+    }
     // the complete file takes the chosen name in one step, replacing any
     // file of that name
-    const QByteArray finale = QFile::encodeName(destinazione.absoluteFilePath());
     if (std::rename(percorso.constData(), finale.constData()) != 0) {
         return errore(QString::fromLocal8Bit(std::strerror(errno)));
     }

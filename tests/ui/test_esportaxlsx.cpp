@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace quintar;
 
@@ -231,6 +232,12 @@ TEST_F(Esportazione, LElencoSiRileggeComeLaGrigliaLoMostra) {
         QString("Esportazione completata: %1 righe in %2").arg(mostrati.size()).arg(file)))
         << msg->testi().join('|').toStdString();
     EXPECT_EQ(fileNellaCartella(), QStringList{"articoli.xlsx"});
+    // readable as any new file is, not kept to its owner like a temporary one
+    const mode_t maschera = ::umask(0);
+    ::umask(maschera);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~maschera);
 
     const QJsonArray f = leggi(file);
     ASSERT_EQ(f.size(), 1);
