@@ -6,6 +6,7 @@
 #include "session/messaggi.h"
 #include "support/archivi.h"
 #include "support/strumenti.h"
+#include "ui/esecuzione.h"
 #include "ui/esportaxlsx.h"
 #include "ui/grigliamodello.h"
 #include "ui/grigliaquery.h"
@@ -342,7 +343,10 @@ TEST_F(Esportazione, AnnullaLasciaIlFileDiPrimaEnessunAltro) {
     msg->risposte = {"Sì"}; // replace the file there
     // "Annulla" pressed as soon as the progress window shows
     bool premuto = false;
-    QTimer::singleShot(0, [&premuto] {
+    bool bloccata = false;
+    QTimer::singleShot(0, [&premuto, &bloccata, this] {
+        // meanwhile the screen is held: it neither closes nor starts another run
+        bloccata = EsecuzioneInCorso::inCorso(g.get());
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (w->objectName() == "EsportazioneForm" && w->isVisible()) {
                 w->findChild<QPushButton*>("ButtonAnnulla")->click();
@@ -352,6 +356,8 @@ TEST_F(Esportazione, AnnullaLasciaIlFileDiPrimaEnessunAltro) {
     });
     EXPECT_EQ(g->EsportaExcel(), QString());
     EXPECT_TRUE(premuto);
+    EXPECT_TRUE(bloccata);
+    EXPECT_FALSE(EsecuzioneInCorso::inCorso(g.get()));
     EXPECT_TRUE(msg->testi().join('|').contains("esiste già. Sostituirlo?"));
     EXPECT_TRUE(msg->testi().contains(
         QString("Esportazione annullata: il file %1 non è stato scritto").arg(file)))
