@@ -8,13 +8,16 @@ pacchetti=(
   pxlib-dev libzint-dev libcups2-dev cups-daemon cups-client
   libgtest-dev
   poppler-utils zbar-tools
+  libxlsxwriter-dev python3-openpyxl
 )
 # What the tests run besides the build: the server tests need /usr/sbin/firebird
 # (firebird3.0-server), its engine (firebird3.0-server-core), isql-fb and gfix
 # (firebird3.0-utils); the report tests read their PDFs with pdftotext and
 # pdftoppm (poppler-utils) and their barcodes with zbarimg (zbar-tools); the label
 # test starts a print scheduler of its own (cups-daemon, with lpadmin from
-# cups-client), never the system's service. With CI
+# cups-client), never the system's service; the spreadsheet export writes
+# with libxlsxwriter (libxlsxwriter-dev) and its tests read the files back
+# with openpyxl (python3-openpyxl). With CI
 # set a test whose program is missing fails instead of being skipped.
 mancanti=()
 for p in "${pacchetti[@]}"; do

@@ -1,5 +1,6 @@
 #include "master/imballi.h"
 
+#include "master/doveusato.h"
 #include "master/fornito.h"
 #include "master/foto.h"
 #include "master/pannellofoto.h"
@@ -132,6 +133,10 @@ TImballiForm::TImballiForm(TTabXForm* sessione, QWidget* owner)
                                 QStringLiteral("ButtonAggiungiFoto"),
                                 QStringLiteral("ButtonAllegatiAggiungi"),
                                 QStringLiteral("ButtonAllegatiTogli")},
+           .avvisoEliminazione =
+               [](Query& q, const QString& codice) {
+                   return avvisoUsi(Articolo::Imballo, contaUsi(q, Articolo::Imballo, codice));
+               },
            .navigatore = QStringLiteral("NavigatorImballi"),
            .fuocoNuovo = QStringLiteral("NOMEIMBALLO"),
            .fuocoModifica = QStringLiteral("NOMEIMBALLO"),
@@ -190,6 +195,10 @@ void TImballiForm::creaPagine() {
                                   PaginaConsultazione);
     ButtonAggiungiFoto = creaPulsante(QStringLiteral("Agg. Foto"),
                                       QStringLiteral("ButtonAggiungiFoto"), PaginaConsultazione);
+    ButtonDoveUsato = creaPulsante(QStringLiteral("&Dove usato"), QStringLiteral("ButtonDoveUsato"),
+                                   PaginaConsultazione);
+    connect(ButtonDoveUsato, &QPushButton::clicked, this,
+            protetto(this, [this] { ButtonDoveUsatoClick(); }));
     PanelNoFoto = new PannelloFoto(QStringLiteral("PanelNoFoto"), QStringLiteral("ImmagineImballo"),
                                    PaginaConsultazione);
     PanelNoFoto->setFixedSize(200, 150);
@@ -210,6 +219,7 @@ void TImballiForm::creaPagine() {
         colonna->addStretch();
         colonna->addWidget(ButtonRicerche);
         colonna->addWidget(ButtonAggiungiFoto);
+        colonna->addWidget(ButtonDoveUsato);
         h->addLayout(colonna);
         v->insertLayout(0, h, 1);
     }
@@ -318,10 +328,19 @@ void TImballiForm::collegaDecodifiche() {
     }
 }
 
+void TImballiForm::ButtonDoveUsatoClick() {
+    if (listaVuota()) {
+        Messaggi::avviso(QStringLiteral("La tabella è vuota"), this);
+        return;
+    }
+    TDoveUsatoForm::mostra(sessione_, Articolo::Imballo, codiceCorrenteGriglia(), this);
+}
+
 QList<QPushButton*> TImballiForm::pulsantiPagina(int pagina) {
     QList<QPushButton*> b = SchedaAPagine::pulsantiPagina(pagina);
     if (pagina == Imballi) {
-        b << ButtonRicerche << ButtonFornitore[0] << ButtonFornitore[1] << ButtonFornitore[2];
+        b << ButtonRicerche << ButtonFornitore[0] << ButtonFornitore[1] << ButtonFornitore[2]
+          << ButtonDoveUsato;
     } else if (pagina == VisFoto) {
         b << ButtonVisFotoChiudi;
     }

@@ -30,6 +30,7 @@ public:
     QLabel* PanelAltreImmagini;
     QPushButton* ButtonRicerche;
     QPushButton* ButtonAggiungiFoto;
+    QPushButton* ButtonDoveUsato;
     QPushButton* ButtonFornitore[3];
     TCSDGrid* GridFotoImballi;
     PannelloFoto* PanelNoVisFoto;
@@ -43,6 +44,8 @@ public:
     // The "VisFoto" page with the main photo, or with all of them.
     void VediFoto(bool tutte);
     void ButtonFornitoreClick(int fornitore);
+    // The products and open batches that use the current item.
+    void ButtonDoveUsatoClick();
 
 protected:
     bool validaCampi() override;

@@ -1,6 +1,7 @@
 #include "master/mater.h"
 
 #include "formulation/sincroprezzi.h"
+#include "master/doveusato.h"
 #include "master/fornito.h"
 #include "report/stampascheda.h"
 #include "session/apertura.h"
@@ -174,6 +175,11 @@ TMaterForm::TMaterForm(TTabXForm* sessione, QWidget* owner)
                 QStringLiteral("ButtonSpElimina"), QStringLiteral("ButtonAnaNCNuovo"),
                 QStringLiteral("ButtonAnaNCEdit"), QStringLiteral("ButtonAnaNCElimina"),
                 QStringLiteral("ButtonAllegatiAggiungi"), QStringLiteral("ButtonAllegatiTogli")},
+           .avvisoEliminazione =
+               [](Query& q, const QString& codice) {
+                   return avvisoUsi(Articolo::MateriaPrima,
+                                    contaUsi(q, Articolo::MateriaPrima, codice));
+               },
            .navigatore = QStringLiteral("NavigatorMater"),
            .fuocoNuovo = QStringLiteral("CODICECATEGORIAMP"),
            .colonneCampi = 2},
@@ -279,10 +285,14 @@ void TMaterForm::creaPagine() {
                                 PaginaConsultazione);
     ButtonSincroPrezzi = creaPulsante(QStringLiteral("Sincro &Prezzi"),
                                       QStringLiteral("ButtonSincroPrezzi"), PaginaConsultazione);
+    ButtonDoveUsato = creaPulsante(QStringLiteral("&Dove usato"), QStringLiteral("ButtonDoveUsato"),
+                                   PaginaConsultazione);
+    connect(ButtonDoveUsato, &QPushButton::clicked, this,
+            protetto(this, [this] { ButtonDoveUsatoClick(); }));
     auto* altri = new QHBoxLayout;
     altri->addWidget(CheckEditReport);
     altri->addStretch();
-    for (QPushButton* b : {ButtonRicerche, ButtonStampa, ButtonSincroPrezzi}) {
+    for (QPushButton* b : {ButtonDoveUsato, ButtonRicerche, ButtonStampa, ButtonSincroPrezzi}) {
         altri->addWidget(b);
     }
     if (auto* v = qobject_cast<QVBoxLayout*>(PaginaConsultazione->layout())) {
@@ -494,7 +504,7 @@ bool TMaterForm::paginaConsentita(int pagina) {
 QList<QPushButton*> TMaterForm::pulsantiPagina(int pagina) {
     if (pagina == Principale) {
         return SchedaAPagine::pulsantiPagina(pagina)
-               << ButtonRicerche << ButtonStampa << ButtonFornitore;
+               << ButtonRicerche << ButtonStampa << ButtonFornitore << ButtonDoveUsato;
     }
     return SchedaAPagine::pulsantiPagina(pagina);
 }
@@ -784,17 +794,12 @@ void TMaterForm::primaDellAggiornamento(const QStringList& assegnazioni) {
     }
 }
 
-int TMaterForm::formulazioniCheUsano(const QString& codice) {
-    QueryAux.SQL = {QStringLiteral("SELECT COUNT(DISTINCT CODICEFORMULAZIONE) FROM COMPON"),
-                    QStringLiteral("WHERE CODICEMATERIAPRIMA=") + sql::testoNonNullo(codice)};
-    return QueryAux.scalar().toInt();
-}
-
-QString TMaterForm::testoConfermaEliminazione(const QString& codice) {
-    return domandaConUso(formulazioniCheUsano(codice),
-                         QStringLiteral("La materia prima è usata in 1 formulazione"),
-                         QStringLiteral("La materia prima è usata in %1 formulazioni"),
-                         QStringLiteral(", il cui costo non la conterà più."));
+void TMaterForm::ButtonDoveUsatoClick() {
+    if (listaVuota()) {
+        Messaggi::avviso(QStringLiteral("La tabella è vuota"), this);
+        return;
+    }
+    TDoveUsatoForm::mostra(sessione_, Articolo::MateriaPrima, codiceCorrenteGriglia(), this);
 }
 
 void TMaterForm::eliminaRecord(const QString& codice) {

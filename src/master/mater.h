@@ -58,7 +58,10 @@ public:
     QPushButton* ButtonStampa;
     QPushButton* ButtonSincroPrezzi;
     QPushButton* ButtonFornitore;
+    QPushButton* ButtonDoveUsato;
 
+    // The formulations, products and open batches that use the current material.
+    void ButtonDoveUsatoClick();
     void ButtonStampaClick();
     void ButtonSincroPrezziClick();
     void ButtonFornitoreClick();
@@ -70,7 +73,6 @@ protected:
     void riempiEditazione() override;
     void dopoNuovo() override;
     void closeEvent(QCloseEvent* e) override;
-    QString testoConfermaEliminazione(const QString& codice) override;
     QList<QPushButton*> pulsantiPagina(int pagina) override;
     bool paginaConsentita(int pagina) override;
     void paginaMostrata(int pagina) override;
@@ -97,7 +99,6 @@ private:
     // (version 1 marked as a deletion when a line is deleted)
     int testataPerRiga(Query& q, const QString& codice, bool cancellazione);
     void mostraVersioneTestata();
-    int formulazioniCheUsano(const QString& codice);
     QString utente() const;
 
     Query QuerySpecifiche;

@@ -3,7 +3,9 @@
 #include "session/sqlvalori.h"
 
 #include "session/messaggi.h"
+#include "ui/esportaxlsx.h"
 #include "ui/grigliamodello.h"
+#include "ui/protezione.h"
 
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -47,18 +49,23 @@ TGridQueryForm::TGridQueryForm(Database* db, const QString& tabella, QWidget* ow
     GridQuery->verticalHeader()->hide();
     ButtonEsporta = new QPushButton(QStringLiteral("&Esporta CSV"), this);
     ButtonEsporta->setObjectName(QStringLiteral("ButtonEsporta"));
+    ButtonEsportaExcel = new QPushButton(QStringLiteral("Esporta E&xcel"), this);
+    ButtonEsportaExcel->setObjectName(QStringLiteral("ButtonEsportaExcel"));
     ButtonChiudi = new QPushButton(QStringLiteral("Ch&iudi"), this);
     ButtonChiudi->setObjectName(QStringLiteral("ButtonChiudi"));
     auto* pulsanti = new QHBoxLayout;
     pulsanti->addWidget(LabelTabella);
     pulsanti->addStretch(1);
     pulsanti->addWidget(ButtonEsporta);
+    pulsanti->addWidget(ButtonEsportaExcel);
     pulsanti->addWidget(ButtonChiudi);
     auto* l = new QVBoxLayout(this);
     l->addWidget(GridQuery);
     l->addLayout(pulsanti);
     resize(800, 500);
     connect(ButtonEsporta, &QPushButton::clicked, this, &TGridQueryForm::Esporta);
+    connect(ButtonEsportaExcel, &QPushButton::clicked, this,
+            protetto(this, [this] { EsportaExcel(); }));
     connect(ButtonChiudi, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -125,6 +132,14 @@ bool TGridQueryForm::esportaCSV(const QString& file) {
         return false;
     }
     return true;
+}
+
+QString TGridQueryForm::EsportaExcel() {
+    if (!query_ || !query_->isOpen()) {
+        return {};
+    }
+    return esportaElencoXlsx(this, db_, sql(), colonneVista(GridQuery, modello_), tabella_,
+                             DirectoryBin);
 }
 
 void TGridQueryForm::Esporta() {

@@ -1,5 +1,5 @@
 // The query window of a grid: the rows of the grid's table, with their
-// export to a CSV file.
+// export to a CSV file or a spreadsheet.
 #pragma once
 
 #include "session/db.h"
@@ -27,6 +27,7 @@ public:
 
     QTableView* GridQuery;
     QPushButton* ButtonEsporta;
+    QPushButton* ButtonEsportaExcel;
     QPushButton* ButtonChiudi;
     QLabel* LabelTabella;
 
@@ -38,6 +39,9 @@ public:
     bool esportaCSV(const QString& file);
     // Asks the file and exports.
     void Esporta();
+    // The same rows, in the columns as shown, to a spreadsheet file; the
+    // file written, empty when none was.
+    QString EsportaExcel();
 
 private:
     QStringList sql() const;

@@ -1286,6 +1286,13 @@ void SchedaBase::chiudiRicerca(bool scelta) {
     }
 }
 
+QString SchedaBase::testoConfermaEliminazione(const QString& codice) {
+    const QString domanda = QStringLiteral("Eliminare il record selezionato?");
+    const QString avviso =
+        d_.avvisoEliminazione ? d_.avvisoEliminazione(QueryAux, codice) : QString();
+    return avviso.isEmpty() ? domanda : avviso + QStringLiteral("\r\n") + domanda;
+}
+
 QString SchedaBase::domandaConUso(int n, const QString& uno, const QString& molti,
                                   const QString& seguito) {
     const QString domanda = QStringLiteral("Eliminare il record selezionato?");

@@ -88,6 +88,9 @@ struct DescrizioneScheda {
     std::vector<CampoScheda> campi = {};
     QStringList controlliProfilo = {QStringLiteral("ButtonNuovo"), QStringLiteral("ButtonEdit"),
                                     QStringLiteral("ButtonElimina")};
+    // What uses the record, told before its deletion is asked (read on the
+    // main transaction); empty when nothing does.
+    std::function<QString(Query& q, const QString& codice)> avvisoEliminazione = {};
     // Further key columns after `chiave`, for tables keyed on several columns;
     // numbers (TipoValore::Numero) are compared and written as numbers.
     std::vector<CampoScheda> altreChiavi = {};
@@ -292,11 +295,9 @@ protected:
     // something does (`molti` takes the count as %1).
     static QString domandaConUso(int n, const QString& uno, const QString& molti,
                                  const QString& seguito);
-    // The question before a record is deleted.
-    virtual QString testoConfermaEliminazione(const QString& codice) {
-        Q_UNUSED(codice);
-        return QStringLiteral("Eliminare il record selezionato?");
-    }
+    // The question before a record is deleted, after the declared warning
+    // of what uses it (avvisoEliminazione).
+    virtual QString testoConfermaEliminazione(const QString& codice);
     // Deletes the record on the main transaction (cards with history first
     // write the deletion version).
     virtual void eliminaRecord(const QString& codice);

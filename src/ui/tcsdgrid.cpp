@@ -3,6 +3,7 @@
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/sqlvalori.h"
+#include "ui/esportaxlsx.h"
 #include "ui/grigliamodello.h"
 #include "ui/grigliaquery.h"
 #include "ui/protezione.h"
@@ -233,6 +234,8 @@ TCSDGrid::TCSDGrid(QWidget* parent) : QTableView(parent), modello_(new GrigliaMo
                        QKeySequence(Qt::Key_F9));
     VocePersonalizza =
         voce(QStringLiteral("Personalizza Griglia"), QStringLiteral("VocePersonalizza"), {});
+    VoceEsportaExcel =
+        voce(QStringLiteral("Esporta in Excel"), QStringLiteral("VoceEsportaExcel"), {});
     VoceRicercaChiave->setVisible(false);
     VoceRicercaChiave->setEnabled(false);
     connect(VoceRicerca, &QAction::triggered, this,
@@ -244,6 +247,8 @@ TCSDGrid::TCSDGrid(QWidget* parent) : QTableView(parent), modello_(new GrigliaMo
             protetto(this, [this] { DimezzaLarghezzaColonna(); }));
     connect(VocePersonalizza, &QAction::triggered, this,
             protetto(this, [this] { PersonalizzaGriglia(); }));
+    connect(VoceEsportaExcel, &QAction::triggered, this,
+            protetto(this, [this] { EsportaExcel(); }));
     connect(MenuGriglia, &QMenu::aboutToShow, this, [this] { aggiornaMenu(); });
 }
 
@@ -1395,11 +1400,24 @@ void TCSDGrid::ApriQuery() {
     }
 }
 
+QString TCSDGrid::EsportaExcel() {
+    if (!query_ || !query_->isOpen() || !query_->database()) {
+        return {};
+    }
+    // the statement the list last opened with: its search and its order
+    QString nome = NomeTabella.isEmpty() ? tabellaQuery() : NomeTabella;
+    if (nome.isEmpty()) {
+        nome = objectName();
+    }
+    return esportaElencoXlsx(this, query_->database(), query_->SQL, colonneVista(this, modello_),
+                             nome, DirectoryBin);
+}
+
 // ------------------------------------------------------------ menu and keys
 
 QList<QAction*> TCSDGrid::vociMenu() const {
-    return {VoceRicerca, VoceAnnullaRicerca, VoceRicercaChiave,
-            VoceQuery,   VoceDimezza,        VocePersonalizza};
+    return {VoceRicerca, VoceAnnullaRicerca, VoceRicercaChiave, VoceQuery,
+            VoceDimezza, VocePersonalizza,   VoceEsportaExcel};
 }
 
 void TCSDGrid::aggiungiAMenu(QMenu* menu) {

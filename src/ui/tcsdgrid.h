@@ -127,6 +127,7 @@ public:
     QAction* VoceQuery;
     QAction* VoceDimezza;
     QAction* VocePersonalizza;
+    QAction* VoceEsportaExcel;
     QList<QAction*> vociMenu() const;
     // Appends the grid's items after a separator to a screen's menu.
     void aggiungiAMenu(QMenu* menu);
@@ -138,6 +139,10 @@ public:
     void DimezzaLarghezzaColonna();
     void PersonalizzaGriglia();
     void ApriQuery();
+    // Writes what the list shows (its columns, order and search, every row)
+    // to a spreadsheet file chosen by the user; the file written, empty when
+    // none was.
+    QString EsportaExcel();
     // Double click on a title; ctrl adds the column to a multi-column order.
     void OrdinaColonna(int colonna, bool ctrl);
     // Runs a search on the search column (the current one when no dialog is
