@@ -339,7 +339,8 @@ TLiqPolvForm::TLiqPolvForm(TTabXForm* sessione, QWidget* owner)
            .ordineVerifica = {QStringLiteral("QUANTITALITRI"), QStringLiteral("DENSITAPRODOTTO"),
                               QStringLiteral("DENSITACALCOLI"), QStringLiteral("NUMCARTONI")},
            .valoriNuovo = {{QStringLiteral("ID"),
-                            QStringLiteral("GEN_ID(ID_FABBRICAZIONE_COUNTER,1)")}}},
+                            QStringLiteral("GEN_ID(ID_FABBRICAZIONE_COUNTER,1)")}},
+           .cancellaManualeSoloChiave = true},
           {.tabSet = QStringLiteral("TabSetLiqPolv"),
            .notebook = QStringLiteral("NoteBookLiqPolv"),
            .titoli = {QStringLiteral("Pagina 1"), QStringLiteral("Materie"),
@@ -1126,7 +1127,14 @@ void TLiqPolvForm::dopoAggiornamento() {
             QStringLiteral("   AND(C.NRIGA IS NOT NULL)"),
             QStringLiteral("ORDER BY"),
             QStringLiteral("   C.NRIGA")};
-        QueryAux.execSQL();
+        try {
+            QueryAux.execSQL();
+        } catch (const DbError& e) {
+            throw ErroreMemorizzazione(
+                QStringLiteral("Errore interno: impossibile memorizzare le modifiche:\n") +
+                    e.messaggio(),
+                e.sqlCode(), e.gdsCode());
+        }
     }
     // a version when the batch has none yet or the save changed a field
     const auto h = storico::massimo(QueryAux, kStorico, QStringLiteral("VERS"), dove);

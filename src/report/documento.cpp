@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <algorithm>
 #include <cmath>
 
 namespace quintar::report {
@@ -434,36 +435,69 @@ struct Documento::Impl {
             return h;
         };
 
+        auto riga = [&](int kind, int i) {
+            Riga r{Riga::Dati, kind, i, 0};
+            r.altezza = altezzaRiga(r);
+            const bool nuovoTipo = !intestati.contains(kind);
+            const double testa = nuovoTipo ? altezzaTestata(kind, i) : 0;
+            if (y + testa + r.altezza > spazio && !pagine.back().righe.empty()) {
+                nuovaPagina(i);
+            }
+            if (!intestati.contains(kind)) {
+                testata(kind, i);
+                intestati.insert(kind);
+            }
+            Pagina& p = pagine.back();
+            p.righe.push_back(r);
+            if (p.primo < 0) {
+                p.primo = i;
+                p.riferimento = i;
+            }
+            p.ultimo = std::max(p.ultimo, i);
+            y += r.altezza;
+        };
+        // Raggruppa=si: the records between two page breaks print kind by
+        // kind (every row of the first kind, then of the next), so that
+        // lists handed side by side in the same records print one after
+        // the other instead of interleaved
+        const bool raggruppa = l().elenco.si("Raggruppa", false);
+        int inizio = 0;
+        auto chiudiTratto = [&](int fine) {
+            if (!raggruppa) {
+                return;
+            }
+            std::vector<std::vector<int>> tipi;
+            for (int i = inizio; i < fine; ++i) {
+                tipi.push_back(tipiRighe(i));
+            }
+            for (size_t kind = 0; kind < l().righe.size(); ++kind) {
+                for (int i = inizio; i < fine; ++i) {
+                    const std::vector<int>& t = tipi[size_t(i - inizio)];
+                    if (std::find(t.begin(), t.end(), int(kind)) != t.end()) {
+                        riga(int(kind), i);
+                    }
+                }
+            }
+            inizio = fine;
+        };
         for (int i = 0; i < n; ++i) {
             if (!salto.isEmpty()) {
                 const bool ora = condizione(salto, contesto(i, 0));
-                if (ora && !saltoPrec && !pagine.back().righe.empty()) {
-                    nuovaPagina(i);
+                if (ora && !saltoPrec) {
+                    chiudiTratto(i);
+                    if (!pagine.back().righe.empty()) {
+                        nuovaPagina(i);
+                    }
                 }
                 saltoPrec = ora;
             }
-            for (const int kind : tipiRighe(i)) {
-                Riga r{Riga::Dati, kind, i, 0};
-                r.altezza = altezzaRiga(r);
-                const bool nuovoTipo = !intestati.contains(kind);
-                const double testa = nuovoTipo ? altezzaTestata(kind, i) : 0;
-                if (y + testa + r.altezza > spazio && !pagine.back().righe.empty()) {
-                    nuovaPagina(i);
+            if (!raggruppa) {
+                for (const int kind : tipiRighe(i)) {
+                    riga(kind, i);
                 }
-                if (!intestati.contains(kind)) {
-                    testata(kind, i);
-                    intestati.insert(kind);
-                }
-                Pagina& p = pagine.back();
-                p.righe.push_back(r);
-                if (p.primo < 0) {
-                    p.primo = i;
-                    p.riferimento = i;
-                }
-                p.ultimo = i;
-                y += r.altezza;
             }
         }
+        chiudiTratto(n);
         if (l().chiusura.altezza > 0 || !l().chiusura.elementi.empty()) {
             if (y + l().chiusura.altezza > spazio && !pagine.back().righe.empty()) {
                 nuovaPagina(n - 1);

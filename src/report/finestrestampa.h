@@ -61,6 +61,8 @@ public:
     void impostaZoom(double fattore);
     // Copies the document into a PDF file; false after an error box.
     bool esportaPdf(const QString& file);
+    // The document shown, with the values the screen handed for it.
+    const Documento& documento() const { return doc_; }
 
     QPushButton* ButtonPrima;
     QPushButton* ButtonPrecedente;

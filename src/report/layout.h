@@ -38,6 +38,10 @@
 //   SfondoTitoli=#dfe6ee           background of the column titles
 //   SaltoPagina=SALTOPAGINA=1      a new page before the first record where
 //                                  the condition turns true
+//   Raggruppa=si                   between two such page breaks, every row of
+//                                  the first kind, then every row of the next
+//                                  (lists handed side by side in the same
+//                                  records print one after the other)
 //
 //   [Righe <name>]                 one kind of list row; a record prints one
 //                                  row of every kind whose condition holds,

@@ -817,7 +817,7 @@ bool SchedaBase::cancellaChiave(const QString& codice) {
         return true;
     }
     QStringList parti{d_.chiave + ' ' + codice};
-    for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
+    for (size_t i = 0; !d_.cancellaManualeSoloChiave && i < d_.altreChiavi.size(); ++i) {
         parti << d_.altreChiavi[i].colonna + ' ' + AltreChiaviCorrenti.value(int(i));
     }
     Messaggi::errore(QStringLiteral("Errore interno: cancellare manualmente il record con ") +
@@ -1034,8 +1034,9 @@ void SchedaBase::ButtonMemorizzaClick() {
     } catch (const DbError& e) {
         TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(
-            dynamic_cast<const ErroreStorico*>(&e)
-                ? kTestoErroreStorico
+            dynamic_cast<const ErroreStorico*>(&e) ? kTestoErroreStorico
+            : dynamic_cast<const ErroreMemorizzazione*>(&e)
+                ? e.messaggio()
                 : QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
             this);
         // nothing half-written: a new record's bare row goes too. What was

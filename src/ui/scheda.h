@@ -111,6 +111,17 @@ struct DescrizioneScheda {
     // Further values a new record's row takes when it is inserted: column
     // and SQL expression ("ID", "GEN_ID(ID_FABBRICAZIONE_COUNTER,1)").
     std::vector<std::pair<QString, QString>> valoriNuovo = {};
+    // A new record's row that could not be removed after a failed save is
+    // named to the user by the main key alone ("CODICE FM001"), not with the
+    // further key parts.
+    bool cancellaManualeSoloChiave = false;
+};
+
+// A failure inside a save (dopoAggiornamento) whose text the user sees as it
+// is, in place of the card's usual "impossibile memorizzare" message.
+class ErroreMemorizzazione : public DbError {
+public:
+    using DbError::DbError;
 };
 
 class PaginaRighe;

@@ -4,9 +4,12 @@
 // only for real changes; deletion; searches; the derived header values; the
 // linked document; the guards of pages and closing.
 #include "production/datilotto.h"
+#include "production/errorevintel.h"
 #include "production/fabbricpo.h"
 #include "production/inprod.h"
+#include "production/insconsumi.h"
 #include "production/liqpolv.h"
+#include "production/materie.h"
 #include "session/apertura.h"
 #include "session/formati.h"
 #include "session/tabx.h"
@@ -23,6 +26,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -440,6 +444,257 @@ TEST_F(Fabbricazione, LoStoricoElencaLeTestateDiTuttiILottiDelProdotto) {
     EXPECT_EQ(g->modello()->rowCount(),
               conta("SELECT COUNT(*) FROM STOFABBRIC WHERE CODICE='FM001'"));
     EXPECT_GT(g->modello()->rowCount(), 0);
+    f->mostraPagina(TLiqPolvForm::Principale);
+}
+
+} // namespace
+
+namespace {
+
+// The numbers of the header are read with the decimal comma; what cannot be
+// read is refused with the field's caption, and nothing is stored.
+TEST_F(Fabbricazione, INumeriDellaTestataSiLeggonoConLaVirgolaELoStessoPuntoERifiutato) {
+    auto* f = apri();
+    posiziona(f, "FM001", "15/01/2025", "L25015");
+    const std::vector<std::pair<QString, QString>> campi = {{"QUANTITALITRI", "Q.tà"},
+                                                            {"DENSITAPRODOTTO", "Dens.prod."},
+                                                            {"DENSITACALCOLI", "Dens.Calc."},
+                                                            {"NUMCARTONI", "Q.tà cart."}};
+    const QString riga = "FROM FABBRIC WHERE LOTTO='L25015'";
+    for (const auto& [colonna, didascalia] : campi) {
+        const QString prima = valore("SELECT " + colonna + ' ' + riga);
+        f->ButtonEdit->click();
+        ASSERT_EQ(f->StatoScheda, 2);
+        for (const QString& errato : {QStringLiteral("abc"), QStringLiteral("1.5"),
+                                      QStringLiteral("1,5,0"), QStringLiteral("2e")}) {
+            testo(f->editazione(colonna), errato);
+            f->ButtonMemorizza->click();
+            EXPECT_EQ(f->StatoScheda, 2) << errato.toStdString();
+            EXPECT_EQ(msg->testi().last(),
+                      "Specificare un valore numerico valido per \"" + didascalia + "\"")
+                << colonna.toStdString() << ' ' << errato.toStdString();
+            EXPECT_EQ(valore("SELECT " + colonna + ' ' + riga), prima);
+        }
+        testo(f->editazione(colonna), "1,5");
+        f->ButtonMemorizza->click();
+        ASSERT_EQ(f->StatoScheda, 0) << msg->testi().join('|').toStdString();
+        EXPECT_EQ(valore("SELECT " + colonna + ' ' + riga), "1.5") << colonna.toStdString();
+    }
+    // thousands grouped with the point are a number
+    f->ButtonEdit->click();
+    testo(ed(f, "QUANTITALITRI"), "1.250,5");
+    f->ButtonMemorizza->click();
+    ASSERT_EQ(f->StatoScheda, 0) << msg->testi().join('|').toStdString();
+    EXPECT_EQ(valore("SELECT QUANTITALITRI " + riga), "1250.5");
+
+    // a stored capacity code that is not a number cannot be saved again
+    h.esegui(az(), {"UPDATE FABBRIC SET CAPACITACONTENITORE='A1' WHERE LOTTO='L25015'"});
+    f->rileggiLotto();
+    f->ButtonEdit->click();
+    testo(ed(f, "MISCELATORE"), "M5");
+    f->ButtonMemorizza->click();
+    EXPECT_EQ(f->StatoScheda, 2);
+    EXPECT_EQ(msg->testi().last(), "Specificare un valore numerico valido per \"Capacità\"");
+    EXPECT_EQ(valore("SELECT CAPACITACONTENITORE " + riga), "A1");
+    EXPECT_NE(valore("SELECT MISCELATORE " + riga), "M5");
+    f->ComboCapacita->setCurrentIndex(f->ComboCapacita->findText("Flacone 750 ml"));
+    f->ButtonMemorizza->click();
+    ASSERT_EQ(f->StatoScheda, 0) << msg->testi().join('|').toStdString();
+    EXPECT_EQ(valore("SELECT CAPACITACONTENITORE || MISCELATORE " + riga), "3M5");
+}
+
+// A new batch whose lines cannot be copied is not kept: the user reads why,
+// and no header, line or version stays behind.
+TEST_F(Fabbricazione, RigheCheNonSiCopianoDiconoPercheENonLascianoIlLotto) {
+    h.esegui(az(), {"CREATE EXCEPTION RIGHE_FERME 'righe rifiutate'",
+                    "CREATE TRIGGER FABBCOMPON_FERMO FOR FABBCOMPON BEFORE INSERT AS "
+                    "BEGIN EXCEPTION RIGHE_FERME; END"});
+    auto* f = apri();
+    nuovoLotto("FM001", "07/03/2025", "COPIA");
+    f->ButtonNuovo->click();
+    ASSERT_EQ(f->StatoScheda, 1);
+    f->ButtonMemorizza->click();
+    EXPECT_EQ(f->StatoScheda, 1);
+    const QString testo = msg->testi().last();
+    EXPECT_TRUE(testo.startsWith("Errore interno: impossibile memorizzare le modifiche:\n"))
+        << testo.toStdString();
+    EXPECT_TRUE(testo.contains("righe rifiutate")) << testo.toStdString();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE LOTTO='COPIA'"), 0);
+    EXPECT_EQ(righe("COPIA"), 0);
+    EXPECT_EQ(versioni("COPIA"), 0);
+    // once the lines can be written the same save keeps the batch
+    h.esegui(az(), {"DROP TRIGGER FABBCOMPON_FERMO"});
+    f->ButtonMemorizza->click();
+    ASSERT_EQ(f->StatoScheda, 0) << msg->testi().join('|').toStdString();
+    EXPECT_EQ(righe("COPIA"), righeFormulazione("FM001"));
+    EXPECT_EQ(versioni("COPIA"), 1);
+}
+
+// The batch row of a new batch that cannot be removed again is named by its
+// product code, for the user to remove by hand.
+TEST_F(Fabbricazione, UnNuovoLottoCheNonSiTogliePiuVieneNominatoColSoloCodice) {
+    h.esegui(az(), {"CREATE EXCEPTION FERMO 'fermo'"});
+    auto* f = apri();
+    nuovoLotto("FM002", "08/03/2025", "RESTA");
+    f->ButtonNuovo->click();
+    ASSERT_EQ(f->StatoScheda, 1);
+    h.esegui(az(), {"CREATE TRIGGER FABBRIC_NONSITOGLIE FOR FABBRIC BEFORE DELETE AS "
+                    "BEGIN EXCEPTION FERMO; END",
+                    "CREATE TRIGGER STOFABBRIC_FERMO FOR STOFABBRIC BEFORE INSERT AS "
+                    "BEGIN EXCEPTION FERMO; END"});
+    const QString atteso = "Errore interno: cancellare manualmente il record con CODICE FM002";
+    // a failed save
+    f->ButtonMemorizza->click();
+    EXPECT_EQ(f->StatoScheda, 1);
+    EXPECT_EQ(msg->testi().last(), atteso);
+    // and giving the new batch up
+    f->ButtonAnnulla->click();
+    EXPECT_EQ(f->StatoScheda, 0);
+    EXPECT_EQ(msg->testi().last(), atteso);
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE LOTTO='RESTA'"), 1);
+}
+
+// A deletion whose version cannot be written deletes nothing.
+TEST_F(Fabbricazione, UnaCancellazioneSenzaStoricoNonToglieNulla) {
+    const QString interno = valore("SELECT CODICEINTERNO FROM STOFAB WHERE LOTTO='L25015'");
+    const int linee = righe("L25015");
+    const int vers = versioni("L25015");
+    ASSERT_GT(linee, 0);
+    h.esegui(az(), {"CREATE EXCEPTION STORICO_FERMO 'storico fermo'",
+                    "CREATE TRIGGER STOFABBRIC_FERMO FOR STOFABBRIC BEFORE INSERT AS "
+                    "BEGIN EXCEPTION STORICO_FERMO; END"});
+    auto* f = apri();
+    posiziona(f, "FM001", "15/01/2025", "L25015");
+    msg->risposte = {"Sì"};
+    f->ButtonElimina->click();
+    EXPECT_EQ(msg->testi().last(),
+              "Errore interno: impossibile inserire nello storico le modifiche");
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE LOTTO='L25015'"), 1);
+    EXPECT_EQ(righe("L25015"), linee);
+    EXPECT_EQ(versioni("L25015"), vers);
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM STOFAB WHERE CODICEINTERNO=" + interno), 1);
+    // the sheet still shows the batch, and a later deletion goes through
+    EXPECT_EQ(f->lottoCorrente().lotto, "L25015");
+    h.esegui(az(), {"DROP TRIGGER STOFABBRIC_FERMO"});
+    msg->risposte = {"Sì"};
+    f->ButtonElimina->click();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE LOTTO='L25015'"), 0);
+}
+
+TEST_F(Fabbricazione, UnNuovoLottoInCorsoNonLasciaChiudereLaFinestra) {
+    auto* f = apri();
+    nuovoLotto("FM002", "09/03/2025", "APERTO");
+    f->ButtonNuovo->click();
+    ASSERT_EQ(f->StatoScheda, 1);
+    f->close();
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_EQ(msg->testi().last(),
+              "Memorizzare o annullare le modifiche in corso prima di chiudere la finestra");
+    EXPECT_FALSE(f->TabSet->isEnabled());
+    f->ButtonAnnulla->click();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE LOTTO='APERTO'"), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Fabbricazione, LoStoricoElencaAncheILottiEliminati) {
+    auto* f = apri();
+    nuovoLotto("FM001", "10/03/2025", "VIA");
+    f->ButtonNuovo->click();
+    ASSERT_EQ(f->StatoScheda, 1);
+    f->ButtonMemorizza->click();
+    ASSERT_EQ(f->StatoScheda, 0) << msg->testi().join('|').toStdString();
+    posiziona(f, "FM001", "10/03/2025", "VIA");
+    msg->risposte = {"Sì"};
+    f->ButtonElimina->click();
+    ASSERT_EQ(conta("SELECT COUNT(*) FROM FABBRIC WHERE LOTTO='VIA'"), 0);
+
+    posiziona(f, "FM001", "15/01/2025", "L25015");
+    f->mostraPagina(TLiqPolvForm::Storico);
+    auto* g = f->findChild<TCSDGrid*>("GridStorico");
+    ASSERT_NE(g, nullptr);
+    GrigliaModello* m = g->modello();
+    while (m->canFetchMore({})) {
+        m->fetchMore({});
+    }
+    QStringList eliminato;
+    for (int r = 0; r < m->rowCount(); ++r) {
+        if (m->campo(r, m->indiceCampo("LOTTO")).asString() == "VIA") {
+            eliminato << m->campo(r, m->indiceCampo("VERS")).asString() + ':' +
+                             m->campo(r, m->indiceCampo("ELIMINAZIONE")).asString();
+        }
+    }
+    eliminato.sort();
+    EXPECT_EQ(eliminato, (QStringList{"1:0", "2:1"}));
+    f->mostraPagina(TLiqPolvForm::Principale);
+}
+
+} // namespace
+
+namespace {
+
+// The sheet decodes a package serial in the host's archive (its second
+// connection), never in the company's: here the company archive has tables
+// of the same names saying something else.
+TEST_F(Fabbricazione, IlSerialeDelConsumoSiLeggeNellArchivioDiTovaris) {
+    h.esegui(
+        h.c().erp(),
+        {"INSERT INTO LOTTI (ID, CODICELOTTO, CODICEFORNITORE, CODICEARTICOLO) "
+         "VALUES (77, 'ERP-77', 'F002', 'MP002')",
+         "INSERT INTO SERIALI (SERIALE, CODICEARTICOLO, IDLOTTO) VALUES ('SOLOERP', 'MP002', 77)"});
+    h.esegui(az(), {"CREATE TABLE LOTTI (ID INTEGER, CODICELOTTO VARCHAR(30))",
+                    "CREATE TABLE SERIALI (SERIALE VARCHAR(30), CODICEARTICOLO VARCHAR(20), "
+                    "IDLOTTO INTEGER)"});
+    h.esegui(az(), {"INSERT INTO LOTTI VALUES (77, 'AZIENDA-77')",
+                    "INSERT INTO SERIALI VALUES ('SOLOERP', 'MP004', 77)",
+                    "INSERT INTO SERIALI VALUES ('SOLOAZIENDA', 'MP002', 77)"});
+    auto* f = apri();
+    posiziona(f, "FM001", "15/01/2025", "L25015");
+    f->mostraPagina(TLiqPolvForm::Materie);
+    ASSERT_EQ(f->paginaCorrente(), TLiqPolvForm::Materie);
+    PaginaMaterie* p = f->PaginaComponenti;
+    GrigliaModello* m = p->GridCompon->modello();
+    const int r = m->cerca("CODICEMATERIAPRIMA", [](const QString& v) { return v == "MP002"; });
+    ASSERT_GE(r, 0);
+    p->GridCompon->setCurrentIndex(m->index(r, 0));
+
+    QString seriale;
+    QStringList avvisi;
+    msg->dialogo = [&](QDialog* d) -> int {
+        if (auto* e = qobject_cast<TErroreVintelForm*>(d)) {
+            avvisi << e->LabelAvviso->text();
+            e->ButtonChiudi->click();
+            return QDialog::Accepted;
+        }
+        auto* c = qobject_cast<TInsConsumiForm*>(d);
+        if (!c) {
+            return QDialog::Rejected;
+        }
+        c->EditSeriale->setText(seriale);
+        QTest::keyClick(c->EditSeriale, Qt::Key_Return);
+        QTest::keyClicks(c->EditQuantita, "247,3");
+        c->OKBtn->click();
+        return c->result();
+    };
+    const int consumi = conta("SELECT COUNT(*) FROM CONSUMI");
+    // a serial only the company's tables know is not found
+    seriale = "SOLOAZIENDA";
+    p->ButtonIntegraConsumi->click();
+    EXPECT_TRUE(msg->testi().contains("Seriale \"SOLOAZIENDA\" non trovato"))
+        << msg->testi().join('|').toStdString();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM CONSUMI"), consumi);
+    // the host's serial, with the host's material and lot
+    msg->pulisci();
+    seriale = "SOLOERP";
+    p->ButtonIntegraConsumi->click();
+    EXPECT_TRUE(avvisi.isEmpty()) << avvisi.join('|').toStdString();
+    EXPECT_EQ(valore("SELECT CODICEMATERIA || '/' || CODICECONSUMATO || '/' || LOTTO FROM CONSUMI "
+                     "WHERE SERIALE='SOLOERP'"),
+              "MP002/MP002/ERP-77")
+        << msg->testi().join('|').toStdString();
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM CONSUMI"), consumi + 1);
     f->mostraPagina(TLiqPolvForm::Principale);
 }
 

@@ -563,3 +563,21 @@ TEST_F(Materie, LaRigaDiConsumoSiEliminaDopoConferma) {
     p->ButtonEliminaConsumi->click();
     EXPECT_EQ(ultimo(), "Nessun record selezionato");
 }
+
+namespace {
+
+TEST_F(Materie, IntegraESostituisciSenzaRigaNonApronoNulla) {
+    h.esegui(az(), {"DELETE FROM FABBCOMPON WHERE CODICEFABBRICAZIONE='FM001'"});
+    apri();
+    ASSERT_EQ(p->GridCompon->modello()->rowCount(), 0);
+    for (QPushButton* b : {p->ButtonIntegraFabbCompon, p->ButtonSostituisciFabbCompon}) {
+        msg->pulisci();
+        b->click();
+        EXPECT_EQ(ultimo(), "Nessun record selezionato") << b->objectName().toStdString();
+    }
+    EXPECT_TRUE(msg->dialoghiAperti.empty());
+    EXPECT_EQ(h.conta(az(), "SELECT COUNT(*) FROM FABBCOMPON WHERE CODICEFABBRICAZIONE='FM001'"),
+              0);
+}
+
+} // namespace

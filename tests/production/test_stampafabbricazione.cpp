@@ -9,6 +9,7 @@
 #include "production/rfabbsemilav.h"
 #include "production/stampafabbricazione.h"
 #include "production/stofab.h"
+#include "report/documento.h"
 #include "report/finestrestampa.h"
 #include "session/formati.h"
 #include "session/tabx.h"
@@ -515,4 +516,78 @@ TEST_F(SchedaStampata, SemiFinishedBatchesListNewestFirstAndReturnTheChosenOne) 
     EXPECT_EQ(SchedaBase::testoDi(f->editazione("FABBRICAZIONEDA_CODICE")), "SM001");
     EXPECT_EQ(SchedaBase::testoDi(f->editazione("FABBRICAZIONEDA_LOTTO")), "S25020");
     EXPECT_EQ(SchedaBase::testoDi(f->editazione("FABBRICAZIONEDA_DATA")), "20/01/2025");
+}
+
+namespace {
+
+// The values "&Stampa" hands to the report for a batch, as the screen reads
+// them when the print starts.
+struct VariabiliStampate : SchedaStampata {
+    std::shared_ptr<const report::Valori> stampa() {
+        std::shared_ptr<const report::Valori> v;
+        msg->risposte = {"Sì"};
+        msg->dialogo = [&](QDialog* d) {
+            if (auto* p = qobject_cast<report::AnteprimaStampa*>(d)) {
+                const report::DatiStampa& dati = p->documento().dati();
+                if (!dati.record.empty()) {
+                    v = dati.record.front().variabili;
+                }
+            }
+            return int(QDialog::Accepted);
+        };
+        f->ButtonStampa->click();
+        return v;
+    }
+    static QString testo(const report::Valori& v, const char* nome) {
+        const report::Dato* d = v.trova(QString::fromLatin1(nome));
+        return d ? d->testo : QStringLiteral("<assente>");
+    }
+    static report::TipoDato tipo(const report::Valori& v, const char* nome) {
+        const report::Dato* d = v.trova(QString::fromLatin1(nome));
+        return d ? d->tipo : report::TipoDato::Booleano;
+    }
+};
+
+} // namespace
+
+TEST_F(VariabiliStampate, LaTestataPassaScadenzaRiempitriceContenitoriEdizioneENulli) {
+    h.esegui(az(), {"UPDATE FORMUL SET EDIZIONE='E3', REVISIONE='R7', "
+                    "DATAULTIMAREVISIONE='2024-12-31', MESIDURATAPRODOTTO=24 WHERE CODICE="
+                    "(SELECT CODICEFORMULAZIONE FROM PRODOT WHERE CODICE='FM003')",
+                    "UPDATE FABBRIC SET MISCELATORE=NULL WHERE LOTTO='L25034'"});
+    posiziona("FM003", "03/02/2025", "L25034");
+    const auto v = stampa();
+    ASSERT_TRUE(v) << msg->testi().join('|').toStdString();
+    // 3 February 2025 and 24 months
+    EXPECT_EQ(testo(*v, "SCADENZA"), "2027 02");
+    // the filling machine by its description, 1500 l in bottles of 0,75 l
+    EXPECT_EQ(testo(*v, "RIEMPITRICE"), "Riempitrice lineare flaconi 0,5 - 2 L");
+    EXPECT_EQ(testo(*v, "NUMEROCONTENITORI"), "2.000");
+    EXPECT_EQ(testo(*v, "CAPACITACONTENITORE1"), "Flacone 750 ml");
+    EXPECT_EQ(testo(*v, "PO_EDIZIONE"), "E3");
+    EXPECT_EQ(testo(*v, "PO_REVISIONE"), "R7");
+    // dates are days from 30/12/1899
+    EXPECT_EQ(testo(*v, "PO_DATAULTIMAREVISIONE"), "45657");
+    EXPECT_EQ(tipo(*v, "PO_DATAULTIMAREVISIONE"), report::TipoDato::Data);
+    EXPECT_EQ(testo(*v, "DATA"), "45691");
+    EXPECT_EQ(tipo(*v, "DATA"), report::TipoDato::Data);
+    EXPECT_EQ(testo(*v, "QUANTITALITRI"), "1500");
+    EXPECT_EQ(tipo(*v, "QUANTITALITRI"), report::TipoDato::Numero);
+    EXPECT_EQ(testo(*v, "MISCELATORE"), "(NULL)");
+    EXPECT_EQ(testo(*v, "LOTTO"), "L25034");
+}
+
+TEST_F(VariabiliStampate, SenzaFormulazioneNeScadenzaLeVociRestanoVuote) {
+    h.esegui(az(), {"UPDATE PRODOT SET CODICEFORMULAZIONE=NULL WHERE CODICE='FM003'",
+                    "UPDATE FABBRIC SET CAPACITACONTENITORE=NULL, RIEMPITRICE=NULL "
+                    "WHERE LOTTO='L25034'"});
+    posiziona("FM003", "03/02/2025", "L25034");
+    const auto v = stampa();
+    ASSERT_TRUE(v) << msg->testi().join('|').toStdString();
+    for (const char* nome :
+         {"SCADENZA", "PO_EDIZIONE", "PO_REVISIONE", "PO_DATAULTIMAREVISIONE", "PROCEDURAOPERATIVA",
+          "RIEMPITRICE", "NUMEROCONTENITORI", "CAPACITACONTENITORE1"}) {
+        EXPECT_EQ(testo(*v, nome), "") << nome;
+    }
+    EXPECT_EQ(testo(*v, "CAPACITACONTENITORE"), "(NULL)");
 }

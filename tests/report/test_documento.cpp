@@ -247,3 +247,70 @@ TEST(CodiceBarre, PrintedSymbolIsReadBack) {
     const QString testo = provareport::testoPdf(pdf);
     EXPECT_TRUE(testo.contains("CONTEST00000042")) << "the human-readable line is printed too";
 }
+
+namespace {
+
+// Two lists handed side by side in the same records (A beside B), with a
+// page break where the second phase (C beside D) starts.
+DatiStampa affiancate() {
+    LavoroStampa job;
+    int n = 0;
+    job.OnDefineVariables = [](LavoroStampa& j) { j.defineVariable("CODICE", "X"); };
+    job.OnDefineFields = [&](LavoroStampa& j) {
+        ++n;
+        const bool prima = n <= 3;
+        j.defineField("A", prima ? QString("alfa %1").arg(n) : QString());
+        j.defineField("B", prima && n <= 2 ? QString("beta %1").arg(n) : QString());
+        j.defineField("C", !prima ? QString("gamma %1").arg(n) : QString());
+        j.defineField("D", !prima ? QString("delta %1").arg(n) : QString());
+        j.defineField("SALTO", prima ? "0" : "1");
+        if (n == 5) {
+            j.setLastRecord();
+        }
+    };
+    return job.raccogli();
+}
+
+QString layoutAffiancate(bool raggruppa) {
+    QString l = "[Pagina]\nFormato=A4\n[Elenco]\nSaltoPagina=SALTO=1\n";
+    if (raggruppa) {
+        l += "Raggruppa=si\n";
+    }
+    for (const char* k : {"A", "B", "C", "D"}) {
+        l += QString("[Righe %1]\nCondizione=%1<>\nTitolo=Elenco %1\nColonna=titolo=Voce; "
+                     "campo=%1; larghezza=100\n")
+                 .arg(k);
+    }
+    return l;
+}
+
+// The words of the PDF that name list rows, in print order.
+QStringList ordine(const QString& testo) {
+    QStringList r;
+    QRegularExpression voce("\\b(alfa|beta|gamma|delta) \\d");
+    for (auto it = voce.globalMatch(testo); it.hasNext();) {
+        r << it.next().captured(0);
+    }
+    return r;
+}
+
+} // namespace
+
+TEST_F(Scheda, GroupedListsPrintKindByKindBetweenPageBreaks) {
+    RICHIEDI_STRUMENTO("pdftotext", "poppler-utils");
+    QTemporaryDir tmp;
+    Documento doc(Layout::leggi(layoutAffiancate(true)), affiancate());
+    ASSERT_EQ(doc.pagine(), 2);
+    const QString testo = provareport::testoPdf(pdfDi(doc, tmp.path()));
+    EXPECT_EQ(ordine(testo), (QStringList{"alfa 1", "alfa 2", "alfa 3", "beta 1", "beta 2",
+                                          "gamma 4", "gamma 5", "delta 4", "delta 5"}))
+        << testo.toStdString();
+    for (const char* titolo : {"Elenco A", "Elenco B", "Elenco C", "Elenco D"}) {
+        EXPECT_EQ(testo.count(titolo), 1) << titolo;
+    }
+    // without the setting each record prints its rows together, as before
+    Documento misto(Layout::leggi(layoutAffiancate(false)), affiancate());
+    EXPECT_EQ(ordine(provareport::testoPdf(pdfDi(misto, tmp.path()))),
+              (QStringList{"alfa 1", "beta 1", "alfa 2", "beta 2", "alfa 3", "gamma 4", "delta 4",
+                           "gamma 5", "delta 5"}));
+}

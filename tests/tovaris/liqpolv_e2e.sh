@@ -5,7 +5,8 @@
 # formulation's lines are the batch's, with the first version. The "Materie"
 # page shows each line's quantity, scale and tolerance and the softened
 # water; the search finds the batch by date; its deletion leaves the
-# deletion version and no lines.
+# deletion version and no lines. The procedure page shows the formulation's
+# steps, and "&Stampa" prints the sheet into PDF.
 # Pictures of the edit page and of the components page go to the folder
 # given second.
 . "$(dirname "$0")/ospite_prova.sh"
@@ -177,8 +178,35 @@ expect MemoTestoConfez2 Controllare l´etichetta del lotto sul primo cartone
 wait 700
 expect LabelConfezVersione 1
 shot $immagini/fabbricazione_confezionamento.png
-click ButtonChiudiConfez
+
+# the procedure page: the formulation's steps, the highlighted ones ticked
+key TabSetLiqPolv Right
+rows GridProced 4
+row GridProced 2
+wait 700
+expect EditNRigaProced2 2
+expect MemoTestoProced2 Aggiungere lentamente la soda caustica 30% controllando la temperatura.
+checked CheckEvidenzaProced2 1
+shot $immagini/fabbricazione_procedura.png
+click ButtonChiudiProced
 expect EditLotto2 E2E-01
+
+# the manufacturing sheet through the preview into PDF: components beside
+# the critical line, then packaging beside the procedure
+click ButtonStampa
+message Avviare la stampa?
+answer Sì
+expect title Opzioni di stampa
+click ButtonOK
+expect title Anteprima stampa schede fabbricazioni
+shot $immagini/fabbricazione_stampa.png
+click ButtonEsporta
+text fileNameEdit $tmp/fabbricazione.pdf
+key fileNameEdit Return
+await $tmp/fabbricazione.pdf
+nomessage
+click ButtonChiudi
+nomessage
 
 click ButtonElimina
 message Eliminare il record selezionato?
@@ -209,7 +237,7 @@ SCRIPT
 "$tovaris" script "$tmp/host" "$tmp/fabbricazione.txt" || { echo "the manufacturing script failed"; exit 1; }
 for f in fabbricazione_editazione.png fabbricazione_materie.png fabbricazione_critici.png \
          fabbricazione_confezionamento.png fabbricazione_archiviata.png fabbricazione_stessa_po.png \
-         fabbricazione_semilavorato.png; do
+         fabbricazione_semilavorato.png fabbricazione_procedura.png fabbricazione_stampa.png; do
   [ -s "$immagini/$f" ] || { echo "no picture $f"; exit 1; }
 done
 
@@ -223,6 +251,22 @@ for parola in "SCHEDA DI PREPRODUZIONE" "E2E-01" "MP004" "MP010" "CONTEST000000"
     *) echo "the pre-production sheet does not show '$parola'"; echo "$testo"; exit 1 ;;
   esac
 done
+
+# the manufacturing sheet shows the batch, its lines, its packaging and the
+# procedure's steps
+[ "$(head -c 5 "$tmp/fabbricazione.pdf")" = "%PDF-" ] || { echo "no manufacturing PDF"; exit 1; }
+testo=$(pdftotext -layout "$tmp/fabbricazione.pdf" - | tr -s ' \n' ' ')
+for parola in "E2E-01" "Sgrassatore Universale 750 ml" "MP004" "MP006" \
+              "etichetta del lotto sul primo cartone" \
+              "Aggiungere lentamente la soda caustica"; do
+  case "$testo" in
+    *"$parola"*) ;;
+    *) echo "the manufacturing sheet does not show '$parola'"; echo "$testo"; exit 1 ;;
+  esac
+done
+if command -v pdftoppm > /dev/null; then
+  pdftoppm -png -r 60 "$tmp/fabbricazione.pdf" "$immagini/fabbricazione_stampa_pdf"
+fi
 
 # the archive: the first version as saved, then the deletion; no lines left
 verifica "SELECT VERS, ELIMINAZIONE, CAST(QUANTITALITRI AS INTEGER), UNITAMISURA, \
