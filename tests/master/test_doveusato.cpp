@@ -232,22 +232,8 @@ TEST_F(DoveUsato, LaFinestraDellImballoElencaProdottiEFabbricazioniConLImpiego) 
 // back with openpyxl: as many rows, the codes in the list's order, the price
 // a number.
 TEST_F(DoveUsato, LElencoDelleMateriePrimeSiEsportaEsiRilegge) {
-    // the system's python holds the Debian module; one on PATH may not
-    QString python;
-    for (const QString& p : {prova::strumento("python3"), QString("/usr/bin/python3")}) {
-        QProcess x;
-        if (!p.isEmpty() && (x.start(p, {"-c", "import openpyxl"}), x.waitForFinished(30000)) &&
-            x.exitCode() == 0) {
-            python = p;
-            break;
-        }
-    }
-    if (python.isEmpty()) {
-        if (prova::inCi()) {
-            GTEST_FAIL() << "manca python3 con openpyxl (pacchetto Debian python3-openpyxl)";
-        }
-        GTEST_SKIP() << "manca python3 con openpyxl (pacchetto Debian python3-openpyxl)";
-    }
+    RICHIEDI_OPENPYXL();
+    const QString python = prova::pythonConOpenpyxl();
     auto* f = apri<TMaterForm>("ShowMaterForm");
     QTemporaryDir dir;
     const QString file = dir.filePath("materie.xlsx");

@@ -1,5 +1,6 @@
 #include "support/strumenti.h"
 
+#include <QProcess>
 #include <QStandardPaths>
 
 namespace prova {
@@ -26,6 +27,24 @@ bool strumentoDisponibile(const QString& nome, const QString& pacchetto) {
         ADD_FAILURE() << strumentoMancante(nome, pacchetto);
     }
     return false;
+}
+
+const QString& pythonConOpenpyxl() {
+    static const QString trovato = [] {
+        for (const QString& p : {strumento("python3"), QString("/usr/bin/python3")}) {
+            if (p.isEmpty()) {
+                continue;
+            }
+            QProcess x;
+            x.start(p, {"-c", "import openpyxl"});
+            if (x.waitForFinished(30000) && x.exitStatus() == QProcess::NormalExit &&
+                x.exitCode() == 0) {
+                return p;
+            }
+        }
+        return QString();
+    }();
+    return trovato;
 }
 
 } // namespace prova

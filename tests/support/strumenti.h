@@ -23,6 +23,11 @@ std::string strumentoMancante(const QString& nome, const QString& pacchetto);
 // there; otherwise false, and under CI a failure of the test naming it.
 bool strumentoDisponibile(const QString& nome, const QString& pacchetto);
 
+// A python3 that reads workbooks with openpyxl: the one on PATH, else the
+// system's (a python of the user's own may lack the Debian module); empty
+// when there is none. Looked for once.
+const QString& pythonConOpenpyxl();
+
 } // namespace prova
 
 // At the top of a test that needs the program: skips (fails under CI) when
@@ -34,5 +39,17 @@ bool strumentoDisponibile(const QString& nome, const QString& pacchetto);
                 GTEST_FAIL() << ::prova::strumentoMancante(nome, pacchetto);                       \
             }                                                                                      \
             GTEST_SKIP() << ::prova::strumentoMancante(nome, pacchetto);                           \
+        }                                                                                          \
+    } while (false)
+
+// At the top of a test that reads a workbook: skips (fails under CI) when no
+// python3 with openpyxl is there.
+#define RICHIEDI_OPENPYXL()                                                                        \
+    do {                                                                                           \
+        if (::prova::pythonConOpenpyxl().isEmpty()) {                                              \
+            if (::prova::inCi()) {                                                                 \
+                GTEST_FAIL() << "manca python3 con openpyxl (pacchetto Debian python3-openpyxl)";  \
+            }                                                                                      \
+            GTEST_SKIP() << "manca python3 con openpyxl (pacchetto Debian python3-openpyxl)";      \
         }                                                                                          \
     } while (false)

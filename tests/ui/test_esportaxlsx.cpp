@@ -59,42 +59,11 @@ for ws in wb.worksheets:
 print(json.dumps(fogli))
 )";
 
-// A python3 that reads workbooks with openpyxl: the one on PATH, else the
-// system's (a python of the user's own may lack the Debian module); empty
-// when there is none.
-QString pythonConOpenpyxl() {
-    for (const QString& p : {prova::strumento("python3"), QString("/usr/bin/python3")}) {
-        if (p.isEmpty()) {
-            continue;
-        }
-        QProcess x;
-        x.start(p, {"-c", "import openpyxl"});
-        if (x.waitForFinished(30000) && x.exitStatus() == QProcess::NormalExit &&
-            x.exitCode() == 0) {
-            return p;
-        }
-    }
-    return {};
-}
-
 const QString& python() {
-    static const QString p = pythonConOpenpyxl();
-    return p;
+    return prova::pythonConOpenpyxl();
 }
 
 } // namespace
-
-// At the top of a test that reads a workbook: skipped when openpyxl is
-// missing, failed under CI.
-#define RICHIEDI_OPENPYXL()                                                                        \
-    do {                                                                                           \
-        if (python().isEmpty()) {                                                                  \
-            if (prova::inCi()) {                                                                   \
-                GTEST_FAIL() << "manca python3 con openpyxl (pacchetto Debian python3-openpyxl)";  \
-            }                                                                                      \
-            GTEST_SKIP() << "manca python3 con openpyxl (pacchetto Debian python3-openpyxl)";      \
-        }                                                                                          \
-    } while (false)
 
 namespace {
 
