@@ -237,6 +237,7 @@ Frase fraseAvanti(const Ricerca& r) {
 
 std::vector<RigaComponente> raggruppaPerRiga(const std::vector<Prelievo>& flat) {
     std::vector<RigaComponente> righe;
+    std::vector<bool> materiaDellaRiga; // taken from a row that is not a consumption
     std::vector<Prelievo> senzaRiga;
     for (const Prelievo& p : flat) {
         if (p.nriga == 0) {
@@ -252,11 +253,14 @@ std::vector<RigaComponente> raggruppaPerRiga(const std::vector<Prelievo>& flat) 
             r.materia = p.materia;
             r.descrizione = p.descrizione;
             righe.push_back(r);
+            materiaDellaRiga.push_back(false);
             it = righe.end() - 1;
         }
-        if (p.origine != Origine::Consumo && it->prelievi.empty()) {
+        const size_t k = size_t(it - righe.begin());
+        if (p.origine != Origine::Consumo && !materiaDellaRiga[k]) {
             it->materia = p.materia;
             it->descrizione = p.descrizione;
+            materiaDellaRiga[k] = true;
         }
         it->prelievi.push_back(p);
     }
