@@ -19,28 +19,50 @@ QString letterale(Origine o) {
     return QStringLiteral("CAST('%1' AS VARCHAR(14))").arg(testoOrigine(o));
 }
 
-Fabbricazione leggiFabbricazione(const Query& q) {
+// The positions of the named columns in a statement's rows, found once per
+// trace rather than once per row.
+class Colonne {
+public:
+    explicit Colonne(const Query& q) : q_(q) {}
+    Campo operator()(const char* nome) {
+        auto it = posizioni_.find(nome);
+        if (it == posizioni_.end()) {
+            const int i = q_.indexOf(QString::fromLatin1(nome));
+            if (i < 0) {
+                throw DbError(QStringLiteral("Campo '%1' non trovato").arg(QLatin1String(nome)));
+            }
+            it = posizioni_.emplace(nome, i).first;
+        }
+        return q_.field(it->second);
+    }
+
+private:
+    const Query& q_;
+    std::map<const char*, int> posizioni_;
+};
+
+Fabbricazione leggiFabbricazione(Colonne& q) {
     Fabbricazione f;
-    const Campo id = q.fieldByName(QStringLiteral("ID"));
+    const Campo id = q("ID");
     if (!id.isNull()) {
         f.id = id.asInteger();
     }
-    f.codice = q.fieldByName(QStringLiteral("CODICE")).asString();
-    f.data = q.fieldByName(QStringLiteral("DATA")).asDate();
-    f.lotto = q.fieldByName(QStringLiteral("LOTTO")).asString();
-    f.nomeProdotto = q.fieldByName(QStringLiteral("NOMEPRODOTTO")).asString();
-    f.stato = q.fieldByName(QStringLiteral("STATUS")).asString();
-    f.idOrdine = q.fieldByName(QStringLiteral("IDORDINEIMPMAT")).asString().trimmed();
-    const Campo quantita = q.fieldByName(QStringLiteral("QUANTITALITRI"));
+    f.codice = q("CODICE").asString();
+    f.data = q("DATA").asDate();
+    f.lotto = q("LOTTO").asString();
+    f.nomeProdotto = q("NOMEPRODOTTO").asString();
+    f.stato = q("STATUS").asString();
+    f.idOrdine = q("IDORDINEIMPMAT").asString().trimmed();
+    const Campo quantita = q("QUANTITALITRI");
     if (!quantita.isNull()) {
         f.quantita = quantita.asFloat();
     }
-    f.unita = q.fieldByName(QStringLiteral("UNITAMISURA")).asString();
-    const Campo impegno = q.fieldByName(QStringLiteral("DATAIMPEGNO"));
+    f.unita = q("UNITAMISURA").asString();
+    const Campo impegno = q("DATAIMPEGNO");
     if (!impegno.isNull()) {
         f.dataImpegno = impegno.asDateTime();
     }
-    const Campo fine = q.fieldByName(QStringLiteral("DATAFINE"));
+    const Campo fine = q("DATAFINE");
     if (!fine.isNull()) {
         f.dataFine = fine.asDateTime();
     }
@@ -57,24 +79,24 @@ Origine origineDaTesto(const QString& t) {
     return Origine::NessunaPesata;
 }
 
-Prelievo leggiPrelievo(const Query& q) {
+Prelievo leggiPrelievo(Colonne& q) {
     Prelievo p;
-    p.origine = origineDaTesto(q.fieldByName(QStringLiteral("ORIGINE")).asString().trimmed());
-    const Campo nriga = q.fieldByName(QStringLiteral("NRIGA"));
+    p.origine = origineDaTesto(q("ORIGINE").asString().trimmed());
+    const Campo nriga = q("NRIGA");
     p.nriga = nriga.isNull() ? 0 : int(nriga.asInteger());
-    p.materia = q.fieldByName(QStringLiteral("MATERIA")).asString();
-    p.descrizione = q.fieldByName(QStringLiteral("DESCRIZIONE")).asString();
-    p.seriale = q.fieldByName(QStringLiteral("SERIALE")).asString();
-    p.lottoFornitore = q.fieldByName(QStringLiteral("LOTTOFORNITORE")).asString();
-    p.fornitore = q.fieldByName(QStringLiteral("FORNITORE")).asString();
-    p.ragioneSocialeFornitore = q.fieldByName(QStringLiteral("RAGSOCFORNITORE")).asString();
-    const Campo quantita = q.fieldByName(QStringLiteral("QUANTITA"));
+    p.materia = q("MATERIA").asString();
+    p.descrizione = q("DESCRIZIONE").asString();
+    p.seriale = q("SERIALE").asString();
+    p.lottoFornitore = q("LOTTOFORNITORE").asString();
+    p.fornitore = q("FORNITORE").asString();
+    p.ragioneSocialeFornitore = q("RAGSOCFORNITORE").asString();
+    const Campo quantita = q("QUANTITA");
     if (!quantita.isNull()) {
         p.quantita = quantita.asFloat();
     }
-    p.dataOra = q.fieldByName(QStringLiteral("DATAORA")).asString();
-    p.bilancia = q.fieldByName(QStringLiteral("BILANCIA")).asString();
-    p.operatore = q.fieldByName(QStringLiteral("OPERATORE")).asString();
+    p.dataOra = q("DATAORA").asString();
+    p.bilancia = q("BILANCIA").asString();
+    p.operatore = q("OPERATORE").asString();
     return p;
 }
 
@@ -314,8 +336,9 @@ std::vector<Fabbricazione> Tracciatore::fabbricazioni(const QString& lottoOIdent
     qFabbricazioni_.SQL = f.sql;
     qFabbricazioni_.setParams(f.parametri);
     std::vector<Fabbricazione> r;
+    Colonne c(qFabbricazioni_);
     for (qFabbricazioni_.open(); !qFabbricazioni_.eof(); qFabbricazioni_.next()) {
-        r.push_back(leggiFabbricazione(qFabbricazioni_));
+        r.push_back(leggiFabbricazione(c));
     }
     qFabbricazioni_.close();
     return r;
@@ -327,8 +350,9 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     const Frase f = fraseIndietro(fab);
     qIndietro_.SQL = f.sql;
     qIndietro_.setParams(f.parametri);
+    Colonne c(qIndietro_);
     for (qIndietro_.open(); !qIndietro_.eof(); qIndietro_.next()) {
-        r.flat.push_back(leggiPrelievo(qIndietro_));
+        r.flat.push_back(leggiPrelievo(c));
     }
     qIndietro_.close();
     completaFornitori(r.flat);
@@ -379,8 +403,9 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
     const Frase f = fraseAvanti(ricerca);
     qAvanti_.SQL = f.sql;
     qAvanti_.setParams(f.parametri);
+    Colonne c(qAvanti_);
     for (qAvanti_.open(); !qAvanti_.eof(); qAvanti_.next()) {
-        r.utilizzi.push_back({leggiFabbricazione(qAvanti_), leggiPrelievo(qAvanti_)});
+        r.utilizzi.push_back({leggiFabbricazione(c), leggiPrelievo(c)});
     }
     qAvanti_.close();
     std::vector<Prelievo> prelievi;

@@ -124,6 +124,6 @@ private:
 
 // Host lookups go in groups of this many bound values (unused places hold
 // values no row has), so that one prepared statement serves every trace.
-inline constexpr int kGruppoRicerca = 32;
+inline constexpr int kGruppoRicerca = 8;
 
 } // namespace quintar::traccia
