@@ -173,6 +173,9 @@ int main(int argc, char** argv) {
             const double senzaErp = misura(giri, volte, [&] { soloAzienda.avanti(ricerca); });
             std::printf("trace forward without the host archive: %.1f us\n", senzaErp);
         }
+        const double ricerca1 =
+            misura(giri, volte, [&] { tracciatore.fabbricazioni(lottoFabbricazione); });
+        std::printf("trace backward: finding the batch by its lot takes %.1f us of it\n", ricerca1);
         std::printf("trace forward join: %d rows in %.1f us; trace of lot %s: %zu uses in %.1f us "
                     "(%.2f times)\n",
                     righeAvanti, baseAvanti, qPrintable(lottoFornitore), utilizzi, sAvanti,

@@ -139,7 +139,6 @@ Frase fraseIndietro(const Fabbricazione& fab) {
     const QVariant id = fab.id ? QVariant(*fab.id) : QVariant();
     Frase f;
     f.sql = {
-        QStringLiteral("SELECT * FROM ("),
         // every line with the weighings assigned to it; a line with neither
         // weighing nor consumption once, as such
         QStringLiteral("SELECT A.NRIGA, A.CODICEMATERIAPRIMA AS MATERIA, "
@@ -174,8 +173,9 @@ Frase fraseIndietro(const Fabbricazione& fab) {
                        "VARCHAR(30)), C.ID_CONSUMI"),
         QStringLiteral("FROM CONSUMI C"),
         QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = C.CODICECONSUMATO"),
-        QStringLiteral("WHERE C.ID_FABBRICAZIONE = ?"), QStringLiteral(") T"),
-        QStringLiteral("ORDER BY NRIGA, ORIGINE, RIF")};
+        QStringLiteral("WHERE C.ID_FABBRICAZIONE = ?"),
+        // line, origin, then the row's own key
+        QStringLiteral("ORDER BY 1, 4, 13")};
     f.parametri = {id, fab.codice, fab.data, fab.lotto, id, fab.codice, fab.data, fab.lotto, id};
     return f;
 }
@@ -201,7 +201,6 @@ Frase fraseAvanti(const Ricerca& r) {
     }
     Frase f;
     f.sql = {
-        QStringLiteral("SELECT * FROM ("),
         QStringLiteral("SELECT ") + kColonneFabbric,
         QStringLiteral("  %1 AS ORIGINE, CAST(NULL AS INTEGER) AS NRIGA,")
             .arg(letterale(Origine::Pesata)),
@@ -253,7 +252,8 @@ Frase fraseAvanti(const Ricerca& r) {
                                 "A.CODICEMATERIAPRIMA)");
         f.parametri.insert(f.parametri.end(), {valore, dal, al});
     }
-    f.sql << QStringLiteral(") T") << QStringLiteral("ORDER BY DATA, CODICE, LOTTO, ORIGINE, RIF");
+    // batch date, product, lot, then the row's origin and its own key
+    f.sql << QStringLiteral("ORDER BY 3, 2, 4, 12, 24");
     return f;
 }
 
