@@ -128,7 +128,6 @@ TTracciabilitaForm::TTracciabilitaForm(TTabXForm* sessione, QWidget* owner)
                             QStringLiteral("Materia prima")});
     EditValore = new QLineEdit(this);
     EditValore->setObjectName(QStringLiteral("EditValore"));
-    EditValore->setMaxLength(30); // the widest code traced: lots and serials
     EditDal = new QLineEdit(this);
     EditDal->setObjectName(QStringLiteral("EditDal"));
     EditDal->setMaxLength(10);
@@ -203,6 +202,10 @@ TTracciabilitaForm::~TTracciabilitaForm() {
 
 void TTracciabilitaForm::aggiornaCampiData() {
     const bool avanti = ComboRicerca->currentIndex() != DaFabbricazione;
+    // as long as the column searched: batch lots and material codes 20,
+    // supplier lots and package serials 30
+    const int ricerca = ComboRicerca->currentIndex();
+    EditValore->setMaxLength(ricerca == DaLottoFornitore || ricerca == DaSeriale ? 30 : 20);
     EditDal->setEnabled(avanti);
     EditAl->setEnabled(avanti);
 }

@@ -290,6 +290,12 @@ TEST_F(Schermata, TracesBothWaysAsATreeAndTheFlatList) {
     EXPECT_EQ(f->windowTitle().section(" - Ditta:", 0, 0), "Tracciabilità lotti");
     EXPECT_TRUE(f->Sessione()->IBDatabase2.connected()) << "the host archive, for serials";
     EXPECT_FALSE(f->EditDal->isEnabled());
+    // never more than the column searched holds
+    EXPECT_EQ(f->EditValore->maxLength(), 20);
+    f->ComboRicerca->setCurrentIndex(TTracciabilitaForm::DaSeriale);
+    EXPECT_EQ(f->EditValore->maxLength(), 30);
+    f->ComboRicerca->setCurrentIndex(TTracciabilitaForm::DaMateria);
+    EXPECT_EQ(f->EditValore->maxLength(), 20);
 
     traccia(TTracciabilitaForm::DaFabbricazione, "B1");
     EXPECT_TRUE(msg->testi().isEmpty()) << msg->testi().join('|').toStdString();
