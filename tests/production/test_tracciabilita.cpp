@@ -370,4 +370,19 @@ TEST_F(Schermata, PrintsTheTraceThroughTheReportEngine) {
                                                                << testo.toStdString();
     }
     EXPECT_FALSE(testo.contains("{?")) << testo.toStdString();
+
+    // forward: the batches with their state and order
+    msg->pulisci();
+    QFile::remove(pdf);
+    traccia(TTracciabilitaForm::DaLottoFornitore, "LA-01");
+    msg->risposte = {"Sì"};
+    f->ButtonStampa->click();
+    EXPECT_EQ(msg->testi(), QStringList{"Avviare la stampa?"});
+    const QString avanti = provareport::testoPdf(pdf);
+    for (const char* atteso :
+         {"IN AVANTI", "Lotto fornitore LA-01", "B1", "B2", "B3", "Prodotta il 01/03/2025",
+          "Ordine n. B1 del 01/03/2025", "Impegnata il 04/03/2025"}) {
+        EXPECT_TRUE(avanti.contains(QString::fromUtf8(atteso))) << atteso << "\n"
+                                                                << avanti.toStdString();
+    }
 }
