@@ -873,6 +873,9 @@ CREATE INDEX FABBRIC_IDORDINEIMPMAT ON FABBRIC (IDORDINEIMPMAT);
 -- List searches on product code and product name.
 CREATE INDEX FABBRIC_UPPER_CODICE ON FABBRIC COMPUTED BY (UPPER(CODICE));
 CREATE INDEX FABBRIC_UPPER_NOMEPRODOTTO ON FABBRIC COMPUTED BY (UPPER(NOMEPRODOTTO));
+-- Lot traceability finds a batch by its lot alone (a customer complaint
+-- names the lot printed on the package, not the product and date).
+CREATE INDEX FABBRIC_LOTTO ON FABBRIC (LOTTO);
 
 CREATE TABLE FABBCOMPON (
   CODICEFABBRICAZIONE VARCHAR(20) NOT NULL,
@@ -895,6 +898,9 @@ CREATE TABLE FABBCOMPON (
 
 -- The weighing monitor finds and updates a batch line by its CONTEST barcode.
 CREATE INDEX FABBCOMPON_SERIALE ON FABBCOMPON (SERIALE);
+-- Lot traceability lists the batches of a raw material over a date range,
+-- lines not yet weighed included.
+CREATE INDEX FABBCOMPON_MATERIA_DATA ON FABBCOMPON (CODICEMATERIAPRIMA, DATAFABBRICAZIONE);
 
 CREATE TABLE CONSUMI (
   ID_CONSUMI INTEGER NOT NULL,
@@ -909,6 +915,11 @@ CREATE TABLE CONSUMI (
 
 -- Consumption lines of a batch. A serial may be consumed once per batch.
 CREATE INDEX CONSUMI_FABBRICAZIONE ON CONSUMI (ID_FABBRICAZIONE, SERIALE);
+-- Lot traceability: the batches that consumed a supplier lot, a package
+-- serial or an article.
+CREATE INDEX CONSUMI_LOTTO ON CONSUMI (LOTTO);
+CREATE INDEX CONSUMI_SERIALE ON CONSUMI (SERIALE);
+CREATE INDEX CONSUMI_CODICECONSUMATO ON CONSUMI (CODICECONSUMATO);
 
 -- Weighings assigned to batch lines. DATAORA is the weighing timestamp as
 -- text (CAST AS VARCHAR(24)).
@@ -933,6 +944,11 @@ CREATE TABLE PESATE_FABBR (
 -- Weighing information of a batch line is read by its barcode.
 CREATE INDEX PESATE_FABBR_BARCODE ON PESATE_FABBR (BARCODE);
 CREATE INDEX PESATE_FABBR_FABBRICAZIONE ON PESATE_FABBR (ID_FABBRICAZIONE);
+-- Lot traceability: the batches a supplier lot, a package serial or a raw
+-- material was weighed for (a recall starts from one of these).
+CREATE INDEX PESATE_FABBR_LOTTOMATERIA ON PESATE_FABBR (LOTTOMATERIAPRIMA);
+CREATE INDEX PESATE_FABBR_SERIALEMATERIA ON PESATE_FABBR (BARCODE_LOTTO_MATERIA);
+CREATE INDEX PESATE_FABBR_MATERIA_DATA ON PESATE_FABBR (CODICEMATERIAPRIMA, DATAFABBRICAZIONE);
 
 -- Label-print log (constraint name shortened to the 31-character limit).
 CREATE TABLE LOG_STETICFABBRICAZ (

@@ -12,12 +12,14 @@ namespace tovaris {
 const QStringList& entratePreviste() {
     static const QStringList l = [] {
         const QStringList dx = {
-            "ShowMaterForm",        "ShowImballiForm",     "ShowProdottiForm", "ShowFormulForm",
-            "ShowSincroPrezziForm", "ShowCostiForm",       "ShowCParForm",     "ShowPrAcquaForm",
-            "ShowLiqPolvForm",      "ShowCategMPForm",     "ShowSRischiForm",  "ShowSpecForm",
-            "ShowValutazForm",      "ShowTipiImballiForm", "ShowIniConfForm",  "ShowIniRiempForm",
-            "ShowIniCConfForm",     "ShowIniCCon1Form",    "ShowIniCatPrForm", "ShowCodADRForm",
-            "ShowCodADR2017Form",   "ShowFornitoForm",     "ShowConvForm"};
+            "ShowMaterForm",    "ShowImballiForm",      "ShowProdottiForm",
+            "ShowFormulForm",   "ShowSincroPrezziForm", "ShowCostiForm",
+            "ShowCParForm",     "ShowPrAcquaForm",      "ShowLiqPolvForm",
+            "ShowCategMPForm",  "ShowSRischiForm",      "ShowSpecForm",
+            "ShowValutazForm",  "ShowTipiImballiForm",  "ShowIniConfForm",
+            "ShowIniRiempForm", "ShowIniCConfForm",     "ShowIniCCon1Form",
+            "ShowIniCatPrForm", "ShowCodADRForm",       "ShowCodADR2017Form",
+            "ShowFornitoForm",  "ShowConvForm",         "ShowTracciabilitaForm"};
         const QStringList x = {
             "ShowIdPesateForm",      "ShowStoPesateForm",   "ShowImpFabbrForm",
             "ShowProdFabbrForm",     "ShowConvCapConfForm", "ShowSincroTovarisForm",

@@ -110,26 +110,112 @@ void riempiScala(const Cartella& c, const Quantita& q,
 
     Scrittore fabbric(
         az, {"INSERT INTO FABBRIC (CODICE, DATA, LOTTO, ID, NOMEPRODOTTO, CODICEPRODOTTO,",
-             "QUANTITALITRI, STATUS) VALUES (?,?,?,?,?,?,?,?)"});
+             "QUANTITALITRI, STATUS, IDORDINEIMPMAT) VALUES (?,?,?,?,?,?,?,?,?)"});
+    Scrittore righe(az, {"INSERT INTO FABBCOMPON (CODICEFABBRICAZIONE, DATAFABBRICAZIONE,",
+                         "LOTTOFABBRICAZIONE, NRIGA, CODICEMATERIAPRIMA, PERCENTUALE, SERIALE,",
+                         "PESATA) VALUES (?,?,?,?,?,?,?,?)"});
+    Scrittore assegnate(
+        az, {"INSERT INTO PESATE_FABBR (ID, BILANCIA, DATAORA, BARCODE, PESO, OPERATORE,",
+             "ID_FABBRICAZIONE, BARCODE_LOTTO_MATERIA, CODICEFABBRICAZIONE, DATAFABBRICAZIONE,",
+             "LOTTOFABBRICAZIONE, CODICEMATERIAPRIMA, CODICEFORNITORE, LOTTOMATERIAPRIMA)",
+             "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"});
+    Scrittore consumi(az, {"INSERT INTO CONSUMI (ID_CONSUMI, ID_FABBRICAZIONE, CODICEMATERIA,",
+                           "CODICECONSUMATO, SERIALE, QUANTITA, LOTTO) VALUES (?,?,?,?,?,?,?)"});
+    // supplier lots, each of one material and supplier, with five package serials
+    const int lotti = std::max(1, q.fabbricazioni / 10);
+    auto materiaLotto = [&](int l) {
+        return codiceMateria(1 + int((qint64(l) * 7919) % q.materie));
+    };
+    auto codiceLotto = [](int l) { return QStringLiteral("LF%1").arg(l, 7, 10, QChar('0')); };
+    auto fornitoreLotto = [](int l) {
+        return QStringLiteral("F%1").arg(1 + l % 50, 3, 10, QChar('0'));
+    };
+    auto seriale = [](int l, int k) {
+        return QStringLiteral("SR%1").arg(qint64(l - 1) * 5 + k, 9, 10, QChar('0'));
+    };
     const QDate inizio(2020, 1, 1);
+    const QDateTime primo(QDate(2024, 1, 1), QTime(6, 0));
+    std::vector<int> ordini;
     for (int b = 1; b <= q.fabbricazioni; ++b) {
         const int p = 1 + int(caso() % unsigned(q.prodotti));
         const QString stato = QString::fromLatin1(kStati[b % 5]);
-        fabbric.riga({QStringLiteral("PR%1").arg(p, 6, 10, QChar('0')), inizio.addDays(b % 2500),
-                      QStringLiteral("L%1").arg(b), b, QStringLiteral("Prodotto %1").arg(p),
-                      QStringLiteral("PR%1").arg(p, 6, 10, QChar('0')), 1000.0 + b % 5000,
-                      stato.isEmpty() ? QVariant() : QVariant(stato)});
+        const bool impegnata = b % 5 >= 3;
+        const QString codice = QStringLiteral("PR%1").arg(p, 6, 10, QChar('0'));
+        const QDate data = inizio.addDays(b % 2500);
+        const QString lotto = QStringLiteral("L%1").arg(b);
+        fabbric.riga({codice, data, lotto, b, QStringLiteral("Prodotto %1").arg(p), codice,
+                      1000.0 + b % 5000, stato.isEmpty() ? QVariant() : QVariant(stato),
+                      impegnata ? QVariant(QString::number(b)) : QVariant()});
+        if (impegnata) {
+            ordini.push_back(b);
+        }
+        for (int r = 1; r <= q.righePerFabbricazione; ++r) {
+            const qint64 w = qint64(b - 1) * q.righePerFabbricazione + (r - 1);
+            const int l = 1 + int(caso() % unsigned(lotti));
+            const QString materia = materiaLotto(l);
+            const QString barcode =
+                QStringLiteral("CONTEST%1").arg(w % 100000000, 8, 10, QChar('0'));
+            const bool pesata = w < q.pesate;
+            const double peso = 1.0 + (caso() % 50000) / 100.0;
+            righe.riga({codice, data, lotto, r, materia, 80.0 / q.righePerFabbricazione, barcode,
+                        pesata ? QVariant(peso) : QVariant()});
+            if (pesata) {
+                assegnate.riga(
+                    {w + 1, QStringLiteral("B%1").arg(1 + w % 4),
+                     primo.addSecs(w * 7).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.0000")),
+                     barcode, peso, QStringLiteral("Operatore %1").arg(1 + w % 6), b,
+                     seriale(l, 1 + int(caso() % 5)), codice, data, lotto, materia,
+                     fornitoreLotto(l), codiceLotto(l)});
+            }
+        }
+        if (b % 10 == 0) {
+            const int l = 1 + int(caso() % unsigned(lotti));
+            consumi.riga({b / 10, b, materiaLotto(l), materiaLotto(l),
+                          seriale(l, 1 + int(caso() % 5)), 5.0 + b % 20, codiceLotto(l)});
+        }
     }
     fabbric.fine();
-    dire(QStringLiteral("fabbricazioni: %1 (%2 ms)").arg(q.fabbricazioni).arg(t.elapsed()));
+    righe.fine();
+    assegnate.fine();
+    consumi.fine();
+    dire(QStringLiteral("fabbricazioni: %1 con %2 righe, pesate assegnate e consumi (%3 ms)")
+             .arg(q.fabbricazioni)
+             .arg(q.righePerFabbricazione)
+             .arg(t.elapsed()));
     az.disconnect();
+
+    Database erp;
+    erp.connect(nomeConnessione(c.erp()));
+    Scrittore lotto(erp, {"INSERT INTO LOTTI (ID, CODICELOTTO, CODICEFORNITORE, CODICEARTICOLO)",
+                          "VALUES (?,?,?,?)"});
+    Scrittore seriali(erp,
+                      {"INSERT INTO SERIALI (SERIALE, CODICEARTICOLO, IDLOTTO) VALUES (?,?,?)"});
+    for (int l = 1; l <= lotti; ++l) {
+        lotto.riga({l, codiceLotto(l), fornitoreLotto(l), materiaLotto(l)});
+        for (int k = 1; k <= 5; ++k) {
+            seriali.riga({seriale(l, k), materiaLotto(l), l});
+        }
+    }
+    lotto.fine();
+    seriali.fine();
+    Scrittore ordc(erp, {"INSERT INTO ORDC (ID, LINEA, DATADOCUMENTO, NDOCUMENTO, FATTURATO,",
+                         "STAMPATO, SCARICATO, TIPODOCUMENTO, CODICECLIENTE)",
+                         "VALUES (?,'IMP',?,?,'0','0','0','OC','PRODGEST')"});
+    for (int b : ordini) {
+        ordc.riga({b, inizio.addDays(b % 2500), QStringLiteral("L%1").arg(b)});
+    }
+    ordc.fine();
+    erp.disconnect();
+    dire(QStringLiteral("lotti fornitore: %1, ordini: %2 (%3 ms)")
+             .arg(lotti)
+             .arg(ordini.size())
+             .arg(t.elapsed()));
 
     Database pes;
     pes.connect(nomeConnessione(c.pesate()));
     Scrittore pesate(pes,
                      {"INSERT INTO PESATE (BILANCIA, DATA_ORA, BARCODE, PESO, OPERATORE, NOTE)",
                       "VALUES (?,?,?,?,?,?)"});
-    const QDateTime primo(QDate(2024, 1, 1), QTime(6, 0));
     for (int w = 0; w < q.pesate; ++w) {
         pesate.riga({QStringLiteral("B%1").arg(1 + w % 4), primo.addSecs(qint64(w) * 7),
                      QStringLiteral("CONTEST%1").arg(w % 100000000, 8, 10, QChar('0')),

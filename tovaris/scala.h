@@ -16,6 +16,10 @@ struct Quantita {
     int prodotti = 50000;
     int fabbricazioni = 200000;
     int pesate = 1000000;
+    // Component lines of every batch; the first `pesate` lines carry a
+    // weighing assigned from a supplier lot (the rest were never weighed),
+    // one batch in ten a consumption line. Supplier lots: one per ten batches.
+    int righePerFabbricazione = 5;
     // The same proportions, scaled (1 = the sizes above).
     static Quantita scalate(double fattore);
 };

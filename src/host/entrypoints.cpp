@@ -31,6 +31,7 @@ ENTRATA_X(ShowImpFabbrForm)
 ENTRATA_X(ShowProdFabbrForm)
 ENTRATA_X(ShowIdPesateForm)
 ENTRATA_X(ShowStoPesateForm)
+ENTRATA_DX(ShowTracciabilitaForm)
 
 // configuration tables
 ENTRATA_DX(ShowCategMPForm)

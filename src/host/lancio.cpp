@@ -26,6 +26,7 @@
 #include "production/liqpolv.h"
 #include "production/produzionefabbricazioni.h"
 #include "production/stopesate.h"
+#include "production/tracciabilita.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
@@ -62,6 +63,7 @@ const OrigineParametro kOrigini[] = {
     {"StFormLST", "LST", "Report\\STFORM.LST"},
     {"StFabbrLST", "LST", "Report\\STFABBR.LST"},
     {"StFabbrPreLST", "LST", "Report\\STFABBRPRE.LST"},
+    {"StTraccLST", "LST", "Report\\STTRACC.LST"},
 };
 
 const QStringList A = {QStringLiteral("BinDir"), QStringLiteral("Archivio")};
@@ -160,6 +162,12 @@ std::vector<DescrizioneSchermata> costruisciTabella() {
           .entrataD = false,
           .parametri = B,
           .crea = schermata<TStoPesateForm>()});
+    // lot traceability: the company archive, and the host's for serials and orders
+    riga({.nome = QStringLiteral("ShowTracciabilitaForm"),
+          .parametri = A + QStringList{QStringLiteral("TempDir"), QStringLiteral("ArchivioTovaris"),
+                                       QStringLiteral("StTraccLST")},
+          .db2 = QStringLiteral("ArchivioTovaris"),
+          .crea = schermata<TTracciabilitaForm>()});
     riga({.nome = QStringLiteral("ShowPrAcquaForm"),
           .parametri = B,
           .crea = schermata<TPrAcquaForm>()});

@@ -24,9 +24,9 @@ void registra() {
 } // namespace
 
 QStringList layoutPredefiniti() {
-    return {QStringLiteral("STSPEC.LST"), QStringLiteral("STPROD.LST"),
-            QStringLiteral("STFORM.LST"), QStringLiteral("STFABBR.LST"),
-            QStringLiteral("STFABBRPRE.LST")};
+    return {QStringLiteral("STSPEC.LST"),     QStringLiteral("STPROD.LST"),
+            QStringLiteral("STFORM.LST"),     QStringLiteral("STFABBR.LST"),
+            QStringLiteral("STFABBRPRE.LST"), QStringLiteral("STTRACC.LST")};
 }
 
 QString testoLayoutPredefinito(const QString& nome) {

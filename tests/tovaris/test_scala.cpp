@@ -27,6 +27,21 @@ TEST(ArchivioGrande, HoldsTheRequestedRowsAndCoherentFormulations) {
     EXPECT_EQ(h.conta(az, "SELECT COUNT(*) FROM COMPON C WHERE NOT EXISTS "
                           "(SELECT 1 FROM MATER M WHERE M.CODICE = C.CODICEMATERIAPRIMA)"),
               0);
+    // the traceability chain: lines, weighings assigned to the first of them,
+    // a consumption line every ten batches, lots and serials in the host archive
+    const QString erp = h.c().erp();
+    EXPECT_EQ(h.conta(az, "SELECT COUNT(*) FROM FABBCOMPON"), 600);
+    EXPECT_EQ(h.conta(az, "SELECT COUNT(*) FROM PESATE_FABBR"), 500);
+    EXPECT_EQ(h.conta(az, "SELECT COUNT(*) FROM FABBCOMPON WHERE PESATA IS NULL"), 100);
+    EXPECT_EQ(h.conta(az, "SELECT COUNT(*) FROM CONSUMI"), 12);
+    EXPECT_EQ(h.conta(erp, "SELECT COUNT(*) FROM LOTTI"), 12);
+    EXPECT_EQ(h.conta(erp, "SELECT COUNT(*) FROM SERIALI"), 60);
+    EXPECT_EQ(h.conta(az, "SELECT COUNT(*) FROM PESATE_FABBR P WHERE NOT EXISTS (SELECT 1 FROM "
+                          "FABBCOMPON A WHERE A.SERIALE = P.BARCODE AND A.CODICEMATERIAPRIMA = "
+                          "P.CODICEMATERIAPRIMA AND A.LOTTOFABBRICAZIONE = P.LOTTOFABBRICAZIONE)"),
+              0);
+    EXPECT_EQ(h.conta(erp, "SELECT COUNT(*) FROM ORDC"),
+              h.conta(az, "SELECT COUNT(*) FROM FABBRIC WHERE IDORDINEIMPMAT IS NOT NULL"));
     // every batch state is represented
     EXPECT_EQ(h.conta(az, "SELECT COUNT(DISTINCT COALESCE(STATUS, '-')) FROM FABBRIC"), 5);
 }
