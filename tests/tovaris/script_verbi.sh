@@ -141,7 +141,7 @@ riga 4: il messaggio dice 'Memorizzare o annullare le modifiche in corso prima d
 riga 5: è aperto il messaggio 'Memorizzare o annullare le modifiche in corso prima di chiudere la finestra'
 riga 8: 'ButtonEdit' non è una casella né un pulsante di opzione
 riga 9: 'GridFornito' non ha la colonna 'NESSUNA'
-riga 10: il menu di 'GridFornito' non ha la voce 'Ricerca su chiave' (voci: Ricerca su campo Corrente, Annulla ricerca, Query, Dimezza larghezza colonna, Personalizza Griglia)
+riga 10: il menu di 'GridFornito' non ha la voce 'Ricerca su chiave' (voci: Ricerca su campo Corrente, Annulla ricerca, Query, Dimezza larghezza colonna, Personalizza Griglia, Esporta in Excel)
 riga 11: 'move' vuole due numeri
 riga 13: 'EditUpper' è spuntato
 riga 14: 'Decres.' non è spuntato
