@@ -1,5 +1,7 @@
 #include "production/traccia.h"
 
+#include "session/formati.h"
+
 #include <algorithm>
 #include <set>
 
@@ -94,7 +96,8 @@ Prelievo leggiPrelievo(Colonne& q) {
     if (!quantita.isNull()) {
         p.quantita = quantita.asFloat();
     }
-    p.dataOra = q("DATAORA").asString();
+    // shown as every screen shows a moment: dd/mm/yyyy hh:mm:ss
+    p.dataOra = quintar::Formati::dataOraInTesto(q("DATAORA").asDateTime());
     p.bilancia = q("BILANCIA").asString();
     p.operatore = q("OPERATORE").asString();
     return p;

@@ -133,7 +133,7 @@ TEST_F(Catena, BackwardListsEveryLineWithItsLotsAndTheLineNeverWeighed) {
     EXPECT_EQ(p.fornitore, "F01");
     EXPECT_EQ(p.ragioneSocialeFornitore, "Alfa Tensioattivi");
     EXPECT_EQ(p.quantita, 10.5);
-    EXPECT_EQ(p.dataOra, "2025-03-01 08:00:00.0000");
+    EXPECT_EQ(p.dataOra, "01/03/2025 08:00:00");
     EXPECT_EQ(p.bilancia, "BIL11");
     EXPECT_EQ(p.operatore, "Rossi");
     EXPECT_EQ(r.righe[1].prelievi.at(0).lottoFornitore, "LB-02");
