@@ -9,6 +9,7 @@
 #include "exchange/paradox.h"
 #include "host/lancio.h"
 #include "inizializza.h"
+#include "misure.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/percorsi.h"
@@ -123,8 +124,7 @@ double conversioneSchermata(const tovaris::Cartella& c, const QString& vecchio,
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    bench::piattaformaPredefinita();
     QApplication app(argc, argv);
     Formati::impostaItaliani();
     qint64 record = 500000;

@@ -9,6 +9,7 @@
 #include "exchange/fileclienti.h"
 #include "host/lancio.h"
 #include "inizializza.h"
+#include "misure.h"
 #include "session/db.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
@@ -28,11 +29,9 @@ using namespace quintar;
 
 namespace {
 
-constexpr int kUtente = 2;
+using bench::ms;
 
-double ms(const QElapsedTimer& t) {
-    return double(t.nsecsElapsed()) / 1e6;
-}
+constexpr int kUtente = 2;
 
 // Two lines per customer, each with a delivery address; Windows-1252 with
 // apostrophes and accents, as an older program writes it.
@@ -165,8 +164,7 @@ QString scriviFile(const QString& percorso, const QByteArray& dati) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    bench::piattaformaPredefinita();
     QApplication app(argc, argv);
     Formati::impostaItaliani();
     int righe = 100000;

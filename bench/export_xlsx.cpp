@@ -5,6 +5,7 @@
 //
 //   export_xlsx [--rows N] [--repeat N]
 #include "inizializza.h"
+#include "misure.h"
 #include "session/db.h"
 #include "session/formati.h"
 #include "ui/esportaxlsx.h"
@@ -21,6 +22,8 @@
 using namespace quintar;
 
 namespace {
+
+using bench::mediana;
 
 double memoriaMiB(const char* voce) {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -87,16 +90,10 @@ qint64 scriviCsv(Query& q, const QString& file) {
     return n;
 }
 
-double mediana(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    bench::piattaformaPredefinita();
     QApplication app(argc, argv);
     Formati::impostaItaliani();
     int righe = 1000000;

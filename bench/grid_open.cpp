@@ -5,6 +5,7 @@
 //
 //   grid_open [--small N] [--large N] [--repeat N]
 #include "inizializza.h"
+#include "misure.h"
 #include "piano.h"
 #include "session/db.h"
 #include "session/formati.h"
@@ -134,8 +135,7 @@ Esito misura(const QString& file, int ripetizioni) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    bench::piattaformaPredefinita();
     QApplication app(argc, argv);
     Formati::impostaItaliani();
     int piccola = 1000;

@@ -9,6 +9,7 @@
 #include "formulation/costi.h"
 #include "formulation/sincroprezzi.h"
 #include "inizializza.h"
+#include "misure.h"
 #include "scala.h"
 #include "session/db.h"
 #include "session/formati.h"
@@ -28,14 +29,8 @@ using namespace quintar;
 
 namespace {
 
-double mediana(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double ms(const QElapsedTimer& t) {
-    return double(t.nsecsElapsed()) / 1e6;
-}
+using bench::mediana;
+using bench::ms;
 
 // The grouped query alone, every row fetched.
 double misuraGruppo(Database& db, int& righe) {
@@ -95,8 +90,7 @@ std::vector<Riga> perFormulazione(Database& db, double& durata) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    bench::piattaformaPredefinita();
     QApplication app(argc, argv);
     Formati::impostaItaliani();
     double scala = 1.0;

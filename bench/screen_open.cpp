@@ -10,6 +10,7 @@
 #include "host/lancio.h"
 #include "inizializza.h"
 #include "master/mater.h"
+#include "misure.h"
 #include "scala.h"
 #include "session/db.h"
 #include "session/formati.h"
@@ -31,18 +32,12 @@ using namespace quintar;
 
 namespace {
 
+using bench::mediana;
+using bench::ms;
+
 constexpr int kUtente = 2; // an operator with full rights
 // An opening that never shows its first row is a failure, not a figure.
 constexpr qint64 kLimiteMs = 120000;
-
-double mediana(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double ms(const QElapsedTimer& t) {
-    return double(t.nsecsElapsed()) / 1e6;
-}
 
 // A host folder filled with `materie` raw materials and the formulations of
 // the same scale. Products, batches and weighings, which the card never
@@ -174,8 +169,7 @@ int uso() {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    bench::piattaformaPredefinita();
     QApplication app(argc, argv);
     Formati::impostaItaliani();
     double scala = 1.0;

@@ -8,6 +8,7 @@
 //   trace [--scale F] [--repeat N]     (scale 1: 200,000 batches of 5 lines,
 //                                       1,000,000 weighings assigned)
 #include "inizializza.h"
+#include "misure.h"
 #include "piano.h"
 #include "production/traccia.h"
 #include "scala.h"
@@ -26,20 +27,7 @@ using namespace quintar;
 
 namespace {
 
-// Median over `giri` rounds of the mean time of `volte` calls, in microseconds.
-double misura(int giri, int volte, const std::function<void()>& f) {
-    std::vector<double> t;
-    for (int g = 0; g < giri; ++g) {
-        QElapsedTimer c;
-        c.start();
-        for (int i = 0; i < volte; ++i) {
-            f();
-        }
-        t.push_back(double(c.nsecsElapsed()) / 1000.0 / volte);
-    }
-    std::sort(t.begin(), t.end());
-    return t[t.size() / 2];
-}
+using bench::misura;
 
 // Opens, fetches every row, closes; the rows read.
 int leggiTutto(Query& q) {
@@ -54,8 +42,7 @@ int leggiTutto(Query& q) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    bench::piattaformaPredefinita();
     QGuiApplication app(argc, argv); // the host folder's icon is drawn
     Formati::impostaItaliani();
     double scala = 1.0;

@@ -5,6 +5,7 @@
 //
 //   weighing_poll [--rows N] [--repeat N]
 #include "inizializza.h"
+#include "misure.h"
 #include "piano.h"
 #include "production/pesate.h"
 #include "session/db.h"
@@ -22,6 +23,8 @@
 using namespace quintar;
 
 namespace {
+
+using bench::misura;
 
 const QDateTime kPrimo(QDate(2024, 1, 1), QTime(6, 0));
 
@@ -53,21 +56,6 @@ void creaArchivio(const QString& file, int righe) {
         }
     }
     t.commit();
-}
-
-// Median over `giri` rounds of the mean time of `volte` calls, in microseconds.
-double misura(int giri, int volte, const std::function<void()>& f) {
-    std::vector<double> t;
-    for (int g = 0; g < giri; ++g) {
-        QElapsedTimer c;
-        c.start();
-        for (int i = 0; i < volte; ++i) {
-            f();
-        }
-        t.push_back(double(c.nsecsElapsed()) / 1000.0 / volte);
-    }
-    std::sort(t.begin(), t.end());
-    return t[t.size() / 2];
 }
 
 } // namespace

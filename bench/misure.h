@@ -1,0 +1,45 @@
+// The measuring pieces every benchmark shares: medians, timers, and the
+// platform a benchmark runs on when none is asked for.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QtGlobal>
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+namespace bench {
+
+// Headless unless the caller asked for a platform; before the application
+// object is made.
+inline void piattaformaPredefinita() {
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+}
+
+inline double mediana(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Milliseconds since the timer started.
+inline double ms(const QElapsedTimer& t) {
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// Median over `giri` rounds of the mean time of `volte` calls, in microseconds.
+inline double misura(int giri, int volte, const std::function<void()>& f) {
+    std::vector<double> t;
+    for (int g = 0; g < giri; ++g) {
+        QElapsedTimer c;
+        c.start();
+        for (int i = 0; i < volte; ++i) {
+            f();
+        }
+        t.push_back(double(c.nsecsElapsed()) / 1000.0 / volte);
+    }
+    return mediana(std::move(t));
+}
+
+} // namespace bench
