@@ -21,7 +21,7 @@ struct Riga {
 };
 
 // In the order of conversion. Keys and line numbers are never NULL; the
-// descriptive columns are the names, descriptions, specifications, notes
+// descriptive columns are the names, descriptions, requirements, notes
 // and texts (packaging names too, which products and batches look packaging
 // up by); codes, file names and paths are copied as they are.
 const Riga kTabelle[] = {
