@@ -1,5 +1,7 @@
 #include "ui/scheda.h"
 
+#include "ui/esportaxlsx.h"
+
 #include "session/connessione.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
@@ -7,6 +9,7 @@
 #include "session/sqlvalori.h"
 #include "session/tabx.h"
 #include "ui/colonne.h"
+#include "ui/esportaxlsx.h"
 #include "ui/grigliamodello.h"
 #include "ui/posizionefinestra.h"
 #include "ui/protezione.h"
@@ -589,10 +592,7 @@ void SchedaBase::testoEOrdine(QString& testo, QString& ordine) const {
     ordine.clear();
     if (!righe.isEmpty() &&
         righe.last().trimmed().startsWith(QLatin1String("ORDER BY"), Qt::CaseInsensitive)) {
-        ordine = righe.takeLast().trimmed();
-        static const QRegularExpression righeDa(QStringLiteral("\\s+ROWS\\s+\\d+\\s+TO\\s+\\d+$"),
-                                                QRegularExpression::CaseInsensitiveOption);
-        ordine.remove(righeDa);
+        ordine = sqlSenzaFinestra({righe.takeLast().trimmed()}).constFirst();
     }
     testo = righe.join('\n');
 }
