@@ -5,8 +5,10 @@
 // material and supplier names, the host's suppliers and orders); it should
 // cost little more.
 //
-//   trace [--scale F] [--repeat N]     (scale 1: 200,000 batches of 5 lines,
-//                                       1,000,000 weighings assigned)
+//   trace [--scale F] [--repeat N] [--archive DIR]
+//     scale 1: 200,000 batches of 5 lines, 1,000,000 weighings assigned;
+//     --archive keeps the archive made in DIR and uses it again when DIR
+//     already holds one made at the same scale.
 #include "inizializza.h"
 #include "misure.h"
 #include "piano.h"
@@ -15,7 +17,9 @@
 #include "session/db.h"
 #include "session/formati.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -47,14 +51,17 @@ int main(int argc, char** argv) {
     Formati::impostaItaliani();
     double scala = 1.0;
     int giri = 7;
+    QString cartellaArchivio;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--scale") && i + 1 < args.size()) {
             scala = args[++i].toDouble();
         } else if (args[i] == QLatin1String("--repeat") && i + 1 < args.size()) {
             giri = std::max(1, args[++i].toInt());
+        } else if (args[i] == QLatin1String("--archive") && i + 1 < args.size()) {
+            cartellaArchivio = args[++i];
         } else {
-            std::fprintf(stderr, "uso: trace [--scale F] [--repeat N]\n");
+            std::fprintf(stderr, "uso: trace [--scale F] [--repeat N] [--archive DIR]\n");
             return 2;
         }
     }
@@ -70,19 +77,41 @@ int main(int argc, char** argv) {
     try {
         QElapsedTimer t;
         t.start();
-        const tovaris::Cartella c =
-            tovaris::inizializza(dir.filePath(QStringLiteral("host")), false);
         // the tables the trace reads at the scale asked; formulations, which
         // it never reads, as small as they go
         tovaris::Quantita q = tovaris::Quantita::scalate(scala);
         q.formulazioni = 1;
         q.righePerFormulazione = 1;
-        tovaris::riempiScala(c, q);
         const int lotti = std::max(1, q.fabbricazioni / 10);
-        std::printf("trace archive: scale %g, %d batches of %d lines, %d weighings assigned, %d "
-                    "supplier lots, made in %.1f s\n",
-                    scala, q.fabbricazioni, q.righePerFabbricazione, q.pesate, lotti,
-                    double(t.elapsed()) / 1000);
+        const QString radice = cartellaArchivio.isEmpty() ? dir.path() : cartellaArchivio;
+        // written last, when the archive is complete
+        QFile fatto(radice + QStringLiteral("/scala.txt"));
+        tovaris::Cartella c;
+        c.radice = QDir(radice + QStringLiteral("/host")).absolutePath() + '/';
+        if (!cartellaArchivio.isEmpty() && fatto.open(QIODevice::ReadOnly)) {
+            if (fatto.readAll().trimmed().toDouble() != scala) {
+                std::fprintf(stderr, "trace: %s holds an archive of another scale\n",
+                             qPrintable(cartellaArchivio));
+                return 2;
+            }
+            std::printf("trace archive: scale %g, %d batches, the one in %s\n", scala,
+                        q.fabbricazioni, qPrintable(cartellaArchivio));
+        } else {
+            if (!QDir().mkpath(radice)) {
+                std::fprintf(stderr, "trace: cannot make %s\n", qPrintable(radice));
+                return 1;
+            }
+            c = tovaris::inizializza(radice + QStringLiteral("/host"), false);
+            tovaris::riempiScala(c, q);
+            if (!cartellaArchivio.isEmpty() && fatto.open(QIODevice::WriteOnly)) {
+                fatto.write(QByteArray::number(scala));
+                fatto.close();
+            }
+            std::printf("trace archive: scale %g, %d batches of %d lines, %d weighings assigned, "
+                        "%d supplier lots, made in %.1f s\n",
+                        scala, q.fabbricazioni, q.righePerFabbricazione, q.pesate, lotti,
+                        double(t.elapsed()) / 1000);
+        }
 
         Database az, erp;
         az.connect(c.azienda());
@@ -148,9 +177,10 @@ int main(int argc, char** argv) {
         const double sAvanti = misura(giri, volte, tracciaAvanti);
         const double sIndietro = misura(giri, volte, tracciaIndietro);
 
-        const traccia::Frase fa = traccia::fraseAvanti(ricerca);
-        std::printf("trace forward plan: %s\n",
-                    qPrintable(bench::piano(az, tr, fa.sql.join('\n'))));
+        for (const traccia::Frase& fa : traccia::frasiAvanti(ricerca)) {
+            std::printf("trace forward plan: %s\n",
+                        qPrintable(bench::piano(az, tr, fa.sql.join('\n'))));
+        }
         std::printf("trace join plans: %s | %s\n",
                     qPrintable(bench::piano(az, tr, avanti.sqlText())),
                     qPrintable(bench::piano(az, tr, indietro.sqlText())));

@@ -2,8 +2,10 @@
 
 #include "session/formati.h"
 
+#include <QTime>
+#include <QVariant>
 #include <algorithm>
-#include <set>
+#include <tuple>
 
 namespace quintar::traccia {
 
@@ -12,105 +14,160 @@ namespace {
 const QDate kPrimaData(1900, 1, 1);
 const QDate kUltimaData(9999, 12, 31);
 
-// The batch columns every forward row and every batch search carries.
+// The batch columns every forward row of the list carries.
 const QString kColonneFabbric =
     QStringLiteral("F.ID, F.CODICE, F.DATA, F.LOTTO, F.NOMEPRODOTTO, F.STATUS, F.IDORDINEIMPMAT, "
                    "F.QUANTITALITRI, F.UNITAMISURA, F.DATAIMPEGNO, F.DATAFINE,");
+// The same for the tracer, first in each of its rows and in this order: the
+// days of commitment and completion are all a trace shows of them.
+const QString kColonneFabbricTraccia =
+    QStringLiteral("F.ID, F.CODICE, F.DATA, F.LOTTO, F.NOMEPRODOTTO, F.STATUS, F.IDORDINEIMPMAT, "
+                   "F.QUANTITALITRI, F.UNITAMISURA, CAST(F.DATAIMPEGNO AS DATE) AS DATAIMPEGNO, "
+                   "CAST(F.DATAFINE AS DATE) AS DATAFINE,");
+constexpr int kColonneFabbricazione = 11;
 
 QString letterale(Origine o) {
     return QStringLiteral("CAST('%1' AS VARCHAR(14))").arg(testoOrigine(o));
 }
 
-// The positions of the named columns in a statement's rows, found once per
-// trace rather than once per row.
-class Colonne {
-public:
-    explicit Colonne(const Query& q) : q_(q) {}
-    Campo operator()(const char* nome) {
-        auto it = posizioni_.find(nome);
-        if (it == posizioni_.end()) {
-            const int i = q_.indexOf(QString::fromLatin1(nome));
-            if (i < 0) {
-                throw DbError(QStringLiteral("Campo '%1' non trovato").arg(QLatin1String(nome)));
-            }
-            it = posizioni_.emplace(nome, i).first;
-        }
-        return q_.field(it->second);
+// The origins in the order of their texts, as the list sorts them.
+int rango(Origine o) {
+    switch (o) {
+    case Origine::Consumo:
+        return 0;
+    case Origine::NessunaPesata:
+        return 1;
+    case Origine::Pesata:
+        break;
     }
+    return 2;
+}
 
-private:
-    const Query& q_;
-    std::map<const char*, int> posizioni_;
-};
+// The values of a row are read without the copies a Campo makes; a value
+// of another type than expected reads as through a Campo.
+QString testo(const Query& q, int i) {
+    const QVariant& v = q.valore(i);
+    if (!v.isValid()) {
+        return {};
+    }
+    if (v.typeId() == QMetaType::QString) {
+        return *static_cast<const QString*>(v.constData());
+    }
+    return q.field(i).asString();
+}
 
-Fabbricazione leggiFabbricazione(Colonne& q) {
+qint64 intero(const Query& q, int i) {
+    const QVariant& v = q.valore(i);
+    return v.typeId() == QMetaType::LongLong ? v.toLongLong() : q.field(i).asInteger();
+}
+
+QDate dataDi(const Query& q, int i) {
+    const QVariant& v = q.valore(i);
+    return v.typeId() == QMetaType::QDate ? v.toDate() : q.field(i).asDate();
+}
+
+std::optional<double> quantita(const Query& q, int i) {
+    const QVariant& v = q.valore(i);
+    if (!v.isValid()) {
+        return std::nullopt;
+    }
+    return v.typeId() == QMetaType::Double ? v.toDouble() : q.field(i).asFloat();
+}
+
+// The batch columns of a tracer's row.
+Fabbricazione leggiFabbricazione(const Query& q) {
     Fabbricazione f;
-    const Campo id = q("ID");
-    if (!id.isNull()) {
-        f.id = id.asInteger();
+    if (q.valore(0).isValid()) {
+        f.id = intero(q, 0);
     }
-    f.codice = q("CODICE").asString();
-    f.data = q("DATA").asDate();
-    f.lotto = q("LOTTO").asString();
-    f.nomeProdotto = q("NOMEPRODOTTO").asString();
-    f.stato = q("STATUS").asString();
-    f.idOrdine = q("IDORDINEIMPMAT").asString().trimmed();
-    const Campo quantita = q("QUANTITALITRI");
-    if (!quantita.isNull()) {
-        f.quantita = quantita.asFloat();
-    }
-    f.unita = q("UNITAMISURA").asString();
-    const Campo impegno = q("DATAIMPEGNO");
-    if (!impegno.isNull()) {
-        f.dataImpegno = impegno.asDateTime();
-    }
-    const Campo fine = q("DATAFINE");
-    if (!fine.isNull()) {
-        f.dataFine = fine.asDateTime();
-    }
+    f.codice = testo(q, 1);
+    f.data = dataDi(q, 2);
+    f.lotto = testo(q, 3);
+    f.nomeProdotto = testo(q, 4);
+    f.stato = testo(q, 5);
+    f.idOrdine = testo(q, 6).trimmed();
+    f.quantita = quantita(q, 7);
+    f.unita = testo(q, 8);
+    f.dataImpegno = dataDi(q, 9);
+    f.dataFine = dataDi(q, 10);
     return f;
 }
 
-Origine origineDaTesto(const QString& t) {
-    if (t == testoOrigine(Origine::Pesata)) {
-        return Origine::Pesata;
-    }
-    if (t == testoOrigine(Origine::Consumo)) {
-        return Origine::Consumo;
-    }
-    return Origine::NessunaPesata;
-}
-
-Prelievo leggiPrelievo(Colonne& q) {
+// A weighing of a material: package serial, supplier lot, supplier, weight,
+// moment, scale, operator and its key, from column i on.
+Prelievo leggiPesata(const Query& q, QString materia, int i) {
     Prelievo p;
-    p.origine = origineDaTesto(q("ORIGINE").asString().trimmed());
-    const Campo nriga = q("NRIGA");
-    p.nriga = nriga.isNull() ? 0 : int(nriga.asInteger());
-    p.materia = q("MATERIA").asString();
-    p.descrizione = q("DESCRIZIONE").asString();
-    p.seriale = q("SERIALE").asString();
-    p.lottoFornitore = q("LOTTOFORNITORE").asString();
-    p.fornitore = q("FORNITORE").asString();
-    p.ragioneSocialeFornitore = q("RAGSOCFORNITORE").asString();
-    const Campo quantita = q("QUANTITA");
-    if (!quantita.isNull()) {
-        p.quantita = quantita.asFloat();
-    }
-    // shown as every screen shows a moment: dd/mm/yyyy hh:mm:ss
-    p.dataOra = quintar::Formati::dataOraInTesto(q("DATAORA").asDateTime());
-    p.bilancia = q("BILANCIA").asString();
-    p.operatore = q("OPERATORE").asString();
+    p.origine = Origine::Pesata;
+    p.materia = std::move(materia);
+    p.seriale = testo(q, i);
+    p.lottoFornitore = testo(q, i + 1);
+    p.fornitore = testo(q, i + 2);
+    p.quantita = quantita(q, i + 3);
+    p.dataOra = testoMomento(testo(q, i + 4));
+    p.bilancia = testo(q, i + 5);
+    p.operatore = testo(q, i + 6);
+    p.rif = intero(q, i + 7);
     return p;
 }
 
-// "?, ?, ... ?" for a group of host lookups.
-QString segnaposti() {
-    QStringList s;
-    for (int i = 0; i < kGruppoRicerca; ++i) {
-        s << QStringLiteral("?");
-    }
-    return s.join(QStringLiteral(", "));
+// A consumption line: article, package serial, supplier lot, quantity and
+// its key, from column i on.
+Prelievo leggiConsumo(const Query& q, int i) {
+    Prelievo p;
+    p.origine = Origine::Consumo;
+    p.materia = testo(q, i);
+    p.seriale = testo(q, i + 1);
+    p.lottoFornitore = testo(q, i + 2);
+    p.quantita = quantita(q, i + 3);
+    p.rif = intero(q, i + 4);
+    return p;
 }
+
+// The values from..from+posti, the places beyond the end null.
+template <typename T>
+std::vector<QVariant> gruppo(const std::vector<T>& valori, size_t da, size_t posti) {
+    std::vector<QVariant> v;
+    v.reserve(posti);
+    for (size_t j = da; j < da + posti; ++j) {
+        v.push_back(j < valori.size() ? QVariant(valori[j]) : QVariant());
+    }
+    return v;
+}
+
+// How many values of a list the group starting at da takes.
+size_t quanti(size_t totale, size_t da) {
+    return std::min<size_t>(kGruppoRicerca, totale - da);
+}
+
+// What a forward search compares in each kind of row.
+struct Condizioni {
+    QString pesata, consumo;
+};
+Condizioni condizioni(Chiave c) {
+    switch (c) {
+    case Chiave::LottoFornitore:
+        return {QStringLiteral("P.LOTTOMATERIAPRIMA = ?"), QStringLiteral("C.LOTTO = ?")};
+    case Chiave::Seriale:
+        return {QStringLiteral("P.BARCODE_LOTTO_MATERIA = ?"), QStringLiteral("C.SERIALE = ?")};
+    case Chiave::Materia:
+        break;
+    }
+    return {QStringLiteral("P.CODICEMATERIAPRIMA = ?"), QStringLiteral("C.CODICECONSUMATO = ?")};
+}
+
+// A line of a batch with no weighing is without one unless its material was
+// consumed; the same for the forward search of a raw material.
+const QString kSenzaPesataNeConsumo =
+    QStringLiteral("  AND NOT EXISTS (SELECT 1 FROM PESATE_FABBR P WHERE P.BARCODE "
+                   "= A.SERIALE AND P.ID_FABBRICAZIONE = F.ID)");
+const QString kSenzaConsumo = QStringLiteral("  AND NOT EXISTS (SELECT 1 FROM CONSUMI C WHERE "
+                                             "C.ID_FABBRICAZIONE = F.ID AND C.CODICEMATERIA = "
+                                             "A.CODICEMATERIAPRIMA)");
+const QString kRigheDellaFabbricazione =
+    QStringLiteral("  INNER JOIN FABBRIC F ON F.CODICE = A.CODICEFABBRICAZIONE AND "
+                   "F.DATA = A.DATAFABBRICAZIONE AND F.LOTTO = A.LOTTOFABBRICAZIONE");
+const QString kMateriaNelPeriodo = QStringLiteral(
+    "WHERE A.CODICEMATERIAPRIMA = ? AND A.DATAFABBRICAZIONE >= ? AND A.DATAFABBRICAZIONE <= ?");
 
 } // namespace
 
@@ -131,9 +188,8 @@ Frase fraseFabbricazioni(const QString& lottoOIdentificativo) {
     bool numero = false;
     const qint64 id = t.toLongLong(&numero);
     Frase f;
-    f.sql = {QStringLiteral("SELECT ") + kColonneFabbric.chopped(1),
-             QStringLiteral("FROM FABBRIC F"), QStringLiteral("WHERE F.LOTTO = ? OR F.ID = ?"),
-             QStringLiteral("ORDER BY F.DATA, F.CODICE, F.LOTTO")};
+    f.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia.chopped(1),
+             QStringLiteral("FROM FABBRIC F"), QStringLiteral("WHERE F.LOTTO = ? OR F.ID = ?")};
     f.parametri = {t, numero ? QVariant(id) : QVariant()};
     return f;
 }
@@ -187,21 +243,9 @@ Frase fraseAvanti(const Ricerca& r) {
     const QDate dal = r.dal.isValid() ? r.dal : kPrimaData;
     const QDate al = r.al.isValid() ? r.al : kUltimaData;
     const QString valore = r.valore.trimmed();
-    QString condPesata, condConsumo;
-    switch (r.chiave) {
-    case Chiave::LottoFornitore:
-        condPesata = QStringLiteral("P.LOTTOMATERIAPRIMA = ?");
-        condConsumo = QStringLiteral("C.LOTTO = ?");
-        break;
-    case Chiave::Seriale:
-        condPesata = QStringLiteral("P.BARCODE_LOTTO_MATERIA = ?");
-        condConsumo = QStringLiteral("C.SERIALE = ?");
-        break;
-    case Chiave::Materia:
-        condPesata = QStringLiteral("P.CODICEMATERIAPRIMA = ?");
-        condConsumo = QStringLiteral("C.CODICECONSUMATO = ?");
-        break;
-    }
+    const Condizioni c = condizioni(r.chiave);
+    const QString& condPesata = c.pesata;
+    const QString& condConsumo = c.consumo;
     Frase f;
     f.sql = {
         QStringLiteral("SELECT ") + kColonneFabbric,
@@ -242,22 +286,112 @@ Frase fraseAvanti(const Ricerca& r) {
                                 "CAST(NULL AS DOUBLE PRECISION),")
               << QStringLiteral("  CAST(NULL AS VARCHAR(24)), CAST(NULL AS VARCHAR(10)), "
                                 "CAST(NULL AS VARCHAR(30)), A.NRIGA")
-              << QStringLiteral("FROM FABBCOMPON A")
-              << QStringLiteral("  INNER JOIN FABBRIC F ON F.CODICE = A.CODICEFABBRICAZIONE AND "
-                                "F.DATA = A.DATAFABBRICAZIONE AND F.LOTTO = A.LOTTOFABBRICAZIONE")
+              << QStringLiteral("FROM FABBCOMPON A") << kRigheDellaFabbricazione
               << QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = A.CODICEMATERIAPRIMA")
-              << QStringLiteral("WHERE A.CODICEMATERIAPRIMA = ? AND A.DATAFABBRICAZIONE >= ? AND "
-                                "A.DATAFABBRICAZIONE <= ?")
-              << QStringLiteral("  AND NOT EXISTS (SELECT 1 FROM PESATE_FABBR P WHERE P.BARCODE "
-                                "= A.SERIALE AND P.ID_FABBRICAZIONE = F.ID)")
-              << QStringLiteral("  AND NOT EXISTS (SELECT 1 FROM CONSUMI C WHERE "
-                                "C.ID_FABBRICAZIONE = F.ID AND C.CODICEMATERIA = "
-                                "A.CODICEMATERIAPRIMA)");
+              << kMateriaNelPeriodo << kSenzaPesataNeConsumo << kSenzaConsumo;
         f.parametri.insert(f.parametri.end(), {valore, dal, al});
     }
     // batch date, product, lot, then the row's origin and its own key
     f.sql << QStringLiteral("ORDER BY 3, 2, 4, 12, 24");
     return f;
+}
+
+std::vector<Frase> frasiIndietro(const Fabbricazione& fab) {
+    const QVariant id = fab.id ? QVariant(*fab.id) : QVariant();
+    Frase righe;
+    righe.sql = {
+        // every line, with each weighing assigned to it
+        QStringLiteral("SELECT A.NRIGA, A.CODICEMATERIAPRIMA, M.NOMECOMMERCIALE,"),
+        QStringLiteral("  P.BARCODE_LOTTO_MATERIA, P.LOTTOMATERIAPRIMA, P.CODICEFORNITORE,"),
+        QStringLiteral("  P.PESO, P.DATAORA, P.BILANCIA, P.OPERATORE, P.ID, R.RAGSOC"),
+        QStringLiteral("FROM FABBCOMPON A"),
+        QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = A.CODICEMATERIAPRIMA"),
+        QStringLiteral("  LEFT JOIN PESATE_FABBR P ON P.BARCODE = A.SERIALE AND "
+                       "P.ID_FABBRICAZIONE = ?"),
+        QStringLiteral("  LEFT JOIN FORNITO R ON R.CODICE = P.CODICEFORNITORE"),
+        QStringLiteral("WHERE A.CODICEFABBRICAZIONE = ? AND A.DATAFABBRICAZIONE = ? AND "
+                       "A.LOTTOFABBRICAZIONE = ?")};
+    righe.parametri = {id, fab.codice, fab.data, fab.lotto};
+    std::vector<Frase> r{righe};
+    if (fab.id) { // without a number a batch has no consumption lines
+        Frase consumi;
+        consumi.sql = {QStringLiteral("SELECT C.CODICEMATERIA, M.NOMECOMMERCIALE,"),
+                       QStringLiteral("  C.CODICECONSUMATO, C.SERIALE, C.LOTTO, C.QUANTITA, "
+                                      "C.ID_CONSUMI"),
+                       QStringLiteral("FROM CONSUMI C"),
+                       QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = C.CODICECONSUMATO"),
+                       QStringLiteral("WHERE C.ID_FABBRICAZIONE = ?")};
+        consumi.parametri = {id};
+        r.push_back(consumi);
+    }
+    return r;
+}
+
+std::vector<Frase> frasiAvanti(const Ricerca& r) {
+    const QDate dal = r.dal.isValid() ? r.dal : kPrimaData;
+    const QDate al = r.al.isValid() ? r.al : kUltimaData;
+    const QString valore = r.valore.trimmed();
+    const Condizioni c = condizioni(r.chiave);
+    const QString periodo = QStringLiteral(" AND F.DATA >= ? AND F.DATA <= ?");
+    Frase pesate;
+    pesate.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
+                  QStringLiteral("  P.CODICEMATERIAPRIMA, P.BARCODE_LOTTO_MATERIA, "
+                                 "P.LOTTOMATERIAPRIMA, P.CODICEFORNITORE,"),
+                  QStringLiteral("  P.PESO, P.DATAORA, P.BILANCIA, P.OPERATORE, P.ID"),
+                  QStringLiteral("FROM PESATE_FABBR P"),
+                  QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = P.ID_FABBRICAZIONE"),
+                  QStringLiteral("WHERE ") + c.pesata + periodo};
+    pesate.parametri = {valore, dal, al};
+    Frase consumi;
+    consumi.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
+                   QStringLiteral("  C.CODICECONSUMATO, C.SERIALE, C.LOTTO, C.QUANTITA, "
+                                  "C.ID_CONSUMI"),
+                   QStringLiteral("FROM CONSUMI C"),
+                   QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = C.ID_FABBRICAZIONE"),
+                   QStringLiteral("WHERE ") + c.consumo + periodo};
+    consumi.parametri = {valore, dal, al};
+    std::vector<Frase> f{pesate, consumi};
+    if (r.chiave == Chiave::Materia) {
+        Frase senza;
+        senza.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
+                     QStringLiteral("  A.CODICEMATERIAPRIMA, A.NRIGA"),
+                     QStringLiteral("FROM FABBCOMPON A"),
+                     kRigheDellaFabbricazione,
+                     kMateriaNelPeriodo,
+                     kSenzaPesataNeConsumo,
+                     kSenzaConsumo};
+        senza.parametri = {valore, dal, al};
+        f.push_back(senza);
+    }
+    return f;
+}
+
+QString testoMomento(const QString& t) {
+    // "yyyy-MM-dd HH:mm:ss" and anything after the seconds, day first; a
+    // midnight, another shape or other date formats go the long way round
+    auto cifre = [&](int da, int n) {
+        for (int i = da; i < da + n; ++i) {
+            if (!t[i].isDigit()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const QStringView v(t);
+    const bool forma = t.size() >= 19 && cifre(0, 4) && t[4] == '-' && cifre(5, 2) && t[7] == '-' &&
+                       cifre(8, 2) && t[10] == ' ' && cifre(11, 2) && t[13] == ':' &&
+                       cifre(14, 2) && t[16] == ':' && cifre(17, 2);
+    if (forma && v.mid(11, 8) != QLatin1String("00:00:00") &&
+        Formati::correnti().formatoData == QLatin1String("dd/MM/yyyy") &&
+        QDate(v.mid(0, 4).toInt(), v.mid(5, 2).toInt(), v.mid(8, 2).toInt()).isValid() &&
+        QTime(v.mid(11, 2).toInt(), v.mid(14, 2).toInt(), v.mid(17, 2).toInt()).isValid()) {
+        QString r;
+        r.reserve(19);
+        r.append(v.mid(8, 2)).append('/').append(v.mid(5, 2)).append('/').append(v.mid(0, 4));
+        r.append(' ').append(v.mid(11, 8));
+        return r;
+    }
+    return Formati::dataOraInTesto(QVariant(t).toDateTime());
 }
 
 std::vector<RigaComponente> raggruppaPerRiga(const std::vector<Prelievo>& flat) {
@@ -301,25 +435,70 @@ std::vector<RigaComponente> raggruppaPerRiga(const std::vector<Prelievo>& flat) 
     return righe;
 }
 
+// ------------------------------------------------------------ Gruppi
+
+Gruppi::Gruppi(Database* db, Transaction* tr, QStringList frase)
+    : db_(db), tr_(tr), frase_(std::move(frase)) {}
+
+Gruppi::~Gruppi() = default;
+
+size_t Gruppi::posti(size_t n) {
+    size_t p = 1;
+    while (p < n && p < size_t(kGruppoRicerca)) {
+        p *= 2;
+    }
+    return p;
+}
+
+Query& Gruppi::per(size_t n) {
+    const size_t p = posti(n);
+    std::unique_ptr<Query>& q = frasi_[p];
+    if (!q) {
+        QStringList s;
+        for (size_t i = 0; i < p; ++i) {
+            s << QStringLiteral("?");
+        }
+        const QString segnaposti = s.join(QStringLiteral(", "));
+        q = std::make_unique<Query>(db_, tr_);
+        for (QString riga : frase_) {
+            q->SQL << riga.replace(QLatin1String("%1"), segnaposti);
+        }
+    }
+    return *q;
+}
+
 // ------------------------------------------------------------ Tracciatore
 
 Tracciatore::Tracciatore(Database* azienda, Database* erp)
     : az_(azienda), erp_(erp && erp->connected() ? erp : nullptr), trAz_(azienda),
-      qFabbricazioni_(azienda, &trAz_), qIndietro_(azienda, &trAz_), qAvanti_(azienda, &trAz_) {
+      qFabbricazioni_(azienda, &trAz_) {
+    for (int i = 0; i < 3; ++i) {
+        qAvanti_.push_back(std::make_unique<Query>(azienda, &trAz_));
+        qIndietro_.push_back(std::make_unique<Query>(azienda, &trAz_));
+    }
+    nomi_ = std::make_unique<Gruppi>(
+        azienda, &trAz_,
+        QStringList{QStringLiteral("SELECT CAST(0 AS SMALLINT), M.CODICE, M.NOMECOMMERCIALE FROM "
+                                   "MATER M WHERE M.CODICE IN (%1)"),
+                    QStringLiteral("UNION ALL"),
+                    QStringLiteral("SELECT CAST(1 AS SMALLINT), R.CODICE, R.RAGSOC FROM FORNITO "
+                                   "R WHERE R.CODICE IN (%1)")});
     if (erp_) {
         trErp_ = std::make_unique<Transaction>(erp_);
-        qSeriali_ = std::make_unique<Query>(erp_, trErp_.get());
-        qSeriali_->SQL = {QStringLiteral("SELECT S.SERIALE, L.CODICEFORNITORE, R.RAGSOC"),
-                          QStringLiteral("FROM SERIALI S"),
-                          QStringLiteral("  LEFT JOIN LOTTI L ON L.ID = S.IDLOTTO"),
-                          QStringLiteral("  LEFT JOIN FORNITO R ON R.CODICE = L.CODICEFORNITORE"),
-                          QStringLiteral("WHERE S.SERIALE IN (") + segnaposti() + ')'};
-        qOrdini_ = std::make_unique<Query>(erp_, trErp_.get());
-        qOrdini_->SQL = {QStringLiteral("SELECT O.ID, O.NDOCUMENTO, O.DATADOCUMENTO, "
-                                        "O.CODICECLIENTE, C.RAGSOC"),
-                         QStringLiteral("FROM ORDC O"),
-                         QStringLiteral("  LEFT JOIN CLIENTI C ON C.CODICE = O.CODICECLIENTE"),
-                         QStringLiteral("WHERE O.ID IN (") + segnaposti() + ')'};
+        seriali_ = std::make_unique<Gruppi>(
+            erp_, trErp_.get(),
+            QStringList{QStringLiteral("SELECT S.SERIALE, L.CODICEFORNITORE, R.RAGSOC"),
+                        QStringLiteral("FROM SERIALI S"),
+                        QStringLiteral("  LEFT JOIN LOTTI L ON L.ID = S.IDLOTTO"),
+                        QStringLiteral("  LEFT JOIN FORNITO R ON R.CODICE = L.CODICEFORNITORE"),
+                        QStringLiteral("WHERE S.SERIALE IN (%1)")});
+        ordini_ = std::make_unique<Gruppi>(
+            erp_, trErp_.get(),
+            QStringList{QStringLiteral("SELECT O.ID, O.NDOCUMENTO, O.DATADOCUMENTO, "
+                                       "O.CODICECLIENTE, C.RAGSOC"),
+                        QStringLiteral("FROM ORDC O"),
+                        QStringLiteral("  LEFT JOIN CLIENTI C ON C.CODICE = O.CODICECLIENTE"),
+                        QStringLiteral("WHERE O.ID IN (%1)")});
     }
 }
 
@@ -339,61 +518,168 @@ std::vector<Fabbricazione> Tracciatore::fabbricazioni(const QString& lottoOIdent
     qFabbricazioni_.SQL = f.sql;
     qFabbricazioni_.setParams(f.parametri);
     std::vector<Fabbricazione> r;
-    Colonne c(qFabbricazioni_);
     for (qFabbricazioni_.open(); !qFabbricazioni_.eof(); qFabbricazioni_.next()) {
-        r.push_back(leggiFabbricazione(c));
+        r.push_back(leggiFabbricazione(qFabbricazioni_));
     }
     qFabbricazioni_.close();
+    // in the order of their key: date, product, lot
+    std::sort(r.begin(), r.end(), [](const Fabbricazione& a, const Fabbricazione& b) {
+        return std::tie(a.data, a.codice, a.lotto) < std::tie(b.data, b.codice, b.lotto);
+    });
     return r;
 }
 
 Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     Indietro r;
     r.fabbricazione = fab;
-    const Frase f = fraseIndietro(fab);
-    qIndietro_.SQL = f.sql;
-    qIndietro_.setParams(f.parametri);
-    Colonne c(qIndietro_);
-    for (qIndietro_.open(); !qIndietro_.eof(); qIndietro_.next()) {
-        r.flat.push_back(leggiPrelievo(c));
+    const std::vector<Frase> frasi = frasiIndietro(fab);
+    struct Riga {
+        int nriga;
+        QString materia, descrizione;
+    };
+    std::vector<Riga> senzaPesata; // lines with no weighing, in the order read
+    std::vector<Riga> righe;       // every line, for the consumption lines
+    Query& q = *qIndietro_[0];
+    q.SQL = frasi[0].sql;
+    q.setParams(frasi[0].parametri);
+    for (q.open(); !q.eof(); q.next()) {
+        Riga riga{int(intero(q, 0)), testo(q, 1), testo(q, 2)};
+        if (!q.valore(10).isValid()) {
+            senzaPesata.push_back(riga);
+        } else {
+            Prelievo p = leggiPesata(q, riga.materia, 3);
+            p.nriga = riga.nriga;
+            p.descrizione = riga.descrizione;
+            p.ragioneSocialeFornitore = testo(q, 11);
+            r.flat.push_back(std::move(p));
+        }
+        righe.push_back(std::move(riga));
     }
-    qIndietro_.close();
-    completaFornitori(r.flat);
+    q.close();
+    std::vector<QString> consumate; // the materials of the lines consumed
+    if (frasi.size() > 1) {
+        Query& c = *qIndietro_[1];
+        c.SQL = frasi[1].sql;
+        c.setParams(frasi[1].parametri);
+        for (c.open(); !c.eof(); c.next()) {
+            const QString materia = testo(c, 0);
+            Prelievo p = leggiConsumo(c, 2);
+            p.descrizione = testo(c, 1);
+            // under the first line of the material it covers, else under none
+            for (const Riga& riga : righe) {
+                if (riga.materia == materia && (p.nriga == 0 || riga.nriga < p.nriga)) {
+                    p.nriga = riga.nriga;
+                }
+            }
+            consumate.push_back(materia);
+            r.flat.push_back(std::move(p));
+        }
+        c.close();
+    }
+    for (const Riga& riga : senzaPesata) {
+        if (std::find(consumate.begin(), consumate.end(), riga.materia) == consumate.end()) {
+            Prelievo p;
+            p.nriga = riga.nriga;
+            p.materia = riga.materia;
+            p.descrizione = riga.descrizione;
+            p.rif = riga.nriga;
+            r.flat.push_back(std::move(p));
+        }
+    }
+    // line, origin, then the row's own key
+    std::sort(r.flat.begin(), r.flat.end(), [](const Prelievo& a, const Prelievo& b) {
+        if (a.nriga != b.nriga) {
+            return a.nriga < b.nriga;
+        }
+        if (a.origine != b.origine) {
+            return rango(a.origine) < rango(b.origine);
+        }
+        return a.rif < b.rif;
+    });
+    std::vector<Prelievo*> tutte;
+    tutte.reserve(r.flat.size());
+    for (Prelievo& p : r.flat) {
+        tutte.push_back(&p);
+    }
+    completaFornitori(tutte);
     r.righe = raggruppaPerRiga(r.flat);
     return r;
 }
 
+// The names of the materials of every row and of the suppliers of the
+// weighings, each code read once.
+void Tracciatore::completaNomi(const std::vector<Prelievo*>& righe) {
+    std::map<QString, QString> materie, fornitori;
+    for (const Prelievo* p : righe) {
+        if (!p->materia.isEmpty()) {
+            materie.emplace(p->materia, QString());
+        }
+        if (p->origine == Origine::Pesata && !p->fornitore.isEmpty()) {
+            fornitori.emplace(p->fornitore, QString());
+        }
+    }
+    std::vector<QString> m, f;
+    for (const auto& [codice, nome] : materie) {
+        m.push_back(codice);
+    }
+    for (const auto& [codice, nome] : fornitori) {
+        f.push_back(codice);
+    }
+    const size_t n = std::max(m.size(), f.size());
+    for (size_t i = 0; i < n; i += kGruppoRicerca) {
+        Query& q = nomi_->per(quanti(n, i));
+        const size_t posti = Gruppi::posti(quanti(n, i));
+        std::vector<QVariant> v = gruppo(m, i, posti);
+        const std::vector<QVariant> vf = gruppo(f, i, posti);
+        v.insert(v.end(), vf.begin(), vf.end());
+        q.setParams(std::move(v));
+        for (q.open(); !q.eof(); q.next()) {
+            (intero(q, 0) == 0 ? materie : fornitori)[testo(q, 1)] = testo(q, 2);
+        }
+        q.close();
+    }
+    for (Prelievo* p : righe) {
+        auto it = materie.find(p->materia);
+        if (it != materie.end()) {
+            p->descrizione = it->second;
+        }
+        if (p->origine == Origine::Pesata) {
+            auto jt = fornitori.find(p->fornitore);
+            if (jt != fornitori.end()) {
+                p->ragioneSocialeFornitore = jt->second;
+            }
+        }
+    }
+}
+
 // A consumption line knows its package serial and lot; the supplier is the
 // host's, from the lot of the serial.
-void Tracciatore::completaFornitori(std::vector<Prelievo>& righe) {
-    if (!qSeriali_) {
+void Tracciatore::completaFornitori(const std::vector<Prelievo*>& righe) {
+    if (!seriali_) {
         return;
     }
     std::vector<QString> seriali;
-    for (const Prelievo& p : righe) {
-        if (p.origine == Origine::Consumo && p.fornitore.isEmpty() && !p.seriale.isEmpty() &&
-            std::find(seriali.begin(), seriali.end(), p.seriale) == seriali.end()) {
-            seriali.push_back(p.seriale);
+    for (const Prelievo* p : righe) {
+        if (p->origine == Origine::Consumo && p->fornitore.isEmpty() && !p->seriale.isEmpty() &&
+            std::find(seriali.begin(), seriali.end(), p->seriale) == seriali.end()) {
+            seriali.push_back(p->seriale);
         }
     }
     std::map<QString, std::pair<QString, QString>> trovati;
     for (size_t i = 0; i < seriali.size(); i += kGruppoRicerca) {
-        std::vector<QVariant> v;
-        for (size_t j = i; j < i + kGruppoRicerca; ++j) {
-            v.push_back(j < seriali.size() ? QVariant(seriali[j]) : QVariant());
+        const size_t n = quanti(seriali.size(), i);
+        Query& q = seriali_->per(n);
+        q.setParams(gruppo(seriali, i, Gruppi::posti(n)));
+        for (q.open(); !q.eof(); q.next()) {
+            trovati[testo(q, 0)] = {testo(q, 1), testo(q, 2)};
         }
-        qSeriali_->setParams(std::move(v));
-        for (qSeriali_->open(); !qSeriali_->eof(); qSeriali_->next()) {
-            trovati[qSeriali_->field(0).asString()] = {qSeriali_->field(1).asString(),
-                                                       qSeriali_->field(2).asString()};
-        }
-        qSeriali_->close();
+        q.close();
     }
-    for (Prelievo& p : righe) {
-        auto it = trovati.find(p.seriale);
-        if (p.origine == Origine::Consumo && it != trovati.end()) {
-            p.fornitore = it->second.first;
-            p.ragioneSocialeFornitore = it->second.second;
+    for (Prelievo* p : righe) {
+        auto it = trovati.find(p->seriale);
+        if (p->origine == Origine::Consumo && it != trovati.end()) {
+            p->fornitore = it->second.first;
+            p->ragioneSocialeFornitore = it->second.second;
         }
     }
 }
@@ -403,23 +689,52 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
     if (ricerca.valore.trimmed().isEmpty()) {
         return r;
     }
-    const Frase f = fraseAvanti(ricerca);
-    qAvanti_.SQL = f.sql;
-    qAvanti_.setParams(f.parametri);
-    Colonne c(qAvanti_);
-    for (qAvanti_.open(); !qAvanti_.eof(); qAvanti_.next()) {
-        r.utilizzi.push_back({leggiFabbricazione(c), leggiPrelievo(c)});
+    const std::vector<Frase> frasi = frasiAvanti(ricerca);
+    for (size_t k = 0; k < frasi.size(); ++k) {
+        Query& q = *qAvanti_[k];
+        q.SQL = frasi[k].sql;
+        q.setParams(frasi[k].parametri);
+        for (q.open(); !q.eof(); q.next()) {
+            Utilizzo u{leggiFabbricazione(q), {}};
+            if (k == 0) {
+                u.prelievo =
+                    leggiPesata(q, testo(q, kColonneFabbricazione), kColonneFabbricazione + 1);
+            } else if (k == 1) {
+                u.prelievo = leggiConsumo(q, kColonneFabbricazione);
+            } else { // a line still without weighing or consumption
+                u.prelievo.materia = testo(q, kColonneFabbricazione);
+                u.prelievo.nriga = int(intero(q, kColonneFabbricazione + 1));
+                u.prelievo.rif = u.prelievo.nriga;
+            }
+            r.utilizzi.push_back(std::move(u));
+        }
+        q.close();
     }
-    qAvanti_.close();
-    std::vector<Prelievo> prelievi;
+    // batch date, product, lot, then the row's origin and its own key
+    std::sort(r.utilizzi.begin(), r.utilizzi.end(), [](const Utilizzo& a, const Utilizzo& b) {
+        const Fabbricazione& x = a.fabbricazione;
+        const Fabbricazione& y = b.fabbricazione;
+        if (x.data != y.data) {
+            return x.data < y.data;
+        }
+        if (const int c = x.codice.compare(y.codice)) {
+            return c < 0;
+        }
+        if (const int c = x.lotto.compare(y.lotto)) {
+            return c < 0;
+        }
+        if (a.prelievo.origine != b.prelievo.origine) {
+            return rango(a.prelievo.origine) < rango(b.prelievo.origine);
+        }
+        return a.prelievo.rif < b.prelievo.rif;
+    });
+    std::vector<Prelievo*> prelievi;
     prelievi.reserve(r.utilizzi.size());
-    for (const Utilizzo& u : r.utilizzi) {
-        prelievi.push_back(u.prelievo);
+    for (Utilizzo& u : r.utilizzi) {
+        prelievi.push_back(&u.prelievo);
     }
+    completaNomi(prelievi);
     completaFornitori(prelievi);
-    for (size_t i = 0; i < prelievi.size(); ++i) {
-        r.utilizzi[i].prelievo = prelievi[i];
-    }
     leggiOrdini(r);
     return r;
 }
@@ -437,25 +752,23 @@ void Tracciatore::leggiOrdini(Avanti& a) {
             a.ordini.emplace(u.fabbricazione.idOrdine, Ordine{});
         }
     }
-    if (!qOrdini_) {
+    if (!ordini_) {
         return;
     }
     for (size_t i = 0; i < id.size(); i += kGruppoRicerca) {
-        std::vector<QVariant> v;
-        for (size_t j = i; j < i + kGruppoRicerca; ++j) {
-            v.push_back(j < id.size() ? QVariant(id[j]) : QVariant());
-        }
-        qOrdini_->setParams(std::move(v));
-        for (qOrdini_->open(); !qOrdini_->eof(); qOrdini_->next()) {
+        const size_t n = quanti(id.size(), i);
+        Query& q = ordini_->per(n);
+        q.setParams(gruppo(id, i, Gruppi::posti(n)));
+        for (q.open(); !q.eof(); q.next()) {
             Ordine o;
             o.trovato = true;
-            o.numero = qOrdini_->field(1).asString();
-            o.data = qOrdini_->field(2).asDate();
-            o.cliente = qOrdini_->field(3).asString();
-            o.ragioneSociale = qOrdini_->field(4).asString();
-            a.ordini[QString::number(qOrdini_->field(0).asInteger())] = o;
+            o.numero = testo(q, 1);
+            o.data = dataDi(q, 2);
+            o.cliente = testo(q, 3);
+            o.ragioneSociale = testo(q, 4);
+            a.ordini[QString::number(intero(q, 0))] = o;
         }
-        qOrdini_->close();
+        q.close();
     }
 }
 

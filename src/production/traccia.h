@@ -5,12 +5,17 @@
 // archive adds what only it knows (the supplier of a consumed package, the
 // customer order of a committed batch). Every value is bound, never written
 // into the text.
+//
+// The list below the tree opens each direction as one statement that joins
+// the names and sorts in the engine. The tracer runs the same rows leaner: one
+// statement per origin without names or order, the names read once per code
+// and the rows sorted here, in the list's order. On a large archive that is
+// what keeps a trace close to the bare join that answers it.
 #pragma once
 
 #include "session/db.h"
 
 #include <QDate>
-#include <QDateTime>
 #include <QString>
 #include <map>
 #include <memory>
@@ -34,7 +39,7 @@ struct Fabbricazione {
     QString codice, lotto, nomeProdotto, stato, idOrdine, unita;
     QDate data;
     std::optional<double> quantita;
-    QDateTime dataImpegno, dataFine;
+    QDate dataImpegno, dataFine; // the days it was committed and produced
     bool operator==(const Fabbricazione& o) const {
         return codice == o.codice && data == o.data && lotto == o.lotto;
     }
@@ -56,6 +61,9 @@ struct Prelievo {
     QString seriale, lottoFornitore, fornitore, ragioneSocialeFornitore;
     std::optional<double> quantita;
     QString dataOra, bilancia, operatore;
+    // the row's own key: the weighing, the consumption line, or the line
+    // number of a line with neither; with the origin it orders the rows
+    qint64 rif = 0;
 };
 
 // Backward: the lines of one batch with what was weighed or consumed for
@@ -87,14 +95,48 @@ struct Avanti {
     std::map<QString, Ordine> ordini; // by FABBRIC.IDORDINEIMPMAT
 };
 
-// The statements (the grid of the screen opens the same text).
+// The batches with a lot or an identifier.
 Frase fraseFabbricazioni(const QString& lottoOIdentificativo);
+// The statements the list below the tree opens: every row of a trace, with
+// names, in its order.
 Frase fraseIndietro(const Fabbricazione& f);
 Frase fraseAvanti(const Ricerca& r);
+// What the tracer runs for the same rows: one statement per origin, without
+// names or order. Backward: the lines with their weighings, then the
+// consumption lines. Forward: the weighings, the consumption lines and, for a
+// raw material, the lines still without either.
+std::vector<Frase> frasiIndietro(const Fabbricazione& f);
+std::vector<Frase> frasiAvanti(const Ricerca& r);
+
+// A weighing's moment as the archive holds it ("2025-03-01 08:00:00.0000"),
+// shown as every screen shows a moment ("01/03/2025 08:00:00").
+QString testoMomento(const QString& dataOra);
 
 // Groups the flat rows of a batch by line, in line order; consumption
 // lines of a material no line has come last under line 0.
 std::vector<RigaComponente> raggruppaPerRiga(const std::vector<Prelievo>& flat);
+
+// Look-ups bind at most this many codes at a time.
+inline constexpr int kGruppoRicerca = 16;
+
+// A look-up of many codes as "IN (...)": a group of n codes takes the
+// statement with the fewest places that hold it (1, 2, 4, 8 or 16; the places
+// left over null), each prepared once, so that a few statements serve every
+// trace and a lone code costs one probe.
+class Gruppi {
+public:
+    // frase: the statement's lines, "%1" where the places go.
+    Gruppi(Database* db, Transaction* tr, QStringList frase);
+    ~Gruppi();
+    Query& per(size_t n);
+    static size_t posti(size_t n);
+
+private:
+    Database* db_;
+    Transaction* tr_;
+    QStringList frase_;
+    std::map<size_t, std::unique_ptr<Query>> frasi_;
+};
 
 // Statements prepared once and run again for every trace.
 class Tracciatore {
@@ -111,19 +153,17 @@ public:
     void aggiorna();
 
 private:
-    void completaFornitori(std::vector<Prelievo>& righe);
+    void completaNomi(const std::vector<Prelievo*>& righe);
+    void completaFornitori(const std::vector<Prelievo*>& righe);
     void leggiOrdini(Avanti& a);
 
     Database* az_;
     Database* erp_;
     Transaction trAz_;
     std::unique_ptr<Transaction> trErp_;
-    Query qFabbricazioni_, qIndietro_, qAvanti_;
-    std::unique_ptr<Query> qSeriali_, qOrdini_;
+    Query qFabbricazioni_;
+    std::vector<std::unique_ptr<Query>> qIndietro_, qAvanti_; // one per statement
+    std::unique_ptr<Gruppi> nomi_, seriali_, ordini_;
 };
-
-// Host lookups go in groups of this many bound values (unused places hold
-// values no row has), so that one prepared statement serves every trace.
-inline constexpr int kGruppoRicerca = 8;
 
 } // namespace quintar::traccia

@@ -84,13 +84,13 @@ QStringList colonnePrelievo(const Prelievo& p) {
 QString testoStato(const Fabbricazione& f) {
     if (f.stato == QLatin1String("FINITA")) {
         return f.dataFine.isValid()
-                   ? QStringLiteral("Prodotta il %1").arg(Formati::dataInTesto(f.dataFine.date()))
+                   ? QStringLiteral("Prodotta il %1").arg(Formati::dataInTesto(f.dataFine))
                    : QStringLiteral("Prodotta");
     }
     if (f.stato == QLatin1String("IMPEGNATA")) {
-        return f.dataImpegno.isValid() ? QStringLiteral("Impegnata il %1")
-                                             .arg(Formati::dataInTesto(f.dataImpegno.date()))
-                                       : QStringLiteral("Impegnata");
+        return f.dataImpegno.isValid()
+                   ? QStringLiteral("Impegnata il %1").arg(Formati::dataInTesto(f.dataImpegno))
+                   : QStringLiteral("Impegnata");
     }
     return f.stato.isEmpty() ? QStringLiteral("Non impegnata") : f.stato;
 }

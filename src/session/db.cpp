@@ -806,6 +806,14 @@ Campo Query::field(int i) const {
     return Campo(&info_[size_t(i)], size_t(i) < row_.size() ? row_[size_t(i)] : QVariant());
 }
 
+const QVariant& Query::valore(int i) const {
+    static const QVariant nullo;
+    if (i < 0 || size_t(i) >= info_.size()) {
+        throw DbError(QStringLiteral("Campo %1 inesistente").arg(i));
+    }
+    return size_t(i) < row_.size() ? row_[size_t(i)] : nullo;
+}
+
 Campo Query::fieldByName(const QString& name) const {
     int i = indexOf(name);
     if (i < 0) {

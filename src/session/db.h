@@ -214,6 +214,9 @@ public:
     const std::vector<InfoCampo>& fields() const { return info_; }
     int indexOf(const QString& name) const;
     Campo field(int i) const;
+    // The value of column i of the current row (invalid for null), without
+    // the copy a Campo makes: for readers of many rows.
+    const QVariant& valore(int i) const;
     Campo fieldByName(const QString& name) const; // throws when absent
     Campo operator[](const QString& name) const { return fieldByName(name); }
     std::vector<QVariant> rowValues() const { return row_; }

@@ -218,6 +218,15 @@ TEST_F(Catena, ValuesAreBoundNeverReadAsSql) {
     }
     EXPECT_TRUE(t->fabbricazioni("B1' OR ''='").empty());
     EXPECT_EQ(fraseIndietro(unica("B1")).sql.join('\n').count('?'), 9);
+    for (const Chiave c : {Chiave::LottoFornitore, Chiave::Seriale, Chiave::Materia}) {
+        for (const Frase& f : frasiAvanti({c, maligno, {}, {}})) {
+            EXPECT_FALSE(f.sql.join('\n').contains("LA-01"));
+            EXPECT_EQ(f.sql.join('\n').count('?'), int(f.parametri.size()));
+        }
+    }
+    for (const Frase& f : frasiIndietro(unica("B1"))) {
+        EXPECT_EQ(f.sql.join('\n').count('?'), int(f.parametri.size()));
+    }
     // a batch the older archive left without number has lines, no weighings
     h.esegui(h.c().azienda(),
              {"INSERT INTO FABBRIC (CODICE, DATA, LOTTO) VALUES ('P3', '2024-01-01', 'V1')",
@@ -228,6 +237,188 @@ TEST_F(Catena, ValuesAreBoundNeverReadAsSql) {
     const Indietro v = t->indietro(unica("V1"));
     ASSERT_EQ(v.righe.size(), 1u);
     EXPECT_EQ(v.righe[0].prelievi.at(0).origine, Origine::NessunaPesata);
+}
+
+namespace {
+
+QString numeroOVuoto(const std::optional<double>& v) {
+    return v ? QString::number(*v) : QString();
+}
+
+// A row as the list shows it and as the tracer gives it, field by field.
+QString riga(const QString& lotto, const Prelievo& p) {
+    return QStringList{lotto,
+                       testoOrigine(p.origine),
+                       QString::number(p.nriga),
+                       p.materia,
+                       p.descrizione,
+                       p.seriale,
+                       p.lottoFornitore,
+                       p.fornitore,
+                       p.ragioneSocialeFornitore,
+                       numeroOVuoto(p.quantita),
+                       p.dataOra,
+                       p.bilancia,
+                       p.operatore}
+        .join('|');
+}
+
+QStringList righeLista(Database& az, const Frase& f, bool avanti) {
+    Transaction tr(&az);
+    Query q(&az, &tr);
+    q.SQL = f.sql;
+    q.setParams(f.parametri);
+    QStringList r;
+    for (q.open(); !q.eof(); q.next()) {
+        Prelievo p;
+        p.origine = q["ORIGINE"].asString().trimmed() == "Pesata"    ? Origine::Pesata
+                    : q["ORIGINE"].asString().trimmed() == "Consumo" ? Origine::Consumo
+                                                                     : Origine::NessunaPesata;
+        p.nriga = int(q["NRIGA"].asInteger());
+        p.materia = q["MATERIA"].asString();
+        p.descrizione = q["DESCRIZIONE"].asString();
+        p.seriale = q["SERIALE"].asString();
+        p.lottoFornitore = q["LOTTOFORNITORE"].asString();
+        p.fornitore = q["FORNITORE"].asString();
+        p.ragioneSocialeFornitore = q["RAGSOCFORNITORE"].asString();
+        if (!q["QUANTITA"].isNull()) {
+            p.quantita = q["QUANTITA"].asFloat();
+        }
+        p.dataOra = Formati::dataOraInTesto(q["DATAORA"].asDateTime());
+        p.bilancia = q["BILANCIA"].asString();
+        p.operatore = q["OPERATORE"].asString();
+        r << riga(avanti ? q["LOTTO"].asString() : QString(), p);
+    }
+    return r;
+}
+
+} // namespace
+
+TEST_F(Catena, TheTracerGivesTheListsRowsInTheListsOrder) {
+    // more to sort: a batch of the same day as B1 sorting before it that both
+    // weighed and consumed LA-01, a line of B1 weighed twice, a consumption of
+    // B1 on a weighed line and one of a material no line has
+    h.esegui(
+        h.c().azienda(),
+        {"INSERT INTO MATER (CODICE, NOMECOMMERCIALE) VALUES ('MPX', 'Conservante')",
+         "INSERT INTO FABBRIC (CODICE, DATA, LOTTO, ID, NOMEPRODOTTO, STATUS) VALUES ('P0', "
+         "'2025-03-01', 'B4', 4, 'Ammorbidente', 'DA FARE')",
+         "INSERT INTO FABBCOMPON (CODICEFABBRICAZIONE, DATAFABBRICAZIONE, LOTTOFABBRICAZIONE, "
+         "NRIGA, CODICEMATERIAPRIMA, SERIALE) VALUES ('P0', '2025-03-01', 'B4', 1, 'MP1', "
+         "'CONTEST00000009')",
+         "INSERT INTO PESATE_FABBR (ID, BILANCIA, DATAORA, BARCODE, PESO, ID_FABBRICAZIONE, "
+         "BARCODE_LOTTO_MATERIA, CODICEMATERIAPRIMA, CODICEFORNITORE, LOTTOMATERIAPRIMA) VALUES "
+         "(9, 'BIL11', '2025-03-01 09:00:00.0000', 'CONTEST00000009', 2, 4, 'S2', 'MP1', 'F01', "
+         "'LA-01')",
+         "INSERT INTO PESATE_FABBR (ID, BILANCIA, DATAORA, BARCODE, PESO, ID_FABBRICAZIONE, "
+         "BARCODE_LOTTO_MATERIA, CODICEMATERIAPRIMA, CODICEFORNITORE, LOTTOMATERIAPRIMA) VALUES "
+         "(7, 'BIL11', '2025-03-01 00:00:00.0000', 'CONTEST00000001', 0.5, 1, 'S2', 'MP1', "
+         "'F01', 'LA-01')",
+         "INSERT INTO CONSUMI (ID_CONSUMI, ID_FABBRICAZIONE, CODICEMATERIA, CODICECONSUMATO, "
+         "SERIALE, QUANTITA, LOTTO) VALUES (2, 4, 'MP1', 'MP1', 'S1', 1, 'LA-01')",
+         "INSERT INTO CONSUMI (ID_CONSUMI, ID_FABBRICAZIONE, CODICEMATERIA, CODICECONSUMATO, "
+         "SERIALE, QUANTITA, LOTTO) VALUES (4, 1, 'MP2', 'MP2', 'S3', 0.25, 'LB-02')",
+         "INSERT INTO CONSUMI (ID_CONSUMI, ID_FABBRICAZIONE, CODICEMATERIA, CODICECONSUMATO, "
+         "SERIALE, QUANTITA, LOTTO) VALUES (3, 1, 'MPX', 'MPX', 'S9', 0.1, 'LZ-09')"});
+    t->aggiorna();
+    // the host's suppliers of consumed packages are the tracer's alone
+    Tracciatore soloAzienda(&az, nullptr);
+    for (const char* lotto : {"B1", "B2", "B3", "B4"}) {
+        const Fabbricazione b = unica(lotto);
+        QStringList tracciate;
+        for (const Prelievo& p : soloAzienda.indietro(b).flat) {
+            tracciate << riga(QString(), p);
+        }
+        EXPECT_EQ(tracciate, righeLista(az, fraseIndietro(b), false)) << lotto;
+    }
+    EXPECT_EQ(soloAzienda.indietro(unica("B1")).flat.size(), 6u)
+        << "two weighings of line 1, line 2 weighed and consumed, line 3, the other material";
+
+    const QDate marzo(2025, 3, 1), fineMarzo(2025, 3, 31);
+    const std::vector<Ricerca> ricerche{
+        {Chiave::LottoFornitore, "LA-01", {}, {}}, {Chiave::LottoFornitore, "LA-01", marzo, marzo},
+        {Chiave::LottoFornitore, "LB-02", {}, {}}, {Chiave::Seriale, "S1", {}, {}},
+        {Chiave::Seriale, "S2", {}, fineMarzo},    {Chiave::Materia, "MP1", {}, {}},
+        {Chiave::Materia, "MP2", marzo, {}},       {Chiave::Materia, "MP3", {}, {}},
+        {Chiave::Materia, "MPX", {}, {}}};
+    for (const Ricerca& r : ricerche) {
+        QStringList tracciate;
+        for (const Utilizzo& u : soloAzienda.avanti(r).utilizzi) {
+            tracciate << riga(u.fabbricazione.lotto, u.prelievo);
+        }
+        EXPECT_FALSE(tracciate.isEmpty()) << r.valore.toStdString();
+        EXPECT_EQ(tracciate, righeLista(az, fraseAvanti(r), true)) << r.valore.toStdString();
+    }
+    EXPECT_EQ(lotti(soloAzienda.avanti(ricerche[0])),
+              (QStringList{"B4:Consumo", "B4:Pesata", "B1:Pesata", "B1:Pesata", "B2:Pesata",
+                           "B3:Pesata"}));
+}
+
+TEST_F(Catena, LookUpsOfManyCodesGoInGroupsAndFindEveryOne) {
+    EXPECT_EQ(Gruppi::posti(1), 1u);
+    EXPECT_EQ(Gruppi::posti(3), 4u);
+    EXPECT_EQ(Gruppi::posti(9), 16u);
+    EXPECT_EQ(Gruppi::posti(size_t(kGruppoRicerca) + 1), size_t(kGruppoRicerca));
+    // 20 committed batches, each with its order, each consuming a package of
+    // lot LC-03 of another material: more orders, serials and names than a
+    // group holds
+    QStringList host{"INSERT INTO LOTTI (ID, CODICELOTTO, CODICEFORNITORE, CODICEARTICOLO) "
+                     "VALUES (3, 'LC-03', 'F03', 'MQ01')",
+                     "INSERT INTO FORNITO (CODICE, RAGSOC) VALUES ('F03', 'Gamma Solventi')"};
+    QStringList azienda;
+    const int n = kGruppoRicerca + 4;
+    for (int i = 1; i <= n; ++i) {
+        const QString k = QStringLiteral("%1").arg(i, 2, 10, QChar('0'));
+        host << QStringLiteral("INSERT INTO SERIALI (SERIALE, CODICEARTICOLO, IDLOTTO) VALUES "
+                               "('SC%1', 'MQ%1', 3)")
+                    .arg(k)
+             << QStringLiteral("INSERT INTO ORDC (ID, LINEA, DATADOCUMENTO, NDOCUMENTO, "
+                               "CODICECLIENTE) VALUES (%1, 'IMP', '2025-05-01', 'G%2', 'GEST')")
+                    .arg(100 + i)
+                    .arg(k);
+        azienda << QStringLiteral("INSERT INTO MATER (CODICE, NOMECOMMERCIALE) VALUES ('MQ%1', "
+                                  "'Materia %1')")
+                       .arg(k)
+                << QStringLiteral("INSERT INTO FABBRIC (CODICE, DATA, LOTTO, ID, STATUS, "
+                                  "IDORDINEIMPMAT) VALUES ('P9', '2025-05-01', 'G%1', %2, "
+                                  "'IMPEGNATA', '%2')")
+                       .arg(k)
+                       .arg(100 + i)
+                << QStringLiteral("INSERT INTO CONSUMI (ID_CONSUMI, ID_FABBRICAZIONE, "
+                                  "CODICEMATERIA, CODICECONSUMATO, SERIALE, QUANTITA, LOTTO) "
+                                  "VALUES (%1, %1, 'MQ%2', 'MQ%2', 'SC%2', 1, 'LC-03')")
+                       .arg(100 + i)
+                       .arg(k);
+    }
+    h.esegui(h.c().erp(), host);
+    h.esegui(h.c().azienda(), azienda);
+    t->aggiorna();
+    const Avanti a = t->avanti({Chiave::LottoFornitore, "LC-03", {}, {}});
+    ASSERT_EQ(a.utilizzi.size(), size_t(n));
+    for (const Utilizzo& u : a.utilizzi) {
+        const QString k = u.fabbricazione.lotto.mid(1);
+        EXPECT_EQ(u.prelievo.descrizione, "Materia " + k);
+        EXPECT_EQ(u.prelievo.fornitore, "F03") << k.toStdString();
+        EXPECT_EQ(u.prelievo.ragioneSocialeFornitore, "Gamma Solventi");
+        EXPECT_EQ(testoOrdine(u.fabbricazione, a),
+                  "Ordine n. G" + k + " del 01/05/2025 - cliente GEST Produzione gestita");
+    }
+}
+
+TEST(TestoMomento, ReadsAsTheLongWayRoundDoes) {
+    Formati::impostaItaliani();
+    EXPECT_EQ(testoMomento("2025-03-01 08:00:00.0000"), "01/03/2025 08:00:00");
+    for (const char* s :
+         {"2025-03-01 08:00:00.0000", "2024-02-29 23:59:59", "2025-03-01 12:00:00.5",
+          "2025-03-01 00:00:00.0000", "2025-02-30 08:00:00.0000", "2025-03-01 24:00:00",
+          "2025-03-01T08:00:00", "01/03/2025 08:00:00", "2025-3-1 8:00:00", "", "adesso"}) {
+        EXPECT_EQ(testoMomento(s), Formati::dataOraInTesto(QVariant(QString(s)).toDateTime())) << s;
+    }
+    // other date formats go the long way too
+    const Formati::Impostazioni italiani = Formati::correnti();
+    Formati::imposta({QChar('.'), QChar(','), QStringLiteral("yyyy-MM-dd")});
+    EXPECT_EQ(testoMomento("2025-03-01 08:00:00.0000"), "2025-03-01 08:00:00");
+    Formati::imposta(italiani);
 }
 
 TEST(RaggruppaPerRiga, KeepsLineOrderAndPutsConsumptionOfNoLineLast) {
