@@ -42,4 +42,38 @@ inline double misura(int giri, int volte, const std::function<void()>& f) {
     return mediana(std::move(t));
 }
 
+// The same for several calls taken in turn within each round, so that a
+// machine that slows down or speeds up during the run weighs on all of them
+// alike: per call, the median of its round means; and the median over the
+// rounds of the ratio `rapporto` makes of one round's means.
+struct Alternate {
+    std::vector<double> mediane;
+    double rapporto = 0;
+};
+inline Alternate
+misuraAlternate(int giri, int volte, const std::vector<std::function<void()>>& f,
+                const std::function<double(const std::vector<double>&)>& rapporto) {
+    std::vector<std::vector<double>> t(f.size());
+    std::vector<double> rapporti;
+    for (int g = 0; g < giri; ++g) {
+        std::vector<double> giro;
+        for (size_t k = 0; k < f.size(); ++k) {
+            QElapsedTimer c;
+            c.start();
+            for (int i = 0; i < volte; ++i) {
+                f[k]();
+            }
+            giro.push_back(double(c.nsecsElapsed()) / 1000.0 / volte);
+            t[k].push_back(giro.back());
+        }
+        rapporti.push_back(rapporto(giro));
+    }
+    Alternate a;
+    for (std::vector<double>& v : t) {
+        a.mediane.push_back(mediana(std::move(v)));
+    }
+    a.rapporto = mediana(std::move(rapporti));
+    return a;
+}
+
 } // namespace bench

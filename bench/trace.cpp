@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv); // the host folder's icon is drawn
     Formati::impostaItaliani();
     double scala = 1.0;
-    int giri = 7;
+    int giri = 15;
     QString cartellaArchivio;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -154,16 +154,6 @@ int main(int argc, char** argv) {
 
         int righeAvanti = 0, righeIndietro = 0;
         size_t utilizzi = 0, righeTraccia = 0;
-        // The first run of each prepares its statements and warms the cache.
-        // Neither side starts a transaction per run (the screen does, once per
-        // trace): a start writes the transaction inventory, and that write,
-        // the same for both, would hide what the statements cost.
-        righeAvanti = leggiTutto(avanti);
-        righeIndietro = leggiTutto(indietro);
-        const int volte = 20;
-        const double baseAvanti = misura(giri, volte, [&] { righeAvanti = leggiTutto(avanti); });
-        const double baseIndietro =
-            misura(giri, volte, [&] { righeIndietro = leggiTutto(indietro); });
         const traccia::Ricerca ricerca{traccia::Chiave::LottoFornitore, lottoFornitore, {}, {}};
         auto tracciaAvanti = [&] { utilizzi = tracciatore.avanti(ricerca).utilizzi.size(); };
         auto tracciaIndietro = [&] {
@@ -172,10 +162,25 @@ int main(int argc, char** argv) {
                 righeTraccia += tracciatore.indietro(f).flat.size();
             }
         };
+        // The first run of each prepares its statements and warms the cache.
+        // Neither side starts a transaction per run (the screen does, once per
+        // trace): a start writes the transaction inventory, and that write,
+        // the same for both, would hide what the statements cost. The four
+        // are timed in turn within each round, the ratio taken per round.
+        righeAvanti = leggiTutto(avanti);
+        righeIndietro = leggiTutto(indietro);
         tracciaAvanti();
         tracciaIndietro();
-        const double sAvanti = misura(giri, volte, tracciaAvanti);
-        const double sIndietro = misura(giri, volte, tracciaIndietro);
+        const int volte = 20;
+        const bench::Alternate m = bench::misuraAlternate(
+            giri, volte,
+            {[&] { righeAvanti = leggiTutto(avanti); },
+             [&] { righeIndietro = leggiTutto(indietro); }, tracciaAvanti, tracciaIndietro},
+            [](const std::vector<double>& t) {
+                return (t[2] + t[3]) / std::max(0.001, t[0] + t[1]);
+            });
+        const double baseAvanti = m.mediane[0], baseIndietro = m.mediane[1];
+        const double sAvanti = m.mediane[2], sIndietro = m.mediane[3];
 
         for (const traccia::Frase& fa : traccia::frasiAvanti(ricerca)) {
             std::printf("trace forward plan: %s\n",
@@ -205,8 +210,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "trace: the trace found fewer rows than the join\n");
             return 1;
         }
-        std::printf("trace ratio=%.2f\n",
-                    (sAvanti + sIndietro) / std::max(0.001, baseAvanti + baseIndietro));
+        std::printf("trace ratio=%.2f\n", m.rapporto);
         return 0;
     } catch (const DbError& e) {
         std::fprintf(stderr, "trace: %s\n", qPrintable(e.messaggio()));

@@ -405,6 +405,31 @@ TEST_F(Catena, LookUpsOfManyCodesGoInGroupsAndFindEveryOne) {
     }
 }
 
+TEST_F(Catena, AFailingLookUpOnEitherSideIsReportedAndTheNextTraceWorks) {
+    h.esegui(h.c().erp(), {"DROP TABLE ORDC"});
+    {
+        Tracciatore nuovo(&az, &erp);
+        try {
+            nuovo.avanti({Chiave::LottoFornitore, "LA-01", {}, {}});
+            ADD_FAILURE() << "orders looked up without their table";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.messaggio().contains("ORDC")) << e.messaggio().toStdString();
+        }
+        const Indietro b2 = nuovo.indietro(unica("B2"));
+        ASSERT_EQ(b2.flat.size(), 2u);
+        EXPECT_EQ(b2.flat[1].fornitore, "F02") << "the host still answers for the package";
+    }
+    // and on the company's side, with a package's supplier to ask the host
+    t.reset();
+    az.disconnect();
+    h.esegui(h.c().azienda(), {"DROP TABLE PESATE_FABBR"});
+    az.connect(h.c().azienda());
+    Tracciatore nuovo(&az, &erp);
+    EXPECT_THROW(nuovo.avanti({Chiave::LottoFornitore, "LB-02", {}, {}}), DbError);
+    EXPECT_THROW(nuovo.indietro(Fabbricazione{2, "P1", "B2", {}, {}, {}, {}, QDate(2025, 3, 5)}),
+                 DbError);
+}
+
 TEST(TestoMomento, ReadsAsTheLongWayRoundDoes) {
     Formati::impostaItaliani();
     EXPECT_EQ(testoMomento("2025-03-01 08:00:00.0000"), "01/03/2025 08:00:00");
