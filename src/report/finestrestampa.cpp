@@ -263,13 +263,12 @@ bool AnteprimaStampa::esportaPdf(const QString& file) {
 void AnteprimaStampa::esporta() {
     QFileDialog d(this, QStringLiteral("Esporta in PDF"));
     d.setObjectName(QStringLiteral("EsportaPdf"));
-    d.setAcceptMode(QFileDialog::AcceptSave);
     d.setNameFilter(QStringLiteral("Documenti PDF (*.pdf)"));
     d.setDefaultSuffix(QStringLiteral("pdf"));
-    if (Messaggi::esegui(&d) != QDialog::Accepted || d.selectedFiles().isEmpty()) {
-        return;
+    const QString file = Messaggi::salvaCome(&d, QStringLiteral("pdf"), this);
+    if (!file.isEmpty()) {
+        esportaPdf(file);
     }
-    esportaPdf(d.selectedFiles().first());
 }
 
 } // namespace quintar::report

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <stdexcept>
@@ -141,6 +143,28 @@ QString Messaggi::scegliFile(QWidget* parent, const QString& titolo, const QStri
                              const QString& filtro) {
     auto a = corrente();
     return a->scegliFile(parent, titolo, cartella, filtro);
+}
+
+QString Messaggi::salvaCome(QFileDialog* dialogo, const QString& suffisso, QWidget* parent) {
+    dialogo->setOption(QFileDialog::DontConfirmOverwrite);
+    dialogo->setAcceptMode(QFileDialog::AcceptSave);
+    if (esegui(dialogo) != QDialog::Accepted || dialogo->selectedFiles().isEmpty()) {
+        return {};
+    }
+    QString file = dialogo->selectedFiles().first();
+    if (file.isEmpty()) {
+        return {};
+    }
+    if (QFileInfo(file).suffix().isEmpty() && !suffisso.isEmpty()) {
+        file += '.' + suffisso;
+    }
+    if (QFileInfo::exists(file) &&
+        !conferma(QStringLiteral("Il file ") + QDir::toNativeSeparators(file) +
+                      QStringLiteral(" esiste già. Sostituirlo?"),
+                  parent, true)) {
+        return {};
+    }
+    return file;
 }
 
 // ------------------------------------------------------------ MessaggiRegistrati

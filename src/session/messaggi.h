@@ -10,6 +10,7 @@
 #include <vector>
 
 class QDialog;
+class QFileDialog;
 class QWidget;
 
 namespace quintar {
@@ -48,6 +49,11 @@ public:
     static int esegui(QDialog* dialogo);
     static QString scegliFile(QWidget* parent, const QString& titolo, const QString& cartella = {},
                               const QString& filtro = {});
+    // Runs a dialog that saves a file and asks here, not in the dialog,
+    // whether a file already there is to be replaced. The file chosen, with
+    // ".suffisso" when it has none; empty when cancelled or not to be replaced.
+    static QString salvaCome(QFileDialog* dialogo, const QString& suffisso,
+                             QWidget* parent = nullptr);
 
     // Replaces the back end (tests); nullptr restores the real dialogs.
     static void installa(std::shared_ptr<Attuatore> a);

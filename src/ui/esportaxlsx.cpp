@@ -389,24 +389,12 @@ QString esportaElencoXlsx(QWidget* finestra, Database* db, const QStringList& sq
                         QStringLiteral("Cartella di lavoro Excel (*.xlsx)"));
         dlg.setObjectName(QStringLiteral("DialogoEsportaExcel"));
         dlg.setOption(QFileDialog::DontUseNativeDialog);
-        // the question about a file already there goes through the message service
-        dlg.setOption(QFileDialog::DontConfirmOverwrite);
-        dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setDefaultSuffix(QStringLiteral("xlsx"));
         dlg.selectFile(nomeProposto + QStringLiteral(".xlsx"));
-        if (Messaggi::esegui(&dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) {
+        file = Messaggi::salvaCome(&dlg, QStringLiteral("xlsx"), finestra);
+        if (file.isEmpty()) {
             return {};
         }
-        file = dlg.selectedFiles().first();
-    }
-    if (QFileInfo(file).suffix().isEmpty()) {
-        file += QStringLiteral(".xlsx");
-    }
-    if (QFileInfo::exists(file) &&
-        !Messaggi::conferma(QStringLiteral("Il file ") + QDir::toNativeSeparators(file) +
-                                QStringLiteral(" esiste già. Sostituirlo?"),
-                            finestra, true)) {
-        return {};
     }
     const QStringList sql = sqlSenzaFinestra(sqlElenco);
 

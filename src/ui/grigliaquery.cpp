@@ -147,14 +147,10 @@ void TGridQueryForm::Esporta() {
                     QStringLiteral("File CSV (*.csv)"));
     dlg.setObjectName(QStringLiteral("DialogoEsporta"));
     dlg.setOption(QFileDialog::DontUseNativeDialog);
-    dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix(QStringLiteral("csv"));
     dlg.selectFile(tabella_ + QStringLiteral(".csv"));
-    if (Messaggi::esegui(&dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) {
-        return;
-    }
-    const QString file = dlg.selectedFiles().first();
-    if (esportaCSV(file)) {
+    const QString file = Messaggi::salvaCome(&dlg, QStringLiteral("csv"), this);
+    if (!file.isEmpty() && esportaCSV(file)) {
         Messaggi::informazione(QStringLiteral("Esportazione completata: ") + file, this);
     }
 }

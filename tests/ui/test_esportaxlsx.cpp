@@ -412,6 +412,47 @@ TEST_F(Esportazione, LaFinestraQueryEsportaInExcelETieneIlCsv) {
     EXPECT_TRUE(f.esportaCSV(dir.filePath("query.csv")));
 }
 
+TEST_F(Esportazione, IlCsvSuUnFileCheCEGiaLoSostituisceSoloSeConfermato) {
+    TGridQueryForm f(&db, "ARTICOLI");
+    ASSERT_TRUE(f.apri());
+    const QString file = dir.filePath("query.csv");
+    auto contenuto = [&] {
+        QFile c(file);
+        return c.open(QIODevice::ReadOnly) ? c.readAll() : QByteArray();
+    };
+    {
+        QFile vecchio(file);
+        ASSERT_TRUE(vecchio.open(QIODevice::WriteOnly));
+        vecchio.write("vecchio");
+    }
+    const QString domanda =
+        "Il file " + QDir::toNativeSeparators(file) + " esiste già. Sostituirlo?";
+    // typed without its suffix it is the same file, and the question is ours
+    scegli(dir.filePath("query"));
+    msg->risposte = {"No"};
+    f.Esporta();
+    EXPECT_EQ(msg->testi(), QStringList{domanda});
+    EXPECT_EQ(contenuto(), "vecchio");
+
+    msg->pulisci();
+    msg->risposte = {"Sì"};
+    f.Esporta();
+    EXPECT_EQ(msg->testi(), (QStringList{domanda, "Esportazione completata: " + file}));
+    EXPECT_TRUE(contenuto().startsWith("\xEF\xBB\xBF"
+                                       "CODICE;"))
+        << contenuto().toStdString();
+
+    // a new file is written without asking; a cancelled choice asks nothing
+    msg->pulisci();
+    scegli(dir.filePath("nuovo.csv"));
+    f.Esporta();
+    EXPECT_EQ(msg->testi(), QStringList{"Esportazione completata: " + dir.filePath("nuovo.csv")});
+    msg->pulisci();
+    msg->dialogo = [](QDialog*) { return int(QDialog::Rejected); };
+    f.Esporta();
+    EXPECT_TRUE(msg->testi().isEmpty());
+}
+
 TEST(SqlElenco, UnElencoApertoPiuGiuSiEsportaDallaPrimaRiga) {
     EXPECT_EQ(sqlSenzaFinestra({"SELECT * FROM A", "ORDER BY A.X ROWS 4097 TO 2147483647"}),
               (QStringList{"SELECT * FROM A", "ORDER BY A.X"}));
