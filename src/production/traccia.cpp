@@ -155,6 +155,18 @@ Condizioni condizioni(Chiave c) {
     return {QStringLiteral("P.CODICEMATERIAPRIMA = ?"), QStringLiteral("C.CODICECONSUMATO = ?")};
 }
 
+// The lines of a batch with each weighing assigned to them and the names of
+// material and supplier; bound: the batch's number, product, date and lot.
+QStringList righeConPesate() {
+    return {QStringLiteral("FROM FABBCOMPON A"),
+            QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = A.CODICEMATERIAPRIMA"),
+            QStringLiteral("  LEFT JOIN PESATE_FABBR P ON P.BARCODE = A.SERIALE AND "
+                           "P.ID_FABBRICAZIONE = ?"),
+            QStringLiteral("  LEFT JOIN FORNITO R ON R.CODICE = P.CODICEFORNITORE"),
+            QStringLiteral("WHERE A.CODICEFABBRICAZIONE = ? AND A.DATAFABBRICAZIONE = ? AND "
+                           "A.LOTTOFABBRICAZIONE = ?")};
+}
+
 // A line of a batch with no weighing is without one unless its material was
 // consumed; the same for the forward search of a raw material.
 const QString kSenzaPesataNeConsumo =
@@ -208,14 +220,9 @@ Frase fraseIndietro(const Fabbricazione& fab) {
                        "LOTTOFORNITORE,"),
         QStringLiteral("  P.CODICEFORNITORE AS FORNITORE, R.RAGSOC AS RAGSOCFORNITORE, P.PESO AS "
                        "QUANTITA,"),
-        QStringLiteral("  P.DATAORA, P.BILANCIA, P.OPERATORE, P.ID AS RIF"),
-        QStringLiteral("FROM FABBCOMPON A"),
-        QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = A.CODICEMATERIAPRIMA"),
-        QStringLiteral("  LEFT JOIN PESATE_FABBR P ON P.BARCODE = A.SERIALE AND "
-                       "P.ID_FABBRICAZIONE = ?"),
-        QStringLiteral("  LEFT JOIN FORNITO R ON R.CODICE = P.CODICEFORNITORE"),
-        QStringLiteral("WHERE A.CODICEFABBRICAZIONE = ? AND A.DATAFABBRICAZIONE = ? AND "
-                       "A.LOTTOFABBRICAZIONE = ?"),
+        QStringLiteral("  P.DATAORA, P.BILANCIA, P.OPERATORE, P.ID AS RIF")};
+    f.sql << righeConPesate();
+    f.sql << QStringList{
         QStringLiteral("  AND (P.ID IS NOT NULL OR NOT EXISTS (SELECT 1 FROM CONSUMI C"),
         QStringLiteral("    WHERE C.ID_FABBRICAZIONE = ? AND C.CODICEMATERIA = "
                        "A.CODICEMATERIAPRIMA))"),
@@ -303,14 +310,8 @@ std::vector<Frase> frasiIndietro(const Fabbricazione& fab) {
         // every line, with each weighing assigned to it
         QStringLiteral("SELECT A.NRIGA, A.CODICEMATERIAPRIMA, M.NOMECOMMERCIALE,"),
         QStringLiteral("  P.BARCODE_LOTTO_MATERIA, P.LOTTOMATERIAPRIMA, P.CODICEFORNITORE,"),
-        QStringLiteral("  P.PESO, P.DATAORA, P.BILANCIA, P.OPERATORE, P.ID, R.RAGSOC"),
-        QStringLiteral("FROM FABBCOMPON A"),
-        QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = A.CODICEMATERIAPRIMA"),
-        QStringLiteral("  LEFT JOIN PESATE_FABBR P ON P.BARCODE = A.SERIALE AND "
-                       "P.ID_FABBRICAZIONE = ?"),
-        QStringLiteral("  LEFT JOIN FORNITO R ON R.CODICE = P.CODICEFORNITORE"),
-        QStringLiteral("WHERE A.CODICEFABBRICAZIONE = ? AND A.DATAFABBRICAZIONE = ? AND "
-                       "A.LOTTOFABBRICAZIONE = ?")};
+        QStringLiteral("  P.PESO, P.DATAORA, P.BILANCIA, P.OPERATORE, P.ID, R.RAGSOC")};
+    righe.sql << righeConPesate();
     righe.parametri = {id, fab.codice, fab.data, fab.lotto};
     std::vector<Frase> r{righe};
     if (fab.id) { // without a number a batch has no consumption lines
