@@ -74,6 +74,45 @@ std::optional<double> quantita(const Query& q, int i) {
     return v.typeId() == QMetaType::Double ? v.toDouble() : q.field(i).asFloat();
 }
 
+QString senzaSpaziFinali(QString t) {
+    qsizetype n = t.size();
+    while (n > 0 && t[n - 1] == ' ') {
+        --n;
+    }
+    t.truncate(n);
+    return t;
+}
+
+// A code as the archive compares it: null matches nothing, trailing blanks
+// do not count.
+std::optional<QString> codice(const Query& q, int i) {
+    if (!q.valore(i).isValid()) {
+        return std::nullopt;
+    }
+    return senzaSpaziFinali(testo(q, i));
+}
+
+// The byte of a character in the archive's character set (WIN1252).
+int byteWin1252(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+        return u;
+    }
+    static const std::pair<char16_t, int> tabella[] = {
+        {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
+        {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
+        {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
+        {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
+        {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
+        {0x017E, 0x9E}, {0x0178, 0x9F}};
+    for (const auto& [carattere, byte] : tabella) {
+        if (carattere == u) {
+            return byte;
+        }
+    }
+    return 0x100 + u; // not in the character set: it cannot be stored
+}
+
 // The batch columns of a tracer's row.
 Fabbricazione leggiFabbricazione(const Query& q) {
     Fabbricazione f;
@@ -195,13 +234,26 @@ QString testoOrigine(Origine o) {
     return QStringLiteral("Nessuna pesata");
 }
 
+int confrontaTesti(const QString& a, const QString& b) {
+    const qsizetype n = std::max(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const int x = i < a.size() ? byteWin1252(a[i]) : ' ';
+        const int y = i < b.size() ? byteWin1252(b[i]) : ' ';
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    return 0;
+}
+
 Frase fraseFabbricazioni(const QString& lottoOIdentificativo) {
     const QString t = lottoOIdentificativo.trimmed();
     bool numero = false;
     const qint64 id = t.toLongLong(&numero);
     Frase f;
     f.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia.chopped(1),
-             QStringLiteral("FROM FABBRIC F"), QStringLiteral("WHERE F.LOTTO = ? OR F.ID = ?")};
+             QStringLiteral("FROM FABBRIC F"), QStringLiteral("WHERE F.LOTTO = ? OR F.ID = ?"),
+             QStringLiteral("ORDER BY F.DATA, F.CODICE, F.LOTTO")};
     f.parametri = {t, numero ? QVariant(id) : QVariant()};
     return f;
 }
@@ -368,20 +420,26 @@ std::vector<Frase> frasiAvanti(const Ricerca& r) {
 }
 
 QString testoMomento(const QString& t) {
-    // "yyyy-MM-dd HH:mm:ss" and anything after the seconds, day first; a
-    // midnight, another shape or other date formats go the long way round
-    auto cifre = [&](int da, int n) {
-        for (int i = da; i < da + n; ++i) {
-            if (!t[i].isDigit()) {
+    // "yyyy-MM-dd HH:mm:ss", with at most four decimals of a second that do
+    // not round up to the next one, day first; anything else, midnight and
+    // other date formats go the long way round. A moment the local clock
+    // skipped (the hour lost to summer time) is shown as recorded.
+    const QStringView v(t);
+    auto cifre = [&](qsizetype da, qsizetype n) {
+        for (qsizetype i = da; i < da + n; ++i) {
+            if (v[i] < u'0' || v[i] > u'9') {
                 return false;
             }
         }
         return true;
     };
-    const QStringView v(t);
-    const bool forma = t.size() >= 19 && cifre(0, 4) && t[4] == '-' && cifre(5, 2) && t[7] == '-' &&
-                       cifre(8, 2) && t[10] == ' ' && cifre(11, 2) && t[13] == ':' &&
-                       cifre(14, 2) && t[16] == ':' && cifre(17, 2);
+    const qsizetype decimali = t.size() - 20;
+    const bool forma = (t.size() == 19 ||
+                        (decimali >= 1 && decimali <= 4 && v[19] == u'.' && cifre(20, decimali) &&
+                         !(decimali == 4 && v.mid(20, 4) >= QLatin1String("9995")))) &&
+                       cifre(0, 4) && v[4] == u'-' && cifre(5, 2) && v[7] == u'-' && cifre(8, 2) &&
+                       v[10] == u' ' && cifre(11, 2) && v[13] == u':' && cifre(14, 2) &&
+                       v[16] == u':' && cifre(17, 2);
     if (forma && v.mid(11, 8) != QLatin1String("00:00:00") &&
         Formati::correnti().formatoData == QLatin1String("dd/MM/yyyy") &&
         QDate(v.mid(0, 4).toInt(), v.mid(5, 2).toInt(), v.mid(8, 2).toInt()).isValid() &&
@@ -523,10 +581,6 @@ std::vector<Fabbricazione> Tracciatore::fabbricazioni(const QString& lottoOIdent
         r.push_back(leggiFabbricazione(qFabbricazioni_));
     }
     qFabbricazioni_.close();
-    // in the order of their key: date, product, lot
-    std::sort(r.begin(), r.end(), [](const Fabbricazione& a, const Fabbricazione& b) {
-        return std::tie(a.data, a.codice, a.lotto) < std::tie(b.data, b.codice, b.lotto);
-    });
     return r;
 }
 
@@ -537,6 +591,7 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     struct Riga {
         int nriga;
         QString materia, descrizione;
+        std::optional<QString> chiave; // the material as the archive compares it
     };
     std::vector<Riga> senzaPesata; // lines with no weighing, in the order read
     std::vector<Riga> righe;       // every line, for the consumption lines
@@ -544,7 +599,7 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     q.SQL = frasi[0].sql;
     q.setParams(frasi[0].parametri);
     for (q.open(); !q.eof(); q.next()) {
-        Riga riga{int(intero(q, 0)), testo(q, 1), testo(q, 2)};
+        Riga riga{int(intero(q, 0)), testo(q, 1), testo(q, 2), codice(q, 1)};
         if (!q.valore(10).isValid()) {
             senzaPesata.push_back(riga);
         } else {
@@ -563,22 +618,27 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
         c.SQL = frasi[1].sql;
         c.setParams(frasi[1].parametri);
         for (c.open(); !c.eof(); c.next()) {
-            const QString materia = testo(c, 0);
+            const std::optional<QString> materia = codice(c, 0);
             Prelievo p = leggiConsumo(c, 2);
             p.descrizione = testo(c, 1);
             // under the first line of the material it covers, else under none
+            std::optional<int> prima;
             for (const Riga& riga : righe) {
-                if (riga.materia == materia && (p.nriga == 0 || riga.nriga < p.nriga)) {
-                    p.nriga = riga.nriga;
+                if (materia && riga.chiave == materia && (!prima || riga.nriga < *prima)) {
+                    prima = riga.nriga;
                 }
             }
-            consumate.push_back(materia);
+            p.nriga = prima.value_or(0);
+            if (materia) {
+                consumate.push_back(*materia);
+            }
             r.flat.push_back(std::move(p));
         }
         c.close();
     }
     for (const Riga& riga : senzaPesata) {
-        if (std::find(consumate.begin(), consumate.end(), riga.materia) == consumate.end()) {
+        if (!riga.chiave ||
+            std::find(consumate.begin(), consumate.end(), *riga.chiave) == consumate.end()) {
             Prelievo p;
             p.nriga = riga.nriga;
             p.materia = riga.materia;
@@ -610,13 +670,14 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
 // The names of the materials of every row and of the suppliers of the
 // weighings, each code read once.
 void Tracciatore::completaNomi(const std::vector<Prelievo*>& righe) {
+    // by the code as the archive compares it
     std::map<QString, QString> materie, fornitori;
     for (const Prelievo* p : righe) {
         if (!p->materia.isEmpty()) {
-            materie.emplace(p->materia, QString());
+            materie.emplace(senzaSpaziFinali(p->materia), QString());
         }
         if (p->origine == Origine::Pesata && !p->fornitore.isEmpty()) {
-            fornitori.emplace(p->fornitore, QString());
+            fornitori.emplace(senzaSpaziFinali(p->fornitore), QString());
         }
     }
     std::vector<QString> m, f;
@@ -635,17 +696,17 @@ void Tracciatore::completaNomi(const std::vector<Prelievo*>& righe) {
         v.insert(v.end(), vf.begin(), vf.end());
         q.setParams(std::move(v));
         for (q.open(); !q.eof(); q.next()) {
-            (intero(q, 0) == 0 ? materie : fornitori)[testo(q, 1)] = testo(q, 2);
+            (intero(q, 0) == 0 ? materie : fornitori)[senzaSpaziFinali(testo(q, 1))] = testo(q, 2);
         }
         q.close();
     }
     for (Prelievo* p : righe) {
-        auto it = materie.find(p->materia);
+        auto it = materie.find(senzaSpaziFinali(p->materia));
         if (it != materie.end()) {
             p->descrizione = it->second;
         }
         if (p->origine == Origine::Pesata) {
-            auto jt = fornitori.find(p->fornitore);
+            auto jt = fornitori.find(senzaSpaziFinali(p->fornitore));
             if (jt != fornitori.end()) {
                 p->ragioneSocialeFornitore = jt->second;
             }
@@ -659,11 +720,13 @@ void Tracciatore::completaFornitori(const std::vector<Prelievo*>& righe) {
     if (!seriali_) {
         return;
     }
+    // by the serial as the archive compares it
     std::vector<QString> seriali;
     for (const Prelievo* p : righe) {
-        if (p->origine == Origine::Consumo && p->fornitore.isEmpty() && !p->seriale.isEmpty() &&
-            std::find(seriali.begin(), seriali.end(), p->seriale) == seriali.end()) {
-            seriali.push_back(p->seriale);
+        const QString s = senzaSpaziFinali(p->seriale);
+        if (p->origine == Origine::Consumo && p->fornitore.isEmpty() && !s.isEmpty() &&
+            std::find(seriali.begin(), seriali.end(), s) == seriali.end()) {
+            seriali.push_back(s);
         }
     }
     std::map<QString, std::pair<QString, QString>> trovati;
@@ -672,12 +735,12 @@ void Tracciatore::completaFornitori(const std::vector<Prelievo*>& righe) {
         Query& q = seriali_->per(n);
         q.setParams(gruppo(seriali, i, Gruppi::posti(n)));
         for (q.open(); !q.eof(); q.next()) {
-            trovati[testo(q, 0)] = {testo(q, 1), testo(q, 2)};
+            trovati[senzaSpaziFinali(testo(q, 0))] = {testo(q, 1), testo(q, 2)};
         }
         q.close();
     }
     for (Prelievo* p : righe) {
-        auto it = trovati.find(p->seriale);
+        auto it = trovati.find(senzaSpaziFinali(p->seriale));
         if (p->origine == Origine::Consumo && it != trovati.end()) {
             p->fornitore = it->second.first;
             p->ragioneSocialeFornitore = it->second.second;
@@ -718,10 +781,10 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
         if (x.data != y.data) {
             return x.data < y.data;
         }
-        if (const int c = x.codice.compare(y.codice)) {
+        if (const int c = confrontaTesti(x.codice, y.codice)) {
             return c < 0;
         }
-        if (const int c = x.lotto.compare(y.lotto)) {
+        if (const int c = confrontaTesti(x.lotto, y.lotto)) {
             return c < 0;
         }
         if (a.prelievo.origine != b.prelievo.origine) {

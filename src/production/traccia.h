@@ -112,6 +112,10 @@ std::vector<Frase> frasiAvanti(const Ricerca& r);
 // shown as every screen shows a moment ("01/03/2025 08:00:00").
 QString testoMomento(const QString& dataOra);
 
+// Two texts in the order the archive sorts them: byte by byte in its
+// character set (WIN1252), the shorter padded with blanks; <0, 0 or >0.
+int confrontaTesti(const QString& a, const QString& b);
+
 // Groups the flat rows of a batch by line, in line order; consumption
 // lines of a material no line has come last under line 0.
 std::vector<RigaComponente> raggruppaPerRiga(const std::vector<Prelievo>& flat);

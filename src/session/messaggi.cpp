@@ -155,7 +155,8 @@ QString Messaggi::salvaCome(QFileDialog* dialogo, const QString& suffisso, QWidg
     if (file.isEmpty()) {
         return {};
     }
-    if (QFileInfo(file).suffix().isEmpty() && !suffisso.isEmpty()) {
+    // as the dialog does: a name with no dot at all takes the suffix
+    if (!QFileInfo(file).fileName().contains('.') && !suffisso.isEmpty()) {
         file += '.' + suffisso;
     }
     if (QFileInfo::exists(file) &&

@@ -51,7 +51,8 @@ public:
                               const QString& filtro = {});
     // Runs a dialog that saves a file and asks here, not in the dialog,
     // whether a file already there is to be replaced. The file chosen, with
-    // ".suffisso" when it has none; empty when cancelled or not to be replaced.
+    // ".suffisso" when its name has no dot; empty when cancelled or not to be
+    // replaced (the export then ends, nothing written).
     static QString salvaCome(QFileDialog* dialogo, const QString& suffisso,
                              QWidget* parent = nullptr);
 

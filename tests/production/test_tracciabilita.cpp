@@ -320,10 +320,37 @@ TEST_F(Catena, TheTracerGivesTheListsRowsInTheListsOrder) {
          "SERIALE, QUANTITA, LOTTO) VALUES (4, 1, 'MP2', 'MP2', 'S3', 0.25, 'LB-02')",
          "INSERT INTO CONSUMI (ID_CONSUMI, ID_FABBRICAZIONE, CODICEMATERIA, CODICECONSUMATO, "
          "SERIALE, QUANTITA, LOTTO) VALUES (3, 1, 'MPX', 'MPX', 'S9', 0.1, 'LZ-09')"});
+    // codes the archive compares without their trailing blanks, a line and a
+    // consumption without material, and batches the archive sorts its own way:
+    // products equal but for a blank, lots with characters of its character set
+    const QString fabbric = "INSERT INTO FABBRIC (CODICE, DATA, LOTTO, ID) VALUES ";
+    const QString linea = "INSERT INTO FABBCOMPON (CODICEFABBRICAZIONE, DATAFABBRICAZIONE, "
+                          "LOTTOFABBRICAZIONE, NRIGA, CODICEMATERIAPRIMA, SERIALE) VALUES ";
+    const QString pesata = "INSERT INTO PESATE_FABBR (ID, DATAORA, BARCODE, PESO, "
+                           "ID_FABBRICAZIONE, BARCODE_LOTTO_MATERIA, CODICEMATERIAPRIMA, "
+                           "CODICEFORNITORE, LOTTOMATERIAPRIMA) VALUES ";
+    const QString consumo = "INSERT INTO CONSUMI (ID_CONSUMI, ID_FABBRICAZIONE, CODICEMATERIA, "
+                            "CODICECONSUMATO, SERIALE, QUANTITA, LOTTO) VALUES ";
+    h.esegui(h.c().azienda(),
+             {fabbric + "('P4', '2025-05-01', 'B5', 5)",
+              linea + "('P4', '2025-05-01', 'B5', 1, NULL, NULL)",
+              linea + "('P4', '2025-05-01', 'B5', 2, 'MP1', NULL)",
+              linea + "('P4', '2025-05-01', 'B5', 3, 'MP2', 'CONTEST00000010')",
+              pesata + "(10, '2025-05-01 08:00:00', 'CONTEST00000010', 1, 5, 'S4', 'MP2 ', "
+                       "'F01 ', 'LD-04')",
+              consumo + "(5, 5, NULL, 'MPX', 'S8', 1, 'LD-04')",
+              consumo + "(6, 5, 'MP1 ', 'MP1', 'S7', 1, 'LD-04')",
+              fabbric + "('P5', '2025-06-01', 'L2', 6)", fabbric + "('P5 ', '2025-06-01', 'L1', 7)",
+              fabbric + "('P6', '2025-06-02', 'A°1', 8)",
+              fabbric + "('P6', '2025-06-02', 'A–1', 9)",
+              pesata + "(11, NULL, NULL, 1, 6, 'S5', 'MP1', 'F01', 'LE-05')",
+              pesata + "(12, NULL, NULL, 1, 7, 'S5', 'MP1', 'F01', 'LE-05')",
+              pesata + "(13, NULL, NULL, 1, 8, 'S5', 'MP1', 'F01', 'LE-05')",
+              pesata + "(14, NULL, NULL, 1, 9, 'S5', 'MP1', 'F01', 'LE-05')"});
     t->aggiorna();
     // the host's suppliers of consumed packages are the tracer's alone
     Tracciatore soloAzienda(&az, nullptr);
-    for (const char* lotto : {"B1", "B2", "B3", "B4"}) {
+    for (const char* lotto : {"B1", "B2", "B3", "B4", "B5"}) {
         const Fabbricazione b = unica(lotto);
         QStringList tracciate;
         for (const Prelievo& p : soloAzienda.indietro(b).flat) {
@@ -340,7 +367,8 @@ TEST_F(Catena, TheTracerGivesTheListsRowsInTheListsOrder) {
         {Chiave::LottoFornitore, "LB-02", {}, {}}, {Chiave::Seriale, "S1", {}, {}},
         {Chiave::Seriale, "S2", {}, fineMarzo},    {Chiave::Materia, "MP1", {}, {}},
         {Chiave::Materia, "MP2", marzo, {}},       {Chiave::Materia, "MP3", {}, {}},
-        {Chiave::Materia, "MPX", {}, {}}};
+        {Chiave::Materia, "MPX", {}, {}},          {Chiave::LottoFornitore, "LD-04", {}, {}},
+        {Chiave::LottoFornitore, "LE-05", {}, {}}};
     for (const Ricerca& r : ricerche) {
         QStringList tracciate;
         for (const Utilizzo& u : soloAzienda.avanti(r).utilizzi) {
@@ -352,6 +380,15 @@ TEST_F(Catena, TheTracerGivesTheListsRowsInTheListsOrder) {
     EXPECT_EQ(lotti(soloAzienda.avanti(ricerche[0])),
               (QStringList{"B4:Consumo", "B4:Pesata", "B1:Pesata", "B1:Pesata", "B2:Pesata",
                            "B3:Pesata"}));
+    EXPECT_EQ(lotti(soloAzienda.avanti(ricerche.back())),
+              (QStringList{"L1:Pesata", "L2:Pesata", "A–1:Pesata", "A°1:Pesata"}));
+    const Indietro b5 = soloAzienda.indietro(unica("B5"));
+    ASSERT_EQ(b5.righe.size(), 4u);
+    EXPECT_EQ(b5.righe[0].prelievi.at(0).origine, Origine::NessunaPesata)
+        << "a line without material is not covered by a consumption without one";
+    EXPECT_EQ(b5.righe[1].prelievi.at(0).origine, Origine::Consumo) << "MP1 and 'MP1 ' are one";
+    EXPECT_EQ(b5.righe[2].prelievi.at(0).ragioneSocialeFornitore, "Alfa Tensioattivi");
+    EXPECT_EQ(b5.righe[3].nriga, 0);
 }
 
 TEST_F(Catena, LookUpsOfManyCodesGoInGroupsAndFindEveryOne) {
@@ -430,13 +467,25 @@ TEST_F(Catena, AFailingLookUpOnEitherSideIsReportedAndTheNextTraceWorks) {
                  DbError);
 }
 
+TEST(ConfrontaTesti, SortsAsTheArchiveDoes) {
+    EXPECT_LT(confrontaTesti("A–1", "A°1"), 0) << "0x96 before 0xB0";
+    EXPECT_LT(confrontaTesti("€", "é"), 0);
+    EXPECT_EQ(confrontaTesti("P1 ", "P1"), 0);
+    EXPECT_LT(confrontaTesti("P1", "P1A"), 0);
+    EXPECT_LT(confrontaTesti("P1\t", "P1"), 0) << "the shorter is padded with blanks";
+    EXPECT_GT(confrontaTesti("b", "B"), 0);
+}
+
 TEST(TestoMomento, ReadsAsTheLongWayRoundDoes) {
     Formati::impostaItaliani();
     EXPECT_EQ(testoMomento("2025-03-01 08:00:00.0000"), "01/03/2025 08:00:00");
     for (const char* s :
          {"2025-03-01 08:00:00.0000", "2024-02-29 23:59:59", "2025-03-01 12:00:00.5",
           "2025-03-01 00:00:00.0000", "2025-02-30 08:00:00.0000", "2025-03-01 24:00:00",
-          "2025-03-01T08:00:00", "01/03/2025 08:00:00", "2025-3-1 8:00:00", "", "adesso"}) {
+          "2025-03-01T08:00:00", "01/03/2025 08:00:00", "2025-3-1 8:00:00", "", "adesso",
+          "2025-03-01 08:00:59.9994", "2025-03-01 08:00:59.9995", "2025-03-01 12:59:59.9999",
+          "2025-03-01 08:00:00 ", "2025-03-01 08:00:00.", "2025-03-01 08:00:00abc",
+          "2025-03-01 ٠8:00:00"}) {
         EXPECT_EQ(testoMomento(s), Formati::dataOraInTesto(QVariant(QString(s)).toDateTime())) << s;
     }
     // other date formats go the long way too
