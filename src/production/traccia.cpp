@@ -252,8 +252,7 @@ Frase fraseFabbricazioni(const QString& lottoOIdentificativo) {
     const qint64 id = t.toLongLong(&numero);
     Frase f;
     f.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia.chopped(1),
-             QStringLiteral("FROM FABBRIC F"), QStringLiteral("WHERE F.LOTTO = ? OR F.ID = ?"),
-             QStringLiteral("ORDER BY F.DATA, F.CODICE, F.LOTTO")};
+             QStringLiteral("FROM FABBRIC F"), QStringLiteral("WHERE F.LOTTO = ? OR F.ID = ?")};
     f.parametri = {t, numero ? QVariant(id) : QVariant()};
     return f;
 }
@@ -581,6 +580,16 @@ std::vector<Fabbricazione> Tracciatore::fabbricazioni(const QString& lottoOIdent
         r.push_back(leggiFabbricazione(qFabbricazioni_));
     }
     qFabbricazioni_.close();
+    // in the order of their key: date, product, lot
+    std::sort(r.begin(), r.end(), [](const Fabbricazione& a, const Fabbricazione& b) {
+        if (a.data != b.data) {
+            return a.data < b.data;
+        }
+        if (const int c = confrontaTesti(a.codice, b.codice)) {
+            return c < 0;
+        }
+        return confrontaTesti(a.lotto, b.lotto) < 0;
+    });
     return r;
 }
 

@@ -331,22 +331,23 @@ TEST_F(Catena, TheTracerGivesTheListsRowsInTheListsOrder) {
                            "CODICEFORNITORE, LOTTOMATERIAPRIMA) VALUES ";
     const QString consumo = "INSERT INTO CONSUMI (ID_CONSUMI, ID_FABBRICAZIONE, CODICEMATERIA, "
                             "CODICECONSUMATO, SERIALE, QUANTITA, LOTTO) VALUES ";
-    h.esegui(h.c().azienda(),
-             {fabbric + "('P4', '2025-05-01', 'B5', 5)",
-              linea + "('P4', '2025-05-01', 'B5', 1, NULL, NULL)",
-              linea + "('P4', '2025-05-01', 'B5', 2, 'MP1', NULL)",
-              linea + "('P4', '2025-05-01', 'B5', 3, 'MP2', 'CONTEST00000010')",
-              pesata + "(10, '2025-05-01 08:00:00', 'CONTEST00000010', 1, 5, 'S4', 'MP2 ', "
-                       "'F01 ', 'LD-04')",
-              consumo + "(5, 5, NULL, 'MPX', 'S8', 1, 'LD-04')",
-              consumo + "(6, 5, 'MP1 ', 'MP1', 'S7', 1, 'LD-04')",
-              fabbric + "('P5', '2025-06-01', 'L2', 6)", fabbric + "('P5 ', '2025-06-01', 'L1', 7)",
-              fabbric + "('P6', '2025-06-02', 'A°1', 8)",
-              fabbric + "('P6', '2025-06-02', 'A–1', 9)",
-              pesata + "(11, NULL, NULL, 1, 6, 'S5', 'MP1', 'F01', 'LE-05')",
-              pesata + "(12, NULL, NULL, 1, 7, 'S5', 'MP1', 'F01', 'LE-05')",
-              pesata + "(13, NULL, NULL, 1, 8, 'S5', 'MP1', 'F01', 'LE-05')",
-              pesata + "(14, NULL, NULL, 1, 9, 'S5', 'MP1', 'F01', 'LE-05')"});
+    h.esegui(
+        h.c().azienda(),
+        {fabbric + "('P4', '2025-05-01', 'B5', 5)",
+         linea + "('P4', '2025-05-01', 'B5', 1, NULL, NULL)",
+         linea + "('P4', '2025-05-01', 'B5', 2, 'MP1', NULL)",
+         linea + "('P4', '2025-05-01', 'B5', 3, 'MP2', 'CONTEST00000010')",
+         pesata + "(10, '2025-05-01 08:00:00', 'CONTEST00000010', 1, 5, 'S4', 'MP2 ', "
+                  "'F01 ', 'LD-04')",
+         consumo + "(5, 5, NULL, 'MPX', 'S8', 1, 'LD-04')",
+         consumo + "(6, 5, 'MP1 ', 'MP1', 'S7', 1, 'LD-04')",
+         fabbric + "('P5', '2025-06-01', 'L2', 6)", fabbric + "('P5 ', '2025-06-01', 'L1', 7)",
+         fabbric + "('P0', '2025-06-01', 'L1', 10)", fabbric + "('P7', '2025-05-31', 'L1', 11)",
+         fabbric + "('P6', '2025-06-02', 'A°1', 8)", fabbric + "('P6', '2025-06-02', 'A–1', 9)",
+         pesata + "(11, NULL, NULL, 1, 6, 'S5', 'MP1', 'F01', 'LE-05')",
+         pesata + "(12, NULL, NULL, 1, 7, 'S5', 'MP1', 'F01', 'LE-05')",
+         pesata + "(13, NULL, NULL, 1, 8, 'S5', 'MP1', 'F01', 'LE-05')",
+         pesata + "(14, NULL, NULL, 1, 9, 'S5', 'MP1', 'F01', 'LE-05')"});
     t->aggiorna();
     // the host's suppliers of consumed packages are the tracer's alone
     Tracciatore soloAzienda(&az, nullptr);
@@ -382,6 +383,12 @@ TEST_F(Catena, TheTracerGivesTheListsRowsInTheListsOrder) {
                            "B3:Pesata"}));
     EXPECT_EQ(lotti(soloAzienda.avanti(ricerche.back())),
               (QStringList{"L1:Pesata", "L2:Pesata", "A–1:Pesata", "A°1:Pesata"}));
+    // the batches of one lot, in the order of their key
+    QStringList conLotto;
+    for (const Fabbricazione& f : soloAzienda.fabbricazioni("L1")) {
+        conLotto << f.data.toString(Qt::ISODate) + " " + f.codice;
+    }
+    EXPECT_EQ(conLotto, (QStringList{"2025-05-31 P7", "2025-06-01 P0", "2025-06-01 P5 "}));
     const Indietro b5 = soloAzienda.indietro(unica("B5"));
     ASSERT_EQ(b5.righe.size(), 4u);
     EXPECT_EQ(b5.righe[0].prelievi.at(0).origine, Origine::NessunaPesata)
