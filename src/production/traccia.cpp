@@ -43,6 +43,25 @@ int rango(Origine o) {
     return 2;
 }
 
+// Batches in the order of their key: date, product, lot.
+int confrontaFabbricazioni(const Fabbricazione& a, const Fabbricazione& b) {
+    if (a.data != b.data) {
+        return a.data < b.data ? -1 : 1;
+    }
+    if (const int c = confrontaTesti(a.codice, b.codice)) {
+        return c;
+    }
+    return confrontaTesti(a.lotto, b.lotto);
+}
+
+// Rows of one place in the order of their origin, then of their own key.
+bool primaPerOrigine(const Prelievo& a, const Prelievo& b) {
+    if (a.origine != b.origine) {
+        return rango(a.origine) < rango(b.origine);
+    }
+    return a.rif < b.rif;
+}
+
 // The values of a row are read without the copies a Campo makes; a value
 // of another type than expected reads as through a Campo.
 QString testo(const Query& q, int i) {
@@ -582,13 +601,7 @@ std::vector<Fabbricazione> Tracciatore::fabbricazioni(const QString& lottoOIdent
     qFabbricazioni_.close();
     // in the order of their key: date, product, lot
     std::sort(r.begin(), r.end(), [](const Fabbricazione& a, const Fabbricazione& b) {
-        if (a.data != b.data) {
-            return a.data < b.data;
-        }
-        if (const int c = confrontaTesti(a.codice, b.codice)) {
-            return c < 0;
-        }
-        return confrontaTesti(a.lotto, b.lotto) < 0;
+        return confrontaFabbricazioni(a, b) < 0;
     });
     return r;
 }
@@ -658,13 +671,7 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     }
     // line, origin, then the row's own key
     std::sort(r.flat.begin(), r.flat.end(), [](const Prelievo& a, const Prelievo& b) {
-        if (a.nriga != b.nriga) {
-            return a.nriga < b.nriga;
-        }
-        if (a.origine != b.origine) {
-            return rango(a.origine) < rango(b.origine);
-        }
-        return a.rif < b.rif;
+        return a.nriga != b.nriga ? a.nriga < b.nriga : primaPerOrigine(a, b);
     });
     std::vector<Prelievo*> tutte;
     tutte.reserve(r.flat.size());
@@ -785,21 +792,10 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
     }
     // batch date, product, lot, then the row's origin and its own key
     std::sort(r.utilizzi.begin(), r.utilizzi.end(), [](const Utilizzo& a, const Utilizzo& b) {
-        const Fabbricazione& x = a.fabbricazione;
-        const Fabbricazione& y = b.fabbricazione;
-        if (x.data != y.data) {
-            return x.data < y.data;
-        }
-        if (const int c = confrontaTesti(x.codice, y.codice)) {
+        if (const int c = confrontaFabbricazioni(a.fabbricazione, b.fabbricazione)) {
             return c < 0;
         }
-        if (const int c = confrontaTesti(x.lotto, y.lotto)) {
-            return c < 0;
-        }
-        if (a.prelievo.origine != b.prelievo.origine) {
-            return rango(a.prelievo.origine) < rango(b.prelievo.origine);
-        }
-        return a.prelievo.rif < b.prelievo.rif;
+        return primaPerOrigine(a.prelievo, b.prelievo);
     });
     std::vector<Prelievo*> prelievi;
     prelievi.reserve(r.utilizzi.size());
