@@ -28,16 +28,21 @@ inline double ms(const QElapsedTimer& t) {
     return double(t.nsecsElapsed()) / 1e6;
 }
 
+// The mean time of `volte` calls, in microseconds.
+inline double media(int volte, const std::function<void()>& f) {
+    QElapsedTimer c;
+    c.start();
+    for (int i = 0; i < volte; ++i) {
+        f();
+    }
+    return double(c.nsecsElapsed()) / 1000.0 / volte;
+}
+
 // Median over `giri` rounds of the mean time of `volte` calls, in microseconds.
 inline double misura(int giri, int volte, const std::function<void()>& f) {
     std::vector<double> t;
     for (int g = 0; g < giri; ++g) {
-        QElapsedTimer c;
-        c.start();
-        for (int i = 0; i < volte; ++i) {
-            f();
-        }
-        t.push_back(double(c.nsecsElapsed()) / 1000.0 / volte);
+        t.push_back(media(volte, f));
     }
     return mediana(std::move(t));
 }
@@ -58,12 +63,7 @@ misuraAlternate(int giri, int volte, const std::vector<std::function<void()>>& f
     for (int g = 0; g < giri; ++g) {
         std::vector<double> giro;
         for (size_t k = 0; k < f.size(); ++k) {
-            QElapsedTimer c;
-            c.start();
-            for (int i = 0; i < volte; ++i) {
-                f[k]();
-            }
-            giro.push_back(double(c.nsecsElapsed()) / 1000.0 / volte);
+            giro.push_back(media(volte, f[k]));
             t[k].push_back(giro.back());
         }
         rapporti.push_back(rapporto(giro));
