@@ -371,6 +371,12 @@ void Query::freeStatement() {
         outMeta_->release();
         outMeta_ = nullptr;
     }
+    if (inMeta_) {
+        inMeta_->release();
+        inMeta_ = nullptr;
+    }
+    inBlob_.clear();
+    inRoom_.clear();
     if (stmt_) {
         try {
             fb([&](ThrowStatusWrapper* st) { stmt_->free(st); });
@@ -380,6 +386,7 @@ void Query::freeStatement() {
         stmt_ = nullptr;
     }
     preparedSql_.clear();
+    preparedLines_.clear();
     preparedGen_ = 0;
 }
 
@@ -391,8 +398,14 @@ void Query::prepare() {
         throw DbError(QStringLiteral("Transazione non assegnata"));
     }
     ITransaction* tra = tr_->ensure();
+    const bool valido = stmt_ && preparedGen_ == db_->generazione();
+    // the same lines as last time, or lines of the same text
+    if (valido && SQL.isSharedWith(preparedLines_)) {
+        return;
+    }
     QString sql = sqlText();
-    if (stmt_ && sql == preparedSql_ && preparedGen_ == db_->generazione()) {
+    if (valido && sql == preparedSql_) {
+        preparedLines_ = SQL;
         return;
     }
     freeStatement();
@@ -402,7 +415,25 @@ void Query::prepare() {
                                       IStatement::PREPARE_PREFETCH_METADATA);
     });
     preparedSql_ = sql;
+    preparedLines_ = SQL;
     preparedGen_ = db_->generazione();
+    tipoFrase_ = fb([&](ThrowStatusWrapper* st) { return stmt_->getType(st); });
+    {
+        IMessageMetadata* in =
+            fb([&](ThrowStatusWrapper* st) { return stmt_->getInputMetadata(st); });
+        try {
+            fb([&](ThrowStatusWrapper* st) {
+                const unsigned n = in->getCount(st);
+                for (unsigned i = 0; i < n; ++i) {
+                    inBlob_.push_back((in->getType(st, i) & ~1u) == SQL_BLOB);
+                }
+            });
+        } catch (...) {
+            in->release();
+            throw;
+        }
+        in->release();
+    }
 
     info_.clear();
     rawTypes_.clear();
@@ -477,68 +508,122 @@ void Query::prepare() {
     meta->release();
     unsigned len = fb([&](ThrowStatusWrapper* st) { return outMeta_->getMessageLength(st); });
     outBuf_.assign(len, 0);
+    outOffset_.clear();
+    outNull_.clear();
+    fb([&](ThrowStatusWrapper* st) {
+        for (unsigned i = 0; i < n; ++i) {
+            outOffset_.push_back(outMeta_->getOffset(st, i));
+            outNull_.push_back(outMeta_->getNullOffset(st, i));
+        }
+    });
 }
 
-void Query::bindInput(std::vector<unsigned char>& buf, IMessageMetadata*& meta) {
-    meta = nullptr;
-    IMessageMetadata* in = fb([&](ThrowStatusWrapper* st) { return stmt_->getInputMetadata(st); });
-    unsigned n = fb([&](ThrowStatusWrapper* st) { return in->getCount(st); });
+namespace {
+
+// A parameter's text, as the statement receives it.
+QByteArray testoParametro(const QVariant& v) {
+    QString s;
+    if (v.typeId() == QMetaType::QDate) {
+        s = v.toDate().toString(Qt::ISODate);
+    } else if (v.typeId() == QMetaType::QDateTime) {
+        s = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    } else if (v.typeId() == QMetaType::Double) {
+        s = QString::number(v.toDouble(), 'g', 17);
+    } else if (v.typeId() == QMetaType::Bool) {
+        s = v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    } else {
+        s = v.toString();
+    }
+    return s.toUtf8();
+}
+
+// The room a text of n bytes is given in a parameter message: some to spare,
+// so that the next run's values most likely fit the same message.
+unsigned spazioPer(qsizetype n) {
+    constexpr qsizetype kMassimo = 32765; // the longest VARCHAR
+    const qsizetype arrotondato = (std::max<qsizetype>(n, 1) + 31) / 32 * 32;
+    return unsigned(n > kMassimo ? n : std::min(arrotondato, kMassimo));
+}
+
+} // namespace
+
+IMessageMetadata* Query::bindInput(std::vector<unsigned char>& buf) {
+    const size_t n = inBlob_.size();
     if (n != params_.size()) {
-        in->release();
         throw DbError(QStringLiteral("La frase SQL attende %1 parametri, ne ha ricevuti %2")
                           .arg(n)
                           .arg(params_.size()));
     }
     if (n == 0) {
-        in->release();
-        return;
+        return nullptr;
     }
     std::vector<QByteArray> testi(n);
-    std::vector<bool> blob(n, false);
-    IMetadataBuilder* b = fb([&](ThrowStatusWrapper* st) { return in->getBuilder(st); });
-    fb([&](ThrowStatusWrapper* st) {
-        for (unsigned i = 0; i < n; ++i) {
-            const QVariant& v = params_[i];
-            unsigned t = in->getType(st, i) & ~1u;
-            QString s;
-            if (v.typeId() == QMetaType::QDate) {
-                s = v.toDate().toString(Qt::ISODate);
-            } else if (v.typeId() == QMetaType::QDateTime) {
-                s = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-            } else if (v.typeId() == QMetaType::Double) {
-                s = QString::number(v.toDouble(), 'g', 17);
-            } else if (v.typeId() == QMetaType::Bool) {
-                s = v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-            } else {
-                s = v.toString();
-            }
-            testi[i] = s.toUtf8();
-            if (t == SQL_BLOB) {
-                blob[i] = true;
-                continue;
-            }
-            b->setType(st, i, SQL_VARYING + 1);
-            b->setSubType(st, i, 0);
-            b->setScale(st, i, 0);
-            b->setCharSet(st, i, 4);
-            b->setLength(st, i, unsigned(std::max<qsizetype>(testi[i].size(), 1)));
+    bool stanno = inMeta_ != nullptr;
+    for (size_t i = 0; i < n; ++i) {
+        testi[i] = testoParametro(params_[i]);
+        stanno = stanno && (inBlob_[i] || unsigned(testi[i].size()) <= inRoom_[i]);
+    }
+    if (!stanno) {
+        // every text as UTF-8 VARCHAR; the engine converts it to the column's type
+        std::vector<unsigned> spazio(n, 0);
+        for (size_t i = 0; i < n; ++i) {
+            spazio[i] = inBlob_[i] ? 0
+                                   : std::max(spazioPer(testi[i].size()),
+                                              i < inRoom_.size() ? inRoom_[i] : 0u);
         }
-    });
-    meta = fb([&](ThrowStatusWrapper* st) { return b->getMetadata(st); });
-    b->release();
-    in->release();
-    unsigned len = fb([&](ThrowStatusWrapper* st) { return meta->getMessageLength(st); });
-    buf.assign(len, 0);
+        IMessageMetadata* in =
+            fb([&](ThrowStatusWrapper* st) { return stmt_->getInputMetadata(st); });
+        IMetadataBuilder* b = nullptr;
+        IMessageMetadata* meta = nullptr;
+        try {
+            b = fb([&](ThrowStatusWrapper* st) { return in->getBuilder(st); });
+            fb([&](ThrowStatusWrapper* st) {
+                for (unsigned i = 0; i < n; ++i) {
+                    if (inBlob_[i]) {
+                        continue;
+                    }
+                    b->setType(st, i, SQL_VARYING + 1);
+                    b->setSubType(st, i, 0);
+                    b->setScale(st, i, 0);
+                    b->setCharSet(st, i, 4);
+                    b->setLength(st, i, spazio[i]);
+                }
+            });
+            meta = fb([&](ThrowStatusWrapper* st) { return b->getMetadata(st); });
+        } catch (...) {
+            if (b) {
+                b->release();
+            }
+            in->release();
+            throw;
+        }
+        b->release();
+        in->release();
+        if (inMeta_) {
+            inMeta_->release();
+        }
+        inMeta_ = meta;
+        inRoom_ = std::move(spazio);
+        inOffset_.assign(n, 0);
+        inNull_.assign(n, 0);
+        fb([&](ThrowStatusWrapper* st) {
+            inLength_ = inMeta_->getMessageLength(st);
+            for (unsigned i = 0; i < n; ++i) {
+                inOffset_[i] = inMeta_->getOffset(st, i);
+                inNull_[i] = inMeta_->getNullOffset(st, i);
+            }
+        });
+    }
+    buf.assign(inLength_, 0);
     fb([&](ThrowStatusWrapper* st) {
         for (unsigned i = 0; i < n; ++i) {
-            unsigned off = meta->getOffset(st, i);
-            unsigned noff = meta->getNullOffset(st, i);
-            bool nullo = !params_[i].isValid() || params_[i].isNull();
-            *reinterpret_cast<short*>(&buf[noff]) = nullo ? -1 : 0;
+            const unsigned off = inOffset_[i];
+            const bool nullo = !params_[i].isValid() || params_[i].isNull();
+            *reinterpret_cast<short*>(&buf[inNull_[i]]) = nullo ? -1 : 0;
             if (nullo) {
                 continue;
             }
-            if (blob[i]) {
+            if (inBlob_[i]) {
                 ISC_QUAD id;
                 IBlob* bl = db_->handle()->createBlob(st, tr_->ensure(), &id, 0, nullptr);
                 const QByteArray& d = testi[i];
@@ -555,6 +640,7 @@ void Query::bindInput(std::vector<unsigned char>& buf, IMessageMetadata*& meta) 
             }
         }
     });
+    return inMeta_;
 }
 
 void Query::open() {
@@ -563,27 +649,15 @@ void Query::open() {
         beforeOpen(*this);
     }
     prepare();
-    unsigned type = fb([&](ThrowStatusWrapper* st) { return stmt_->getType(st); });
-    if (type != isc_info_sql_stmt_select && type != isc_info_sql_stmt_select_for_upd) {
+    if (tipoFrase_ != isc_info_sql_stmt_select && tipoFrase_ != isc_info_sql_stmt_select_for_upd) {
         throw DbError(QStringLiteral("La frase SQL non restituisce righe"));
     }
     std::vector<unsigned char> inBuf;
-    IMessageMetadata* inMeta = nullptr;
-    bindInput(inBuf, inMeta);
-    try {
-        rs_ = fb([&](ThrowStatusWrapper* st) {
-            return stmt_->openCursor(st, tr_->ensure(), inMeta,
-                                     inBuf.empty() ? nullptr : inBuf.data(), outMeta_, 0);
-        });
-    } catch (...) {
-        if (inMeta) {
-            inMeta->release();
-        }
-        throw;
-    }
-    if (inMeta) {
-        inMeta->release();
-    }
+    IMessageMetadata* inMeta = bindInput(inBuf);
+    rs_ = fb([&](ThrowStatusWrapper* st) {
+        return stmt_->openCursor(st, tr_->ensure(), inMeta, inBuf.empty() ? nullptr : inBuf.data(),
+                                 outMeta_, 0);
+    });
     recNo_ = 0;
     eof_ = false;
     next();
@@ -725,10 +799,10 @@ void Query::readRow() {
     row_.assign(info_.size(), QVariant());
     fb([&](ThrowStatusWrapper* st) {
         for (unsigned i = 0; i < info_.size(); ++i) {
-            if (*reinterpret_cast<short*>(&outBuf_[outMeta_->getNullOffset(st, i)])) {
+            if (*reinterpret_cast<short*>(&outBuf_[outNull_[i]])) {
                 continue;
             }
-            const unsigned char* p = &outBuf_[outMeta_->getOffset(st, i)];
+            const unsigned char* p = &outBuf_[outOffset_[i]];
             row_[i] = rawTypes_[i] == SQL_BLOB
                           ? contenutoBlob(st, db_->handle(), tr_->ensure(), p,
                                           info_[i].tipo == TipoCampo::Memo)
@@ -761,26 +835,15 @@ int Query::execSQL() {
     close();
     prepare();
     std::vector<unsigned char> inBuf;
-    IMessageMetadata* inMeta = nullptr;
-    bindInput(inBuf, inMeta);
-    unsigned type = fb([&](ThrowStatusWrapper* st) { return stmt_->getType(st); });
-    try {
-        bool conRighe = !info_.empty() && type != isc_info_sql_stmt_select;
-        fb([&](ThrowStatusWrapper* st) {
-            stmt_->execute(st, tr_->ensure(), inMeta, inBuf.empty() ? nullptr : inBuf.data(),
-                           conRighe ? outMeta_ : nullptr, conRighe ? outBuf_.data() : nullptr);
-        });
-        if (conRighe) {
-            readRow();
-        }
-    } catch (...) {
-        if (inMeta) {
-            inMeta->release();
-        }
-        throw;
-    }
-    if (inMeta) {
-        inMeta->release();
+    IMessageMetadata* inMeta = bindInput(inBuf);
+    const unsigned type = tipoFrase_;
+    const bool conRighe = !info_.empty() && type != isc_info_sql_stmt_select;
+    fb([&](ThrowStatusWrapper* st) {
+        stmt_->execute(st, tr_->ensure(), inMeta, inBuf.empty() ? nullptr : inBuf.data(),
+                       conRighe ? outMeta_ : nullptr, conRighe ? outBuf_.data() : nullptr);
+    });
+    if (conRighe) {
+        readRow();
     }
     rowsAffected_ = int(fb([&](ThrowStatusWrapper* st) { return stmt_->getAffectedRecords(st); }));
     if (type == isc_info_sql_stmt_ddl) {

@@ -231,7 +231,9 @@ public:
 private:
     void prepare();
     void freeStatement();
-    void bindInput(std::vector<unsigned char>& buf, Firebird::IMessageMetadata*& meta);
+    // Fills buf with the parameters; returns the message's layout (owned
+    // here), or null for a statement without parameters.
+    Firebird::IMessageMetadata* bindInput(std::vector<unsigned char>& buf);
     void readRow();
 
     Database* db_;
@@ -244,8 +246,18 @@ private:
     std::vector<InfoCampo> info_;
     std::vector<unsigned> rawTypes_;
     std::vector<bool> fisso_;
+    std::vector<unsigned> outOffset_, outNull_; // where each column stands in outBuf_
     std::vector<QVariant> row_;
     QString preparedSql_;
+    QStringList preparedLines_; // the lines preparedSql_ was made of
+    unsigned tipoFrase_ = 0;    // isc_info_sql_stmt_...
+    // The parameters' layout, kept from one run to the next while every
+    // value still fits: the statement's own types (blob or not), then the
+    // message made for them, its room for each text and where each stands.
+    std::vector<bool> inBlob_;
+    Firebird::IMessageMetadata* inMeta_ = nullptr;
+    std::vector<unsigned> inRoom_, inOffset_, inNull_;
+    unsigned inLength_ = 0;
     quint64 preparedGen_ = 0;
     bool eof_ = true;
     bool eofOpen_ = false;

@@ -120,6 +120,71 @@ TEST_F(ArchivioVuoto, NullsEmptyResultsAndErrors) {
     }
 }
 
+TEST_F(ArchivioVuoto, AStatementRunsAgainWithValuesOfAnyLength) {
+    Transaction tr(&db);
+    Query ins(&db, &tr);
+    ins.SQL = {"INSERT INTO T (CODICE, M, NUM) VALUES (?, ?, ?)"};
+    // shorter, longer than the room the first run left, null, and a memo
+    // growing past any text's length
+    const std::vector<std::vector<QVariant>> righe = {
+        {"1", "m", "1"},
+        {QString(10, QChar(0x00E8)), QString(40000, 'x'), "2.5"},
+        {"3", QVariant(), QVariant()},
+        {"4", QString(70000, QChar(0x00E0)), "4"}};
+    for (const std::vector<QVariant>& r : righe) {
+        ins.setParams(r);
+        EXPECT_EQ(ins.execSQL(), 1);
+    }
+    ins.setParams({"5", "m"});
+    EXPECT_THROW(ins.execSQL(), DbError) << "one value short";
+    ins.setParams({"12345678901", "m", "1"});
+    EXPECT_THROW(ins.execSQL(), DbError) << "longer than the column";
+    tr.commitRetaining();
+
+    Query q(&db, &tr);
+    q.SQL = {"SELECT CODICE, M, NUM FROM T WHERE CODICE LIKE ? ORDER BY CODICE"};
+    for (const std::vector<QVariant>& r : righe) {
+        q.setParams({r[0]});
+        q.open();
+        ASSERT_FALSE(q.eof()) << r[0].toString().left(5).toStdString();
+        EXPECT_EQ(q["CODICE"].asString(), r[0].toString());
+        EXPECT_EQ(q["M"].valore(), r[1].isValid() ? r[1] : QVariant());
+        EXPECT_EQ(q["NUM"].isNull(), !r[2].isValid());
+        q.close();
+    }
+    q.setParams({"%"});
+    int n = 0;
+    for (q.open(); !q.eof(); q.next()) {
+        ++n;
+    }
+    EXPECT_EQ(n, 4);
+
+    // each value longer than any before it, then short again
+    Query eco(&db, &tr);
+    eco.SQL = {"SELECT CAST(? AS VARCHAR(200)) FROM RDB$DATABASE"};
+    for (const QString& v : {QString("a"), QString(20, QChar(0x00E8)), QString(150, 'y'),
+                             QString(200, QChar(0x20AC)), QString("b")}) {
+        eco.setParams({v});
+        EXPECT_EQ(eco.scalar().toString(), v);
+    }
+}
+
+TEST_F(ArchivioVuoto, AStatementChangedInPlaceIsPreparedAgain) {
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    const QStringList una = {"SELECT 1 FROM RDB$DATABASE"};
+    q.SQL = una;
+    EXPECT_EQ(q.scalar().toInt(), 1);
+    q.SQL = una; // the same lines again
+    EXPECT_EQ(q.scalar().toInt(), 1);
+    q.SQL[0] = "SELECT 2 FROM RDB$DATABASE";
+    EXPECT_EQ(q.scalar().toInt(), 2);
+    q.SQL << "WHERE 1 = 0";
+    EXPECT_FALSE(q.scalar().isValid());
+    q.SQL = una;
+    EXPECT_EQ(q.scalar().toInt(), 1);
+}
+
 TEST_F(ArchivioVuoto, ConflictingUpdateFailsAtOnceWithoutWaiting) {
     Transaction a(&db), b(&db);
     Query qa(&db, &a), qb(&db, &b);
