@@ -18,13 +18,16 @@ const QDate kUltimaData(9999, 12, 31);
 const QString kColonneFabbric =
     QStringLiteral("F.ID, F.CODICE, F.DATA, F.LOTTO, F.NOMEPRODOTTO, F.STATUS, F.IDORDINEIMPMAT, "
                    "F.QUANTITALITRI, F.UNITAMISURA, F.DATAIMPEGNO, F.DATAFINE,");
-// The same for the tracer, first in each of its rows and in this order: the
-// days of commitment and completion are all a trace shows of them.
-const QString kColonneFabbricTraccia =
-    QStringLiteral("F.ID, F.CODICE, F.DATA, F.LOTTO, F.NOMEPRODOTTO, F.STATUS, F.IDORDINEIMPMAT, "
-                   "F.QUANTITALITRI, F.UNITAMISURA, CAST(F.DATAIMPEGNO AS DATE) AS DATAIMPEGNO, "
-                   "CAST(F.DATAFINE AS DATE) AS DATAFINE,");
-constexpr int kColonneFabbricazione = 11;
+// The same for the tracer, first in each of its rows and in this order. Of
+// the moments of commitment and completion a trace shows the day of the one
+// that gave the batch its state; a forward trace does not show the batch's
+// quantity, so its rows stop before it.
+const QString kColonneFabbricTraccia = QStringLiteral(
+    "F.ID, F.CODICE, F.DATA, F.LOTTO, F.NOMEPRODOTTO, F.STATUS, F.IDORDINEIMPMAT, "
+    "CAST(CASE WHEN F.STATUS = 'FINITA' THEN F.DATAFINE WHEN F.STATUS = 'IMPEGNATA' THEN "
+    "F.DATAIMPEGNO END AS DATE) AS DATASTATO,");
+const QString kQuantitaFabbric = QStringLiteral("F.QUANTITALITRI, F.UNITAMISURA");
+constexpr int kColonneFabbricazione = 8;
 
 QString letterale(Origine o) {
     return QStringLiteral("CAST('%1' AS VARCHAR(14))").arg(testoOrigine(o));
@@ -95,10 +98,12 @@ std::optional<double> quantita(const Query& q, int i) {
 
 QString senzaSpaziFinali(QString t) {
     qsizetype n = t.size();
-    while (n > 0 && t[n - 1] == ' ') {
+    while (n > 0 && t.at(n - 1) == u' ') { // read only: a shared text stays shared
         --n;
     }
-    t.truncate(n);
+    if (n < t.size()) {
+        t.truncate(n);
+    }
     return t;
 }
 
@@ -132,8 +137,8 @@ int byteWin1252(QChar c) {
     return 0x100 + u; // not in the character set: it cannot be stored
 }
 
-// The batch columns of a tracer's row.
-Fabbricazione leggiFabbricazione(const Query& q) {
+// The batch columns of a tracer's row; the quantity after them when asked.
+Fabbricazione leggiFabbricazione(const Query& q, bool conQuantita) {
     Fabbricazione f;
     if (q.valore(0).isValid()) {
         f.id = intero(q, 0);
@@ -144,10 +149,11 @@ Fabbricazione leggiFabbricazione(const Query& q) {
     f.nomeProdotto = testo(q, 4);
     f.stato = testo(q, 5);
     f.idOrdine = testo(q, 6).trimmed();
-    f.quantita = quantita(q, 7);
-    f.unita = testo(q, 8);
-    f.dataImpegno = dataDi(q, 9);
-    f.dataFine = dataDi(q, 10);
+    f.dataStato = dataDi(q, 7);
+    if (conQuantita) {
+        f.quantita = quantita(q, kColonneFabbricazione);
+        f.unita = testo(q, kColonneFabbricazione + 1);
+    }
     return f;
 }
 
@@ -181,20 +187,33 @@ Prelievo leggiConsumo(const Query& q, int i) {
     return p;
 }
 
-// The values from..from+posti, the places beyond the end null.
-template <typename T>
-std::vector<QVariant> gruppo(const std::vector<T>& valori, size_t da, size_t posti) {
-    std::vector<QVariant> v;
-    v.reserve(posti);
-    for (size_t j = da; j < da + posti; ++j) {
-        v.push_back(j < valori.size() ? QVariant(valori[j]) : QVariant());
+// The limits of a forward search: only those given are compared.
+QString periodo(const Ricerca& r) {
+    QString t;
+    if (r.dal.isValid()) {
+        t += QStringLiteral(" AND F.DATA >= ?");
     }
-    return v;
+    if (r.al.isValid()) {
+        t += QStringLiteral(" AND F.DATA <= ?");
+    }
+    return t;
 }
 
-// How many values of a list the group starting at da takes.
-size_t quanti(size_t totale, size_t da) {
-    return std::min<size_t>(kGruppoRicerca, totale - da);
+// What each statement of a forward trace binds: the value, then the limits given.
+std::vector<QVariant> parametriAvanti(const Ricerca& r) {
+    std::vector<QVariant> p{r.valore.trimmed()};
+    if (r.dal.isValid()) {
+        p.emplace_back(r.dal);
+    }
+    if (r.al.isValid()) {
+        p.emplace_back(r.al);
+    }
+    return p;
+}
+
+// The statements of a forward trace differ by the key and the limits given.
+int variante(const Ricerca& r) {
+    return int(r.chiave) * 4 + (r.dal.isValid() ? 2 : 0) + (r.al.isValid() ? 1 : 0);
 }
 
 // What a forward search compares in each kind of row.
@@ -270,9 +289,13 @@ Frase fraseFabbricazioni(const QString& lottoOIdentificativo) {
     bool numero = false;
     const qint64 id = t.toLongLong(&numero);
     Frase f;
-    f.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia.chopped(1),
-             QStringLiteral("FROM FABBRIC F"), QStringLiteral("WHERE F.LOTTO = ? OR F.ID = ?")};
-    f.parametri = {t, numero ? QVariant(id) : QVariant()};
+    f.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia + ' ' + kQuantitaFabbric,
+             QStringLiteral("FROM FABBRIC F"), QStringLiteral("WHERE F.LOTTO = ?")};
+    f.parametri = {t};
+    if (numero) { // a number may be either
+        f.sql.back() += QStringLiteral(" OR F.ID = ?");
+        f.parametri.emplace_back(id);
+    }
     return f;
 }
 
@@ -399,11 +422,9 @@ std::vector<Frase> frasiIndietro(const Fabbricazione& fab) {
 }
 
 std::vector<Frase> frasiAvanti(const Ricerca& r) {
-    const QDate dal = r.dal.isValid() ? r.dal : kPrimaData;
-    const QDate al = r.al.isValid() ? r.al : kUltimaData;
-    const QString valore = r.valore.trimmed();
     const Condizioni c = condizioni(r.chiave);
-    const QString periodo = QStringLiteral(" AND F.DATA >= ? AND F.DATA <= ?");
+    const QString limiti = periodo(r);
+    const std::vector<QVariant> parametri = parametriAvanti(r);
     Frase pesate;
     pesate.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
                   QStringLiteral("  P.CODICEMATERIAPRIMA, P.BARCODE_LOTTO_MATERIA, "
@@ -411,27 +432,34 @@ std::vector<Frase> frasiAvanti(const Ricerca& r) {
                   QStringLiteral("  P.PESO, P.DATAORA, P.BILANCIA, P.OPERATORE, P.ID"),
                   QStringLiteral("FROM PESATE_FABBR P"),
                   QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = P.ID_FABBRICAZIONE"),
-                  QStringLiteral("WHERE ") + c.pesata + periodo};
-    pesate.parametri = {valore, dal, al};
+                  QStringLiteral("WHERE ") + c.pesata + limiti};
+    pesate.parametri = parametri;
     Frase consumi;
     consumi.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
                    QStringLiteral("  C.CODICECONSUMATO, C.SERIALE, C.LOTTO, C.QUANTITA, "
                                   "C.ID_CONSUMI"),
                    QStringLiteral("FROM CONSUMI C"),
                    QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = C.ID_FABBRICAZIONE"),
-                   QStringLiteral("WHERE ") + c.consumo + periodo};
-    consumi.parametri = {valore, dal, al};
+                   QStringLiteral("WHERE ") + c.consumo + limiti};
+    consumi.parametri = parametri;
     std::vector<Frase> f{pesate, consumi};
     if (r.chiave == Chiave::Materia) {
         Frase senza;
+        QString materia = QStringLiteral("WHERE A.CODICEMATERIAPRIMA = ?");
+        if (r.dal.isValid()) {
+            materia += QStringLiteral(" AND A.DATAFABBRICAZIONE >= ?");
+        }
+        if (r.al.isValid()) {
+            materia += QStringLiteral(" AND A.DATAFABBRICAZIONE <= ?");
+        }
         senza.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
                      QStringLiteral("  A.CODICEMATERIAPRIMA, A.NRIGA"),
                      QStringLiteral("FROM FABBCOMPON A"),
                      kRigheDellaFabbricazione,
-                     kMateriaNelPeriodo,
+                     materia,
                      kSenzaPesataNeConsumo,
                      kSenzaConsumo};
-        senza.parametri = {valore, dal, al};
+        senza.parametri = parametri;
         f.push_back(senza);
     }
     return f;
@@ -442,31 +470,42 @@ QString testoMomento(const QString& t) {
     // not round up to the next one, day first; anything else, midnight and
     // other date formats go the long way round. A moment the local clock
     // skipped (the hour lost to summer time) is shown as recorded.
-    const QStringView v(t);
-    auto cifre = [&](qsizetype da, qsizetype n) {
+    const QChar* c = t.constData();
+    auto cifra = [&](qsizetype i) { return c[i] >= u'0' && c[i] <= u'9'; };
+    auto numero = [&](qsizetype da, qsizetype n) {
+        int v = 0;
         for (qsizetype i = da; i < da + n; ++i) {
-            if (v[i] < u'0' || v[i] > u'9') {
-                return false;
+            if (!cifra(i)) {
+                return -1;
             }
+            v = v * 10 + (c[i].unicode() - u'0');
         }
-        return true;
+        return v;
     };
     const qsizetype decimali = t.size() - 20;
-    const bool forma = (t.size() == 19 ||
-                        (decimali >= 1 && decimali <= 4 && v[19] == u'.' && cifre(20, decimali) &&
-                         !(decimali == 4 && v.mid(20, 4) >= QLatin1String("9995")))) &&
-                       cifre(0, 4) && v[4] == u'-' && cifre(5, 2) && v[7] == u'-' && cifre(8, 2) &&
-                       v[10] == u' ' && cifre(11, 2) && v[13] == u':' && cifre(14, 2) &&
-                       v[16] == u':' && cifre(17, 2);
-    if (forma && v.mid(11, 8) != QLatin1String("00:00:00") &&
-        Formati::correnti().formatoData == QLatin1String("dd/MM/yyyy") &&
-        QDate(v.mid(0, 4).toInt(), v.mid(5, 2).toInt(), v.mid(8, 2).toInt()).isValid() &&
-        QTime(v.mid(11, 2).toInt(), v.mid(14, 2).toInt(), v.mid(17, 2).toInt()).isValid()) {
-        QString r;
-        r.reserve(19);
-        r.append(v.mid(8, 2)).append('/').append(v.mid(5, 2)).append('/').append(v.mid(0, 4));
-        r.append(' ').append(v.mid(11, 8));
-        return r;
+    bool forma = t.size() == 19;
+    if (decimali >= 1 && decimali <= 4 && c[19] == u'.') {
+        const int d = numero(20, decimali);
+        forma = d >= 0 && !(decimali == 4 && d >= 9995);
+    }
+    if (forma && c[4] == u'-' && c[7] == u'-' && c[10] == u' ' && c[13] == u':' && c[16] == u':') {
+        const int anno = numero(0, 4), mese = numero(5, 2), giorno = numero(8, 2);
+        const int ora = numero(11, 2), minuto = numero(14, 2), secondo = numero(17, 2);
+        if (anno >= 0 && mese >= 0 && giorno >= 0 && ora >= 0 && minuto >= 0 && secondo >= 0 &&
+            (ora | minuto | secondo) != 0 && QDate::isValid(anno, mese, giorno) &&
+            QTime::isValid(ora, minuto, secondo) &&
+            Formati::correnti().formatoData == QLatin1String("dd/MM/yyyy")) {
+            QString r(19, Qt::Uninitialized);
+            QChar* o = r.data();
+            const int sorgente[] = {8, 9, -1, 5, 6, -1, 0, 1, 2, 3};
+            for (int i = 0; i < 10; ++i) {
+                o[i] = sorgente[i] < 0 ? QChar(u'/') : c[sorgente[i]];
+            }
+            for (int i = 10; i < 19; ++i) {
+                o[i] = c[i]; // " HH:mm:ss" stays where it stands
+            }
+            return r;
+        }
     }
     return Formati::dataOraInTesto(QVariant(t).toDateTime());
 }
@@ -514,8 +553,8 @@ std::vector<RigaComponente> raggruppaPerRiga(const std::vector<Prelievo>& flat) 
 
 // ------------------------------------------------------------ Gruppi
 
-Gruppi::Gruppi(Database* db, Transaction* tr, QStringList frase)
-    : db_(db), tr_(tr), frase_(std::move(frase)) {}
+Gruppi::Gruppi(Database* db, Transaction* tr, std::vector<QStringList> parti)
+    : db_(db), tr_(tr), parti_(std::move(parti)) {}
 
 Gruppi::~Gruppi() = default;
 
@@ -527,55 +566,95 @@ size_t Gruppi::posti(size_t n) {
     return p;
 }
 
-Query& Gruppi::per(size_t n) {
-    const size_t p = posti(n);
-    std::unique_ptr<Query>& q = frasi_[p];
+Query& Gruppi::per(const std::vector<size_t>& posti) {
+    std::unique_ptr<Query>& q = frasi_[posti];
     if (!q) {
-        QStringList s;
-        for (size_t i = 0; i < p; ++i) {
-            s << QStringLiteral("?");
-        }
-        const QString segnaposti = s.join(QStringLiteral(", "));
         q = std::make_unique<Query>(db_, tr_);
-        for (QString riga : frase_) {
-            q->SQL << riga.replace(QLatin1String("%1"), segnaposti);
+        for (size_t k = 0; k < parti_.size(); ++k) {
+            if (posti[k] == 0) {
+                continue;
+            }
+            if (!q->SQL.isEmpty()) {
+                q->SQL << QStringLiteral("UNION ALL");
+            }
+            QStringList s;
+            for (size_t i = 0; i < posti[k]; ++i) {
+                s << QStringLiteral("?");
+            }
+            const QString segnaposti = s.join(QStringLiteral(", "));
+            for (QString riga : parti_[k]) {
+                q->SQL << riga.replace(QLatin1String("%1"), segnaposti);
+            }
         }
     }
     return *q;
+}
+
+void Gruppi::leggi(const std::vector<std::vector<QVariant>>& liste,
+                   const std::function<void(const Query&)>& riga) {
+    size_t piuLunga = 0;
+    for (const std::vector<QVariant>& l : liste) {
+        piuLunga = std::max(piuLunga, l.size());
+    }
+    for (size_t da = 0; da < piuLunga; da += kGruppoRicerca) {
+        std::vector<size_t> p(parti_.size(), 0);
+        std::vector<QVariant> valori;
+        for (size_t k = 0; k < parti_.size(); ++k) {
+            const size_t n =
+                da < liste[k].size() ? std::min<size_t>(kGruppoRicerca, liste[k].size() - da) : 0;
+            if (n == 0) {
+                continue;
+            }
+            p[k] = posti(n);
+            for (size_t j = 0; j < p[k]; ++j) {
+                valori.push_back(j < n ? liste[k][da + j] : QVariant());
+            }
+        }
+        Query& q = per(p);
+        q.setParams(std::move(valori));
+        for (q.open(); !q.eof(); q.next()) {
+            riga(q);
+        }
+        q.close();
+    }
 }
 
 // ------------------------------------------------------------ Tracciatore
 
 Tracciatore::Tracciatore(Database* azienda, Database* erp)
     : az_(azienda), erp_(erp && erp->connected() ? erp : nullptr), trAz_(azienda),
-      qFabbricazioni_(azienda, &trAz_) {
-    for (int i = 0; i < 3; ++i) {
-        qAvanti_.push_back(std::make_unique<Query>(azienda, &trAz_));
+      qFabbricazioni_(azienda, &trAz_), qFabbricazioniONumero_(azienda, &trAz_) {
+    for (int i = 0; i < 2; ++i) {
         qIndietro_.push_back(std::make_unique<Query>(azienda, &trAz_));
     }
     nomi_ = std::make_unique<Gruppi>(
         azienda, &trAz_,
-        QStringList{QStringLiteral("SELECT CAST(0 AS SMALLINT), M.CODICE, M.NOMECOMMERCIALE FROM "
-                                   "MATER M WHERE M.CODICE IN (%1)"),
-                    QStringLiteral("UNION ALL"),
-                    QStringLiteral("SELECT CAST(1 AS SMALLINT), R.CODICE, R.RAGSOC FROM FORNITO "
-                                   "R WHERE R.CODICE IN (%1)")});
+        std::vector<QStringList>{{QStringLiteral("SELECT CAST(0 AS SMALLINT), M.CODICE, "
+                                                 "M.NOMECOMMERCIALE FROM MATER M WHERE M.CODICE "
+                                                 "IN (%1)")},
+                                 {QStringLiteral("SELECT CAST(1 AS SMALLINT), R.CODICE, R.RAGSOC "
+                                                 "FROM FORNITO R WHERE R.CODICE IN (%1)")}});
     if (erp_) {
         trErp_ = std::make_unique<Transaction>(erp_);
-        seriali_ = std::make_unique<Gruppi>(
-            erp_, trErp_.get(),
-            QStringList{QStringLiteral("SELECT S.SERIALE, L.CODICEFORNITORE, R.RAGSOC"),
-                        QStringLiteral("FROM SERIALI S"),
-                        QStringLiteral("  LEFT JOIN LOTTI L ON L.ID = S.IDLOTTO"),
-                        QStringLiteral("  LEFT JOIN FORNITO R ON R.CODICE = L.CODICEFORNITORE"),
-                        QStringLiteral("WHERE S.SERIALE IN (%1)")});
+        // the customers are read once per code, after the orders
         ordini_ = std::make_unique<Gruppi>(
             erp_, trErp_.get(),
-            QStringList{QStringLiteral("SELECT O.ID, O.NDOCUMENTO, O.DATADOCUMENTO, "
-                                       "O.CODICECLIENTE, C.RAGSOC"),
-                        QStringLiteral("FROM ORDC O"),
-                        QStringLiteral("  LEFT JOIN CLIENTI C ON C.CODICE = O.CODICECLIENTE"),
-                        QStringLiteral("WHERE O.ID IN (%1)")});
+            std::vector<QStringList>{{QStringLiteral("SELECT O.ID, O.NDOCUMENTO, O.DATADOCUMENTO, "
+                                                     "O.CODICECLIENTE"),
+                                      QStringLiteral("FROM ORDC O"),
+                                      QStringLiteral("WHERE O.ID IN (%1)")}});
+        serialiEClienti_ = std::make_unique<Gruppi>(
+            erp_, trErp_.get(),
+            std::vector<QStringList>{
+                {QStringLiteral("SELECT CAST(0 AS SMALLINT), S.SERIALE, L.CODICEFORNITORE, "
+                                "R.RAGSOC"),
+                 QStringLiteral("FROM SERIALI S"),
+                 QStringLiteral("  LEFT JOIN LOTTI L ON L.ID = S.IDLOTTO"),
+                 QStringLiteral("  LEFT JOIN FORNITO R ON R.CODICE = L.CODICEFORNITORE"),
+                 QStringLiteral("WHERE S.SERIALE IN (%1)")},
+                {QStringLiteral("SELECT CAST(1 AS SMALLINT), C.CODICE, CAST(NULL AS VARCHAR(20)), "
+                                "C.RAGSOC"),
+                 QStringLiteral("FROM CLIENTI C"), QStringLiteral("WHERE C.CODICE IN (%1)")}});
     }
 }
 
@@ -591,14 +670,18 @@ void Tracciatore::aggiorna() {
 }
 
 std::vector<Fabbricazione> Tracciatore::fabbricazioni(const QString& lottoOIdentificativo) {
-    const Frase f = fraseFabbricazioni(lottoOIdentificativo);
-    qFabbricazioni_.SQL = f.sql;
-    qFabbricazioni_.setParams(f.parametri);
-    std::vector<Fabbricazione> r;
-    for (qFabbricazioni_.open(); !qFabbricazioni_.eof(); qFabbricazioni_.next()) {
-        r.push_back(leggiFabbricazione(qFabbricazioni_));
+    Frase f = fraseFabbricazioni(lottoOIdentificativo);
+    // one text for every lot, another for every number
+    Query& q = f.parametri.size() > 1 ? qFabbricazioniONumero_ : qFabbricazioni_;
+    if (q.SQL.isEmpty()) {
+        q.SQL = f.sql;
     }
-    qFabbricazioni_.close();
+    q.setParams(std::move(f.parametri));
+    std::vector<Fabbricazione> r;
+    for (q.open(); !q.eof(); q.next()) {
+        r.push_back(leggiFabbricazione(q, true));
+    }
+    q.close();
     // in the order of their key: date, product, lot
     std::sort(r.begin(), r.end(), [](const Fabbricazione& a, const Fabbricazione& b) {
         return confrontaFabbricazioni(a, b) < 0;
@@ -609,7 +692,7 @@ std::vector<Fabbricazione> Tracciatore::fabbricazioni(const QString& lottoOIdent
 Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     Indietro r;
     r.fabbricazione = fab;
-    const std::vector<Frase> frasi = frasiIndietro(fab);
+    std::vector<Frase> frasi = frasiIndietro(fab);
     struct Riga {
         int nriga;
         QString materia, descrizione;
@@ -617,9 +700,12 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     };
     std::vector<Riga> senzaPesata; // lines with no weighing, in the order read
     std::vector<Riga> righe;       // every line, for the consumption lines
+    // each statement's text is the same for every batch
     Query& q = *qIndietro_[0];
-    q.SQL = frasi[0].sql;
-    q.setParams(frasi[0].parametri);
+    if (q.SQL.isEmpty()) {
+        q.SQL = frasi[0].sql;
+    }
+    q.setParams(std::move(frasi[0].parametri));
     for (q.open(); !q.eof(); q.next()) {
         Riga riga{int(intero(q, 0)), testo(q, 1), testo(q, 2), codice(q, 1)};
         if (!q.valore(10).isValid()) {
@@ -637,8 +723,10 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     std::vector<QString> consumate; // the materials of the lines consumed
     if (frasi.size() > 1) {
         Query& c = *qIndietro_[1];
-        c.SQL = frasi[1].sql;
-        c.setParams(frasi[1].parametri);
+        if (c.SQL.isEmpty()) {
+            c.SQL = frasi[1].sql;
+        }
+        c.setParams(std::move(frasi[1].parametri));
         for (c.open(); !c.eof(); c.next()) {
             const std::optional<QString> materia = codice(c, 0);
             Prelievo p = leggiConsumo(c, 2);
@@ -678,7 +766,7 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     for (Prelievo& p : r.flat) {
         tutte.push_back(&p);
     }
-    completaFornitori(tutte);
+    completaDaErp(tutte, nullptr);
     r.righe = raggruppaPerRiga(r.flat);
     return r;
 }
@@ -696,26 +784,16 @@ void Tracciatore::completaNomi(const std::vector<Prelievo*>& righe) {
             fornitori.emplace(senzaSpaziFinali(p->fornitore), QString());
         }
     }
-    std::vector<QString> m, f;
+    std::vector<QVariant> m, f;
     for (const auto& [codice, nome] : materie) {
-        m.push_back(codice);
+        m.emplace_back(codice);
     }
     for (const auto& [codice, nome] : fornitori) {
-        f.push_back(codice);
+        f.emplace_back(codice);
     }
-    const size_t n = std::max(m.size(), f.size());
-    for (size_t i = 0; i < n; i += kGruppoRicerca) {
-        Query& q = nomi_->per(quanti(n, i));
-        const size_t posti = Gruppi::posti(quanti(n, i));
-        std::vector<QVariant> v = gruppo(m, i, posti);
-        const std::vector<QVariant> vf = gruppo(f, i, posti);
-        v.insert(v.end(), vf.begin(), vf.end());
-        q.setParams(std::move(v));
-        for (q.open(); !q.eof(); q.next()) {
-            (intero(q, 0) == 0 ? materie : fornitori)[senzaSpaziFinali(testo(q, 1))] = testo(q, 2);
-        }
-        q.close();
-    }
+    nomi_->leggi({m, f}, [&](const Query& q) {
+        (intero(q, 0) == 0 ? materie : fornitori)[senzaSpaziFinali(testo(q, 1))] = testo(q, 2);
+    });
     for (Prelievo* p : righe) {
         auto it = materie.find(senzaSpaziFinali(p->materia));
         if (it != materie.end()) {
@@ -730,52 +808,28 @@ void Tracciatore::completaNomi(const std::vector<Prelievo*>& righe) {
     }
 }
 
-// A consumption line knows its package serial and lot; the supplier is the
-// host's, from the lot of the serial.
-void Tracciatore::completaFornitori(const std::vector<Prelievo*>& righe) {
-    if (!seriali_) {
-        return;
-    }
-    // by the serial as the archive compares it
-    std::vector<QString> seriali;
-    for (const Prelievo* p : righe) {
-        const QString s = senzaSpaziFinali(p->seriale);
-        if (p->origine == Origine::Consumo && p->fornitore.isEmpty() && !s.isEmpty() &&
-            std::find(seriali.begin(), seriali.end(), s) == seriali.end()) {
-            seriali.push_back(s);
-        }
-    }
-    std::map<QString, std::pair<QString, QString>> trovati;
-    for (size_t i = 0; i < seriali.size(); i += kGruppoRicerca) {
-        const size_t n = quanti(seriali.size(), i);
-        Query& q = seriali_->per(n);
-        q.setParams(gruppo(seriali, i, Gruppi::posti(n)));
-        for (q.open(); !q.eof(); q.next()) {
-            trovati[senzaSpaziFinali(testo(q, 0))] = {testo(q, 1), testo(q, 2)};
-        }
-        q.close();
-    }
-    for (Prelievo* p : righe) {
-        auto it = trovati.find(senzaSpaziFinali(p->seriale));
-        if (p->origine == Origine::Consumo && it != trovati.end()) {
-            p->fornitore = it->second.first;
-            p->ragioneSocialeFornitore = it->second.second;
-        }
-    }
-}
-
 Avanti Tracciatore::avanti(const Ricerca& ricerca) {
     Avanti r;
     if (ricerca.valore.trimmed().isEmpty()) {
         return r;
     }
-    const std::vector<Frase> frasi = frasiAvanti(ricerca);
+    // the statements of this key and these limits, made once
+    std::vector<std::unique_ptr<Query>>& frasi = qAvanti_[variante(ricerca)];
+    if (frasi.empty()) {
+        for (const Frase& f : frasiAvanti(ricerca)) {
+            frasi.push_back(std::make_unique<Query>(az_, &trAz_));
+            frasi.back()->SQL = f.sql;
+        }
+    }
+    const std::vector<QVariant> parametri = parametriAvanti(ricerca);
+    std::vector<Utilizzo> letti;
+    letti.reserve(64);
     for (size_t k = 0; k < frasi.size(); ++k) {
-        Query& q = *qAvanti_[k];
-        q.SQL = frasi[k].sql;
-        q.setParams(frasi[k].parametri);
+        Query& q = *frasi[k];
+        q.setParams(parametri);
         for (q.open(); !q.eof(); q.next()) {
-            Utilizzo u{leggiFabbricazione(q), {}};
+            Utilizzo& u = letti.emplace_back();
+            u.fabbricazione = leggiFabbricazione(q, false);
             if (k == 0) {
                 u.prelievo =
                     leggiPesata(q, testo(q, kColonneFabbricazione), kColonneFabbricazione + 1);
@@ -786,58 +840,106 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
                 u.prelievo.nriga = int(intero(q, kColonneFabbricazione + 1));
                 u.prelievo.rif = u.prelievo.nriga;
             }
-            r.utilizzi.push_back(std::move(u));
         }
         q.close();
     }
-    // batch date, product, lot, then the row's origin and its own key
-    std::sort(r.utilizzi.begin(), r.utilizzi.end(), [](const Utilizzo& a, const Utilizzo& b) {
+    // batch date, product, lot, then the row's origin and its own key; the
+    // records are moved once, into their place
+    std::vector<size_t> ordine(letti.size());
+    for (size_t i = 0; i < ordine.size(); ++i) {
+        ordine[i] = i;
+    }
+    std::sort(ordine.begin(), ordine.end(), [&](size_t i, size_t j) {
+        const Utilizzo& a = letti[i];
+        const Utilizzo& b = letti[j];
         if (const int c = confrontaFabbricazioni(a.fabbricazione, b.fabbricazione)) {
             return c < 0;
         }
         return primaPerOrigine(a.prelievo, b.prelievo);
     });
+    r.utilizzi.reserve(letti.size());
+    for (size_t i : ordine) {
+        r.utilizzi.push_back(std::move(letti[i]));
+    }
     std::vector<Prelievo*> prelievi;
     prelievi.reserve(r.utilizzi.size());
     for (Utilizzo& u : r.utilizzi) {
         prelievi.push_back(&u.prelievo);
     }
     completaNomi(prelievi);
-    completaFornitori(prelievi);
-    leggiOrdini(r);
+    completaDaErp(prelievi, &r);
     return r;
 }
 
-// The customer order of every committed batch found, from the host archive.
-void Tracciatore::leggiOrdini(Avanti& a) {
+// A consumption line knows its package serial and lot; the supplier is the
+// host's, from the lot of the serial. Forward, the customer order of every
+// committed batch found, with its customer.
+void Tracciatore::completaDaErp(const std::vector<Prelievo*>& righe, Avanti* a) {
     std::vector<qint64> id;
-    for (const Utilizzo& u : a.utilizzi) {
-        bool ok = false;
-        const qint64 n = u.fabbricazione.idOrdine.toLongLong(&ok);
-        if (ok && std::find(id.begin(), id.end(), n) == id.end()) {
-            id.push_back(n);
-        }
-        if (!u.fabbricazione.idOrdine.isEmpty()) {
-            a.ordini.emplace(u.fabbricazione.idOrdine, Ordine{});
+    if (a) {
+        for (const Utilizzo& u : a->utilizzi) {
+            bool ok = false;
+            const qint64 n = u.fabbricazione.idOrdine.toLongLong(&ok);
+            if (ok && std::find(id.begin(), id.end(), n) == id.end()) {
+                id.push_back(n);
+            }
+            if (!u.fabbricazione.idOrdine.isEmpty()) {
+                a->ordini.emplace(u.fabbricazione.idOrdine, Ordine{});
+            }
         }
     }
-    if (!ordini_) {
+    if (!erp_) {
         return;
     }
-    for (size_t i = 0; i < id.size(); i += kGruppoRicerca) {
-        const size_t n = quanti(id.size(), i);
-        Query& q = ordini_->per(n);
-        q.setParams(gruppo(id, i, Gruppi::posti(n)));
-        for (q.open(); !q.eof(); q.next()) {
+    // by the code as the archive compares it
+    std::map<QString, QString> clienti;
+    if (!id.empty()) {
+        std::vector<QVariant> v(id.begin(), id.end());
+        ordini_->leggi({v}, [&](const Query& q) {
             Ordine o;
             o.trovato = true;
             o.numero = testo(q, 1);
             o.data = dataDi(q, 2);
             o.cliente = testo(q, 3);
-            o.ragioneSociale = testo(q, 4);
-            a.ordini[QString::number(intero(q, 0))] = o;
+            if (!o.cliente.isEmpty()) {
+                clienti.emplace(senzaSpaziFinali(o.cliente), QString());
+            }
+            a->ordini[QString::number(intero(q, 0))] = std::move(o);
+        });
+    }
+    std::vector<QVariant> seriali, codiciClienti;
+    for (const Prelievo* p : righe) {
+        const QString s = senzaSpaziFinali(p->seriale);
+        if (p->origine == Origine::Consumo && p->fornitore.isEmpty() && !s.isEmpty() &&
+            std::find(seriali.begin(), seriali.end(), QVariant(s)) == seriali.end()) {
+            seriali.emplace_back(s);
         }
-        q.close();
+    }
+    for (const auto& [codice, nome] : clienti) {
+        codiciClienti.emplace_back(codice);
+    }
+    std::map<QString, std::pair<QString, QString>> trovati;
+    serialiEClienti_->leggi({seriali, codiciClienti}, [&](const Query& q) {
+        if (intero(q, 0) == 0) {
+            trovati[senzaSpaziFinali(testo(q, 1))] = {testo(q, 2), testo(q, 3)};
+        } else {
+            clienti[senzaSpaziFinali(testo(q, 1))] = testo(q, 3);
+        }
+    });
+    for (Prelievo* p : righe) {
+        auto it = trovati.find(senzaSpaziFinali(p->seriale));
+        if (p->origine == Origine::Consumo && it != trovati.end()) {
+            p->fornitore = it->second.first;
+            p->ragioneSocialeFornitore = it->second.second;
+        }
+    }
+    if (a) {
+        for (auto& [chiave, o] : a->ordini) {
+            auto it = clienti.find(senzaSpaziFinali(o.cliente));
+            if (o.trovato && it != clienti.end()) {
+                o.ragioneSociale = it->second;
+            }
+        }
     }
 }
 

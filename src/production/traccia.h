@@ -17,6 +17,7 @@
 
 #include <QDate>
 #include <QString>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -39,7 +40,9 @@ struct Fabbricazione {
     QString codice, lotto, nomeProdotto, stato, idOrdine, unita;
     QDate data;
     std::optional<double> quantita;
-    QDate dataImpegno, dataFine; // the days it was committed and produced
+    // the day it reached its state: committed ("IMPEGNATA") or produced
+    // ("FINITA"); none in any other state
+    QDate dataStato;
     bool operator==(const Fabbricazione& o) const {
         return codice == o.codice && data == o.data && lotto == o.lotto;
     }
@@ -123,23 +126,31 @@ std::vector<RigaComponente> raggruppaPerRiga(const std::vector<Prelievo>& flat);
 // Look-ups bind at most this many codes at a time.
 inline constexpr int kGruppoRicerca = 16;
 
-// A look-up of many codes as "IN (...)": a group of n codes takes the
-// statement with the fewest places that hold it (1, 2, 4, 8 or 16; the places
-// left over null), each prepared once, so that a few statements serve every
-// trace and a lone code costs one probe.
+// A look-up of many codes as "IN (...)", in one statement or in several
+// parts united, each part with a list of codes of its own. A group of n codes
+// takes the statement with the fewest places that hold it (1, 2, 4, 8 or 16
+// per part, the places left over null; a part with no codes is left out),
+// each prepared once, so that a few statements serve every trace and a lone
+// code costs one probe.
 class Gruppi {
 public:
-    // frase: the statement's lines, "%1" where the places go.
-    Gruppi(Database* db, Transaction* tr, QStringList frase);
+    // parti: the statements united, each with "%1" where its places go and
+    // its rows told apart by their first column when there are several.
+    Gruppi(Database* db, Transaction* tr, std::vector<QStringList> parti);
     ~Gruppi();
-    Query& per(size_t n);
+    // Reads the codes of every list, kGruppoRicerca of each at a time; riga
+    // is called for each row found.
+    void leggi(const std::vector<std::vector<QVariant>>& liste,
+               const std::function<void(const Query&)>& riga);
     static size_t posti(size_t n);
 
 private:
+    Query& per(const std::vector<size_t>& posti);
+
     Database* db_;
     Transaction* tr_;
-    QStringList frase_;
-    std::map<size_t, std::unique_ptr<Query>> frasi_;
+    std::vector<QStringList> parti_;
+    std::map<std::vector<size_t>, std::unique_ptr<Query>> frasi_;
 };
 
 // Statements prepared once and run again for every trace.
@@ -158,16 +169,19 @@ public:
 
 private:
     void completaNomi(const std::vector<Prelievo*>& righe);
-    void completaFornitori(const std::vector<Prelievo*>& righe);
-    void leggiOrdini(Avanti& a);
+    // The host's part: the supplier of every consumed package and, forward,
+    // the orders of the batches with their customers.
+    void completaDaErp(const std::vector<Prelievo*>& righe, Avanti* a);
 
     Database* az_;
     Database* erp_;
     Transaction trAz_;
     std::unique_ptr<Transaction> trErp_;
-    Query qFabbricazioni_;
-    std::vector<std::unique_ptr<Query>> qIndietro_, qAvanti_; // one per statement
-    std::unique_ptr<Gruppi> nomi_, seriali_, ordini_;
+    Query qFabbricazioni_, qFabbricazioniONumero_;
+    std::vector<std::unique_ptr<Query>> qIndietro_; // one per statement
+    // a forward trace's statements, by key and limits given
+    std::map<int, std::vector<std::unique_ptr<Query>>> qAvanti_;
+    std::unique_ptr<Gruppi> nomi_, ordini_, serialiEClienti_;
 };
 
 } // namespace quintar::traccia

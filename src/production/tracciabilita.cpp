@@ -83,13 +83,13 @@ QStringList colonnePrelievo(const Prelievo& p) {
 
 QString testoStato(const Fabbricazione& f) {
     if (f.stato == QLatin1String("FINITA")) {
-        return f.dataFine.isValid()
-                   ? QStringLiteral("Prodotta il %1").arg(Formati::dataInTesto(f.dataFine))
+        return f.dataStato.isValid()
+                   ? QStringLiteral("Prodotta il %1").arg(Formati::dataInTesto(f.dataStato))
                    : QStringLiteral("Prodotta");
     }
     if (f.stato == QLatin1String("IMPEGNATA")) {
-        return f.dataImpegno.isValid()
-                   ? QStringLiteral("Impegnata il %1").arg(Formati::dataInTesto(f.dataImpegno))
+        return f.dataStato.isValid()
+                   ? QStringLiteral("Impegnata il %1").arg(Formati::dataInTesto(f.dataStato))
                    : QStringLiteral("Impegnata");
     }
     return f.stato.isEmpty() ? QStringLiteral("Non impegnata") : f.stato;
