@@ -78,6 +78,15 @@ QString testo(const Query& q, int i) {
     return q.field(i).asString();
 }
 
+// The same for a column read once: its text is taken out of the row.
+QString preso(Query& q, int i) {
+    if (q.valore(i).typeId() != QMetaType::QString) {
+        return testo(q, i);
+    }
+    QVariant v = q.prendi(i);
+    return std::move(*static_cast<QString*>(v.data()));
+}
+
 qint64 intero(const Query& q, int i) {
     const QVariant& v = q.valore(i);
     return v.typeId() == QMetaType::LongLong ? v.toLongLong() : q.field(i).asInteger();
@@ -138,53 +147,199 @@ int byteWin1252(QChar c) {
 }
 
 // The batch columns of a tracer's row; the quantity after them when asked.
-Fabbricazione leggiFabbricazione(const Query& q, bool conQuantita) {
+Fabbricazione leggiFabbricazione(Query& q, bool conQuantita) {
     Fabbricazione f;
     if (q.valore(0).isValid()) {
         f.id = intero(q, 0);
     }
-    f.codice = testo(q, 1);
+    f.codice = preso(q, 1);
     f.data = dataDi(q, 2);
-    f.lotto = testo(q, 3);
-    f.nomeProdotto = testo(q, 4);
-    f.stato = testo(q, 5);
-    f.idOrdine = testo(q, 6).trimmed();
+    f.lotto = preso(q, 3);
+    f.nomeProdotto = preso(q, 4);
+    f.stato = preso(q, 5);
+    f.idOrdine = preso(q, 6).trimmed();
     f.dataStato = dataDi(q, 7);
     if (conQuantita) {
         f.quantita = quantita(q, kColonneFabbricazione);
-        f.unita = testo(q, kColonneFabbricazione + 1);
+        f.unita = preso(q, kColonneFabbricazione + 1);
     }
     return f;
 }
 
 // A weighing of a material: package serial, supplier lot, supplier, weight,
 // moment, scale, operator and its key, from column i on.
-Prelievo leggiPesata(const Query& q, QString materia, int i) {
+Prelievo leggiPesata(Query& q, QString materia, int i) {
     Prelievo p;
     p.origine = Origine::Pesata;
     p.materia = std::move(materia);
-    p.seriale = testo(q, i);
-    p.lottoFornitore = testo(q, i + 1);
-    p.fornitore = testo(q, i + 2);
+    p.seriale = preso(q, i);
+    p.lottoFornitore = preso(q, i + 1);
+    p.fornitore = preso(q, i + 2);
     p.quantita = quantita(q, i + 3);
-    p.dataOra = testoMomento(testo(q, i + 4));
-    p.bilancia = testo(q, i + 5);
-    p.operatore = testo(q, i + 6);
+    p.dataOra = testoMomento(preso(q, i + 4));
+    p.bilancia = preso(q, i + 5);
+    p.operatore = preso(q, i + 6);
     p.rif = intero(q, i + 7);
     return p;
 }
 
 // A consumption line: article, package serial, supplier lot, quantity and
 // its key, from column i on.
-Prelievo leggiConsumo(const Query& q, int i) {
+Prelievo leggiConsumo(Query& q, int i) {
     Prelievo p;
     p.origine = Origine::Consumo;
-    p.materia = testo(q, i);
-    p.seriale = testo(q, i + 1);
-    p.lottoFornitore = testo(q, i + 2);
+    p.materia = preso(q, i);
+    p.seriale = preso(q, i + 1);
+    p.lottoFornitore = preso(q, i + 2);
     p.quantita = quantita(q, i + 3);
     p.rif = intero(q, i + 4);
     return p;
+}
+
+// Puts v in the order given (v[i] becomes the element at ordine[i]), moving
+// each element once.
+template <typename T> void disponi(std::vector<T>& v, const std::vector<size_t>& ordine) {
+    std::vector<bool> fatto(v.size(), false);
+    for (size_t i = 0; i < v.size(); ++i) {
+        if (fatto[i] || ordine[i] == i) {
+            continue;
+        }
+        T tenuto = std::move(v[i]);
+        for (size_t j = i;;) {
+            const size_t k = ordine[j];
+            fatto[j] = true;
+            if (k == i) {
+                v[j] = std::move(tenuto);
+                break;
+            }
+            v[j] = std::move(v[k]);
+            j = k;
+        }
+    }
+}
+
+// What a column of a forward trace's row fills in its use.
+enum class Campo {
+    Materia,
+    Seriale,
+    Lotto,
+    Fornitore,
+    Quantita,
+    Momento,
+    Bilancia,
+    Operatore,
+    Rif,
+    Riga
+};
+struct Colonna {
+    const char* sql;
+    Campo campo;
+};
+// The columns of each kind of row: weighings, consumption lines, lines
+// still without either.
+const std::vector<Colonna> kColonneUso[] = {
+    {{"P.CODICEMATERIAPRIMA", Campo::Materia},
+     {"P.BARCODE_LOTTO_MATERIA", Campo::Seriale},
+     {"P.LOTTOMATERIAPRIMA", Campo::Lotto},
+     {"P.CODICEFORNITORE", Campo::Fornitore},
+     {"P.PESO", Campo::Quantita},
+     {"P.DATAORA", Campo::Momento},
+     {"P.BILANCIA", Campo::Bilancia},
+     {"P.OPERATORE", Campo::Operatore},
+     {"P.ID", Campo::Rif}},
+    {{"C.CODICECONSUMATO", Campo::Materia},
+     {"C.SERIALE", Campo::Seriale},
+     {"C.LOTTO", Campo::Lotto},
+     {"C.QUANTITA", Campo::Quantita},
+     {"C.ID_CONSUMI", Campo::Rif}},
+    {{"A.CODICEMATERIAPRIMA", Campo::Materia}, {"A.NRIGA", Campo::Riga}}};
+
+// The field a search compares: every row found holds the value searched
+// there, as the archive compares it, so it is not read back.
+Campo cercato(Chiave c) {
+    switch (c) {
+    case Chiave::LottoFornitore:
+        return Campo::Lotto;
+    case Chiave::Seriale:
+        return Campo::Seriale;
+    case Chiave::Materia:
+        break;
+    }
+    return Campo::Materia;
+}
+
+// The fields a forward statement of kind k reads, in order.
+std::vector<Campo> pianoUso(size_t k, Chiave c) {
+    std::vector<Campo> p;
+    for (const Colonna& col : kColonneUso[k]) {
+        if (col.campo != cercato(c)) {
+            p.push_back(col.campo);
+        }
+    }
+    return p;
+}
+
+QString colonneUso(size_t k, Chiave c) {
+    QStringList t;
+    for (const Colonna& col : kColonneUso[k]) {
+        if (col.campo != cercato(c)) {
+            t << QLatin1String(col.sql);
+        }
+    }
+    return QStringLiteral("  ") + t.join(QStringLiteral(", "));
+}
+
+void metti(Prelievo& p, Campo c, QString v) {
+    switch (c) {
+    case Campo::Materia:
+        p.materia = std::move(v);
+        break;
+    case Campo::Seriale:
+        p.seriale = std::move(v);
+        break;
+    case Campo::Lotto:
+        p.lottoFornitore = std::move(v);
+        break;
+    case Campo::Fornitore:
+        p.fornitore = std::move(v);
+        break;
+    case Campo::Momento:
+        p.dataOra = testoMomento(v);
+        break;
+    case Campo::Bilancia:
+        p.bilancia = std::move(v);
+        break;
+    case Campo::Operatore:
+        p.operatore = std::move(v);
+        break;
+    case Campo::Quantita:
+    case Campo::Rif:
+    case Campo::Riga:
+        break;
+    }
+}
+
+// A use's fields from column da on, as the plan says.
+void leggiUso(Query& q, int da, const std::vector<Campo>& piano, Prelievo& p) {
+    int i = da;
+    for (const Campo c : piano) {
+        switch (c) {
+        case Campo::Quantita:
+            p.quantita = quantita(q, i);
+            break;
+        case Campo::Rif:
+            p.rif = intero(q, i);
+            break;
+        case Campo::Riga:
+            p.nriga = int(intero(q, i));
+            p.rif = p.nriga;
+            break;
+        default:
+            metti(p, c, preso(q, i));
+            break;
+        }
+        ++i;
+    }
 }
 
 // The limits of a forward search: only those given are compared.
@@ -426,18 +581,13 @@ std::vector<Frase> frasiAvanti(const Ricerca& r) {
     const QString limiti = periodo(r);
     const std::vector<QVariant> parametri = parametriAvanti(r);
     Frase pesate;
-    pesate.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
-                  QStringLiteral("  P.CODICEMATERIAPRIMA, P.BARCODE_LOTTO_MATERIA, "
-                                 "P.LOTTOMATERIAPRIMA, P.CODICEFORNITORE,"),
-                  QStringLiteral("  P.PESO, P.DATAORA, P.BILANCIA, P.OPERATORE, P.ID"),
+    pesate.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia, colonneUso(0, r.chiave),
                   QStringLiteral("FROM PESATE_FABBR P"),
                   QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = P.ID_FABBRICAZIONE"),
                   QStringLiteral("WHERE ") + c.pesata + limiti};
     pesate.parametri = parametri;
     Frase consumi;
-    consumi.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
-                   QStringLiteral("  C.CODICECONSUMATO, C.SERIALE, C.LOTTO, C.QUANTITA, "
-                                  "C.ID_CONSUMI"),
+    consumi.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia, colonneUso(1, r.chiave),
                    QStringLiteral("FROM CONSUMI C"),
                    QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = C.ID_FABBRICAZIONE"),
                    QStringLiteral("WHERE ") + c.consumo + limiti};
@@ -453,7 +603,7 @@ std::vector<Frase> frasiAvanti(const Ricerca& r) {
             materia += QStringLiteral(" AND A.DATAFABBRICAZIONE <= ?");
         }
         senza.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
-                     QStringLiteral("  A.CODICEMATERIAPRIMA, A.NRIGA"),
+                     colonneUso(2, r.chiave),
                      QStringLiteral("FROM FABBCOMPON A"),
                      kRigheDellaFabbricazione,
                      materia,
@@ -822,29 +972,29 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
         }
     }
     const std::vector<QVariant> parametri = parametriAvanti(ricerca);
-    std::vector<Utilizzo> letti;
-    letti.reserve(64);
+    const Campo chiave = cercato(ricerca.chiave);
+    const QString valore = ricerca.valore.trimmed();
+    std::vector<Utilizzo>& letti = r.utilizzi;
+    letti.reserve(righeUltimaTraccia_);
     for (size_t k = 0; k < frasi.size(); ++k) {
         Query& q = *frasi[k];
         q.setParams(parametri);
+        const std::vector<Campo> piano = pianoUso(k, ricerca.chiave);
+        // weighings, consumption lines, lines still without either
+        const Origine origine = k == 0   ? Origine::Pesata
+                                : k == 1 ? Origine::Consumo
+                                         : Origine::NessunaPesata;
         for (q.open(); !q.eof(); q.next()) {
             Utilizzo& u = letti.emplace_back();
             u.fabbricazione = leggiFabbricazione(q, false);
-            if (k == 0) {
-                u.prelievo =
-                    leggiPesata(q, testo(q, kColonneFabbricazione), kColonneFabbricazione + 1);
-            } else if (k == 1) {
-                u.prelievo = leggiConsumo(q, kColonneFabbricazione);
-            } else { // a line still without weighing or consumption
-                u.prelievo.materia = testo(q, kColonneFabbricazione);
-                u.prelievo.nriga = int(intero(q, kColonneFabbricazione + 1));
-                u.prelievo.rif = u.prelievo.nriga;
-            }
+            u.prelievo.origine = origine;
+            leggiUso(q, kColonneFabbricazione, piano, u.prelievo);
+            metti(u.prelievo, chiave, valore);
         }
         q.close();
     }
-    // batch date, product, lot, then the row's origin and its own key; the
-    // records are moved once, into their place
+    righeUltimaTraccia_ = letti.size();
+    // batch date, product, lot, then the row's origin and its own key
     std::vector<size_t> ordine(letti.size());
     for (size_t i = 0; i < ordine.size(); ++i) {
         ordine[i] = i;
@@ -857,10 +1007,7 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
         }
         return primaPerOrigine(a.prelievo, b.prelievo);
     });
-    r.utilizzi.reserve(letti.size());
-    for (size_t i : ordine) {
-        r.utilizzi.push_back(std::move(letti[i]));
-    }
+    disponi(letti, ordine);
     std::vector<Prelievo*> prelievi;
     prelievi.reserve(r.utilizzi.size());
     for (Utilizzo& u : r.utilizzi) {

@@ -877,6 +877,11 @@ const QVariant& Query::valore(int i) const {
     return size_t(i) < row_.size() ? row_[size_t(i)] : nullo;
 }
 
+QVariant Query::prendi(int i) {
+    valore(i); // a column that does not exist is an error
+    return size_t(i) < row_.size() ? std::exchange(row_[size_t(i)], QVariant()) : QVariant();
+}
+
 Campo Query::fieldByName(const QString& name) const {
     int i = indexOf(name);
     if (i < 0) {
