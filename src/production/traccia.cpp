@@ -146,9 +146,9 @@ int byteWin1252(QChar c) {
     return 0x100 + u; // not in the character set: it cannot be stored
 }
 
-// The batch columns of a tracer's row; the quantity after them when asked.
-Fabbricazione leggiFabbricazione(Query& q, bool conQuantita) {
-    Fabbricazione f;
+// The batch columns of a tracer's row into f; the quantity after them when
+// asked.
+void leggiFabbricazione(Query& q, bool conQuantita, Fabbricazione& f) {
     if (q.valore(0).isValid()) {
         f.id = intero(q, 0);
     }
@@ -163,7 +163,6 @@ Fabbricazione leggiFabbricazione(Query& q, bool conQuantita) {
         f.quantita = quantita(q, kColonneFabbricazione);
         f.unita = preso(q, kColonneFabbricazione + 1);
     }
-    return f;
 }
 
 // A weighing of a material: package serial, supplier lot, supplier, weight,
@@ -829,7 +828,7 @@ std::vector<Fabbricazione> Tracciatore::fabbricazioni(const QString& lottoOIdent
     q.setParams(std::move(f.parametri));
     std::vector<Fabbricazione> r;
     for (q.open(); !q.eof(); q.next()) {
-        r.push_back(leggiFabbricazione(q, true));
+        leggiFabbricazione(q, true, r.emplace_back());
     }
     q.close();
     // in the order of their key: date, product, lot
@@ -986,7 +985,7 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
                                          : Origine::NessunaPesata;
         for (q.open(); !q.eof(); q.next()) {
             Utilizzo& u = letti.emplace_back();
-            u.fabbricazione = leggiFabbricazione(q, false);
+            leggiFabbricazione(q, false, u.fabbricazione);
             u.prelievo.origine = origine;
             leggiUso(q, kColonneFabbricazione, piano, u.prelievo);
             metti(u.prelievo, chiave, valore);
