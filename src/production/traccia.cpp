@@ -80,11 +80,7 @@ QString testo(const Query& q, int i) {
 
 // The same for a column read once: its text is taken out of the row.
 QString preso(Query& q, int i) {
-    if (q.valore(i).typeId() != QMetaType::QString) {
-        return testo(q, i);
-    }
-    QVariant v = q.prendi(i);
-    return std::move(*static_cast<QString*>(v.data()));
+    return q.prendiTesto(i);
 }
 
 qint64 intero(const Query& q, int i) {

@@ -877,9 +877,18 @@ const QVariant& Query::valore(int i) const {
     return size_t(i) < row_.size() ? row_[size_t(i)] : nullo;
 }
 
-QVariant Query::prendi(int i) {
+QString Query::prendiTesto(int i) {
     valore(i); // a column that does not exist is an error
-    return size_t(i) < row_.size() ? std::exchange(row_[size_t(i)], QVariant()) : QVariant();
+    if (size_t(i) >= row_.size()) {
+        return {};
+    }
+    QVariant& v = row_[size_t(i)];
+    if (v.typeId() != QMetaType::QString) {
+        return v.isValid() ? field(i).asString() : QString();
+    }
+    QString t = std::move(*static_cast<QString*>(v.data()));
+    v = QVariant();
+    return t;
 }
 
 Campo Query::fieldByName(const QString& name) const {

@@ -217,9 +217,11 @@ public:
     // The value of column i of the current row (invalid for null), without
     // the copy a Campo makes: for readers of many rows.
     const QVariant& valore(int i) const;
-    // The same value taken out of the row, not copied: the column then reads
-    // as null until the next row. For readers that keep what they read.
-    QVariant prendi(int i);
+    // The text of column i taken out of the row, not copied (empty for
+    // null): the column then reads as null until the next row. For readers
+    // that keep what they read. A value of another type is read as through a
+    // Campo, and stays.
+    QString prendiTesto(int i);
     Campo fieldByName(const QString& name) const; // throws when absent
     Campo operator[](const QString& name) const { return fieldByName(name); }
     std::vector<QVariant> rowValues() const { return row_; }

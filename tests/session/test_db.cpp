@@ -159,14 +159,33 @@ TEST_F(ArchivioVuoto, AStatementRunsAgainWithValuesOfAnyLength) {
     }
     EXPECT_EQ(n, 4);
 
-    // each value longer than any before it, then short again
+    // each value longer than any before it, then short again; whole numbers,
+    // nulls and texts in turn in the same place
     Query eco(&db, &tr);
     eco.SQL = {"SELECT CAST(? AS VARCHAR(200)) FROM RDB$DATABASE"};
-    for (const QString& v : {QString("a"), QString(20, QChar(0x00E8)), QString(150, 'y'),
-                             QString(200, QChar(0x20AC)), QString("b")}) {
+    for (const QVariant& v :
+         {QVariant("a"), QVariant(QString(20, QChar(0x00E8))), QVariant(QString(150, 'y')),
+          QVariant(qint64(-1234567890123)), QVariant(), QVariant(QString(200, QChar(0x20AC))),
+          QVariant(7), QVariant("b")}) {
         eco.setParams({v});
-        EXPECT_EQ(eco.scalar().toString(), v);
+        EXPECT_EQ(eco.scalar(), v.isValid() ? QVariant(v.toString()) : QVariant());
     }
+
+    // a whole number is what its digits are, whatever the column
+    ins.SQL = {"INSERT INTO T (CODICE, NUM, F) VALUES (?, ?, ?)"};
+    ins.setParams({qint64(42), 3, qint64(1) << 40});
+    EXPECT_EQ(ins.execSQL(), 1);
+    q.SQL = {"SELECT NUM, F FROM T WHERE CODICE = ?"};
+    q.setParams({42});
+    q.open();
+    ASSERT_FALSE(q.eof());
+    EXPECT_EQ(q.field(0).asFloat(), 3.0);
+    EXPECT_EQ(q.field(1).asFloat(), double(qint64(1) << 40));
+    q.close();
+    q.setParams({"42"});
+    EXPECT_EQ(q.scalar().toDouble(), 3.0);
+    ins.setParams({"99", qint64(1) << 60, 1});
+    EXPECT_THROW(ins.execSQL(), DbError) << "more than NUMERIC(15,2) holds";
 }
 
 TEST_F(ArchivioVuoto, AStatementChangedInPlaceIsPreparedAgain) {
