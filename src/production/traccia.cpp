@@ -22,10 +22,9 @@ const QString kColonneFabbric =
 // the moments of commitment and completion a trace shows the day of the one
 // that gave the batch its state; a forward trace does not show the batch's
 // quantity, so its rows stop before it.
-const QString kColonneFabbricTraccia = QStringLiteral(
-    "F.ID, F.CODICE, F.DATA, F.LOTTO, F.NOMEPRODOTTO, F.STATUS, F.IDORDINEIMPMAT, "
-    "CAST(CASE WHEN F.STATUS = 'FINITA' THEN F.DATAFINE WHEN F.STATUS = 'IMPEGNATA' THEN "
-    "F.DATAIMPEGNO END AS DATE) AS DATASTATO,");
+const QString kColonneFabbricTraccia =
+    QStringLiteral("F.ID, F.CODICE, F.DATA, F.LOTTO, F.NOMEPRODOTTO, F.STATUS, F.IDORDINEIMPMAT, "
+                   "IIF(F.STATUS = 'FINITA', F.DATAFINE, F.DATAIMPEGNO) AS DATASTATO,");
 const QString kQuantitaFabbric = QStringLiteral("F.QUANTITALITRI, F.UNITAMISURA");
 constexpr int kColonneFabbricazione = 8;
 
@@ -90,7 +89,14 @@ qint64 intero(const Query& q, int i) {
 
 QDate dataDi(const Query& q, int i) {
     const QVariant& v = q.valore(i);
-    return v.typeId() == QMetaType::QDate ? v.toDate() : q.field(i).asDate();
+    switch (v.typeId()) {
+    case QMetaType::QDate:
+        return *static_cast<const QDate*>(v.constData());
+    case QMetaType::QDateTime: // the day of a moment
+        return static_cast<const QDateTime*>(v.constData())->date();
+    default:
+        return q.field(i).asDate();
+    }
 }
 
 std::optional<double> quantita(const Query& q, int i) {
@@ -154,7 +160,9 @@ void leggiFabbricazione(Query& q, bool conQuantita, Fabbricazione& f) {
     f.nomeProdotto = preso(q, 4);
     f.stato = preso(q, 5);
     f.idOrdine = preso(q, 6).trimmed();
-    f.dataStato = dataDi(q, 7);
+    f.dataStato = f.stato == QLatin1String("FINITA") || f.stato == QLatin1String("IMPEGNATA")
+                      ? dataDi(q, 7)
+                      : QDate();
     if (conQuantita) {
         f.quantita = quantita(q, kColonneFabbricazione);
         f.unita = preso(q, kColonneFabbricazione + 1);
