@@ -977,8 +977,9 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
     const std::vector<QVariant> parametri = parametriAvanti(ricerca);
     const Campo chiave = cercato(ricerca.chiave);
     const QString valore = ricerca.valore.trimmed();
+    // the room made at the end of the last trace
     std::vector<Utilizzo>& letti = r.utilizzi;
-    letti.reserve(righeUltimaTraccia_);
+    letti.swap(riserva_);
     for (size_t k = 0; k < frasi.size(); ++k) {
         Query& q = *frasi[k];
         q.setParams(parametri);
@@ -996,7 +997,7 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
         }
         q.close();
     }
-    righeUltimaTraccia_ = letti.size();
+
     // batch date, product, lot, then the row's origin and its own key
     std::vector<size_t> ordine(letti.size());
     for (size_t i = 0; i < ordine.size(); ++i) {
@@ -1018,6 +1019,10 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
     }
     completaNomi(prelievi);
     completaDaErp(prelievi, &r);
+    // Room for the next trace's rows, made now: made at the start of the next
+    // trace, the allocator would first merge every block this trace's rows
+    // leave free when they go.
+    riserva_.reserve(std::max<size_t>(16, r.utilizzi.size()));
     return r;
 }
 

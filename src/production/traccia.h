@@ -181,7 +181,7 @@ private:
     std::vector<std::unique_ptr<Query>> qIndietro_; // one per statement
     // a forward trace's statements, by key and limits given
     std::map<int, std::vector<std::unique_ptr<Query>>> qAvanti_;
-    size_t righeUltimaTraccia_ = 16; // room made for the next forward trace's rows
+    std::vector<Utilizzo> riserva_; // room made for the next forward trace's rows
     std::unique_ptr<Gruppi> nomi_, ordini_, serialiEClienti_;
 };
 
