@@ -169,36 +169,6 @@ void leggiFabbricazione(Query& q, bool conQuantita, Fabbricazione& f) {
     }
 }
 
-// A weighing of a material: package serial, supplier lot, supplier, weight,
-// moment, scale, operator and its key, from column i on.
-Prelievo leggiPesata(Query& q, QString materia, int i) {
-    Prelievo p;
-    p.origine = Origine::Pesata;
-    p.materia = std::move(materia);
-    p.seriale = preso(q, i);
-    p.lottoFornitore = preso(q, i + 1);
-    p.fornitore = preso(q, i + 2);
-    p.quantita = quantita(q, i + 3);
-    p.dataOra = testoMomento(preso(q, i + 4));
-    p.bilancia = preso(q, i + 5);
-    p.operatore = preso(q, i + 6);
-    p.rif = intero(q, i + 7);
-    return p;
-}
-
-// A consumption line: article, package serial, supplier lot, quantity and
-// its key, from column i on.
-Prelievo leggiConsumo(Query& q, int i) {
-    Prelievo p;
-    p.origine = Origine::Consumo;
-    p.materia = preso(q, i);
-    p.seriale = preso(q, i + 1);
-    p.lottoFornitore = preso(q, i + 2);
-    p.quantita = quantita(q, i + 3);
-    p.rif = intero(q, i + 4);
-    return p;
-}
-
 // Puts v in the order given (v[i] becomes the element at ordine[i]), moving
 // each element once.
 template <typename T> void disponi(std::vector<T>& v, const std::vector<size_t>& ordine) {
@@ -271,27 +241,30 @@ Campo cercato(Chiave c) {
     return Campo::Materia;
 }
 
-// The fields a forward statement of kind k reads, in order.
-std::vector<Campo> pianoUso(size_t k, Chiave c) {
+// The fields a statement reads from a row of kind k, in order: all but the
+// one left out.
+std::vector<Campo> pianoUso(size_t k, std::optional<Campo> senza) {
     std::vector<Campo> p;
     for (const Colonna& col : kColonneUso[k]) {
-        if (col.campo != cercato(c)) {
+        if (col.campo != senza) {
             p.push_back(col.campo);
         }
     }
     return p;
 }
 
-QString colonneUso(size_t k, Chiave c) {
+// The same fields as the statement's columns.
+QString colonneUso(size_t k, std::optional<Campo> senza) {
     QStringList t;
     for (const Colonna& col : kColonneUso[k]) {
-        if (col.campo != cercato(c)) {
+        if (col.campo != senza) {
             t << QLatin1String(col.sql);
         }
     }
     return QStringLiteral("  ") + t.join(QStringLiteral(", "));
 }
 
+// Puts a text read, or the value searched, in the field c of a use.
 void metti(Prelievo& p, Campo c, QString v) {
     switch (c) {
     case Campo::Materia:
@@ -557,20 +530,17 @@ Frase fraseAvanti(const Ricerca& r) {
 std::vector<Frase> frasiIndietro(const Fabbricazione& fab) {
     const QVariant id = fab.id ? QVariant(*fab.id) : QVariant();
     Frase righe;
-    righe.sql = {
-        // every line, with each weighing assigned to it
-        QStringLiteral("SELECT A.NRIGA, A.CODICEMATERIAPRIMA, M.NOMECOMMERCIALE,"),
-        QStringLiteral("  P.BARCODE_LOTTO_MATERIA, P.LOTTOMATERIAPRIMA, P.CODICEFORNITORE,"),
-        QStringLiteral("  P.PESO, P.DATAORA, P.BILANCIA, P.OPERATORE, P.ID, R.RAGSOC")};
+    righe.sql = {// every line, with each weighing assigned to it
+                 // (the material is the line's own)
+                 QStringLiteral("SELECT A.NRIGA, A.CODICEMATERIAPRIMA, M.NOMECOMMERCIALE,"),
+                 colonneUso(0, Campo::Materia) + QStringLiteral(", R.RAGSOC")};
     righe.sql << righeConPesate();
     righe.parametri = {id, fab.codice, fab.data, fab.lotto};
     std::vector<Frase> r{righe};
     if (fab.id) { // without a number a batch has no consumption lines
         Frase consumi;
         consumi.sql = {QStringLiteral("SELECT C.CODICEMATERIA, M.NOMECOMMERCIALE,"),
-                       QStringLiteral("  C.CODICECONSUMATO, C.SERIALE, C.LOTTO, C.QUANTITA, "
-                                      "C.ID_CONSUMI"),
-                       QStringLiteral("FROM CONSUMI C"),
+                       colonneUso(1, std::nullopt), QStringLiteral("FROM CONSUMI C"),
                        QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = C.CODICECONSUMATO"),
                        QStringLiteral("WHERE C.ID_FABBRICAZIONE = ?")};
         consumi.parametri = {id};
@@ -584,14 +554,14 @@ std::vector<Frase> frasiAvanti(const Ricerca& r) {
     const QString limiti = periodo(r);
     const std::vector<QVariant> parametri = parametriAvanti(r);
     Frase pesate;
-    pesate.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia, colonneUso(0, r.chiave),
-                  QStringLiteral("FROM PESATE_FABBR P"),
+    pesate.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
+                  colonneUso(0, cercato(r.chiave)), QStringLiteral("FROM PESATE_FABBR P"),
                   QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = P.ID_FABBRICAZIONE"),
                   QStringLiteral("WHERE ") + c.pesata + limiti};
     pesate.parametri = parametri;
     Frase consumi;
-    consumi.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia, colonneUso(1, r.chiave),
-                   QStringLiteral("FROM CONSUMI C"),
+    consumi.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
+                   colonneUso(1, cercato(r.chiave)), QStringLiteral("FROM CONSUMI C"),
                    QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = C.ID_FABBRICAZIONE"),
                    QStringLiteral("WHERE ") + c.consumo + limiti};
     consumi.parametri = parametri;
@@ -606,7 +576,7 @@ std::vector<Frase> frasiAvanti(const Ricerca& r) {
             materia += QStringLiteral(" AND A.DATAFABBRICAZIONE <= ?");
         }
         senza.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
-                     colonneUso(2, r.chiave),
+                     colonneUso(2, cercato(r.chiave)),
                      QStringLiteral("FROM FABBCOMPON A"),
                      kRigheDellaFabbricazione,
                      materia,
@@ -853,6 +823,8 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     };
     std::vector<Riga> senzaPesata; // lines with no weighing, in the order read
     std::vector<Riga> righe;       // every line, for the consumption lines
+    static const std::vector<Campo> pesataDellaRiga = pianoUso(0, Campo::Materia);
+    static const std::vector<Campo> consumo = pianoUso(1, std::nullopt);
     // each statement's text is the same for every batch
     Query& q = *qIndietro_[0];
     if (q.SQL.isEmpty()) {
@@ -864,7 +836,10 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
         if (!q.valore(10).isValid()) {
             senzaPesata.push_back(riga);
         } else {
-            Prelievo p = leggiPesata(q, riga.materia, 3);
+            Prelievo p;
+            p.origine = Origine::Pesata;
+            p.materia = riga.materia;
+            leggiUso(q, 3, pesataDellaRiga, p);
             p.nriga = riga.nriga;
             p.descrizione = riga.descrizione;
             p.ragioneSocialeFornitore = testo(q, 11);
@@ -882,7 +857,9 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
         c.setParams(std::move(frasi[1].parametri));
         for (c.open(); !c.eof(); c.next()) {
             const std::optional<QString> materia = codice(c, 0);
-            Prelievo p = leggiConsumo(c, 2);
+            Prelievo p;
+            p.origine = Origine::Consumo;
+            leggiUso(c, 2, consumo, p);
             p.descrizione = testo(c, 1);
             // under the first line of the material it covers, else under none
             std::optional<int> prima;
@@ -983,7 +960,7 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
     for (size_t k = 0; k < frasi.size(); ++k) {
         Query& q = *frasi[k];
         q.setParams(parametri);
-        const std::vector<Campo> piano = pianoUso(k, ricerca.chiave);
+        const std::vector<Campo> piano = pianoUso(k, chiave);
         // weighings, consumption lines, lines still without either
         const Origine origine = k == 0   ? Origine::Pesata
                                 : k == 1 ? Origine::Consumo

@@ -37,9 +37,12 @@ QString testoOrigine(Origine o);
 
 struct Fabbricazione {
     std::optional<qint64> id; // batches converted from the older archive may lack it
-    QString codice, lotto, nomeProdotto, stato, idOrdine, unita;
+    QString codice, lotto, nomeProdotto, stato, idOrdine;
     QDate data;
+    // what it made: read for the batches found by their lot, not for those
+    // of a forward trace, which does not show it
     std::optional<double> quantita;
+    QString unita;
     // the day it reached its state: committed ("IMPEGNATA") or produced
     // ("FINITA"); none in any other state
     QDate dataStato;

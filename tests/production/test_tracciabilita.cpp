@@ -481,7 +481,7 @@ TEST_F(Catena, AFailingLookUpOnEitherSideIsReportedAndTheNextTraceWorks) {
     az.connect(h.c().azienda());
     Tracciatore nuovo(&az, &erp);
     EXPECT_THROW(nuovo.avanti({Chiave::LottoFornitore, "LB-02", {}, {}}), DbError);
-    EXPECT_THROW(nuovo.indietro(Fabbricazione{2, "P1", "B2", {}, {}, {}, {}, QDate(2025, 3, 5)}),
+    EXPECT_THROW(nuovo.indietro(Fabbricazione{2, "P1", "B2", {}, {}, {}, QDate(2025, 3, 5)}),
                  DbError);
 }
 
