@@ -11,9 +11,6 @@ namespace quintar::traccia {
 
 namespace {
 
-const QDate kPrimaData(1900, 1, 1);
-const QDate kUltimaData(9999, 12, 31);
-
 // The batch columns every forward row of the list carries.
 const QString kColonneFabbric =
     QStringLiteral("F.ID, F.CODICE, F.DATA, F.LOTTO, F.NOMEPRODOTTO, F.STATUS, F.IDORDINEIMPMAT, "
@@ -24,7 +21,8 @@ const QString kColonneFabbric =
 // quantity, so its rows stop before it.
 const QString kColonneFabbricTraccia =
     QStringLiteral("F.ID, F.CODICE, F.DATA, F.LOTTO, F.NOMEPRODOTTO, F.STATUS, F.IDORDINEIMPMAT, "
-                   "IIF(F.STATUS = 'FINITA', F.DATAFINE, F.DATAIMPEGNO) AS DATASTATO,");
+                   "CAST(IIF(F.STATUS = 'FINITA', F.DATAFINE, F.DATAIMPEGNO) AS DATE) AS "
+                   "DATASTATO,");
 const QString kQuantitaFabbric = QStringLiteral("F.QUANTITALITRI, F.UNITAMISURA");
 constexpr int kColonneFabbricazione = 8;
 
@@ -386,8 +384,17 @@ const QString kSenzaConsumo = QStringLiteral("  AND NOT EXISTS (SELECT 1 FROM CO
 const QString kRigheDellaFabbricazione =
     QStringLiteral("  INNER JOIN FABBRIC F ON F.CODICE = A.CODICEFABBRICAZIONE AND "
                    "F.DATA = A.DATAFABBRICAZIONE AND F.LOTTO = A.LOTTOFABBRICAZIONE");
-const QString kMateriaNelPeriodo = QStringLiteral(
-    "WHERE A.CODICEMATERIAPRIMA = ? AND A.DATAFABBRICAZIONE >= ? AND A.DATAFABBRICAZIONE <= ?");
+// The lines of a raw material within the limits given.
+QString materiaNelPeriodo(const Ricerca& r) {
+    QString t = QStringLiteral("WHERE A.CODICEMATERIAPRIMA = ?");
+    if (r.dal.isValid()) {
+        t += QStringLiteral(" AND A.DATAFABBRICAZIONE >= ?");
+    }
+    if (r.al.isValid()) {
+        t += QStringLiteral(" AND A.DATAFABBRICAZIONE <= ?");
+    }
+    return t;
+}
 
 } // namespace
 
@@ -471,9 +478,9 @@ Frase fraseIndietro(const Fabbricazione& fab) {
 }
 
 Frase fraseAvanti(const Ricerca& r) {
-    const QDate dal = r.dal.isValid() ? r.dal : kPrimaData;
-    const QDate al = r.al.isValid() ? r.al : kUltimaData;
-    const QString valore = r.valore.trimmed();
+    // only the limits given, as the tracer compares them
+    const QString limiti = periodo(r);
+    const std::vector<QVariant> parametri = parametriAvanti(r);
     const Condizioni c = condizioni(r.chiave);
     const QString& condPesata = c.pesata;
     const QString& condConsumo = c.consumo;
@@ -492,7 +499,7 @@ Frase fraseAvanti(const Ricerca& r) {
         QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = P.ID_FABBRICAZIONE"),
         QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = P.CODICEMATERIAPRIMA"),
         QStringLiteral("  LEFT JOIN FORNITO R ON R.CODICE = P.CODICEFORNITORE"),
-        QStringLiteral("WHERE ") + condPesata + QStringLiteral(" AND F.DATA >= ? AND F.DATA <= ?"),
+        QStringLiteral("WHERE ") + condPesata + limiti,
         QStringLiteral("UNION ALL"),
         QStringLiteral("SELECT ") + kColonneFabbric,
         QStringLiteral("  %1, CAST(NULL AS INTEGER),").arg(letterale(Origine::Consumo)),
@@ -503,9 +510,9 @@ Frase fraseAvanti(const Ricerca& r) {
         QStringLiteral("FROM CONSUMI C"),
         QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = C.ID_FABBRICAZIONE"),
         QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = C.CODICECONSUMATO"),
-        QStringLiteral("WHERE ") + condConsumo +
-            QStringLiteral(" AND F.DATA >= ? AND F.DATA <= ?")};
-    f.parametri = {valore, dal, al, valore, dal, al};
+        QStringLiteral("WHERE ") + condConsumo + limiti};
+    f.parametri = parametri;
+    f.parametri.insert(f.parametri.end(), parametri.begin(), parametri.end());
     if (r.chiave == Chiave::Materia) {
         // a material is also used by the batches that have it on a line
         // still without weighing or consumption
@@ -519,8 +526,8 @@ Frase fraseAvanti(const Ricerca& r) {
                                 "CAST(NULL AS VARCHAR(30)), A.NRIGA")
               << QStringLiteral("FROM FABBCOMPON A") << kRigheDellaFabbricazione
               << QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = A.CODICEMATERIAPRIMA")
-              << kMateriaNelPeriodo << kSenzaPesataNeConsumo << kSenzaConsumo;
-        f.parametri.insert(f.parametri.end(), {valore, dal, al});
+              << materiaNelPeriodo(r) << kSenzaPesataNeConsumo << kSenzaConsumo;
+        f.parametri.insert(f.parametri.end(), parametri.begin(), parametri.end());
     }
     // batch date, product, lot, then the row's origin and its own key
     f.sql << QStringLiteral("ORDER BY 3, 2, 4, 12, 24");
@@ -568,18 +575,11 @@ std::vector<Frase> frasiAvanti(const Ricerca& r) {
     std::vector<Frase> f{pesate, consumi};
     if (r.chiave == Chiave::Materia) {
         Frase senza;
-        QString materia = QStringLiteral("WHERE A.CODICEMATERIAPRIMA = ?");
-        if (r.dal.isValid()) {
-            materia += QStringLiteral(" AND A.DATAFABBRICAZIONE >= ?");
-        }
-        if (r.al.isValid()) {
-            materia += QStringLiteral(" AND A.DATAFABBRICAZIONE <= ?");
-        }
         senza.sql = {QStringLiteral("SELECT ") + kColonneFabbricTraccia,
                      colonneUso(2, cercato(r.chiave)),
                      QStringLiteral("FROM FABBCOMPON A"),
                      kRigheDellaFabbricazione,
-                     materia,
+                     materiaNelPeriodo(r),
                      kSenzaPesataNeConsumo,
                      kSenzaConsumo};
         senza.parametri = parametri;

@@ -414,9 +414,6 @@ void Query::prepare() {
         return db_->handle()->prepare(st, tra, 0, s.constData(), 3,
                                       IStatement::PREPARE_PREFETCH_METADATA);
     });
-    preparedSql_ = sql;
-    preparedLines_ = SQL;
-    preparedGen_ = db_->generazione();
     tipoFrase_ = fb([&](ThrowStatusWrapper* st) { return stmt_->getType(st); });
     {
         IMessageMetadata* in =
@@ -516,6 +513,10 @@ void Query::prepare() {
             outNull_.push_back(outMeta_->getNullOffset(st, i));
         }
     });
+    // ready: only now may the next run take it as it stands
+    preparedSql_ = sql;
+    preparedLines_ = SQL;
+    preparedGen_ = db_->generazione();
 }
 
 namespace {
@@ -538,7 +539,9 @@ QByteArray testoParametro(const QVariant& v) {
 }
 
 // The room a text of n bytes is given in a parameter message: some to spare,
-// so that the next run's values most likely fit the same message.
+// so that the next run's values most likely fit the same message, never
+// more than the next step of 32 bytes, so that the message stays the size
+// this run needs.
 unsigned spazioPer(qsizetype n) {
     constexpr qsizetype kMassimo = 32765; // the longest VARCHAR
     const qsizetype arrotondato = (std::max<qsizetype>(n, 1) + 31) / 32 * 32;
@@ -567,9 +570,7 @@ IMessageMetadata* Query::bindInput(std::vector<unsigned char>& buf) {
         // every text as UTF-8 VARCHAR; the engine converts it to the column's type
         std::vector<unsigned> spazio(n, 0);
         for (size_t i = 0; i < n; ++i) {
-            spazio[i] = inBlob_[i] ? 0
-                                   : std::max(spazioPer(testi[i].size()),
-                                              i < inRoom_.size() ? inRoom_[i] : 0u);
+            spazio[i] = inBlob_[i] ? 0 : spazioPer(testi[i].size());
         }
         IMessageMetadata* in =
             fb([&](ThrowStatusWrapper* st) { return stmt_->getInputMetadata(st); });
@@ -599,20 +600,29 @@ IMessageMetadata* Query::bindInput(std::vector<unsigned char>& buf) {
         }
         b->release();
         in->release();
+        std::vector<unsigned> offset(n, 0), nullo(n, 0);
+        unsigned lunghezza = 0;
+        try {
+            fb([&](ThrowStatusWrapper* st) {
+                lunghezza = meta->getMessageLength(st);
+                for (unsigned i = 0; i < n; ++i) {
+                    offset[i] = meta->getOffset(st, i);
+                    nullo[i] = meta->getNullOffset(st, i);
+                }
+            });
+        } catch (...) {
+            meta->release();
+            throw;
+        }
+        // the new layout replaces the old one whole
         if (inMeta_) {
             inMeta_->release();
         }
         inMeta_ = meta;
         inRoom_ = std::move(spazio);
-        inOffset_.assign(n, 0);
-        inNull_.assign(n, 0);
-        fb([&](ThrowStatusWrapper* st) {
-            inLength_ = inMeta_->getMessageLength(st);
-            for (unsigned i = 0; i < n; ++i) {
-                inOffset_[i] = inMeta_->getOffset(st, i);
-                inNull_[i] = inMeta_->getNullOffset(st, i);
-            }
-        });
+        inOffset_ = std::move(offset);
+        inNull_ = std::move(nullo);
+        inLength_ = lunghezza;
     }
     buf.assign(inLength_, 0);
     fb([&](ThrowStatusWrapper* st) {

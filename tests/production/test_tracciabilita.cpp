@@ -347,7 +347,10 @@ TEST_F(Catena, TheTracerGivesTheListsRowsInTheListsOrder) {
          pesata + "(11, NULL, NULL, 1, 6, 'S5', 'MP1', 'F01', 'LE-05')",
          pesata + "(12, NULL, NULL, 1, 7, 'S5', 'MP1', 'F01', 'LE-05')",
          pesata + "(13, NULL, NULL, 1, 8, 'S5', 'MP1', 'F01', 'LE-05')",
-         pesata + "(14, NULL, NULL, 1, 9, 'S5', 'MP1', 'F01', 'LE-05')"});
+         pesata + "(14, NULL, NULL, 1, 9, 'S5', 'MP1', 'F01', 'LE-05')",
+         // a date mistyped long ago is still a date: no limit given, no limit
+         fabbric + "('P8', '1899-06-01', 'V0', 12)",
+         pesata + "(15, NULL, NULL, 1, 12, 'S5', 'MP1', 'F01', 'LE-05')"});
     t->aggiorna();
     // the host's suppliers of consumed packages are the tracer's alone
     Tracciatore soloAzienda(&az, nullptr);
@@ -393,7 +396,7 @@ TEST_F(Catena, TheTracerGivesTheListsRowsInTheListsOrder) {
               (QStringList{"B4:Consumo", "B4:Pesata", "B1:Pesata", "B1:Pesata", "B2:Pesata",
                            "B3:Pesata"}));
     EXPECT_EQ(lotti(soloAzienda.avanti(ricerche.back())),
-              (QStringList{"L1:Pesata", "L2:Pesata", "A–1:Pesata", "A°1:Pesata"}));
+              (QStringList{"V0:Pesata", "L1:Pesata", "L2:Pesata", "A–1:Pesata", "A°1:Pesata"}));
     // the batches of one lot, in the order of their key
     QStringList conLotto;
     for (const Fabbricazione& f : soloAzienda.fabbricazioni("L1")) {
