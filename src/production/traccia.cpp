@@ -5,6 +5,7 @@
 #include <QTime>
 #include <QVariant>
 #include <algorithm>
+#include <numeric>
 #include <tuple>
 
 namespace quintar::traccia {
@@ -75,11 +76,6 @@ QString testo(const Query& q, int i) {
     return q.field(i).asString();
 }
 
-// The same for a column read once: its text is taken out of the row.
-QString preso(Query& q, int i) {
-    return q.prendiTesto(i);
-}
-
 qint64 intero(const Query& q, int i) {
     const QVariant& v = q.valore(i);
     return v.typeId() == QMetaType::LongLong ? v.toLongLong() : q.field(i).asInteger();
@@ -87,14 +83,7 @@ qint64 intero(const Query& q, int i) {
 
 QDate dataDi(const Query& q, int i) {
     const QVariant& v = q.valore(i);
-    switch (v.typeId()) {
-    case QMetaType::QDate:
-        return *static_cast<const QDate*>(v.constData());
-    case QMetaType::QDateTime: // the day of a moment
-        return static_cast<const QDateTime*>(v.constData())->date();
-    default:
-        return q.field(i).asDate();
-    }
+    return v.typeId() == QMetaType::QDate ? v.toDate() : q.field(i).asDate();
 }
 
 std::optional<double> quantita(const Query& q, int i) {
@@ -152,19 +141,28 @@ void leggiFabbricazione(Query& q, bool conQuantita, Fabbricazione& f) {
     if (q.valore(0).isValid()) {
         f.id = intero(q, 0);
     }
-    f.codice = preso(q, 1);
+    f.codice = q.prendiTesto(1);
     f.data = dataDi(q, 2);
-    f.lotto = preso(q, 3);
-    f.nomeProdotto = preso(q, 4);
-    f.stato = preso(q, 5);
-    f.idOrdine = preso(q, 6).trimmed();
+    f.lotto = q.prendiTesto(3);
+    f.nomeProdotto = q.prendiTesto(4);
+    f.stato = q.prendiTesto(5);
+    f.idOrdine = q.prendiTesto(6).trimmed();
     f.dataStato = f.stato == QLatin1String("FINITA") || f.stato == QLatin1String("IMPEGNATA")
                       ? dataDi(q, 7)
                       : QDate();
     if (conQuantita) {
         f.quantita = quantita(q, kColonneFabbricazione);
-        f.unita = preso(q, kColonneFabbricazione + 1);
+        f.unita = q.prendiTesto(kColonneFabbricazione + 1);
     }
+}
+
+// A statement whose text is the same every time it runs: the text is set
+// once, the values every time.
+void lega(Query& q, Frase f) {
+    if (q.SQL.isEmpty()) {
+        q.SQL = std::move(f.sql);
+    }
+    q.setParams(std::move(f.parametri));
 }
 
 // Puts v in the order given (v[i] becomes the element at ordine[i]), moving
@@ -309,7 +307,7 @@ void leggiUso(Query& q, int da, const std::vector<Campo>& piano, Prelievo& p) {
             p.rif = p.nriga;
             break;
         default:
-            metti(p, c, preso(q, i));
+            metti(p, c, q.prendiTesto(i));
             break;
         }
         ++i;
@@ -796,10 +794,7 @@ std::vector<Fabbricazione> Tracciatore::fabbricazioni(const QString& lottoOIdent
     Frase f = fraseFabbricazioni(lottoOIdentificativo);
     // one text for every lot, another for every number
     Query& q = f.parametri.size() > 1 ? qFabbricazioniONumero_ : qFabbricazioni_;
-    if (q.SQL.isEmpty()) {
-        q.SQL = f.sql;
-    }
-    q.setParams(std::move(f.parametri));
+    lega(q, std::move(f));
     std::vector<Fabbricazione> r;
     for (q.open(); !q.eof(); q.next()) {
         leggiFabbricazione(q, true, r.emplace_back());
@@ -827,10 +822,7 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     static const std::vector<Campo> consumo = pianoUso(1, std::nullopt);
     // each statement's text is the same for every batch
     Query& q = *qIndietro_[0];
-    if (q.SQL.isEmpty()) {
-        q.SQL = frasi[0].sql;
-    }
-    q.setParams(std::move(frasi[0].parametri));
+    lega(q, std::move(frasi[0]));
     for (q.open(); !q.eof(); q.next()) {
         Riga riga{int(intero(q, 0)), testo(q, 1), testo(q, 2), codice(q, 1)};
         if (!q.valore(10).isValid()) {
@@ -851,10 +843,7 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     std::vector<QString> consumate; // the materials of the lines consumed
     if (frasi.size() > 1) {
         Query& c = *qIndietro_[1];
-        if (c.SQL.isEmpty()) {
-            c.SQL = frasi[1].sql;
-        }
-        c.setParams(std::move(frasi[1].parametri));
+        lega(c, std::move(frasi[1]));
         for (c.open(); !c.eof(); c.next()) {
             const std::optional<QString> materia = codice(c, 0);
             Prelievo p;
@@ -977,9 +966,7 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
 
     // batch date, product, lot, then the row's origin and its own key
     std::vector<size_t> ordine(letti.size());
-    for (size_t i = 0; i < ordine.size(); ++i) {
-        ordine[i] = i;
-    }
+    std::iota(ordine.begin(), ordine.end(), size_t(0));
     std::sort(ordine.begin(), ordine.end(), [&](size_t i, size_t j) {
         const Utilizzo& a = letti[i];
         const Utilizzo& b = letti[j];
