@@ -63,37 +63,6 @@ bool primaPerOrigine(const Prelievo& a, const Prelievo& b) {
     return a.rif < b.rif;
 }
 
-// The values of a row are read without the copies a Campo makes; a value
-// of another type than expected reads as through a Campo.
-QString testo(const Query& q, int i) {
-    const QVariant& v = q.valore(i);
-    if (!v.isValid()) {
-        return {};
-    }
-    if (v.typeId() == QMetaType::QString) {
-        return *static_cast<const QString*>(v.constData());
-    }
-    return q.field(i).asString();
-}
-
-qint64 intero(const Query& q, int i) {
-    const QVariant& v = q.valore(i);
-    return v.typeId() == QMetaType::LongLong ? v.toLongLong() : q.field(i).asInteger();
-}
-
-QDate dataDi(const Query& q, int i) {
-    const QVariant& v = q.valore(i);
-    return v.typeId() == QMetaType::QDate ? v.toDate() : q.field(i).asDate();
-}
-
-std::optional<double> quantita(const Query& q, int i) {
-    const QVariant& v = q.valore(i);
-    if (!v.isValid()) {
-        return std::nullopt;
-    }
-    return v.typeId() == QMetaType::Double ? v.toDouble() : q.field(i).asFloat();
-}
-
 QString senzaSpaziFinali(QString t) {
     qsizetype n = t.size();
     while (n > 0 && t.at(n - 1) == u' ') { // read only: a shared text stays shared
@@ -108,10 +77,10 @@ QString senzaSpaziFinali(QString t) {
 // A code as the archive compares it: null matches nothing, trailing blanks
 // do not count.
 std::optional<QString> codice(const Query& q, int i) {
-    if (!q.valore(i).isValid()) {
+    if (q.isNull(i)) {
         return std::nullopt;
     }
-    return senzaSpaziFinali(testo(q, i));
+    return senzaSpaziFinali(q.leggiTesto(i));
 }
 
 // The byte of a character in the archive's character set (WIN1252).
@@ -137,22 +106,22 @@ int byteWin1252(QChar c) {
 
 // The batch columns of a tracer's row into f; the quantity after them when
 // asked.
-void leggiFabbricazione(Query& q, bool conQuantita, Fabbricazione& f) {
-    if (q.valore(0).isValid()) {
-        f.id = intero(q, 0);
+void leggiFabbricazione(const Query& q, bool conQuantita, Fabbricazione& f) {
+    if (!q.isNull(0)) {
+        f.id = q.leggiIntero(0);
     }
-    f.codice = q.prendiTesto(1);
-    f.data = dataDi(q, 2);
-    f.lotto = q.prendiTesto(3);
-    f.nomeProdotto = q.prendiTesto(4);
-    f.stato = q.prendiTesto(5);
-    f.idOrdine = q.prendiTesto(6).trimmed();
+    f.codice = q.leggiTesto(1);
+    f.data = q.leggiData(2);
+    f.lotto = q.leggiTesto(3);
+    f.nomeProdotto = q.leggiTesto(4);
+    f.stato = q.leggiTesto(5);
+    f.idOrdine = q.leggiTesto(6).trimmed();
     f.dataStato = f.stato == QLatin1String("FINITA") || f.stato == QLatin1String("IMPEGNATA")
-                      ? dataDi(q, 7)
+                      ? q.leggiData(7)
                       : QDate();
     if (conQuantita) {
-        f.quantita = quantita(q, kColonneFabbricazione);
-        f.unita = q.prendiTesto(kColonneFabbricazione + 1);
+        f.quantita = q.leggiNumero(kColonneFabbricazione);
+        f.unita = q.leggiTesto(kColonneFabbricazione + 1);
     }
 }
 
@@ -292,22 +261,22 @@ void metti(Prelievo& p, Campo c, QString v) {
 }
 
 // A use's fields from column da on, as the plan says.
-void leggiUso(Query& q, int da, const std::vector<Campo>& piano, Prelievo& p) {
+void leggiUso(const Query& q, int da, const std::vector<Campo>& piano, Prelievo& p) {
     int i = da;
     for (const Campo c : piano) {
         switch (c) {
         case Campo::Quantita:
-            p.quantita = quantita(q, i);
+            p.quantita = q.leggiNumero(i);
             break;
         case Campo::Rif:
-            p.rif = intero(q, i);
+            p.rif = q.leggiIntero(i);
             break;
         case Campo::Riga:
-            p.nriga = int(intero(q, i));
+            p.nriga = int(q.leggiIntero(i));
             p.rif = p.nriga;
             break;
         default:
-            metti(p, c, q.prendiTesto(i));
+            metti(p, c, q.leggiTesto(i));
             break;
         }
         ++i;
@@ -691,6 +660,7 @@ Query& Gruppi::per(const std::vector<size_t>& posti) {
     std::unique_ptr<Query>& q = frasi_[posti];
     if (!q) {
         q = std::make_unique<Query>(db_, tr_);
+        q->setLetturaPerColonna(true);
         for (size_t k = 0; k < parti_.size(); ++k) {
             if (posti[k] == 0) {
                 continue;
@@ -745,8 +715,11 @@ void Gruppi::leggi(const std::vector<std::vector<QVariant>>& liste,
 Tracciatore::Tracciatore(Database* azienda, Database* erp)
     : az_(azienda), erp_(erp && erp->connected() ? erp : nullptr), trAz_(azienda),
       qFabbricazioni_(azienda, &trAz_), qFabbricazioniONumero_(azienda, &trAz_) {
+    qFabbricazioni_.setLetturaPerColonna(true);
+    qFabbricazioniONumero_.setLetturaPerColonna(true);
     for (int i = 0; i < 2; ++i) {
         qIndietro_.push_back(std::make_unique<Query>(azienda, &trAz_));
+        qIndietro_.back()->setLetturaPerColonna(true);
     }
     nomi_ = std::make_unique<Gruppi>(
         azienda, &trAz_,
@@ -824,8 +797,8 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     Query& q = *qIndietro_[0];
     lega(q, std::move(frasi[0]));
     for (q.open(); !q.eof(); q.next()) {
-        Riga riga{int(intero(q, 0)), testo(q, 1), testo(q, 2), codice(q, 1)};
-        if (!q.valore(10).isValid()) {
+        Riga riga{int(q.leggiIntero(0)), q.leggiTesto(1), q.leggiTesto(2), codice(q, 1)};
+        if (q.isNull(10)) {
             senzaPesata.push_back(riga);
         } else {
             Prelievo p;
@@ -834,7 +807,7 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
             leggiUso(q, 3, pesataDellaRiga, p);
             p.nriga = riga.nriga;
             p.descrizione = riga.descrizione;
-            p.ragioneSocialeFornitore = testo(q, 11);
+            p.ragioneSocialeFornitore = q.leggiTesto(11);
             r.flat.push_back(std::move(p));
         }
         righe.push_back(std::move(riga));
@@ -849,7 +822,7 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
             Prelievo p;
             p.origine = Origine::Consumo;
             leggiUso(c, 2, consumo, p);
-            p.descrizione = testo(c, 1);
+            p.descrizione = c.leggiTesto(1);
             // under the first line of the material it covers, else under none
             std::optional<int> prima;
             for (const Riga& riga : righe) {
@@ -911,7 +884,8 @@ void Tracciatore::completaNomi(const std::vector<Prelievo*>& righe) {
         f.emplace_back(codice);
     }
     nomi_->leggi({m, f}, [&](const Query& q) {
-        (intero(q, 0) == 0 ? materie : fornitori)[senzaSpaziFinali(testo(q, 1))] = testo(q, 2);
+        (q.leggiIntero(0) == 0 ? materie : fornitori)[senzaSpaziFinali(q.leggiTesto(1))] =
+            q.leggiTesto(2);
     });
     for (Prelievo* p : righe) {
         auto it = materie.find(senzaSpaziFinali(p->materia));
@@ -937,6 +911,7 @@ Avanti Tracciatore::avanti(const Ricerca& ricerca) {
     if (frasi.empty()) {
         for (const Frase& f : frasiAvanti(ricerca)) {
             frasi.push_back(std::make_unique<Query>(az_, &trAz_));
+            frasi.back()->setLetturaPerColonna(true);
             frasi.back()->SQL = f.sql;
         }
     }
@@ -1017,13 +992,13 @@ void Tracciatore::completaDaErp(const std::vector<Prelievo*>& righe, Avanti* a) 
         ordini_->leggi({v}, [&](const Query& q) {
             Ordine o;
             o.trovato = true;
-            o.numero = testo(q, 1);
-            o.data = dataDi(q, 2);
-            o.cliente = testo(q, 3);
+            o.numero = q.leggiTesto(1);
+            o.data = q.leggiData(2);
+            o.cliente = q.leggiTesto(3);
             if (!o.cliente.isEmpty()) {
                 clienti.emplace(senzaSpaziFinali(o.cliente), QString());
             }
-            a->ordini[QString::number(intero(q, 0))] = std::move(o);
+            a->ordini[QString::number(q.leggiIntero(0))] = std::move(o);
         });
     }
     std::vector<QVariant> seriali, codiciClienti;
@@ -1039,10 +1014,10 @@ void Tracciatore::completaDaErp(const std::vector<Prelievo*>& righe, Avanti* a) 
     }
     std::map<QString, std::pair<QString, QString>> trovati;
     serialiEClienti_->leggi({seriali, codiciClienti}, [&](const Query& q) {
-        if (intero(q, 0) == 0) {
-            trovati[senzaSpaziFinali(testo(q, 1))] = {testo(q, 2), testo(q, 3)};
+        if (q.leggiIntero(0) == 0) {
+            trovati[senzaSpaziFinali(q.leggiTesto(1))] = {q.leggiTesto(2), q.leggiTesto(3)};
         } else {
-            clienti[senzaSpaziFinali(testo(q, 1))] = testo(q, 3);
+            clienti[senzaSpaziFinali(q.leggiTesto(1))] = q.leggiTesto(3);
         }
     });
     for (Prelievo* p : righe) {

@@ -433,6 +433,7 @@ void Query::prepare() {
     }
 
     info_.clear();
+    ultimi_.clear();
     rawTypes_.clear();
     fisso_.clear();
     IMessageMetadata* meta =
@@ -689,12 +690,17 @@ bool Query::next() {
         eof_ = true;
         // keep the cursor's fields readable as null after the last row
         row_.assign(info_.size(), QVariant());
+        rigaFatta_ = true;
         fb([&](ThrowStatusWrapper* st) { rs_->close(st); });
         rs_ = nullptr;
         eofOpen_ = true;
         return false;
     }
-    readRow();
+    if (perColonna_) {
+        rigaFatta_ = false;
+    } else {
+        readRow();
+    }
     ++recNo_;
     return true;
 }
@@ -805,11 +811,12 @@ QVariant contenutoBlob(ThrowStatusWrapper* st, IAttachment* att, ITransaction* t
 
 } // namespace
 
-void Query::readRow() {
+void Query::readRow() const {
     row_.assign(info_.size(), QVariant());
+    rigaFatta_ = true;
     fb([&](ThrowStatusWrapper* st) {
         for (unsigned i = 0; i < info_.size(); ++i) {
-            if (*reinterpret_cast<short*>(&outBuf_[outNull_[i]])) {
+            if (*reinterpret_cast<const short*>(&outBuf_[outNull_[i]])) {
                 continue;
             }
             const unsigned char* p = &outBuf_[outOffset_[i]];
@@ -839,6 +846,7 @@ void Query::close() {
     eofOpen_ = false;
     eof_ = true;
     row_.clear();
+    rigaFatta_ = true;
 }
 
 int Query::execSQL() {
@@ -876,7 +884,8 @@ Campo Query::field(int i) const {
     if (i < 0 || size_t(i) >= info_.size()) {
         throw DbError(QStringLiteral("Campo %1 inesistente").arg(i));
     }
-    return Campo(&info_[size_t(i)], size_t(i) < row_.size() ? row_[size_t(i)] : QVariant());
+    const std::vector<QVariant>& r = riga();
+    return Campo(&info_[size_t(i)], size_t(i) < r.size() ? r[size_t(i)] : QVariant());
 }
 
 const QVariant& Query::valore(int i) const {
@@ -884,21 +893,99 @@ const QVariant& Query::valore(int i) const {
     if (i < 0 || size_t(i) >= info_.size()) {
         throw DbError(QStringLiteral("Campo %1 inesistente").arg(i));
     }
-    return size_t(i) < row_.size() ? row_[size_t(i)] : nullo;
+    const std::vector<QVariant>& r = riga();
+    return size_t(i) < r.size() ? r[size_t(i)] : nullo;
 }
 
-QString Query::prendiTesto(int i) {
-    valore(i); // a column that does not exist is an error
-    if (size_t(i) >= row_.size()) {
-        return {};
+std::vector<QVariant> Query::rowValues() const {
+    return riga();
+}
+
+const std::vector<QVariant>& Query::riga() const {
+    if (!rigaFatta_) {
+        readRow();
     }
-    QVariant& v = row_[size_t(i)];
-    if (v.typeId() != QMetaType::QString) {
-        return v.isValid() ? field(i).asString() : QString();
+    return row_;
+}
+
+const unsigned char* Query::grezzo(int i) const {
+    if (i < 0 || size_t(i) >= info_.size()) {
+        throw DbError(QStringLiteral("Campo %1 inesistente").arg(i));
     }
-    QString t = std::move(*static_cast<QString*>(v.data()));
-    v = QVariant();
-    return t;
+    if (rigaFatta_ || *reinterpret_cast<const short*>(&outBuf_[outNull_[size_t(i)]])) {
+        return nullptr;
+    }
+    return &outBuf_[outOffset_[size_t(i)]];
+}
+
+bool Query::isNull(int i) const {
+    if (!rigaFatta_) {
+        return !grezzo(i);
+    }
+    return !valore(i).isValid();
+}
+
+QString Query::leggiTesto(int i) const {
+    if (const unsigned char* p = grezzo(i); p && rawTypes_[size_t(i)] == SQL_VARYING) {
+        unsigned short l;
+        std::memcpy(&l, p, 2);
+        const char* c = reinterpret_cast<const char*>(p + 2);
+        if (fisso_[size_t(i)]) {
+            while (l > 0 && c[l - 1] == ' ') { // a blank is one byte in UTF-8
+                --l;
+            }
+        }
+        ultimi_.resize(info_.size());
+        UltimoTesto& u = ultimi_[size_t(i)];
+        if (!u.fatto || u.byte.size() != l || std::memcmp(u.byte.data(), c, l) != 0) {
+            u.byte.assign(c, l);
+            u.testo = QString::fromUtf8(c, l);
+            u.fatto = true;
+        }
+        return u.testo;
+    }
+    return isNull(i) ? QString() : field(i).asString();
+}
+
+qint64 Query::leggiIntero(int i) const {
+    const unsigned char* p = grezzo(i);
+    const unsigned t = rawTypes_[size_t(i)];
+    if (p && (t == SQL_SHORT || t == SQL_LONG || t == SQL_INT64) && info_[size_t(i)].scala <= 0) {
+        return numeroEsatto(t, p, 0).toLongLong();
+    }
+    return isNull(i) ? 0 : field(i).asInteger();
+}
+
+std::optional<double> Query::leggiNumero(int i) const {
+    if (const unsigned char* p = grezzo(i)) {
+        switch (rawTypes_[size_t(i)]) {
+        case SQL_DOUBLE:
+        case SQL_D_FLOAT: {
+            double d;
+            std::memcpy(&d, p, sizeof(d));
+            return d;
+        }
+        case SQL_SHORT:
+        case SQL_LONG:
+        case SQL_INT64:
+            return numeroEsatto(rawTypes_[size_t(i)], p, info_[size_t(i)].scala).toDouble();
+        default:
+            break;
+        }
+    }
+    if (isNull(i)) {
+        return std::nullopt;
+    }
+    return field(i).asFloat();
+}
+
+QDate Query::leggiData(int i) const {
+    if (const unsigned char* p = grezzo(i); p && rawTypes_[size_t(i)] == SQL_TYPE_DATE) {
+        ISC_DATE d;
+        std::memcpy(&d, p, sizeof(d));
+        return kEpoca.addDays(d);
+    }
+    return isNull(i) ? QDate() : field(i).asDate();
 }
 
 Campo Query::fieldByName(const QString& name) const {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace Firebird {
@@ -217,14 +218,21 @@ public:
     // The value of column i of the current row (invalid for null), without
     // the copy a Campo makes: for readers of many rows.
     const QVariant& valore(int i) const;
-    // The text of column i taken out of the row, not copied (empty for
-    // null): the column then reads as null until the next row. For readers
-    // that keep what they read. A value of another type is read as through a
-    // Campo, and stays.
-    QString prendiTesto(int i);
     Campo fieldByName(const QString& name) const; // throws when absent
     Campo operator[](const QString& name) const { return fieldByName(name); }
-    std::vector<QVariant> rowValues() const { return row_; }
+    std::vector<QVariant> rowValues() const;
+
+    // Rows read column by column: each fetched row's values are made only
+    // when one is asked for through a Campo or valore(), and the readers
+    // below take texts, whole numbers, numbers and dates straight from the
+    // row fetched, each made once where the reader keeps it. For readers of
+    // many rows that keep what they read.
+    void setLetturaPerColonna(bool s) { perColonna_ = s; }
+    bool isNull(int i) const;
+    QString leggiTesto(int i) const; // empty for null
+    qint64 leggiIntero(int i) const; // 0 for null
+    std::optional<double> leggiNumero(int i) const;
+    QDate leggiData(int i) const; // invalid for null
 
     // Convenience: opens, returns the first column of the first row (empty
     // QVariant when there is no row), closes.
@@ -239,7 +247,12 @@ private:
     // Fills buf with the parameters; returns the message's layout (owned
     // here), or null for a statement without parameters.
     Firebird::IMessageMetadata* bindInput(std::vector<unsigned char>& buf);
-    void readRow();
+    void readRow() const;
+    // The row's values, made now if the row was fetched without them.
+    const std::vector<QVariant>& riga() const;
+    // Where column i of the row fetched stands, or null when the row's
+    // values are already made (or i is null): then they answer.
+    const unsigned char* grezzo(int i) const;
 
     Database* db_;
     Transaction* tr_;
@@ -252,7 +265,17 @@ private:
     std::vector<unsigned> rawTypes_;
     std::vector<bool> fisso_;
     std::vector<unsigned> outOffset_, outNull_; // where each column stands in outBuf_
-    std::vector<QVariant> row_;
+    mutable std::vector<QVariant> row_;
+    bool perColonna_ = false;
+    // Read column by column, a text equal to the one its column gave last
+    // is that one again, shared, not made anew.
+    struct UltimoTesto {
+        std::string byte; // as fetched
+        QString testo;
+        bool fatto = false;
+    };
+    mutable std::vector<UltimoTesto> ultimi_;
+    mutable bool rigaFatta_ = true; // row_ holds the current row's values
     QString preparedSql_;
     QStringList preparedLines_; // the lines preparedSql_ was made of
     unsigned tipoFrase_ = 0;    // isc_info_sql_stmt_...

@@ -51,6 +51,79 @@ TEST_F(ArchivioVuoto, ValuesRoundTripWithTheirTypesAndOrigin) {
     q.close();
 }
 
+TEST_F(ArchivioVuoto, ReadColumnByColumnTheRowsReadAsTheyDoWhole) {
+    Transaction tr(&db);
+    Query ins(&db, &tr);
+    ins.SQL = {"INSERT INTO T (CODICE,NUM,D,TS,M,C,F) VALUES (?,?,?,?,?,?,?)"};
+    // texts repeated from row to row, trailing blanks kept in a varying
+    // text, accents, nulls in every column
+    const std::vector<std::vector<QVariant>> righe = {
+        {"A1", "12.34", QDate(2024, 2, 29), QDateTime(QDate(2024, 3, 1), QTime(10, 5, 7)), "memo",
+         "ab", 1.5},
+        {"A2 ", "12.34", QDate(2024, 2, 29), QVariant(), QVariant(), "ab", QVariant()},
+        {"A3", QVariant(), QVariant(), QVariant(), "m", QString(5, QChar(0x00E8)), -2.0},
+        {"A4", "-0.07", QDate(1899, 6, 1), QVariant(), "m", QString(5, QChar(0x00E8)), 0.0},
+        {"A5", "7", QDate(2025, 1, 1), QVariant(), QVariant(), QVariant(), 3.25}};
+    for (const std::vector<QVariant>& r : righe) {
+        ins.setParams(r);
+        ins.execSQL();
+    }
+    const QStringList sql = {"SELECT CODICE, NUM, D, TS, M, C, F, CAST(NUM * 100 AS INTEGER), "
+                             "CAST(F AS BIGINT), C || CODICE FROM T ORDER BY CODICE"};
+    Query intera(&db, &tr), perColonna(&db, &tr);
+    intera.SQL = sql;
+    perColonna.SQL = sql;
+    perColonna.setLetturaPerColonna(true);
+    intera.open();
+    perColonna.open();
+    int n = 0;
+    for (; !intera.eof(); intera.next(), perColonna.next(), ++n) {
+        ASSERT_FALSE(perColonna.eof());
+        // each column by the reader of its type, straight from the row fetched
+        for (int i = 0; i < intera.fieldCount(); ++i) {
+            const Campo c = intera.field(i);
+            SCOPED_TRACE(testing::Message() << "row " << n << " column " << i);
+            EXPECT_EQ(perColonna.isNull(i), c.isNull());
+            switch (c.info().tipo) {
+            case TipoCampo::Testo:
+                EXPECT_EQ(perColonna.leggiTesto(i), c.asString());
+                break;
+            case TipoCampo::Intero:
+                EXPECT_EQ(perColonna.leggiIntero(i), c.asInteger());
+                break;
+            case TipoCampo::Decimale:
+            case TipoCampo::Virgola:
+                EXPECT_EQ(perColonna.leggiNumero(i),
+                          c.isNull() ? std::nullopt : std::optional<double>(c.asFloat()));
+                break;
+            case TipoCampo::Data:
+                EXPECT_EQ(perColonna.leggiData(i), c.asDate());
+                break;
+            default:
+                break;
+            }
+        }
+        // a text its reader keeps and changes leaves the column as fetched,
+        // on this row and on the next that holds the same text
+        QString tenuto = perColonna.leggiTesto(5);
+        tenuto += QStringLiteral("!");
+        EXPECT_EQ(perColonna.leggiTesto(5), intera.field(5).asString());
+        // any column by any reader, through the row made whole when asked for
+        EXPECT_EQ(perColonna.valore(3), intera.valore(3));
+        for (int i = 0; i < intera.fieldCount(); ++i) {
+            EXPECT_EQ(perColonna.leggiTesto(i), intera.field(i).asString()) << n << " " << i;
+        }
+    }
+    EXPECT_EQ(n, 5);
+    EXPECT_TRUE(perColonna.eof());
+    EXPECT_TRUE(perColonna.isNull(0)) << "after the last row every column reads null";
+    EXPECT_EQ(perColonna.leggiTesto(0), QString());
+    EXPECT_THROW(perColonna.leggiTesto(10), DbError);
+    perColonna.close();
+    EXPECT_TRUE(perColonna.isNull(3));
+    EXPECT_EQ(perColonna.leggiNumero(6), std::nullopt);
+}
+
 TEST_F(ArchivioVuoto, ExactNumericsReadAsTheNearestDouble) {
     Transaction tr(&db);
     Query q(&db, &tr);
