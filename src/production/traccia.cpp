@@ -275,6 +275,13 @@ void leggiUso(const Query& q, int da, const std::vector<Campo>& piano, Prelievo&
             p.nriga = int(q.leggiIntero(i));
             p.rif = p.nriga;
             break;
+        case Campo::Momento: // shown as every screen shows a moment, made once
+            if (const std::optional<QByteArrayView> b = q.leggiByte(i)) {
+                p.dataOra = testoMomentoUtf8(*b);
+            } else {
+                metti(p, c, q.leggiTesto(i));
+            }
+            break;
         default:
             metti(p, c, q.leggiTesto(i));
             break;
@@ -555,49 +562,75 @@ std::vector<Frase> frasiAvanti(const Ricerca& r) {
     return f;
 }
 
-QString testoMomento(const QString& t) {
-    // "yyyy-MM-dd HH:mm:ss", with at most four decimals of a second that do
-    // not round up to the next one, day first; anything else, midnight and
-    // other date formats go the long way round. A moment the local clock
-    // skipped (the hour lost to summer time) is shown as recorded.
-    const QChar* c = t.constData();
-    auto cifra = [&](qsizetype i) { return c[i] >= u'0' && c[i] <= u'9'; };
-    auto numero = [&](qsizetype da, qsizetype n) {
+namespace {
+
+char16_t unita(QChar c) {
+    return c.unicode();
+}
+char16_t unita(char c) {
+    return static_cast<unsigned char>(c);
+}
+
+// "yyyy-MM-dd HH:mm:ss", with at most four decimals of a second that do not
+// round up to the next one, day first; none for anything else, midnight and
+// other date formats, which go the long way round. A moment the local clock
+// skipped (the hour lost to summer time) is shown as recorded.
+template <typename C> std::optional<QString> momentoBreve(const C* c, qsizetype n) {
+    auto cifra = [&](qsizetype i) { return unita(c[i]) >= u'0' && unita(c[i]) <= u'9'; };
+    auto numero = [&](qsizetype da, qsizetype k) {
         int v = 0;
-        for (qsizetype i = da; i < da + n; ++i) {
+        for (qsizetype i = da; i < da + k; ++i) {
             if (!cifra(i)) {
                 return -1;
             }
-            v = v * 10 + (c[i].unicode() - u'0');
+            v = v * 10 + (unita(c[i]) - u'0');
         }
         return v;
     };
-    const qsizetype decimali = t.size() - 20;
-    bool forma = t.size() == 19;
-    if (decimali >= 1 && decimali <= 4 && c[19] == u'.') {
+    const qsizetype decimali = n - 20;
+    bool forma = n == 19;
+    if (decimali >= 1 && decimali <= 4 && unita(c[19]) == u'.') {
         const int d = numero(20, decimali);
         forma = d >= 0 && !(decimali == 4 && d >= 9995);
     }
-    if (forma && c[4] == u'-' && c[7] == u'-' && c[10] == u' ' && c[13] == u':' && c[16] == u':') {
-        const int anno = numero(0, 4), mese = numero(5, 2), giorno = numero(8, 2);
-        const int ora = numero(11, 2), minuto = numero(14, 2), secondo = numero(17, 2);
-        if (anno >= 0 && mese >= 0 && giorno >= 0 && ora >= 0 && minuto >= 0 && secondo >= 0 &&
-            (ora | minuto | secondo) != 0 && QDate::isValid(anno, mese, giorno) &&
-            QTime::isValid(ora, minuto, secondo) &&
-            Formati::correnti().formatoData == QLatin1String("dd/MM/yyyy")) {
-            QString r(19, Qt::Uninitialized);
-            QChar* o = r.data();
-            const int sorgente[] = {8, 9, -1, 5, 6, -1, 0, 1, 2, 3};
-            for (int i = 0; i < 10; ++i) {
-                o[i] = sorgente[i] < 0 ? QChar(u'/') : c[sorgente[i]];
-            }
-            for (int i = 10; i < 19; ++i) {
-                o[i] = c[i]; // " HH:mm:ss" stays where it stands
-            }
-            return r;
-        }
+    if (!forma || unita(c[4]) != u'-' || unita(c[7]) != u'-' || unita(c[10]) != u' ' ||
+        unita(c[13]) != u':' || unita(c[16]) != u':') {
+        return std::nullopt;
+    }
+    const int anno = numero(0, 4), mese = numero(5, 2), giorno = numero(8, 2);
+    const int ora = numero(11, 2), minuto = numero(14, 2), secondo = numero(17, 2);
+    if (anno < 0 || mese < 0 || giorno < 0 || ora < 0 || minuto < 0 || secondo < 0 ||
+        (ora | minuto | secondo) == 0 || !QDate::isValid(anno, mese, giorno) ||
+        !QTime::isValid(ora, minuto, secondo) ||
+        Formati::correnti().formatoData != QLatin1String("dd/MM/yyyy")) {
+        return std::nullopt;
+    }
+    QString r(19, Qt::Uninitialized);
+    QChar* o = r.data();
+    const int sorgente[] = {8, 9, -1, 5, 6, -1, 0, 1, 2, 3};
+    for (int i = 0; i < 10; ++i) {
+        o[i] = sorgente[i] < 0 ? QChar(u'/') : QChar(unita(c[sorgente[i]]));
+    }
+    for (int i = 10; i < 19; ++i) {
+        o[i] = QChar(unita(c[i])); // " HH:mm:ss" stays where it stands
+    }
+    return r;
+}
+
+} // namespace
+
+QString testoMomento(const QString& t) {
+    if (std::optional<QString> r = momentoBreve(t.constData(), t.size())) {
+        return *std::move(r);
     }
     return Formati::dataOraInTesto(QVariant(t).toDateTime());
+}
+
+QString testoMomentoUtf8(QByteArrayView utf8) {
+    if (std::optional<QString> r = momentoBreve(utf8.data(), utf8.size())) {
+        return *std::move(r);
+    }
+    return testoMomento(QString::fromUtf8(utf8));
 }
 
 std::vector<RigaComponente> raggruppaPerRiga(const std::vector<Prelievo>& flat) {

@@ -117,6 +117,7 @@ std::vector<Frase> frasiAvanti(const Ricerca& r);
 // A weighing's moment as the archive holds it ("2025-03-01 08:00:00.0000"),
 // shown as every screen shows a moment ("01/03/2025 08:00:00").
 QString testoMomento(const QString& dataOra);
+QString testoMomentoUtf8(QByteArrayView utf8); // the same, as the archive sends it
 
 // Two texts in the order the archive sorts them: byte by byte in its
 // character set (WIN1252), the shorter padded with blanks; <0, 0 or >0.

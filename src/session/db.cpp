@@ -681,6 +681,7 @@ void Query::open() {
 }
 
 bool Query::next() {
+    nelBuffer_ = false;
     if (!rs_) {
         eof_ = true;
         return false;
@@ -696,6 +697,7 @@ bool Query::next() {
         eofOpen_ = true;
         return false;
     }
+    nelBuffer_ = true;
     if (perColonna_) {
         rigaFatta_ = false;
     } else {
@@ -847,6 +849,7 @@ void Query::close() {
     eof_ = true;
     row_.clear();
     rigaFatta_ = true;
+    nelBuffer_ = false;
 }
 
 int Query::execSQL() {
@@ -912,29 +915,39 @@ const unsigned char* Query::grezzo(int i) const {
     if (i < 0 || size_t(i) >= info_.size()) {
         throw DbError(QStringLiteral("Campo %1 inesistente").arg(i));
     }
-    if (rigaFatta_ || *reinterpret_cast<const short*>(&outBuf_[outNull_[size_t(i)]])) {
+    if (!nelBuffer_ || *reinterpret_cast<const short*>(&outBuf_[outNull_[size_t(i)]])) {
         return nullptr;
     }
     return &outBuf_[outOffset_[size_t(i)]];
 }
 
 bool Query::isNull(int i) const {
-    if (!rigaFatta_) {
+    if (nelBuffer_) {
         return !grezzo(i);
     }
     return !valore(i).isValid();
 }
 
-QString Query::leggiTesto(int i) const {
-    if (const unsigned char* p = grezzo(i); p && rawTypes_[size_t(i)] == SQL_VARYING) {
-        unsigned short l;
-        std::memcpy(&l, p, 2);
-        const char* c = reinterpret_cast<const char*>(p + 2);
-        if (fisso_[size_t(i)]) {
-            while (l > 0 && c[l - 1] == ' ') { // a blank is one byte in UTF-8
-                --l;
-            }
+std::optional<QByteArrayView> Query::leggiByte(int i) const {
+    const unsigned char* p = grezzo(i);
+    if (!p || rawTypes_[size_t(i)] != SQL_VARYING) {
+        return std::nullopt;
+    }
+    unsigned short l;
+    std::memcpy(&l, p, 2);
+    const char* c = reinterpret_cast<const char*>(p + 2);
+    if (fisso_[size_t(i)]) {
+        while (l > 0 && c[l - 1] == ' ') { // a blank is one byte in UTF-8
+            --l;
         }
+    }
+    return QByteArrayView(c, l);
+}
+
+QString Query::leggiTesto(int i) const {
+    if (const std::optional<QByteArrayView> b = leggiByte(i)) {
+        const char* c = b->data();
+        const size_t l = size_t(b->size());
         ultimi_.resize(info_.size());
         UltimoTesto& u = ultimi_[size_t(i)];
         if (!u.fatto || u.byte.size() != l || std::memcmp(u.byte.data(), c, l) != 0) {

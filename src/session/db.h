@@ -1,6 +1,7 @@
 // Firebird access: connections, transactions and queries over the OO API.
 #pragma once
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -233,6 +234,10 @@ public:
     qint64 leggiIntero(int i) const; // 0 for null
     std::optional<double> leggiNumero(int i) const;
     QDate leggiData(int i) const; // invalid for null
+    // A text column of the row fetched as it came, in UTF-8, valid until the
+    // next row; none for null, for a column of another type and when no row
+    // stands.
+    std::optional<QByteArrayView> leggiByte(int i) const;
 
     // Convenience: opens, returns the first column of the first row (empty
     // QVariant when there is no row), closes.
@@ -276,6 +281,7 @@ private:
     };
     mutable std::vector<UltimoTesto> ultimi_;
     mutable bool rigaFatta_ = true; // row_ holds the current row's values
+    bool nelBuffer_ = false;        // outBuf_ holds the row fetched
     QString preparedSql_;
     QStringList preparedLines_; // the lines preparedSql_ was made of
     unsigned tipoFrase_ = 0;    // isc_info_sql_stmt_...

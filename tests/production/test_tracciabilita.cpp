@@ -508,11 +508,13 @@ TEST(TestoMomento, ReadsAsTheLongWayRoundDoes) {
           "2025-03-01 08:00:00 ", "2025-03-01 08:00:00.", "2025-03-01 08:00:00abc",
           "2025-03-01 ٠8:00:00"}) {
         EXPECT_EQ(testoMomento(s), Formati::dataOraInTesto(QVariant(QString(s)).toDateTime())) << s;
+        EXPECT_EQ(testoMomentoUtf8(QByteArrayView(s)), testoMomento(QString::fromUtf8(s))) << s;
     }
     // other date formats go the long way too
     const Formati::Impostazioni italiani = Formati::correnti();
     Formati::imposta({QChar('.'), QChar(','), QStringLiteral("yyyy-MM-dd")});
     EXPECT_EQ(testoMomento("2025-03-01 08:00:00.0000"), "2025-03-01 08:00:00");
+    EXPECT_EQ(testoMomentoUtf8(QByteArrayView("2025-03-01 08:00:00.0000")), "2025-03-01 08:00:00");
     Formati::imposta(italiani);
 }
 
