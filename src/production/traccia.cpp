@@ -508,24 +508,28 @@ Frase fraseAvanti(const Ricerca& r) {
     return f;
 }
 
-std::vector<Frase> frasiIndietro(const Fabbricazione& fab) {
+std::vector<Frase> frasiIndietro(const Fabbricazione& fab, bool conTesto) {
     const QVariant id = fab.id ? QVariant(*fab.id) : QVariant();
     Frase righe;
-    righe.sql = {// every line, with each weighing assigned to it
-                 // (the material is the line's own)
-                 QStringLiteral("SELECT A.NRIGA, A.CODICEMATERIAPRIMA, M.NOMECOMMERCIALE,"),
-                 colonneUso(0, Campo::Materia) + QStringLiteral(", R.RAGSOC")};
-    righe.sql << righeConPesate();
+    if (conTesto) {
+        righe.sql = {// every line, with each weighing assigned to it
+                     // (the material is the line's own)
+                     QStringLiteral("SELECT A.NRIGA, A.CODICEMATERIAPRIMA, M.NOMECOMMERCIALE,"),
+                     colonneUso(0, Campo::Materia) + QStringLiteral(", R.RAGSOC")};
+        righe.sql << righeConPesate();
+    }
     righe.parametri = {id, fab.codice, fab.data, fab.lotto};
-    std::vector<Frase> r{righe};
+    std::vector<Frase> r{std::move(righe)};
     if (fab.id) { // without a number a batch has no consumption lines
         Frase consumi;
-        consumi.sql = {QStringLiteral("SELECT C.CODICEMATERIA, M.NOMECOMMERCIALE,"),
-                       colonneUso(1, std::nullopt), QStringLiteral("FROM CONSUMI C"),
-                       QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = C.CODICECONSUMATO"),
-                       QStringLiteral("WHERE C.ID_FABBRICAZIONE = ?")};
+        if (conTesto) {
+            consumi.sql = {QStringLiteral("SELECT C.CODICEMATERIA, M.NOMECOMMERCIALE,"),
+                           colonneUso(1, std::nullopt), QStringLiteral("FROM CONSUMI C"),
+                           QStringLiteral("  LEFT JOIN MATER M ON M.CODICE = C.CODICECONSUMATO"),
+                           QStringLiteral("WHERE C.ID_FABBRICAZIONE = ?")};
+        }
         consumi.parametri = {id};
-        r.push_back(consumi);
+        r.push_back(std::move(consumi));
     }
     return r;
 }
@@ -816,7 +820,9 @@ std::vector<Fabbricazione> Tracciatore::fabbricazioni(const QString& lottoOIdent
 Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     Indietro r;
     r.fabbricazione = fab;
-    std::vector<Frase> frasi = frasiIndietro(fab);
+    // each statement's text is the same for every batch, made once
+    std::vector<Frase> frasi = frasiIndietro(fab, qIndietro_[0]->SQL.isEmpty() ||
+                                                      (fab.id && qIndietro_[1]->SQL.isEmpty()));
     struct Riga {
         int nriga;
         QString materia, descrizione;
@@ -826,7 +832,6 @@ Indietro Tracciatore::indietro(const Fabbricazione& fab) {
     std::vector<Riga> righe;       // every line, for the consumption lines
     static const std::vector<Campo> pesataDellaRiga = pianoUso(0, Campo::Materia);
     static const std::vector<Campo> consumo = pianoUso(1, std::nullopt);
-    // each statement's text is the same for every batch
     Query& q = *qIndietro_[0];
     lega(q, std::move(frasi[0]));
     for (q.open(); !q.eof(); q.next()) {

@@ -111,7 +111,9 @@ Frase fraseAvanti(const Ricerca& r);
 // names or order. Backward: the lines with their weighings, then the
 // consumption lines. Forward: the weighings, the consumption lines and, for a
 // raw material, the lines still without either.
-std::vector<Frase> frasiIndietro(const Fabbricazione& f);
+// Without their text (the values only) when conTesto is false: for
+// statements already made.
+std::vector<Frase> frasiIndietro(const Fabbricazione& f, bool conTesto = true);
 std::vector<Frase> frasiAvanti(const Ricerca& r);
 
 // A weighing's moment as the archive holds it ("2025-03-01 08:00:00.0000"),
