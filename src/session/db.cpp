@@ -815,7 +815,6 @@ QVariant contenutoBlob(ThrowStatusWrapper* st, IAttachment* att, ITransaction* t
 
 void Query::readRow() const {
     row_.assign(info_.size(), QVariant());
-    rigaFatta_ = true;
     fb([&](ThrowStatusWrapper* st) {
         for (unsigned i = 0; i < info_.size(); ++i) {
             if (*reinterpret_cast<const short*>(&outBuf_[outNull_[i]])) {
@@ -828,6 +827,7 @@ void Query::readRow() const {
                           : valoreSemplice(rawTypes_[i], p, info_[i], fisso_[i]);
         }
     });
+    rigaFatta_ = true; // only once whole: a row a blob failed is made again when asked
 }
 
 void Query::close() {
