@@ -711,16 +711,20 @@ namespace {
 
 // VARCHAR and CHAR: the length, then the characters; CHAR comes padded with
 // blanks, which are not part of the value.
-QString testoColonna(const unsigned char* p, bool fisso) {
+QByteArrayView byteColonna(const unsigned char* p, bool fisso) {
     unsigned short l;
     std::memcpy(&l, p, 2);
-    QString s = QString::fromUtf8(reinterpret_cast<const char*>(p + 2), l);
+    const char* c = reinterpret_cast<const char*>(p + 2);
     if (fisso) {
-        while (s.endsWith(' ')) {
-            s.chop(1);
+        while (l > 0 && c[l - 1] == ' ') { // a blank is one byte in UTF-8
+            --l;
         }
     }
-    return s;
+    return QByteArrayView(c, l);
+}
+
+QString testoColonna(const unsigned char* p, bool fisso) {
+    return QString::fromUtf8(byteColonna(p, fisso));
 }
 
 // SMALLINT, INTEGER, BIGINT and the exact numerics stored in them: a whole
@@ -933,15 +937,7 @@ std::optional<QByteArrayView> Query::leggiByte(int i) const {
     if (!p || rawTypes_[size_t(i)] != SQL_VARYING) {
         return std::nullopt;
     }
-    unsigned short l;
-    std::memcpy(&l, p, 2);
-    const char* c = reinterpret_cast<const char*>(p + 2);
-    if (fisso_[size_t(i)]) {
-        while (l > 0 && c[l - 1] == ' ') { // a blank is one byte in UTF-8
-            --l;
-        }
-    }
-    return QByteArrayView(c, l);
+    return byteColonna(p, fisso_[size_t(i)]);
 }
 
 QString Query::leggiTesto(int i) const {
