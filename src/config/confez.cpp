@@ -27,8 +27,6 @@ namespace {
 
 const QString kCodice = QStringLiteral("CODICERIEMPITRICE");
 const QString kNumero = QStringLiteral("NUMPROGRESSIVO");
-const QString kTestoStorico =
-    QStringLiteral("Errore interno: impossibile inserire nello storico le modifiche");
 
 // A procedure number as SQL text wants it: a point, no needless decimals.
 QString numeroConPunto(const QString& n) {
@@ -470,31 +468,21 @@ void TIniConfForm::riempiEditazione() {
 void TIniConfForm::dopoAggiornamento() {
     // on the save's own transaction, after its UPDATE: the version holds the
     // text just saved, and a failed copy leaves the text unsaved too
-    try {
-        const QStringList chiave = chiaveStorico();
-        const QMap<QString, QString> ora = storico::riga(QueryAux, kStorico, chiave);
-        const int ultima = storico::prossimaVersione(QueryAux, kStorico, chiave) - 1;
-        bool cambiato = ultima == 0;
-        for (auto it = ora.cbegin(); !cambiato && it != ora.cend(); ++it) {
-            cambiato = rigaPrimaDellaModifica.value(it.key()) != it.value();
-        }
-        if (cambiato) {
-            const int versione = storico::copia(QueryAux, kStorico, chiave, sessione_->NumUtente);
-            LabelVersione->setText(QString::number(versione));
-        }
-    } catch (const DbError&) {
-        Messaggi::errore(kTestoStorico, this);
-        throw;
+    const QStringList chiave = chiaveStorico();
+    const QMap<QString, QString> ora = storico::riga(QueryAux, kStorico, chiave);
+    const int ultima = storico::prossimaVersione(QueryAux, kStorico, chiave) - 1;
+    bool cambiato = ultima == 0;
+    for (auto it = ora.cbegin(); !cambiato && it != ora.cend(); ++it) {
+        cambiato = rigaPrimaDellaModifica.value(it.key()) != it.value();
+    }
+    if (cambiato) {
+        const int versione = storico::copia(QueryAux, kStorico, chiave, sessione_->NumUtente);
+        LabelVersione->setText(QString::number(versione));
     }
 }
 
 void TIniConfForm::eliminaRecord(const QString& codice) {
-    try {
-        storico::copia(QueryAux, kStorico, chiaveStorico(), sessione_->NumUtente, true);
-    } catch (const DbError&) {
-        Messaggi::errore(kTestoStorico, this);
-        throw;
-    }
+    storico::copia(QueryAux, kStorico, chiaveStorico(), sessione_->NumUtente, true);
     SchedaBase::eliminaRecord(codice);
 }
 

@@ -993,44 +993,52 @@ void TCostiForm::ButtonNuovoCostiClick() {
     QString codice;
     const QString prima = codiceCorrenteGriglia(); // shown again when the insert fails
     try {
-        nuovaLettura();
-        codice = nuovoCodiceCalcolato();
-        auto numero = [](const QLineEdit* e) {
-            const QString t = sql::numero(e->text()); // refuses what is not a number
-            return t == QLatin1String("NULL") ? QVariant() : QVariant(t.mid(1, t.size() - 2));
-        };
-        auto testo = [](const QString& t) {
-            return t.isEmpty() ? QVariant() : QVariant(sql::senzaApici(t));
-        };
-        QueryAux.SQL = {QStringLiteral("INSERT INTO COSTI (CODICE,DESCRIZIONE,CODICEPRODOTTO,"),
-                        QStringLiteral("QUANTITADAPRODURRE,CODICERIEMPITRICE,TEMPOPRODUZIONE,"),
-                        QStringLiteral("TEMPOAVVIO,TEMPOCONTROLLOQUALITA,TIPOCOMPOSIZIONE,"),
-                        QStringLiteral("TEMPOCONFEZ,TIPOSCHEDA) VALUES (?,?,?,?,?,?,?,?,'0',?,?)")};
-        QueryAux.setParams(
-            {codice, testo(dialogo.EditDescrizione->text()),
-             testo(dialogo.EditCodiceProdotto->text()), numero(dialogo.EditQuantitaDaProdurre),
-             testo(dialogo.codiceRiempitrice()), numero(dialogo.EditTempoProduzione),
-             numero(dialogo.EditTempoAvvio), numero(dialogo.EditTempoControlloQualita),
-             numero(dialogo.EditTempoConfezionamento), QVariant(dialogo.secondaria() ? 1 : 0)});
-        QueryAux.execSQL();
-        // links an older deletion left behind under this code would make the
-        // new sheet join another sheet's totals: they go with its insert
-        QueryAux.SQL = {
-            QStringLiteral("DELETE FROM SCHEDE"),
-            QStringLiteral("WHERE (CODICESCHEDAPRIMARIA=?)OR(CODICESCHEDASECONDARIA=?)")};
-        QueryAux.setParams({codice, codice});
-        QueryAux.execSQL();
-        QueryAux.clearParams();
-        TransazionePrincipale.commitRetaining();
+        QuerySchede.close();
+        // the code is taken where the sheet is written: a code another user
+        // takes meanwhile makes the insert start again on a new one
+        scriviSuDatiCorrenti(
+            [&] {
+                QueryAux.clearParams(); // what a first attempt left bound
+                codice = nuovoCodiceCalcolato(QueryAux);
+                auto numero = [](const QLineEdit* e) {
+                    const QString t = sql::numero(e->text()); // refuses what is not a number
+                    return t == QLatin1String("NULL") ? QVariant()
+                                                      : QVariant(t.mid(1, t.size() - 2));
+                };
+                auto testo = [](const QString& t) {
+                    return t.isEmpty() ? QVariant() : QVariant(sql::senzaApici(t));
+                };
+                QueryAux.SQL = {
+                    QStringLiteral("INSERT INTO COSTI (CODICE,DESCRIZIONE,CODICEPRODOTTO,"),
+                    QStringLiteral("QUANTITADAPRODURRE,CODICERIEMPITRICE,TEMPOPRODUZIONE,"),
+                    QStringLiteral("TEMPOAVVIO,TEMPOCONTROLLOQUALITA,TIPOCOMPOSIZIONE,"),
+                    QStringLiteral("TEMPOCONFEZ,TIPOSCHEDA) VALUES (?,?,?,?,?,?,?,?,'0',?,?)")};
+                QueryAux.setParams(
+                    {codice, testo(dialogo.EditDescrizione->text()),
+                     testo(dialogo.EditCodiceProdotto->text()),
+                     numero(dialogo.EditQuantitaDaProdurre), testo(dialogo.codiceRiempitrice()),
+                     numero(dialogo.EditTempoProduzione), numero(dialogo.EditTempoAvvio),
+                     numero(dialogo.EditTempoControlloQualita),
+                     numero(dialogo.EditTempoConfezionamento),
+                     QVariant(dialogo.secondaria() ? 1 : 0)});
+                QueryAux.execSQL();
+                // links an older deletion left behind under this code would make the
+                // new sheet join another sheet's totals: they go with its insert
+                QueryAux.SQL = {
+                    QStringLiteral("DELETE FROM SCHEDE"),
+                    QStringLiteral("WHERE (CODICESCHEDAPRIMARIA=?)OR(CODICESCHEDASECONDARIA=?)")};
+                QueryAux.setParams({codice, codice});
+                QueryAux.execSQL();
+                QueryAux.clearParams();
+            },
+            false);
     } catch (const DbError&) {
         QueryAux.clearParams();
-        TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(kErroreInserimento, this);
         mostraScheda(prima);
         return;
     } catch (const sql::ValoreNonValido&) {
         QueryAux.clearParams();
-        TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(kErroreInserimento, this);
         mostraScheda(prima);
         return;

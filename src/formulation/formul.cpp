@@ -513,10 +513,10 @@ void TFormulForm::creaComponenti() {
         }
         q.SQL = prima;
     };
+    // the card's list was read again with the write: it shows the new cost
     p->dopoSalvataggio = [this] {
         const QString riga = PaginaComponenti->RigaCorrente;
         const int posizione = PaginaComponenti->Griglia->currentIndex().row();
-        riapriSuCodice(PaginaComponenti->PadreCorrente);
         // a deleted line leaves the list where it stood
         if (!PaginaComponenti->riapri(riga) && posizione > 0) {
             GrigliaModello* m = PaginaComponenti->Griglia->modello();
@@ -1074,19 +1074,34 @@ void TFormulForm::ButtonDuplicaClick() {
                        "SELECT %1,NRIGA,TESTO,EVIDENZA,TABEVIDENZA FROM PROCED "
                        "WHERE CODICEFORMULAZIONE=%2")
             .arg(n, s)};
+    // the copy is of the formulation as stored now, not as this screen read it
+    bool sparita = false;
     try {
-        for (const QString& f : frasi) {
-            QueryAux.SQL = {f};
-            QueryAux.execSQL();
-        }
-        TransazionePrincipale.commitRetaining();
+        scriviSuDatiCorrenti(
+            [&] {
+                for (const QString& f : frasi) {
+                    QueryAux.SQL = {f};
+                    const int righe = QueryAux.execSQL();
+                    if (f == frasi.first() && righe != 1) {
+                        sparita = true;
+                        throw DbError(QStringLiteral("La formulazione non esiste più"));
+                    }
+                }
+            },
+            false);
     } catch (const DbError&) {
-        TransazionePrincipale.rollbackRetainingNoThrow();
-        Messaggi::errore(QStringLiteral("Errore interno: impossibile duplicare il record corrente"),
-                         this);
+        if (sparita) {
+            Messaggi::avviso(
+                QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
+                this);
+        } else {
+            Messaggi::errore(
+                QStringLiteral("Errore interno: impossibile duplicare il record corrente"), this);
+        }
+        riapriSuCodice(sparita ? QString() : sorgente);
         return;
     }
-    rileggi(nuovo);
+    riapriSuCodice(nuovo);
 }
 
 void TFormulForm::ButtonCodiceComponClick() {

@@ -453,18 +453,20 @@ void TImballiForm::ButtonAggiungiFotoClick() {
         return;
     }
     try {
-        TransazioneControllo.restart();
-        QueryAux2.SQL = {QStringLiteral("SELECT MAX(PROGRESSIVO) FROM FOTOIMBALLI")};
-        const QVariant massimo = QueryAux2.scalar();
-        const int numero = massimo.isValid() && !massimo.isNull() ? massimo.toInt() + 1 : 1;
-        QueryAux.SQL = {
-            QStringLiteral("INSERT INTO FOTOIMBALLI (PROGRESSIVO,CODICE,FOTO) VALUES("),
-            QStringLiteral("%1,%2,%3)")
-                .arg(sql::intero(numero), sql::testoNonNullo(codice), sql::testoNonNullo(*nome))};
-        QueryAux.execSQL();
-        TransazionePrincipale.commitRetaining();
+        // the number is taken where the photo is written: one another user
+        // takes meanwhile makes the insert start again on the next
+        scriviSuDatiCorrenti([&] {
+            QueryAux.SQL = {QStringLiteral("SELECT MAX(PROGRESSIVO) FROM FOTOIMBALLI")};
+            const QVariant massimo = QueryAux.scalar();
+            const int numero = massimo.isValid() && !massimo.isNull() ? massimo.toInt() + 1 : 1;
+            QueryAux.SQL = {QStringLiteral("INSERT INTO FOTOIMBALLI (PROGRESSIVO,CODICE,FOTO) "
+                                           "VALUES("),
+                            QStringLiteral("%1,%2,%3)")
+                                .arg(sql::intero(numero), sql::testoNonNullo(codice),
+                                     sql::testoNonNullo(*nome))};
+            QueryAux.execSQL();
+        });
     } catch (const DbError&) {
-        TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(
             QStringLiteral("Errore interno durante l'aggiunta della foto selezionata. Riprovare"),
             this);

@@ -817,9 +817,14 @@ void TMaterForm::eliminaRecord(const QString& codice) {
          righe({QStringLiteral("SELECT NRIGA FROM SPECIF WHERE CODICEMP=") + c})) {
         storicoSpecifica(q, codice, r, testata, true, {}, true);
     }
-    // the group's uncoded analogues go with the group's last material
+    // the group's uncoded analogues go with the group's last material. Their
+    // lines are locked first: two users deleting the group's last two
+    // materials at once meet there, and the one who comes second counts again
+    // on what the first left (the write starts over once)
     bool ultimoDelGruppo = false;
     if (!analogo.isEmpty()) {
+        righe({QStringLiteral("SELECT NRIGA FROM ANANC WHERE CODICEANALOGO=%1 WITH LOCK")
+                   .arg(sql::testoNonNullo(analogo))});
         q.SQL = {
             QStringLiteral("SELECT COUNT(*) FROM MATER WHERE (CODICEANALOGO=%1)AND(CODICE<>%2)")
                 .arg(sql::testoNonNullo(analogo), c)};

@@ -393,14 +393,15 @@ void PagineCritici::ButtonEditCompCriticiClick() {
         return;
     }
 
-    const std::optional<int> versione = memorizza(formulazione, riga, *valore);
-    // the batch list and this one as stored now, on the same line: after a
-    // failure too, so that a retry starts from what others committed
+    const std::optional<int> versione =
+        memorizza(formulazione, riga, valoreRiga(QStringLiteral("MATERIAATTIVAREALE")), *valore);
+    // this list as stored now, on the same line (the batch list was read
+    // again with the write): after a failure too, so that a retry starts
+    // from what others committed
     try {
         QueryCritici.close();
     } catch (const DbError&) {
     }
-    scheda_.rileggiLotto();
     riapri(formulazione, riga);
     if (versione) {
         LabelVersione->setText(QString::number(*versione));
@@ -408,67 +409,84 @@ void PagineCritici::ButtonEditCompCriticiClick() {
 }
 
 std::optional<int> PagineCritici::memorizza(const QString& formulazione, const QString& riga,
-                                            double valore) {
-    Transaction& t = scheda_.transazionePrincipale();
-    Query q(scheda_.archivio(), &t);
+                                            const QString& mostrato, double valore) {
+    Query q(scheda_.archivio(), &scheda_.transazionePrincipale());
     const QString oggi = sql::data(QDate::currentDate());
     const QString utente = sql::intero(scheda_.sessione() ? scheda_.sessione()->NumUtente : 0);
     int versione = 0;
+    bool storicoScritto = false;
 
     // The history first, copying the line as it stands before the change,
-    // then the change, then one commit: all of it is kept, or none.
+    // then the change, in one transaction on the data as they stand now: all
+    // of it is kept, or none.
     try {
-        const QString f = sql::intero(formulazione);
-        const QString r = sql::intero(riga);
-        const QString condizioneRiga =
-            QStringLiteral("(CODICEFORMULAZIONE=%1)AND(NRIGA=%2)").arg(f, r);
-        const std::optional<int> h = storico::massimo(
-            q, QStringLiteral("STOFORMUL"), QStringLiteral("VERS"), QStringLiteral("CODICE=") + f);
-        const int testata = h.value_or(1);
-        if (!h) {
-            scriviVersioneFormulazione(q, formulazione, testata, false, utente);
-        }
-        const std::optional<int> d = storico::massimo(
-            q, QStringLiteral("STOCOMPON"), QStringLiteral("VERSIONED"),
-            condizioneRiga + QStringLiteral("AND(VERSIONET=%1)").arg(sql::intero(testata)));
-        versione = d ? *d + 1 : 1;
-        storico::copiaRiga(q, QStringLiteral("STOCOMPON"), QStringLiteral("COMPON"),
-                           kColonneStoCompon,
-                           {{QStringLiteral("VERSIONET"), sql::intero(testata)},
-                            {QStringLiteral("VERSIONED"), sql::intero(versione)},
-                            {QStringLiteral("DATAVERS"), oggi}},
-                           condizioneRiga);
-        storico::inserisci(q, kStorico,
-                           {{QStringLiteral("CODICE"), f},
-                            {QStringLiteral("NRIGA"), r},
-                            {QStringLiteral("VERSIONET"), sql::intero(testata)},
-                            {QStringLiteral("VERSIONED"), sql::intero(versione)},
-                            {QStringLiteral("TABELLA"), QStringLiteral("'STOCOMPON'")},
-                            {QStringLiteral("DATAVERS"), oggi},
-                            {QStringLiteral("UTENTE"), utente}});
+        scheda_.scriviSuDatiCorrenti([&] {
+            storicoScritto = false;
+            const QString f = sql::intero(formulazione);
+            const QString r = sql::intero(riga);
+            const QString condizioneRiga =
+                QStringLiteral("(CODICEFORMULAZIONE=%1)AND(NRIGA=%2)").arg(f, r);
+            // a value another user saved since the list showed it is not overwritten
+            q.SQL = {QStringLiteral("SELECT MATERIAATTIVAREALE FROM COMPON WHERE ") +
+                     condizioneRiga};
+            q.open();
+            const bool esiste = !q.eof();
+            const QString ora = esiste && !q.field(0).isNull() ? q.field(0).asString() : QString();
+            q.close();
+            if (!esiste) {
+                throw DbError(QStringLiteral("La riga %1 della formulazione %2 non esiste più")
+                                  .arg(riga, formulazione));
+            }
+            if (ora != mostrato) {
+                throw RigaCambiata(QStringLiteral("Riga modificata da un altro utente"));
+            }
+            try {
+                const std::optional<int> h =
+                    storico::massimo(q, QStringLiteral("STOFORMUL"), QStringLiteral("VERS"),
+                                     QStringLiteral("CODICE=") + f);
+                const int testata = h.value_or(1);
+                if (!h) {
+                    scriviVersioneFormulazione(q, formulazione, testata, false, utente);
+                }
+                const std::optional<int> d = storico::massimo(
+                    q, QStringLiteral("STOCOMPON"), QStringLiteral("VERSIONED"),
+                    condizioneRiga + QStringLiteral("AND(VERSIONET=%1)").arg(sql::intero(testata)));
+                versione = d ? *d + 1 : 1;
+                storico::copiaRiga(q, QStringLiteral("STOCOMPON"), QStringLiteral("COMPON"),
+                                   kColonneStoCompon,
+                                   {{QStringLiteral("VERSIONET"), sql::intero(testata)},
+                                    {QStringLiteral("VERSIONED"), sql::intero(versione)},
+                                    {QStringLiteral("DATAVERS"), oggi}},
+                                   condizioneRiga);
+                storico::inserisci(q, kStorico,
+                                   {{QStringLiteral("CODICE"), f},
+                                    {QStringLiteral("NRIGA"), r},
+                                    {QStringLiteral("VERSIONET"), sql::intero(testata)},
+                                    {QStringLiteral("VERSIONED"), sql::intero(versione)},
+                                    {QStringLiteral("TABELLA"), QStringLiteral("'STOCOMPON'")},
+                                    {QStringLiteral("DATAVERS"), oggi},
+                                    {QStringLiteral("UTENTE"), utente}});
+            } catch (const DbError& e) {
+                throw ErroreStorico(e.messaggio(), e.sqlCode(), e.gdsCode());
+            }
+            storicoScritto = true;
+            q.SQL = {QStringLiteral("UPDATE COMPON SET MATERIAATTIVAREALE=") + sql::numero(valore),
+                     QStringLiteral("WHERE ") + condizioneRiga};
+            if (q.execSQL() != 1) {
+                throw DbError(QStringLiteral("La riga %1 della formulazione %2 non esiste più")
+                                  .arg(riga, formulazione));
+            }
+        });
     } catch (const std::exception& e) {
         storico::registraErrore(cartellaErrori(), q.SQL);
-        t.rollbackRetainingNoThrow();
-        qWarning("storico della materia attiva reale non scritto: %s", e.what());
-        Messaggi::errore(kTestoErroreStorico, scheda_.finestra());
-        return std::nullopt;
-    }
-
-    try {
-        q.SQL = {QStringLiteral("UPDATE COMPON SET MATERIAATTIVAREALE=") + sql::numero(valore),
-                 QStringLiteral("WHERE (CODICEFORMULAZIONE=%1)AND").arg(sql::intero(formulazione)),
-                 QStringLiteral("(NRIGA=%1)").arg(sql::intero(riga))};
-        if (q.execSQL() != 1) {
-            throw DbError(QStringLiteral("La riga %1 della formulazione %2 non esiste più")
-                              .arg(riga, formulazione));
-        }
-        t.commitRetaining();
-    } catch (const std::exception& e) {
-        storico::registraErrore(cartellaErrori(), q.SQL);
-        t.rollbackRetainingNoThrow();
-        qWarning("materia attiva reale non memorizzata: %s", e.what());
-        Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
-                         scheda_.finestra());
+        const auto* db = dynamic_cast<const DbError*>(&e);
+        qWarning("materia attiva reale non memorizzata: %s",
+                 qPrintable(db ? db->messaggio() : QString::fromLocal8Bit(e.what())));
+        Messaggi::errore(
+            dynamic_cast<const ErroreStorico*>(&e) && !storicoScritto
+                ? kTestoErroreStorico
+                : QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
+            scheda_.finestra());
         return std::nullopt;
     }
     return versione;

@@ -87,9 +87,12 @@ private:
     void nascondiColonne();
     QString valoreRiga(const QString& campo) const;
     std::optional<double> numeroRiga(const QString& campo) const;
-    // The history of the change and the change, on the main transaction;
-    // the line's new version, or nothing after a failure (rolled back, shown).
-    std::optional<int> memorizza(const QString& formulazione, const QString& riga, double valore);
+    // The history of the change and the change, on the main transaction
+    // started afresh, while the line still holds the value `mostrato` (as the
+    // list showed it); the line's new version, or nothing after a failure
+    // (rolled back, shown).
+    std::optional<int> memorizza(const QString& formulazione, const QString& riga,
+                                 const QString& mostrato, double valore);
     QString cartellaErrori() const;
 
     SchedaFabbricazione& scheda_;

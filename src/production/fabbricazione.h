@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -55,6 +56,11 @@ public:
     // The user's profile only lets them look.
     virtual bool solaLettura() const = 0;
 
+    // A change written on the main transaction started afresh and committed
+    // with it, tried once more when another user's write collides with it;
+    // a failure is thrown (SchedaBase::scriviSuDatiCorrenti). The batch list
+    // is read again afterwards.
+    virtual void scriviSuDatiCorrenti(const std::function<void()>& scrivi) = 0;
     // The batch list read again from a fresh main transaction and put back
     // on the current batch (after a change committed by a page).
     virtual void rileggiLotto() = 0;

@@ -1505,8 +1505,9 @@ void TLiqPolvForm::ButtonStoricoClick() {
     const QString codice = codiceCorrenteGriglia();
     const QStringList altre = altreChiaviGriglia();
     Query q(&sessione_->IBDatabase1, &TransazionePrincipale);
-    const produzione::EsitoArchivio esito =
-        produzione::archiviaScheda(q, TransazionePrincipale, a, this);
+    const produzione::EsitoArchivio esito = produzione::archiviaScheda(
+        q, [this](const std::function<void()>& f) { SchedaBase::scriviSuDatiCorrenti(f); }, a,
+        this);
     if (esito != produzione::EsitoArchivio::Creato &&
         esito != produzione::EsitoArchivio::Esistente) {
         return;

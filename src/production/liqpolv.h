@@ -98,6 +98,9 @@ public:
     LottoCorrente lottoCorrente() const override;
     bool solaLettura() const override { return SolaLettura; }
     void rileggiLotto() override;
+    void scriviSuDatiCorrenti(const std::function<void()>& scrivi) override {
+        SchedaBase::scriviSuDatiCorrenti(scrivi);
+    }
     void configuraGriglia(TCSDGrid* g, int situazione, const QString& tabella) override {
         SchedaBase::configuraGriglia(g, situazione, tabella);
     }

@@ -641,24 +641,23 @@ void PaginaMaterie::leggiFornitore() {
 // ------------------------------------------------------------------ changes
 
 bool PaginaMaterie::inUnaVolta(const QString& messaggio, const std::function<void()>& f) {
-    Transaction& t = scheda_.transazionePrincipale();
+    // the lines as they stand now: numbers and shares are read where they are written
     try {
-        f();
-        t.commitRetaining();
+        scheda_.scriviSuDatiCorrenti(f);
         return true;
     } catch (const Rifiuto& r) {
         QueryAux.close();
-        t.rollbackRetainingNoThrow();
         Messaggi::avviso(r.testo, scheda_.finestra());
     } catch (const DbError& e) {
         QueryAux.close();
-        t.rollbackRetainingNoThrow();
         Messaggi::errore(messaggio + '\n' + e.messaggio(), scheda_.finestra());
     } catch (const sql::ValoreNonValido& e) {
         QueryAux.close();
-        t.rollbackRetainingNoThrow();
         Messaggi::errore(messaggio + '\n' + e.valore, scheda_.finestra());
     }
+    // the lists show what others committed (a failure restarted their transaction)
+    riapriComponenti(rigaCorrente());
+    riapriConsumi(consumoCorrente());
     return false;
 }
 

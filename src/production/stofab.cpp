@@ -106,179 +106,188 @@ std::optional<qint64> rigaArchiviata(const std::vector<std::pair<qint64, QString
     return std::nullopt;
 }
 
-EsitoArchivio archiviaScheda(Query& q, Transaction& t, const SchedaDaArchiviare& a,
+EsitoArchivio archiviaScheda(Query& q, const Scrittura& scrivi, const SchedaDaArchiviare& a,
                              QWidget* finestra) {
     const LottoCorrente& l = a.lotto;
-    q.close();
-    q.SQL = {QStringLiteral("SELECT CODICEINTERNO FROM STOFAB WHERE"), chiaveScheda(l)};
-    const QVariant esistente = q.scalar();
-    const bool esiste = esistente.isValid() && !esistente.isNull();
+    auto archiviata = [&] {
+        q.close();
+        q.SQL = {QStringLiteral("SELECT CODICEINTERNO FROM STOFAB WHERE"), chiaveScheda(l)};
+        const QVariant esistente = q.scalar();
+        return esistente.isValid() && !esistente.isNull();
+    };
+    bool esiste = archiviata();
+    if (!esiste &&
+        !Messaggi::conferma(QStringLiteral("Vuoi creare uno storico per questa fabbricazione?"),
+                            finestra)) {
+        return EsitoArchivio::Rinuncia;
+    }
     try {
-        if (!esiste) {
-            q.SQL = {QStringLiteral("SELECT MAX(CODICEINTERNO) FROM STOFAB")};
-            const QVariant massimo = q.scalar();
-            const qint64 n =
-                (massimo.isValid() && !massimo.isNull() ? massimo.toLongLong() : 0) + 1;
-            if (!Messaggi::conferma(
-                    QStringLiteral("Vuoi creare uno storico per questa fabbricazione?"),
-                    finestra)) {
-                return EsitoArchivio::Rinuncia;
-            }
-            q.SQL = {QStringLiteral("SELECT CODICEFORMULAZIONE FROM PRODOT WHERE"),
-                     QStringLiteral("CODICE=") + sql::testoNonNullo(l.codice)};
-            const QVariant formulazione = q.scalar();
-            const QString po = formulazione.isValid() && !formulazione.isNull()
-                                   ? sql::intero(formulazione.toLongLong())
-                                   : QStringLiteral("NULL");
+        // written on the data as they stand after the question: another user
+        // may have archived the batch meanwhile, or taken the next number
+        scrivi([&] {
+            esiste = archiviata();
+            if (!esiste) {
+                q.SQL = {QStringLiteral("SELECT MAX(CODICEINTERNO) FROM STOFAB")};
+                const QVariant massimo = q.scalar();
+                const qint64 n =
+                    (massimo.isValid() && !massimo.isNull() ? massimo.toLongLong() : 0) + 1;
+                q.SQL = {QStringLiteral("SELECT CODICEFORMULAZIONE FROM PRODOT WHERE"),
+                         QStringLiteral("CODICE=") + sql::testoNonNullo(l.codice)};
+                const QVariant formulazione = q.scalar();
+                const QString po = formulazione.isValid() && !formulazione.isNull()
+                                       ? sql::intero(formulazione.toLongLong())
+                                       : QStringLiteral("NULL");
 
-            // the components page's figures, first line selected
-            const double densita = densitaPerQuantita(l.unitaMisura, l.densitaProdotto.value_or(0));
-            const double quantita = l.quantita.value_or(0);
-            std::vector<RigaLotto> righe;
-            std::optional<double> tollDensita;
-            std::optional<double> ph;
-            std::optional<double> tollPh;
-            q.SQL = sqlComponentiLotto(l);
-            for (q.open(); !q.eof(); q.next()) {
-                if (righe.empty()) {
-                    tollDensita = numeroCampo(q[QStringLiteral("TOLLERANZADENSITA")]);
-                    ph = numeroCampo(q[QStringLiteral("PH")]);
-                    tollPh = numeroCampo(q[QStringLiteral("TOLLERANZAPH")]);
+                // the components page's figures, first line selected
+                const double densita =
+                    densitaPerQuantita(l.unitaMisura, l.densitaProdotto.value_or(0));
+                const double quantita = l.quantita.value_or(0);
+                std::vector<RigaLotto> righe;
+                std::optional<double> tollDensita;
+                std::optional<double> ph;
+                std::optional<double> tollPh;
+                q.SQL = sqlComponentiLotto(l);
+                for (q.open(); !q.eof(); q.next()) {
+                    if (righe.empty()) {
+                        tollDensita = numeroCampo(q[QStringLiteral("TOLLERANZADENSITA")]);
+                        ph = numeroCampo(q[QStringLiteral("PH")]);
+                        tollPh = numeroCampo(q[QStringLiteral("TOLLERANZAPH")]);
+                    }
+                    RigaLotto r;
+                    r.riga = q[QStringLiteral("NRIGA")].asInteger();
+                    r.materia = q[QStringLiteral("CODICEMATERIAPRIMA")].asString();
+                    r.percentuale = numeroCampo(q[QStringLiteral("PERCENTUALE")]).value_or(0);
+                    r.tolleranza = numeroCampo(q[QStringLiteral("TOLLERANZA")]).value_or(0);
+                    r.analogo = q[QStringLiteral("CODICEANALOGO")].asString().trimmed();
+                    righe.push_back(r);
                 }
-                RigaLotto r;
-                r.riga = q[QStringLiteral("NRIGA")].asInteger();
-                r.materia = q[QStringLiteral("CODICEMATERIAPRIMA")].asString();
-                r.percentuale = numeroCampo(q[QStringLiteral("PERCENTUALE")]).value_or(0);
-                r.tolleranza = numeroCampo(q[QStringLiteral("TOLLERANZA")]).value_or(0);
-                r.analogo = q[QStringLiteral("CODICEANALOGO")].asString().trimmed();
-                righe.push_back(r);
-            }
-            q.close();
-            std::vector<double> percentuali;
-            for (const RigaLotto& r : righe) {
-                percentuali.push_back(r.percentuale);
-            }
-            const AcquaAddolcita acqua = acquaAddolcita(percentuali, quantita, densita);
-
-            // the sheet: the batch row as stored, the figures as numbers
-            QStringList colonne = {QStringLiteral("CODICE"), QStringLiteral("DATA"),
-                                   QStringLiteral("LOTTO"), QStringLiteral("CODICEINTERNO")};
-            QStringList valori = {QStringLiteral("CODICE"), QStringLiteral("DATA"),
-                                  QStringLiteral("LOTTO"), sql::intero(n)};
-            colonne += kColonneLotto;
-            valori += kColonneLotto;
-            const std::vector<std::pair<const char*, QString>> calcolati = {
-                {"CODICEFORMULAZIONE", po},
-                {"NUMEROCONTENITORI", numeroONull(a.numeroContenitori)},
-                {"QUANTITATOTALE", sql::numero(quantitaTotale(quantita, densita))},
-                {"TOLLERPERCDENSPROD", numeroONull(tollDensita)},
-                {"PHFORMUL", numeroONull(ph)},
-                {"TOLLPERCPHFORMUL", numeroONull(tollPh)},
-                {"PERCACQUAADDOLC", sql::numero(acqua.percentuale)},
-                {"QUANTITAACQUA", sql::numero(acqua.quantita)},
-                {"TOLLERANZATOTALE", sql::numero(acqua.tolleranza)},
-                {"FABBRICAZIONEDA", QStringLiteral("CASE WHEN FABBRICAZIONEDA='SM' THEN 'SM' "
-                                                   "ELSE 'MP' END")},
-                {"FABBRICAZIONEDA_CODICE", QStringLiteral("CASE WHEN FABBRICAZIONEDA='SM' THEN "
-                                                          "FABBRICAZIONEDA_CODICE END")},
-                {"FABBRICAZIONEDA_DATA", QStringLiteral("CASE WHEN FABBRICAZIONEDA='SM' THEN "
-                                                        "FABBRICAZIONEDA_DATA END")},
-                {"FABBRICAZIONEDA_LOTTO", QStringLiteral("CASE WHEN FABBRICAZIONEDA='SM' THEN "
-                                                         "FABBRICAZIONEDA_LOTTO END")},
-            };
-            for (const auto& [c, v] : calcolati) {
-                colonne << QString::fromLatin1(c);
-                valori << v;
-            }
-            q.SQL = {QStringLiteral("INSERT INTO STOFAB (") + colonne.join(',') + ')',
-                     QStringLiteral("SELECT ") + valori.join(','),
-                     QStringLiteral("FROM FABBRIC WHERE ") + chiaveScheda(l)};
-            if (q.execSQL() != 1) {
-                throw DbError(QStringLiteral("fabbricazione non trovata"));
-            }
-
-            // the lines, each with what it weighs
-            std::vector<std::pair<qint64, QString>> archiviate;
-            for (const RigaLotto& r : righe) {
-                QString analoghi;
-                if (!r.analogo.isEmpty()) {
-                    q.SQL = {QStringLiteral("SELECT NOMECOMMERCIALE FROM MATER WHERE"),
-                             QStringLiteral("CODICEANALOGO=") + sql::testoNonNullo(r.analogo),
-                             QStringLiteral("ORDER BY CODICE")};
-                    analoghi = q.primaColonna().join(QStringLiteral(", ")).left(50);
+                q.close();
+                std::vector<double> percentuali;
+                for (const RigaLotto& r : righe) {
+                    percentuali.push_back(r.percentuale);
                 }
-                const PesataRiga p = pesataRiga(r.percentuale, quantita, densita, r.tolleranza);
-                q.SQL =
-                    QStringList{QStringLiteral("INSERT INTO STOMAT (CODICESTORICO,NRIGA,"
-                                               "CODICEFORMULAZIONE,CODICEMATERIAPRIMA,DESCRIZIONE,"
-                                               "COMPOSIZIONE,PERCENTUALE,TOLLERANZA,CRITICO,"
-                                               "ACCETTABILITA,RANGE,MATERIAATTIVATEORICA,"
-                                               "MATERIAATTIVAREALE,CODICEINTERNO,QUANTITARAW,"
-                                               "ANALOGHI,BILANCIA,TOLLERANZA1)"),
-                                QStringLiteral("SELECT ") + sql::intero(n) +
-                                    QStringLiteral(",A.NRIGA,A.CODICEFORMULAZIONE,"
-                                                   "A.CODICEMATERIAPRIMA,C.NOMECOMMERCIALE,"
-                                                   "C.COMPOSIZIONE,A.PERCENTUALE,A.TOLLERANZA,"
-                                                   "A.CRITICO,A.ACCETTABILITA,A.RANGE,"
-                                                   "C.MATERIAATTIVA,A.MATERIAATTIVAREALE,"
-                                                   "A.CODICEMATERIAPRIMA,") +
-                                    sql::numero(p.quantitaPesata) + ',' + sql::testo(analoghi) +
-                                    ',' +
-                                    (p.bilancia > 0 ? sql::testo(QString::number(p.bilancia))
-                                                    : QStringLiteral("NULL")) +
-                                    ',' + numeroONull(p.tolleranza),
-                                QStringLiteral("FROM FABBCOMPON A LEFT JOIN MATER C ON"),
-                                QStringLiteral("(A.CODICEMATERIAPRIMA=C.CODICE)"),
-                                QStringLiteral("WHERE")} +
-                    condizioneLineeLotto(l, QStringLiteral("A.")) +
-                    QStringList{QStringLiteral("   AND(A.NRIGA=") + sql::intero(r.riga) + ')'};
+                const AcquaAddolcita acqua = acquaAddolcita(percentuali, quantita, densita);
+
+                // the sheet: the batch row as stored, the figures as numbers
+                QStringList colonne = {QStringLiteral("CODICE"), QStringLiteral("DATA"),
+                                       QStringLiteral("LOTTO"), QStringLiteral("CODICEINTERNO")};
+                QStringList valori = {QStringLiteral("CODICE"), QStringLiteral("DATA"),
+                                      QStringLiteral("LOTTO"), sql::intero(n)};
+                colonne += kColonneLotto;
+                valori += kColonneLotto;
+                const std::vector<std::pair<const char*, QString>> calcolati = {
+                    {"CODICEFORMULAZIONE", po},
+                    {"NUMEROCONTENITORI", numeroONull(a.numeroContenitori)},
+                    {"QUANTITATOTALE", sql::numero(quantitaTotale(quantita, densita))},
+                    {"TOLLERPERCDENSPROD", numeroONull(tollDensita)},
+                    {"PHFORMUL", numeroONull(ph)},
+                    {"TOLLPERCPHFORMUL", numeroONull(tollPh)},
+                    {"PERCACQUAADDOLC", sql::numero(acqua.percentuale)},
+                    {"QUANTITAACQUA", sql::numero(acqua.quantita)},
+                    {"TOLLERANZATOTALE", sql::numero(acqua.tolleranza)},
+                    {"FABBRICAZIONEDA", QStringLiteral("CASE WHEN FABBRICAZIONEDA='SM' THEN 'SM' "
+                                                       "ELSE 'MP' END")},
+                    {"FABBRICAZIONEDA_CODICE", QStringLiteral("CASE WHEN FABBRICAZIONEDA='SM' THEN "
+                                                              "FABBRICAZIONEDA_CODICE END")},
+                    {"FABBRICAZIONEDA_DATA", QStringLiteral("CASE WHEN FABBRICAZIONEDA='SM' THEN "
+                                                            "FABBRICAZIONEDA_DATA END")},
+                    {"FABBRICAZIONEDA_LOTTO", QStringLiteral("CASE WHEN FABBRICAZIONEDA='SM' THEN "
+                                                             "FABBRICAZIONEDA_LOTTO END")},
+                };
+                for (const auto& [c, v] : calcolati) {
+                    colonne << QString::fromLatin1(c);
+                    valori << v;
+                }
+                q.SQL = {QStringLiteral("INSERT INTO STOFAB (") + colonne.join(',') + ')',
+                         QStringLiteral("SELECT ") + valori.join(','),
+                         QStringLiteral("FROM FABBRIC WHERE ") + chiaveScheda(l)};
+                if (q.execSQL() != 1) {
+                    throw DbError(QStringLiteral("fabbricazione non trovata"));
+                }
+
+                // the lines, each with what it weighs
+                std::vector<std::pair<qint64, QString>> archiviate;
+                for (const RigaLotto& r : righe) {
+                    QString analoghi;
+                    if (!r.analogo.isEmpty()) {
+                        q.SQL = {QStringLiteral("SELECT NOMECOMMERCIALE FROM MATER WHERE"),
+                                 QStringLiteral("CODICEANALOGO=") + sql::testoNonNullo(r.analogo),
+                                 QStringLiteral("ORDER BY CODICE")};
+                        analoghi = q.primaColonna().join(QStringLiteral(", ")).left(50);
+                    }
+                    const PesataRiga p = pesataRiga(r.percentuale, quantita, densita, r.tolleranza);
+                    q.SQL =
+                        QStringList{
+                            QStringLiteral("INSERT INTO STOMAT (CODICESTORICO,NRIGA,"
+                                           "CODICEFORMULAZIONE,CODICEMATERIAPRIMA,DESCRIZIONE,"
+                                           "COMPOSIZIONE,PERCENTUALE,TOLLERANZA,CRITICO,"
+                                           "ACCETTABILITA,RANGE,MATERIAATTIVATEORICA,"
+                                           "MATERIAATTIVAREALE,CODICEINTERNO,QUANTITARAW,"
+                                           "ANALOGHI,BILANCIA,TOLLERANZA1)"),
+                            QStringLiteral("SELECT ") + sql::intero(n) +
+                                QStringLiteral(",A.NRIGA,A.CODICEFORMULAZIONE,"
+                                               "A.CODICEMATERIAPRIMA,C.NOMECOMMERCIALE,"
+                                               "C.COMPOSIZIONE,A.PERCENTUALE,A.TOLLERANZA,"
+                                               "A.CRITICO,A.ACCETTABILITA,A.RANGE,"
+                                               "C.MATERIAATTIVA,A.MATERIAATTIVAREALE,"
+                                               "A.CODICEMATERIAPRIMA,") +
+                                sql::numero(p.quantitaPesata) + ',' + sql::testo(analoghi) + ',' +
+                                (p.bilancia > 0 ? sql::testo(QString::number(p.bilancia))
+                                                : QStringLiteral("NULL")) +
+                                ',' + numeroONull(p.tolleranza),
+                            QStringLiteral("FROM FABBCOMPON A LEFT JOIN MATER C ON"),
+                            QStringLiteral("(A.CODICEMATERIAPRIMA=C.CODICE)"),
+                            QStringLiteral("WHERE")} +
+                        condizioneLineeLotto(l, QStringLiteral("A.")) +
+                        QStringList{QStringLiteral("   AND(A.NRIGA=") + sql::intero(r.riga) + ')'};
+                    q.execSQL();
+                    archiviate.emplace_back(r.riga, r.materia);
+                }
+
+                // the critical components' results, on the line of their material
+                q.SQL = sqlCriticiProdotto(l);
+                struct Critica {
+                    qint64 riga;
+                    QString materia;
+                    ValoriCritici valori;
+                };
+                std::vector<Critica> critiche;
+                for (q.open(); !q.eof(); q.next()) {
+                    RigaCritica c;
+                    c.percentuale = numeroCampo(q[QStringLiteral("PERCENTUALE")]);
+                    c.materiaAttiva = numeroCampo(q[QStringLiteral("MATERIAATTIVA")]);
+                    c.materiaAttivaReale = numeroCampo(q[QStringLiteral("MATERIAATTIVAREALE")]);
+                    critiche.push_back(
+                        {q[QStringLiteral("NRIGA")].asInteger(),
+                         q[QStringLiteral("CODICEMATERIAPRIMA")].asString(),
+                         valoriCritici(c, l.quantita, numeroCampo(q[QStringLiteral("DENSITA")]),
+                                       lottoInKg(l.unitaMisura))});
+                }
+                q.close();
+                std::vector<qint64> prese;
+                for (const Critica& c : critiche) {
+                    const auto riga = rigaArchiviata(archiviate, c.riga, c.materia, prese);
+                    if (!riga) {
+                        continue; // the batch no longer weighs this material
+                    }
+                    prese.push_back(*riga);
+                    q.SQL = {QStringLiteral("UPDATE STOMAT SET"),
+                             QStringLiteral("PERCENTUALEAGGIORNATA=") +
+                                 sql::numero(c.valori.percentualeAggiornata) + ',',
+                             QStringLiteral("QUANTITAKG=") + sql::numero(c.valori.quantitaKg) + ',',
+                             QStringLiteral("QUANTITAKG1=") +
+                                 sql::numero(c.valori.quantitaCalcolata),
+                             QStringLiteral("WHERE (CODICESTORICO=") + sql::intero(n) + ')',
+                             QStringLiteral("AND(NRIGA=") + sql::intero(*riga) + ')'};
+                    q.execSQL();
+                }
+            }
+            if (!a.storicoAggiornato) {
+                q.SQL = {QStringLiteral("UPDATE FABBRIC SET STORICOAGGIORNATO='1'"),
+                         QStringLiteral("WHERE ") + chiaveScheda(l)};
                 q.execSQL();
-                archiviate.emplace_back(r.riga, r.materia);
             }
-
-            // the critical components' results, on the line of their material
-            q.SQL = sqlCriticiProdotto(l);
-            struct Critica {
-                qint64 riga;
-                QString materia;
-                ValoriCritici valori;
-            };
-            std::vector<Critica> critiche;
-            for (q.open(); !q.eof(); q.next()) {
-                RigaCritica c;
-                c.percentuale = numeroCampo(q[QStringLiteral("PERCENTUALE")]);
-                c.materiaAttiva = numeroCampo(q[QStringLiteral("MATERIAATTIVA")]);
-                c.materiaAttivaReale = numeroCampo(q[QStringLiteral("MATERIAATTIVAREALE")]);
-                critiche.push_back(
-                    {q[QStringLiteral("NRIGA")].asInteger(),
-                     q[QStringLiteral("CODICEMATERIAPRIMA")].asString(),
-                     valoriCritici(c, l.quantita, numeroCampo(q[QStringLiteral("DENSITA")]),
-                                   lottoInKg(l.unitaMisura))});
-            }
-            q.close();
-            std::vector<qint64> prese;
-            for (const Critica& c : critiche) {
-                const auto riga = rigaArchiviata(archiviate, c.riga, c.materia, prese);
-                if (!riga) {
-                    continue; // the batch no longer weighs this material
-                }
-                prese.push_back(*riga);
-                q.SQL = {QStringLiteral("UPDATE STOMAT SET"),
-                         QStringLiteral("PERCENTUALEAGGIORNATA=") +
-                             sql::numero(c.valori.percentualeAggiornata) + ',',
-                         QStringLiteral("QUANTITAKG=") + sql::numero(c.valori.quantitaKg) + ',',
-                         QStringLiteral("QUANTITAKG1=") + sql::numero(c.valori.quantitaCalcolata),
-                         QStringLiteral("WHERE (CODICESTORICO=") + sql::intero(n) + ')',
-                         QStringLiteral("AND(NRIGA=") + sql::intero(*riga) + ')'};
-                q.execSQL();
-            }
-        }
-        if (!a.storicoAggiornato) {
-            q.SQL = {QStringLiteral("UPDATE FABBRIC SET STORICOAGGIORNATO='1'"),
-                     QStringLiteral("WHERE ") + chiaveScheda(l)};
-            q.execSQL();
-        }
-        t.commitRetaining();
+        });
     } catch (const std::exception& e) {
         const auto* db = dynamic_cast<const DbError*>(&e);
         qWarning("scheda non archiviata: %s",
@@ -288,7 +297,6 @@ EsitoArchivio archiviaScheda(Query& q, Transaction& t, const SchedaDaArchiviare&
             q.close();
         } catch (const DbError&) {
         }
-        t.rollbackRetainingNoThrow();
         Messaggi::errore(kErrore, finestra);
         return EsitoArchivio::Errore;
     }

@@ -8,6 +8,7 @@
 #include "session/db.h"
 
 #include <QDialog>
+#include <functional>
 #include <optional>
 
 class QLineEdit;
@@ -38,10 +39,14 @@ enum class EsitoArchivio {
     Errore    // rolled back and shown
 };
 
+// Runs a write on the sheet's main transaction started afresh and commits it
+// (SchedaFabbricazione::scriviSuDatiCorrenti).
+using Scrittura = std::function<void(const std::function<void()>&)>;
+
 // Finds the batch's archived sheet or, after the question, writes it: the
-// sheet, its lines and the batch's flag in one unit on `t`, committed
-// (retaining). `q` runs on `t`.
-EsitoArchivio archiviaScheda(Query& q, Transaction& t, const SchedaDaArchiviare& a,
+// sheet, its lines and the batch's flag in one unit through `scrivi`. `q`
+// runs on the transaction `scrivi` writes on.
+EsitoArchivio archiviaScheda(Query& q, const Scrittura& scrivi, const SchedaDaArchiviare& a,
                              QWidget* finestra);
 
 // Of the archived lines (line number, material), the one that holds the

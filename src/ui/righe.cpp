@@ -361,41 +361,51 @@ void PaginaRighe::ButtonNuovoClick() {
     if (nuovaRigaConsentita && !nuovaRigaConsentita()) {
         return;
     }
-    if ((padre ? padre() : QString()).isEmpty()) {
+    const QString p = padre ? padre() : QString();
+    if (p.isEmpty()) {
         Messaggi::informazione(
             QStringLiteral("Inserire un record prima di accedere alle altre sessioni"), scheda_);
         return;
     }
-    // the new line goes in on a fresh snapshot: an older one may still hold a
-    // line another user has deleted since, under the number about to be taken
-    if (!rileggiStessoPadre()) {
-        return;
-    }
-    const QString p = padre();
+    // the number is read where the line is written, on the lines as they
+    // stand now: a number another user takes meanwhile makes the insert start
+    // again on the next one
     QString riga;
     try {
-        scheda_->TransazioneControllo.restart();
-        if (prossimaRiga) {
-            riga = prossimaRiga(QueryControllo, p);
-        } else {
-            const auto n = storico::massimo(
-                QueryControllo, d_.tabella, d_.colonnaRiga,
-                QStringLiteral("%1=%2").arg(d_.colonnaPadre, sql::testoNonNullo(p)));
-            riga = QString::number(n ? *n + 1 : 1);
-        }
-        QueryAux.SQL = {QStringLiteral("INSERT INTO %1 (%2,%3) VALUES (")
-                            .arg(d_.tabella, d_.colonnaPadre, d_.colonnaRiga),
-                        QStringLiteral("%1,%2)").arg(sql::testoNonNullo(p), letteraleRiga(riga))};
-        QueryAux.execSQL();
-        scheda_->TransazionePrincipale.commitRetaining();
+        scheda_->scriviSuDatiCorrenti([&] {
+            if (prossimaRiga) {
+                riga = prossimaRiga(QueryAux, p);
+            } else {
+                const auto n = storico::massimo(
+                    QueryAux, d_.tabella, d_.colonnaRiga,
+                    QStringLiteral("%1=%2").arg(d_.colonnaPadre, sql::testoNonNullo(p)));
+                riga = QString::number(n ? *n + 1 : 1);
+            }
+            QueryAux.SQL = {
+                QStringLiteral("INSERT INTO %1 (%2,%3) VALUES (")
+                    .arg(d_.tabella, d_.colonnaPadre, d_.colonnaRiga),
+                QStringLiteral("%1,%2)").arg(sql::testoNonNullo(p), letteraleRiga(riga))};
+            QueryAux.execSQL();
+            rigaLetta_ = scheda_->rigaMemorizzata(d_.tabella, condizione(p, riga));
+        });
     } catch (const DbError&) {
-        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(QStringLiteral("Errore interno: impossibile inserire un nuovo record"),
                          scheda_);
+        riapri();
         return;
     }
     PadreCorrente = p;
     RigaCorrente = riga;
+    // the record, or its group, changed meanwhile: nothing of another one is
+    // touched
+    if ((padre ? padre() : QString()) != p) {
+        cancellaRiga();
+        Messaggi::avviso(
+            QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
+            scheda_);
+        riapri();
+        return;
+    }
     Stato = 1;
     SettaggioInterfaccia();
     SchedaBase::impostaTesto(editazione(d_.campoRiga.colonna), riga);
@@ -418,6 +428,13 @@ void PaginaRighe::ButtonEditClick() {
     }
     PadreCorrente = padre ? padre() : QString();
     RigaCorrente = rigaGriglia();
+    try {
+        // on the list's own snapshot: the line the user sees
+        rigaLetta_ = scheda_->rigaMemorizzata(d_.tabella, condizione(PadreCorrente, RigaCorrente));
+    } catch (const DbError& e) {
+        Messaggi::errore(e.messaggio(), scheda_);
+        return;
+    }
     Stato = 2;
     SettaggioInterfaccia();
     for (auto& [colonna, w] : editazione_) {
@@ -496,12 +513,13 @@ void PaginaRighe::ButtonMemorizzaClick() {
     }
     if (!modificaInUnaVolta(
             false, set, QStringLiteral("Errore interno: impossibile memorizzare le modifiche"))) {
-        // what was typed stays for another try, unless the line is gone
+        // what was typed stays for another try, unless the line is gone; the
+        // list shows the lines as stored now
         if (Stato == 1 && !rigaEsiste(PadreCorrente, RigaCorrente)) {
             Stato = 0;
             SettaggioInterfaccia();
-            riapri();
         }
+        riapri(RigaCorrente);
         return;
     }
     RigaCorrente = nuovaRiga;
@@ -514,52 +532,67 @@ void PaginaRighe::ButtonMemorizzaClick() {
 }
 
 // The change of a line and all it brings (history, totals) commit together or
-// not at all; a refusal is reported by its kind.
+// not at all, on the data as they stand now; a refusal is reported by its kind.
 bool PaginaRighe::modificaInUnaVolta(bool cancellazione, const QStringList& set,
                                      const QString& messaggio) {
     try {
-        if (storico) {
-            storico(QueryAux, RigaCorrente, cancellazione, set);
-        }
-        if (cancellazione || !set.isEmpty()) {
-            QueryAux.SQL = {cancellazione ? QStringLiteral("DELETE FROM %1").arg(d_.tabella)
-                                          : QStringLiteral("UPDATE %1 SET").arg(d_.tabella),
-                            set.join(','),
-                            QStringLiteral("WHERE ") + condizione(PadreCorrente, RigaCorrente)};
-            if (QueryAux.execSQL() != 1) {
-                throw DbError(QStringLiteral("La riga non esiste più"));
+        scheda_->scriviSuDatiCorrenti([&] {
+            const QString dove = condizione(PadreCorrente, RigaCorrente);
+            // what another user saved since this edit began is not overwritten
+            if (!cancellazione) {
+                scheda_->confermaRiga(d_.tabella, dove, rigaLetta_);
             }
-        }
-        if (dopoModifica) {
-            dopoModifica(QueryAux, cancellazione);
-        }
-        scheda_->TransazionePrincipale.commitRetaining();
+            if (storico) {
+                storico(QueryAux, RigaCorrente, cancellazione, set);
+            }
+            if (cancellazione || !set.isEmpty()) {
+                QueryAux.SQL = {cancellazione ? QStringLiteral("DELETE FROM %1").arg(d_.tabella)
+                                              : QStringLiteral("UPDATE %1 SET").arg(d_.tabella),
+                                set.join(','), QStringLiteral("WHERE ") + dove};
+                if (QueryAux.execSQL() != 1) {
+                    throw DbError(QStringLiteral("La riga non esiste più"));
+                }
+            }
+            if (dopoModifica) {
+                dopoModifica(QueryAux, cancellazione);
+            }
+        });
         return true;
     } catch (const DbError& e) {
-        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
         if (dynamic_cast<const RigaRifiutata*>(&e)) {
             Messaggi::avviso(e.messaggio(), scheda_);
         } else {
-            Messaggi::errore(
-                dynamic_cast<const ErroreStorico*>(&e) ? kTestoErroreStorico : messaggio, scheda_);
+            Messaggi::errore(SchedaBase::testoErrore(e, messaggio), scheda_);
+        }
+        // the list shows the line as stored now; a save after this message
+        // writes over what the other user saved, knowingly
+        if (dynamic_cast<const RigaCambiata*>(&e)) {
+            try {
+                rigaLetta_ =
+                    scheda_->rigaMemorizzata(d_.tabella, condizione(PadreCorrente, RigaCorrente));
+            } catch (const DbError&) {
+            }
         }
         return false;
-    } catch (...) {
-        // nothing of a change that failed half-way stays to be committed later
-        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
-        throw;
     }
 }
 
 bool PaginaRighe::cancellaRiga() {
+    const QString dove = condizione(PadreCorrente, RigaCorrente);
     try {
-        QueryAux.SQL = {QStringLiteral("DELETE FROM %1").arg(d_.tabella),
-                        QStringLiteral("WHERE ") + condizione(PadreCorrente, RigaCorrente)};
-        QueryAux.execSQL();
-        scheda_->TransazionePrincipale.commitRetaining();
+        // the line goes only as this page inserted it: once another user has
+        // saved into it, it is theirs and stays
+        scheda_->scriviSuDatiCorrenti([&] {
+            const RigaLetta ora = scheda_->rigaMemorizzata(d_.tabella, dove);
+            if (!ora || ora != rigaLetta_) {
+                return;
+            }
+            QueryAux.SQL = {QStringLiteral("DELETE FROM %1").arg(d_.tabella),
+                            QStringLiteral("WHERE ") + dove};
+            QueryAux.execSQL();
+        });
         return true;
     } catch (const DbError&) {
-        scheda_->TransazionePrincipale.rollbackRetainingNoThrow();
     }
     if (!rigaEsiste(PadreCorrente, RigaCorrente)) {
         return true;
@@ -571,14 +604,15 @@ bool PaginaRighe::cancellaRiga() {
 }
 
 void PaginaRighe::ButtonAnnullaClick() {
-    if (Stato == 1) {
-        cancellaRiga();
-    }
+    const bool nuova = Stato == 1;
     Stato = 0;
     SettaggioInterfaccia();
-    // a save refused for another user's change would be refused again on the
-    // same snapshot: the lines come back as stored now
-    rileggiScheda();
+    // the lines come back as stored now (removing a new line reads them anew)
+    if (nuova) {
+        cancellaRiga();
+    } else {
+        rileggiScheda();
+    }
     riapri(RigaCorrente);
 }
 

@@ -162,6 +162,9 @@ private:
     QWidget* consultazionePulsanti_;
     QWidget* editazionePulsanti_;
     QTimer* timerVersione_;
+    // The line's stored row when editing began (after the insert of a new
+    // one): a save writes only while it still stands so.
+    RigaLetta rigaLetta_;
 };
 
 } // namespace quintar

@@ -29,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
@@ -765,37 +766,40 @@ QString SchedaBase::chiediCodice(const DialogoNuovoCodice& dialogo) {
     return f.Edit1->text();
 }
 
-QString SchedaBase::nuovoCodiceCalcolato() {
+QString SchedaBase::nuovoCodiceCalcolato(Query& q) {
     // the highest key that is a whole number, compared as a number: text keys
     // sort "9" after "10"
-    QueryAux2.SQL = {
+    q.SQL = {
         QStringLiteral("SELECT MAX(CAST(%1 AS BIGINT)) FROM %2").arg(d_.chiave, d_.tabella),
         QStringLiteral("WHERE CAST(%1 AS VARCHAR(40)) SIMILAR TO '[0-9]{1,18}'").arg(d_.chiave)};
-    TransazioneControllo.restart();
-    const QVariant v = QueryAux2.scalar();
+    const QVariant v = q.scalar();
     return QString::number(v.isValid() && !v.isNull() ? v.toLongLong() + 1 : 1);
 }
 
-bool SchedaBase::inserisciChiave(const QString& codice) {
+bool SchedaBase::inserisciChiave(QString& codice, bool calcolato) {
     try {
-        QStringList colonne{d_.chiave};
-        QStringList valori{d_.altreChiavi.empty() ? sql::testoNonNullo(codice)
-                                                  : valoreChiave(d_.campoChiave, codice)};
-        for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
-            colonne << d_.altreChiavi[i].colonna;
-            valori << valoreChiave(d_.altreChiavi[i], AltreChiaviCorrenti.value(int(i)));
-        }
-        for (const auto& [colonna, valore] : d_.valoriNuovo) {
-            colonne << colonna;
-            valori << valore;
-        }
-        QueryAux.SQL = {QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(d_.tabella, colonne.join(','), valori.join(','))};
-        QueryAux.execSQL();
-        TransazionePrincipale.commitRetaining();
+        scriviSuDatiCorrenti([&] {
+            if (calcolato) {
+                codice = nuovoCodiceCalcolato(QueryAux);
+            }
+            QStringList colonne{d_.chiave};
+            QStringList valori{d_.altreChiavi.empty() ? sql::testoNonNullo(codice)
+                                                      : valoreChiave(d_.campoChiave, codice)};
+            for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
+                colonne << d_.altreChiavi[i].colonna;
+                valori << valoreChiave(d_.altreChiavi[i], AltreChiaviCorrenti.value(int(i)));
+            }
+            for (const auto& [colonna, valore] : d_.valoriNuovo) {
+                colonne << colonna;
+                valori << valore;
+            }
+            QueryAux.SQL = {QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(d_.tabella, colonne.join(','), valori.join(','))};
+            QueryAux.execSQL();
+            rigaLetta = rigaMemorizzata(d_.tabella, condizioneChiave(codice));
+        });
         return true;
     } catch (const DbError&) {
-        TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(QStringLiteral("Errore interno: impossibile inserire un nuovo record"),
                          this);
         return false;
@@ -803,14 +807,25 @@ bool SchedaBase::inserisciChiave(const QString& codice) {
 }
 
 bool SchedaBase::cancellaChiave(const QString& codice) {
-    const QString dove = QStringLiteral("WHERE ") + condizioneChiave(codice);
+    const QString dove = condizioneChiave(codice);
     try {
-        QueryAux.SQL = {QStringLiteral("DELETE FROM %1").arg(d_.tabella), dove};
-        QueryAux.execSQL();
-        TransazionePrincipale.commitRetaining();
-        return true;
+        // the row goes only as this card inserted it: once another user has
+        // saved into it, it is theirs and stays
+        bool lasciata = false;
+        scriviSuDatiCorrenti(
+            [&] {
+                const RigaLetta ora = rigaMemorizzata(d_.tabella, dove);
+                lasciata = ora && ora != rigaLetta;
+                if (!ora || lasciata) {
+                    return;
+                }
+                QueryAux.SQL = {QStringLiteral("DELETE FROM %1").arg(d_.tabella),
+                                QStringLiteral("WHERE ") + dove};
+                QueryAux.execSQL();
+            },
+            false);
+        return !lasciata;
     } catch (const DbError&) {
-        TransazionePrincipale.rollbackRetainingNoThrow();
     }
     // another user may have removed the row already: then there is nothing to clean
     if (!rigaEsiste(codice)) {
@@ -841,6 +856,77 @@ bool SchedaBase::rigaEsiste(const QString& codice) {
     }
 }
 
+RigaLetta SchedaBase::rigaMemorizzata(const QString& tabella, const QString& condizione) {
+    QueryAux.SQL = {QStringLiteral("SELECT * FROM %1").arg(tabella),
+                    QStringLiteral("WHERE ") + condizione};
+    QueryAux.open();
+    RigaLetta r;
+    if (!QueryAux.eof()) {
+        r = QueryAux.rowValues();
+    }
+    QueryAux.close();
+    return r;
+}
+
+void SchedaBase::confermaRiga(const QString& tabella, const QString& condizione,
+                              const RigaLetta& letta) {
+    const RigaLetta ora = rigaMemorizzata(tabella, condizione);
+    if (!ora) {
+        throw DbError(QStringLiteral("Il record non esiste più"));
+    }
+    if (letta && *ora != *letta) {
+        throw RigaCambiata(QStringLiteral("Il record è stato modificato da un altro utente"));
+    }
+}
+
+void SchedaBase::scriviSuDatiCorrenti(const std::function<void()>& scrivi, bool rileggiLista) {
+    const QString codice = rileggiLista ? codiceCorrenteGriglia() : QString();
+    const QStringList altre = rileggiLista ? altreChiaviGriglia() : QStringList();
+    auto rileggiDopo = qScopeGuard([&] {
+        if (rileggiLista) {
+            riapriSu(codice, altre);
+        }
+    });
+    for (int tentativo = 1;; ++tentativo) {
+        try {
+            QueryPrincipale.close();
+            TransazionePrincipale.restart();
+            scrivi();
+            TransazionePrincipale.commitRetaining();
+            return;
+        } catch (const DbError& e) {
+            TransazionePrincipale.rollbackRetainingNoThrow();
+            // someone else's write got there first: once more, on what it left
+            const bool collisione =
+                (e.conflitto() || e.chiaveDuplicata()) && !dynamic_cast<const RigaCambiata*>(&e);
+            if (collisione && tentativo < 2) {
+                continue;
+            }
+            throw;
+        } catch (...) {
+            TransazionePrincipale.rollbackRetainingNoThrow();
+            throw;
+        }
+    }
+}
+
+void SchedaBase::riapriSu(const QString& codice, const QStringList& altre) {
+    const QStringList tenute = AltreChiaviCorrenti;
+    AltreChiaviCorrenti = altre;
+    riapriSuCodice(codice);
+    AltreChiaviCorrenti = tenute;
+}
+
+QString SchedaBase::testoErrore(const DbError& e, const QString& generico) {
+    if (dynamic_cast<const ErroreStorico*>(&e)) {
+        return kTestoErroreStorico;
+    }
+    if (dynamic_cast<const ErroreMemorizzazione*>(&e)) {
+        return e.messaggio();
+    }
+    return generico;
+}
+
 void SchedaBase::primoCampoEditabile(const QString& colonna) {
     if (QWidget* w = colonna.isEmpty() ? nullptr : editazione(colonna); w && w->isEnabled()) {
         w->setFocus();
@@ -857,29 +943,20 @@ void SchedaBase::primoCampoEditabile(const QString& colonna) {
 void SchedaBase::ButtonNuovoClick() {
     QString codice;
     QStringList altre;
-    if (d_.nuovoCodice == NuovoCodice::Digitato) {
+    const bool calcolato = d_.nuovoCodice != NuovoCodice::Digitato;
+    if (!calcolato) {
         const QStringList chiave = chiediNuovaChiave();
         if (chiave.isEmpty() || chiave.first().isEmpty()) {
             return;
         }
         codice = chiave.first();
         altre = chiave.mid(1);
-    } else {
-        try {
-            codice = nuovoCodiceCalcolato();
-        } catch (const DbError&) {
-            Messaggi::errore(QStringLiteral("Errore interno: impossibile inserire un nuovo record"),
-                             this);
-            return;
-        }
     }
     // the new row and its save work on a fresh snapshot: an older one still
     // shows a row of the same key that another user has deleted since, and the
     // save, or the removal of the new row, would conflict with that deletion
-    AltreChiaviCorrenti = altreChiaviGriglia();
-    rileggi(codiceCorrenteGriglia());
     AltreChiaviCorrenti = altre;
-    if (!inserisciChiave(codice)) {
+    if (!inserisciChiave(codice, calcolato)) {
         return;
     }
     CodiceCorrente = codice;
@@ -928,6 +1005,13 @@ void SchedaBase::ButtonEditClick() {
     for (size_t i = 0; i < campi.size(); ++i) {
         const Campo c = Griglia->campoCorrente(campi[i].nome);
         rigaPrimaDellaModifica.insert(campi[i].nome, c.isNull() ? QString() : c.asString());
+    }
+    try {
+        // read on the list's own snapshot: the row the user sees
+        rigaLetta = rigaMemorizzata(d_.tabella, condizioneChiave(CodiceCorrente));
+    } catch (const DbError& e) {
+        Messaggi::errore(e.messaggio(), this);
+        return;
     }
     StatoScheda = 2;
     SettaggioInterfaccia();
@@ -1011,33 +1095,37 @@ void SchedaBase::ButtonMemorizzaClick() {
     }
     // a new record whose row went with a failed save gets it back first
     if (StatoScheda == 1 && chiaveTolta_) {
-        if (!inserisciChiave(CodiceCorrente)) {
+        if (!inserisciChiave(CodiceCorrente, false)) {
             return;
         }
         chiaveTolta_ = false;
     }
+    // the list comes back where it stood when the save fails
+    const QString codiceLista = codiceCorrenteGriglia();
+    const QStringList altreLista = altreChiaviGriglia();
     try {
-        QueryAux.SQL = {QStringLiteral("UPDATE %1 SET").arg(d_.tabella)};
-        for (int i = 0; i < set.size(); ++i) {
-            QueryAux.SQL << set[i] + (i + 1 < set.size() ? QStringLiteral(",") : QString());
-        }
-        QueryAux.SQL << QStringLiteral("WHERE ") + condizioneChiave(CodiceCorrente);
-        const QStringList aggiornamento = QueryAux.SQL;
-        primaDellAggiornamento(set);
-        QueryAux.SQL = aggiornamento;
-        // a save that changes no row has saved nothing
-        if (QueryAux.execSQL() != 1) {
-            throw DbError(QStringLiteral("Il record non esiste più"));
-        }
-        dopoAggiornamento();
-        TransazionePrincipale.commitRetaining();
+        scriviSuDatiCorrenti(
+            [&] {
+                // what another user saved since this edit began is not overwritten
+                confermaRiga(d_.tabella, condizioneChiave(CodiceCorrente), rigaLetta);
+                QueryAux.SQL = {QStringLiteral("UPDATE %1 SET").arg(d_.tabella)};
+                for (int i = 0; i < set.size(); ++i) {
+                    QueryAux.SQL << set[i] + (i + 1 < set.size() ? QStringLiteral(",") : QString());
+                }
+                QueryAux.SQL << QStringLiteral("WHERE ") + condizioneChiave(CodiceCorrente);
+                const QStringList aggiornamento = QueryAux.SQL;
+                primaDellAggiornamento(set);
+                QueryAux.SQL = aggiornamento;
+                // a save that changes no row has saved nothing
+                if (QueryAux.execSQL() != 1) {
+                    throw DbError(QStringLiteral("Il record non esiste più"));
+                }
+                dopoAggiornamento();
+            },
+            false);
     } catch (const DbError& e) {
-        TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(
-            dynamic_cast<const ErroreStorico*>(&e) ? kTestoErroreStorico
-            : dynamic_cast<const ErroreMemorizzazione*>(&e)
-                ? e.messaggio()
-                : QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
+            testoErrore(e, QStringLiteral("Errore interno: impossibile memorizzare le modifiche")),
             this);
         // nothing half-written: a new record's bare row goes too. What was
         // typed stays for the user to correct and save again (the row comes
@@ -1045,10 +1133,16 @@ void SchedaBase::ButtonMemorizzaClick() {
         if (StatoScheda == 1 && cancellaChiave(CodiceCorrente)) {
             chiaveTolta_ = true;
         }
+        // the list shows the record as stored now; a save after this
+        // message writes over what the other user saved, knowingly
+        if (dynamic_cast<const RigaCambiata*>(&e)) {
+            try {
+                rigaLetta = rigaMemorizzata(d_.tabella, condizioneChiave(CodiceCorrente));
+            } catch (const DbError&) {
+            }
+        }
+        riapriSu(codiceLista, altreLista);
         return;
-    } catch (...) {
-        TransazionePrincipale.rollbackRetainingNoThrow();
-        throw;
     }
     StatoScheda = 0;
     SettaggioInterfaccia();
@@ -1154,23 +1248,16 @@ void SchedaBase::ButtonEliminaClick() {
         return;
     }
     try {
-        eliminaRecord(CodiceCorrente);
-        QueryPrincipale.close();
-        TransazionePrincipale.commit();
+        // the question may have waited: the deletion and its history are
+        // written on the data as they stand now
+        scriviSuDatiCorrenti([&] { eliminaRecord(CodiceCorrente); }, false);
     } catch (const DbError& e) {
-        TransazionePrincipale.rollbackRetainingNoThrow();
         Messaggi::errore(
-            dynamic_cast<const ErroreStorico*>(&e)
-                ? kTestoErroreStorico
-                : QStringLiteral("Errore interno: impossibile eliminare il record selezionato"),
+            testoErrore(
+                e, QStringLiteral("Errore interno: impossibile eliminare il record selezionato")),
             this);
-        if (!TransazionePrincipale.active()) {
-            rileggi(CodiceCorrente);
-        }
+        riapriSuCodice(CodiceCorrente);
         return;
-    } catch (...) {
-        TransazionePrincipale.rollbackRetainingNoThrow();
-        throw;
     }
     riapriSuCodice(QString());
     mostraPosizione(std::min(std::max(0, riga), std::max(0, contaRighe() - 1)));

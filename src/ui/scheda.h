@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 class QDialog;
@@ -123,6 +124,17 @@ class ErroreMemorizzazione : public DbError {
 public:
     using DbError::DbError;
 };
+
+// The stored row is no longer the one the screen read when editing began:
+// another user changed it since. A save refused so writes nothing.
+class RigaCambiata : public DbError {
+public:
+    using DbError::DbError;
+};
+
+// A stored row as read (every column, in the table's order); none when the
+// row was not there.
+using RigaLetta = std::optional<std::vector<QVariant>>;
 
 class PaginaRighe;
 
@@ -256,6 +268,25 @@ public:
     // header's.
     void mostraColonna(QLineEdit* e, const QString& colonna);
 
+    // A write on current data: the main transaction starts afresh, `scrivi`
+    // runs on it and the whole commits (retaining), so that what a write
+    // numbers (a version, a line) or copies is read on the data as they stand
+    // now, never on the screen's older snapshot. A collision with another
+    // user's write made meanwhile (a number or a key taken, a row being
+    // changed) is tried once more from a fresh start; a second failure, or any
+    // other, is rolled back and thrown. The card's list is closed for the
+    // restart and read again afterwards on the row that was current (unless
+    // `rileggiLista` is false: the caller reads it itself).
+    void scriviSuDatiCorrenti(const std::function<void()>& scrivi, bool rileggiLista = true);
+    // The stored row of `tabella` picked by `condizione`, on the main transaction.
+    RigaLetta rigaMemorizzata(const QString& tabella, const QString& condizione);
+    // Inside a write: the stored row is still the one read. RigaCambiata when
+    // another user has changed it since, DbError when it is gone.
+    void confermaRiga(const QString& tabella, const QString& condizione, const RigaLetta& letta);
+    // The message of a refused save: the history's, the card's own
+    // (ErroreMemorizzazione), or `generico`.
+    static QString testoErrore(const DbError& e, const QString& generico);
+
     // The card's pages of lines (each registers itself).
     const std::vector<PaginaRighe*>& pagineRighe() const { return righe_; }
 
@@ -314,8 +345,9 @@ protected:
     virtual void eliminaRecord(const QString& codice);
     // Copies the current row into the edit page.
     virtual void riempiEditazione();
-    // The computed key of a new record (NuovoCodice::MassimoPiuUno).
-    virtual QString nuovoCodiceCalcolato();
+    // The computed key of a new record (NuovoCodice::MassimoPiuUno), read on
+    // q's transaction.
+    QString nuovoCodiceCalcolato(Query& q);
     // The key of a new record chosen by the user (NuovoCodice::Digitato):
     // every part, the further ones after the first; empty when the user gave
     // up. The default is the new-code dialog.
@@ -347,6 +379,9 @@ protected:
 
     // The row as the list showed it when editing began (for history checks).
     QMap<QString, QString> rigaPrimaDellaModifica;
+    // The record's stored row when editing began (after the insert of a new
+    // one): a save writes only while it still stands so.
+    RigaLetta rigaLetta;
 
 private:
     friend class PaginaRighe;
@@ -358,8 +393,14 @@ private:
     void limitaLunghezze();
     bool verificaLunghezze();
     void aggiornaConsultazione();
-    bool inserisciChiave(const QString& codice);
+    // Inserts the new record's key-only row (its key computed now when
+    // `calcolato`); false, with the message, when it cannot.
+    bool inserisciChiave(QString& codice, bool calcolato);
+    // Removes the key-only row of a new record given up; false when it stays
+    // (the user was told, or another user has saved into it since).
     bool cancellaChiave(const QString& codice);
+    // Reopens the list on a key given with its further parts.
+    void riapriSu(const QString& codice, const QStringList& altre);
     // The record's row is in the table (committed); true when that cannot be read.
     bool rigaEsiste(const QString& codice);
     void vaiARiga(int riga);

@@ -49,9 +49,16 @@ int copia(Query& q, const DescrizioneStorico& d, const QStringList& chiave, int 
     }
     q.SQL = {QStringLiteral("INSERT INTO %1 (%2)").arg(d.tabellaStorico, colonne.join(',')),
              QStringLiteral("SELECT %1 FROM %2").arg(valori.join(','), d.tabella), dove(d, chiave)};
-    if (q.execSQL() != 1) {
-        throw DbError(QStringLiteral("Il record %1 di %2 non esiste: nessuna versione scritta")
-                          .arg(chiave.join('/'), d.tabella));
+    int righe = 0;
+    try {
+        righe = q.execSQL();
+    } catch (const DbError& e) {
+        throw ErroreStorico(e.messaggio(), e.sqlCode(), e.gdsCode());
+    }
+    if (righe != 1) {
+        throw ErroreStorico(
+            QStringLiteral("Il record %1 di %2 non esiste: nessuna versione scritta")
+                .arg(chiave.join('/'), d.tabella));
     }
     return versione;
 }
