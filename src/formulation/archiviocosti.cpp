@@ -25,19 +25,23 @@ QString testo(const Query& q, const char* campo) {
 }
 
 // The packaging names of PRODOT, in the order of ImballoProdotto::costi,
-// with the type each of the first four must have.
+// with their code columns, the type each of the first four must have and
+// what the line is called.
 struct LineaImballo {
     const char* colonna;
+    const char* codice;
     const char* tipo;
+    const char* posto;
 };
-constexpr std::array<LineaImballo, 8> kLinee = {{{"IMBALLOCONTENITORE", "Contenitore"},
-                                                 {"IMBALLOTAPPO", "Tappo"},
-                                                 {"IMBALLOETICHETTA", "Etichetta"},
-                                                 {"IMBALLOCARTONE", "Cartone"},
-                                                 {"IMBALLOALTRO1", nullptr},
-                                                 {"IMBALLOALTRO2", nullptr},
-                                                 {"IMBALLOALTRO3", nullptr},
-                                                 {"IMBALLOALTRO4", nullptr}}};
+constexpr std::array<LineaImballo, 8> kLinee = {
+    {{"IMBALLOCONTENITORE", "CODICEIMBALLOCONTENITORE", "Contenitore", "Contenitore"},
+     {"IMBALLOTAPPO", "CODICEIMBALLOTAPPO", "Tappo", "Tappo"},
+     {"IMBALLOETICHETTA", "CODICEIMBALLOETICHETTA", "Etichetta", "Etichetta"},
+     {"IMBALLOCARTONE", "CODICEIMBALLOCARTONE", "Cartone", "Cartone"},
+     {"IMBALLOALTRO1", "CODICEIMBALLOALTRO1", nullptr, "Altro 1"},
+     {"IMBALLOALTRO2", "CODICEIMBALLOALTRO2", nullptr, "Altro 2"},
+     {"IMBALLOALTRO3", "CODICEIMBALLOALTRO3", nullptr, "Altro 3"},
+     {"IMBALLOALTRO4", "CODICEIMBALLOALTRO4", nullptr, "Altro 4"}}};
 
 // The sheet's own columns, or none.
 struct RigaScheda {
@@ -104,6 +108,45 @@ SommeSecondarie leggiSomme(Query& q, int codice) {
     return s;
 }
 
+// The product's formulation when the product names one that is gone, or
+// the materials its lines name that are gone; nothing for a product without
+// formulation or not in the archive.
+QStringList mancantiFormulazione(Query& q, const QString& prodotto) {
+    if (!apri(q,
+              {QStringLiteral("SELECT A.CODICEFORMULAZIONE,B.CODICE"),
+               QStringLiteral("FROM PRODOT A LEFT JOIN FORMUL B ON"),
+               QStringLiteral("(A.CODICEFORMULAZIONE=B.CODICE)"),
+               QStringLiteral("WHERE A.CODICE=?")},
+              {prodotto}) ||
+        q.field(0).isNull()) {
+        q.close();
+        return {};
+    }
+    const QString formulazione = q.field(0).asString();
+    const qint64 numero = q.field(0).asInteger();
+    const bool esiste = !q.field(1).isNull();
+    q.close();
+    if (!esiste) {
+        return {QStringLiteral("La formulazione %1 del prodotto %2 non esiste più")
+                    .arg(formulazione, prodotto)};
+    }
+    apri(q,
+         {QStringLiteral("SELECT DISTINCT A.CODICEMATERIAPRIMA FROM COMPON A"),
+          QStringLiteral("WHERE (A.CODICEFORMULAZIONE=?)AND(A.CODICEMATERIAPRIMA<>'')"),
+          QStringLiteral("AND NOT EXISTS (SELECT 1 FROM MATER B"),
+          QStringLiteral("WHERE B.CODICE=A.CODICEMATERIAPRIMA)"), QStringLiteral("ORDER BY 1")},
+         {QVariant(numero)});
+    QStringList materie;
+    for (bool riga = !q.eof(); riga; riga = q.next()) {
+        materie << q.field(0).asString();
+    }
+    q.close();
+    if (materie.isEmpty()) {
+        return {};
+    }
+    return {materieMancanti(formulazione, materie)};
+}
+
 // The formulation's lines of a product at today's prices; lines whose
 // material is not in the archive are left out.
 std::vector<RigaComponente> righeProdotto(Query& q, const QString& prodotto) {
@@ -162,6 +205,9 @@ ImballoProdotto leggiImballo(Query& q, const QString& prodotto) {
     for (int d = 1; d <= 6; ++d) {
         colonne << QStringLiteral("DIVISORE%1").arg(d);
     }
+    for (const LineaImballo& l : kLinee) {
+        colonne << QString::fromLatin1(l.codice);
+    }
     if (!apri(q,
               {QStringLiteral("SELECT ") + colonne.join(','),
                QStringLiteral("FROM PRODOT WHERE CODICE=?")},
@@ -171,8 +217,10 @@ ImballoProdotto leggiImballo(Query& q, const QString& prodotto) {
     }
     i.trovato = true;
     std::array<QString, 8> nomi;
+    std::array<QString, 8> codici;
     for (size_t n = 0; n < kLinee.size(); ++n) {
         nomi[n] = testo(q, kLinee[n].colonna);
+        codici[n] = testo(q, kLinee[n].codice).trimmed();
     }
     for (size_t d = 0; d < 6; ++d) {
         i.divisori[d] = q.field(int(8 + d)).asFloat();
@@ -181,9 +229,16 @@ ImballoProdotto leggiImballo(Query& q, const QString& prodotto) {
     for (size_t n = 0; n < kLinee.size(); ++n) {
         // container, cap and label share D1, carton D2, the others D3…D6
         const size_t d = n < 3 ? 0 : n - 2;
-        if (!nomi[n].isEmpty() && i.divisori[d] > kQuantitaMinima) {
-            i.costi[n] = imballi::costoInArchivio(q, nomi[n], QString::fromLatin1(kLinee[n].tipo));
+        if (nomi[n].isEmpty() || i.divisori[d] <= kQuantitaMinima) {
+            continue;
         }
+        i.costi[n] = imballi::costoInArchivio(q, nomi[n], QString::fromLatin1(kLinee[n].tipo));
+        if (!codici[n].isEmpty() &&
+            !apri(q, {QStringLiteral("SELECT 1 FROM IMBALLI WHERE CODICE=?")}, {codici[n]})) {
+            i.mancanti << QStringLiteral("%1 (%2)").arg(codici[n],
+                                                        QString::fromLatin1(kLinee[n].posto));
+        }
+        q.close();
     }
     i.costo = costoImballoProdotto(i.costi, i.divisori);
     return i;
@@ -195,6 +250,19 @@ double CalcolaCostoImballo(Database& db, const QString& prodotto) {
     const double c = leggiImballo(q, prodotto).costo;
     t.commit();
     return c;
+}
+
+DatiMancanti::DatiMancanti(int codice, QStringList righe)
+    : std::runtime_error("dati della scheda non in archivio"), scheda(codice),
+      mancanti(std::move(righe)) {}
+
+QString DatiMancanti::testo() const {
+    const QString n = QString::number(scheda);
+    if (mancanti.size() == 1) {
+        return QStringLiteral("%1: la scheda %2 non è stata ricalcolata.").arg(mancanti.first(), n);
+    }
+    return mancanti.join(QStringLiteral(".\r\n")) +
+           QStringLiteral(".\r\nLa scheda %1 non è stata ricalcolata.").arg(n);
 }
 
 std::optional<TotaliCosti> CalcolaTotali(Database& db, int codice, const QDate& oggi) {
@@ -209,6 +277,23 @@ std::optional<TotaliCosti> CalcolaTotali(Database& db, int codice, const QDate& 
     d.scheda = r->scheda;
     if (!r->prodotto.isEmpty()) {
         const ImballoProdotto imballo = leggiImballo(q, r->prodotto);
+        // what is gone would be priced at 0: the sheet keeps its figures
+        QStringList mancanti;
+        if (!imballo.trovato) {
+            mancanti << QStringLiteral("Il prodotto %1 non esiste più").arg(r->prodotto);
+        } else {
+            mancanti << mancantiFormulazione(q, r->prodotto);
+            if (!imballo.mancanti.isEmpty()) {
+                mancanti << (imballo.mancanti.size() == 1
+                                 ? QStringLiteral("L'imballo %1 del prodotto %2 non esiste più")
+                                 : QStringLiteral(
+                                       "Gli imballi %1 del prodotto %2 non esistono più"))
+                                .arg(elencoCodici(imballo.mancanti), r->prodotto);
+            }
+        }
+        if (!mancanti.isEmpty()) {
+            throw DatiMancanti(codice, mancanti);
+        }
         d.costoUnitarioProdotto =
             costoUnitarioProdotto(righeProdotto(q, r->prodotto), imballo.costo);
         if (apri(q,

@@ -11,8 +11,10 @@
 #include "session/db.h"
 
 #include <QDate>
+#include <QStringList>
 #include <array>
 #include <optional>
+#include <stdexcept>
 
 namespace quintar::costi {
 
@@ -28,6 +30,11 @@ struct ImballoProdotto {
     std::array<std::optional<double>, 8> costi{};
     std::array<double, 6> divisori{}; // DIVISORE1…DIVISORE6
     double costo = 0;
+    // The items priced (a name, a divisor that counts) whose code is no
+    // longer in IMBALLI, as "IC009 (Contenitore)". An item named without a
+    // code, as older archives have them, cannot be told from one never
+    // coded: its name not found simply adds nothing.
+    QStringList mancanti;
 };
 ImballoProdotto leggiImballo(Query& q, const QString& prodotto);
 
@@ -35,11 +42,28 @@ ImballoProdotto leggiImballo(Query& q, const QString& prodotto);
 // archive.
 double CalcolaCostoImballo(Database& db, const QString& prodotto);
 
+// A calculation met rows it reads that are no longer in the archive: the
+// sheet's product, the product's formulation, materials of the formulation's
+// lines, packaging items of the product. It stores nothing rather than
+// price them at 0.
+class DatiMancanti : public std::runtime_error {
+public:
+    DatiMancanti(int codice, QStringList righe);
+    int scheda;
+    // Each as the user is told it: "Il prodotto FM009 non esiste più".
+    QStringList mancanti;
+    // What the user is told: "Il prodotto FM009 non esiste più: la scheda 3
+    // non è stata ricalcolata."
+    QString testo() const;
+};
+
 // Recalculates sheet `codice` from today's figures and stores the result
 // with `oggi` as its date of last change, all in one transaction that is
 // committed at the end. None when the sheet is not in the archive (nothing
-// written). DbError (a conflict with another user's change among them) or
-// sql::ValoreNonValido for a figure that is not a number: nothing stored.
+// written). DatiMancanti when its product, formulation, materials or
+// packaging are gone; DbError (a conflict with another user's change among
+// them) or sql::ValoreNonValido for a figure that is not a number: nothing
+// stored.
 std::optional<TotaliCosti> CalcolaTotali(Database& db, int codice,
                                          const QDate& oggi = QDate::currentDate());
 

@@ -162,6 +162,21 @@ bool imballoDaAggiornare(double ricalcolato, double memorizzato) {
     return std::abs(ricalcolato - memorizzato) > 0.01;
 }
 
+QString elencoCodici(const QStringList& codici) {
+    if (codici.size() <= 1) {
+        return codici.value(0);
+    }
+    return QStringList(codici.mid(0, codici.size() - 1)).join(QStringLiteral(", ")) +
+           QStringLiteral(" e ") + codici.last();
+}
+
+QString materieMancanti(const QString& formulazione, const QStringList& materie) {
+    return (materie.size() == 1
+                ? QStringLiteral("La materia prima %1 della formulazione %2 non esiste più")
+                : QStringLiteral("Le materie prime %1 della formulazione %2 non esistono più"))
+        .arg(elencoCodici(materie), formulazione);
+}
+
 namespace {
 
 // The decimal number a double stands for (its 15 significant digits),

@@ -8,6 +8,7 @@
 #include "formulation/costi.h"
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 #include <vector>
@@ -182,6 +183,12 @@ PrezziVendita calcolaPrezziVendita(double prezzoBase, double quantita,
 // The stored packaging cost has gone stale: it differs from today's by more
 // than 0,01.
 bool imballoDaAggiornare(double ricalcolato, double memorizzato);
+
+// What the calculations tell of rows they read that are gone: codes listed
+// as "a", "a e b", "a, b e c"; "La materia prima MP009 della formulazione 12
+// non esiste più" (or "Le materie prime … non esistono più").
+QString elencoCodici(const QStringList& codici);
+QString materieMancanti(const QString& formulazione, const QStringList& materie);
 
 // A price as the cost screen shows it ("###,###,##0.##": thousands
 // separators, at most two decimals, halves away from zero).

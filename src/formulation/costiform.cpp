@@ -927,6 +927,8 @@ void TCostiForm::CalcolaTotali(const QString& codice) {
                                                 "un altro utente"),
                                  this);
             }
+        } catch (const costi::DatiMancanti& e) {
+            Messaggi::avviso(e.testo(), this);
         } catch (const DbError&) {
             Messaggi::errore(kErroreRicalcolo, this);
         } catch (const sql::ValoreNonValido&) {
@@ -1109,6 +1111,8 @@ void TCostiForm::ButtonEliminaCostiClick() {
     for (const QString& p : primarie) {
         try {
             costi::CalcolaTotali(sessione_->IBDatabase1, p.toInt());
+        } catch (const costi::DatiMancanti& e) {
+            Messaggi::avviso(e.testo(), this);
         } catch (const DbError&) {
             Messaggi::errore(kErroreRicalcolo, this);
         } catch (const sql::ValoreNonValido&) {
@@ -1218,22 +1222,33 @@ void TCostiForm::ButtonCostoRawmaterClick() {
     QueryAux2.SQL = {QStringLiteral("SELECT CODICEFORMULAZIONE FROM PRODOT"),
                      QStringLiteral("WHERE CODICE=?")};
     QueryAux2.setParams({prodotto});
+    QStringList righe;
     try {
         TransazioneControllo.restart();
-        formulazione = QueryAux2.scalar().toString();
+        righe = QueryAux2.primaColonna();
         QueryAux2.clearParams();
     } catch (const DbError& e) {
         QueryAux2.clearParams();
         Messaggi::errore(e.messaggio(), this);
         return;
     }
+    if (righe.isEmpty()) {
+        Messaggi::informazione(QStringLiteral("Il prodotto %1 non esiste più").arg(prodotto), this);
+        return;
+    }
+    formulazione = righe.first();
     // the card on the formulation's components, to look at only
     auto* f = new TFormulForm(sessione_, this);
     f->riapriSuCodice(formulazione);
     if (formulazione.isEmpty() || f->codiceCorrenteGriglia() != formulazione) {
         f->close();
         delete f;
-        Messaggi::informazione(QStringLiteral("Il prodotto non ha una formulazione"), this);
+        Messaggi::informazione(
+            formulazione.isEmpty()
+                ? QStringLiteral("Il prodotto non ha una formulazione")
+                : QStringLiteral("La formulazione %1 del prodotto %2 non esiste più")
+                      .arg(formulazione, prodotto),
+            this);
         return;
     }
     f->mostraPagina(1); // "Componenti"

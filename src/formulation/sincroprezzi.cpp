@@ -1,5 +1,6 @@
 #include "formulation/sincroprezzi.h"
 
+#include "formulation/calcolocosti.h"
 #include "session/messaggi.h"
 #include "session/sqlvalori.h"
 #include "session/tabx.h"
@@ -273,8 +274,9 @@ void TSincroPrezziForm::CostruisciLista() {
     QueryAux1.SQL << QStringLiteral("ORDER BY CODICE");
 
     // the costs of all the formulations listed, in one pass over their lines:
-    // a line without its material (or without a price) adds nothing, a
-    // formulation without lines has none here and costs 0
+    // a line without a price adds nothing (one whose material is gone keeps
+    // its formulation out of the list, below), a formulation without lines
+    // has none here and costs 0
     QueryAux2.SQL = {QStringLiteral("SELECT A.CODICEFORMULAZIONE,"),
                      QStringLiteral("SUM(A.PERCENTUALE*B.PREZZO/100) AS TOTALE"),
                      QStringLiteral("FROM COMPON A LEFT JOIN MATER B ON"),
@@ -297,6 +299,28 @@ void TSincroPrezziForm::CostruisciLista() {
     }
     QueryAux2.close();
 
+    // a line whose material is no longer in the archive would count as 0:
+    // its formulation keeps the cost it has, and the user is told
+    QueryAux2.SQL = {QStringLiteral("SELECT DISTINCT A.CODICEFORMULAZIONE,A.CODICEMATERIAPRIMA"),
+                     QStringLiteral("FROM COMPON A"),
+                     QStringLiteral("WHERE (A.CODICEMATERIAPRIMA<>'')"),
+                     QStringLiteral("AND NOT EXISTS (SELECT 1 FROM MATER B"),
+                     QStringLiteral("WHERE B.CODICE=A.CODICEMATERIAPRIMA)")};
+    if (!CodiceMateria.isEmpty()) {
+        QueryAux2.SQL << QStringLiteral("AND (A.CODICEFORMULAZIONE IN(")
+                      << QStringLiteral("SELECT CODICEFORMULAZIONE")
+                      << QStringLiteral("FROM COMPON")
+                      << QStringLiteral("WHERE CODICEMATERIAPRIMA=") + materia
+                      << QStringLiteral("))");
+    }
+    QueryAux2.SQL << QStringLiteral("ORDER BY 1,2");
+    QHash<QString, QStringList> materieMancanti;
+    for (QueryAux2.open(); !QueryAux2.eof(); QueryAux2.next()) {
+        materieMancanti[QueryAux2.field(0).asString()] << QueryAux2.field(1).asString();
+    }
+    QueryAux2.close();
+    QStringList escluse; // "La materia prima X della formulazione N non esiste più"
+
     QueryAux1.open();
     Tab->definisci(QueryAux1.fields());
     const int colCodice = Tab->colonnaCodice();
@@ -307,6 +331,11 @@ void TSincroPrezziForm::CostruisciLista() {
         testi.reserve(n);
         for (int i = 0; i < n; ++i) {
             testi << QueryAux1.field(i).asString();
+        }
+        if (colCodice >= 0 && materieMancanti.contains(testi[colCodice])) {
+            escluse << costi::materieMancanti(testi[colCodice],
+                                              materieMancanti.value(testi[colCodice]));
+            continue;
         }
         std::optional<double> memorizzato;
         if (colCosto >= 0 && !QueryAux1.field(colCosto).isNull()) {
@@ -332,6 +361,17 @@ void TSincroPrezziForm::CostruisciLista() {
         h->resizeSection(c, std::min(h->sectionSize(c), 240));
     }
     vaiARiga(0);
+
+    if (!escluse.isEmpty()) {
+        Messaggi::avviso(
+            escluse.size() == 1
+                ? escluse.first() + QStringLiteral(": il costo della formulazione resta quello "
+                                                   "memorizzato.")
+                : escluse.join(QStringLiteral(".\r\n")) +
+                      QStringLiteral(".\r\nIl costo di queste formulazioni resta quello "
+                                     "memorizzato."),
+            this);
+    }
 }
 
 void TSincroPrezziForm::vaiARiga(int riga) {

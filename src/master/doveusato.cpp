@@ -23,6 +23,7 @@ namespace {
 constexpr int kSituazioneFormulazioni = 70;
 constexpr int kSituazioneProdotti = 71;
 constexpr int kSituazioneFabbricazioni = 72;
+constexpr int kSituazioneSchedeCosto = 73;
 
 // The packaging slots of a product and of a batch: code column, name
 // column, and what the slot is.
@@ -102,6 +103,19 @@ QString condizioneFabbricazioneAperta() {
 }
 
 QStringList sqlFormulazioniCheUsano(Articolo a, const QString& codice) {
+    if (a == Articolo::Prodotto) {
+        // the formulations whose semi-finished product it is
+        return {QStringLiteral("SELECT"),
+                QStringLiteral("  FORMUL.CODICE AS CODICEFORMULAZIONE,"),
+                QStringLiteral("  FORMUL.NOME,"),
+                QStringLiteral("  FORMUL.EDIZIONE,"),
+                QStringLiteral("  FORMUL.REVISIONE"),
+                QStringLiteral("FROM"),
+                QStringLiteral("  FORMUL"),
+                QStringLiteral("WHERE"),
+                QStringLiteral("  (FORMUL.SEMILAVORATOCOLLEGATO=") + sql::testoNonNullo(codice) +
+                    QStringLiteral(")")};
+    }
     if (a != Articolo::MateriaPrima) {
         return {};
     }
@@ -124,6 +138,9 @@ QStringList sqlFormulazioniCheUsano(Articolo a, const QString& codice) {
 }
 
 QStringList sqlProdottiCheUsano(Articolo a, const QString& codice) {
+    if (a == Articolo::Prodotto) {
+        return {};
+    }
     if (a == Articolo::MateriaPrima) {
         return {QStringLiteral("SELECT"),
                 QStringLiteral("  PRODOT.CODICE,"),
@@ -166,7 +183,7 @@ QStringList sqlFabbricazioniCheUsano(Articolo a, const QString& codice) {
                               "FABBCOMPON.LOTTOFABBRICAZIONE=FABBRIC.LOTTO AND "
                               "FABBCOMPON.CODICEMATERIAPRIMA=") +
                    sql::testoNonNullo(codice) + QStringLiteral(") AS PERCENTUALE,");
-    } else {
+    } else if (a == Articolo::Imballo) {
         sql << colonnaImpiego(t, false, codice);
     }
     sql << QStringLiteral("  FABBRIC.QUANTITALITRI,") << QStringLiteral("  FABBRIC.UNITAMISURA,")
@@ -180,9 +197,45 @@ QStringList sqlFabbricazioniCheUsano(Articolo a, const QString& codice) {
                               "FABBCOMPON.LOTTOFABBRICAZIONE=FABBRIC.LOTTO AND "
                               "FABBCOMPON.CODICEMATERIAPRIMA=") +
                    sql::testoNonNullo(codice) + QStringLiteral(")");
-    } else {
+    } else if (a == Articolo::Imballo) {
         sql << QStringLiteral("  AND (") << condizioneImballo(t, false, codice)
             << QStringLiteral("  )");
+    } else {
+        sql << QStringLiteral("  AND (FABBRIC.CODICE=") + sql::testoNonNullo(codice) +
+                   QStringLiteral(")");
+    }
+    return sql;
+}
+
+QStringList sqlSchedeCostoCheUsano(Articolo a, const QString& codice) {
+    QStringList sql{QStringLiteral("SELECT"),
+                    QStringLiteral("  COSTI.CODICE,"),
+                    QStringLiteral("  COSTI.DESCRIZIONE,"),
+                    QStringLiteral("  COSTI.CODICEPRODOTTO,"),
+                    QStringLiteral("  PRODOT.NOME,"),
+                    QStringLiteral("  COSTI.TIPOSCHEDA,"),
+                    QStringLiteral("  COSTI.QUANTITADAPRODURRE,"),
+                    QStringLiteral("  COSTI.DATAULTIMAMODIFICA"),
+                    QStringLiteral("FROM"),
+                    QStringLiteral("  COSTI"),
+                    QStringLiteral("  LEFT JOIN PRODOT ON"),
+                    QStringLiteral("  PRODOT.CODICE=COSTI.CODICEPRODOTTO"),
+                    QStringLiteral("WHERE")};
+    switch (a) {
+    case Articolo::Prodotto:
+        sql << QStringLiteral("  (COSTI.CODICEPRODOTTO=") + sql::testoNonNullo(codice) +
+                   QStringLiteral(")");
+        break;
+    case Articolo::MateriaPrima:
+        sql << QStringLiteral("  (PRODOT.CODICEFORMULAZIONE IN (SELECT "
+                              "COMPON.CODICEFORMULAZIONE FROM COMPON WHERE "
+                              "COMPON.CODICEMATERIAPRIMA=") +
+                   sql::testoNonNullo(codice) + QStringLiteral("))");
+        break;
+    case Articolo::Imballo:
+        sql << QStringLiteral("(") << condizioneImballo(QStringLiteral("PRODOT"), true, codice)
+            << QStringLiteral(")");
+        break;
     }
     return sql;
 }
@@ -201,6 +254,7 @@ UsiArticolo contaUsi(Query& q, Articolo a, const QString& codice) {
         conta(QStringLiteral("DISTINCT CODICEFORMULAZIONE"), sqlFormulazioniCheUsano(a, codice));
     u.prodotti = conta(QStringLiteral("*"), sqlProdottiCheUsano(a, codice));
     u.fabbricazioniAperte = conta(QStringLiteral("*"), sqlFabbricazioniCheUsano(a, codice));
+    u.schedeCosto = conta(QStringLiteral("*"), sqlSchedeCostoCheUsano(a, codice));
     return u;
 }
 
@@ -209,36 +263,63 @@ QString avvisoUsi(Articolo a, const UsiArticolo& u) {
         return {};
     }
     QStringList parti;
-    if (a == Articolo::MateriaPrima) {
+    switch (a) {
+    case Articolo::MateriaPrima:
         parti << plurale(u.formulazioni, "formulazione", "formulazioni")
               << plurale(u.prodotti, "prodotto", "prodotti");
-    } else if (u.prodotti > 0) {
-        parti << plurale(u.prodotti, "prodotto", "prodotti");
+        break;
+    case Articolo::Imballo:
+        if (u.prodotti > 0) {
+            parti << plurale(u.prodotti, "prodotto", "prodotti");
+        }
+        break;
+    case Articolo::Prodotto:
+        if (u.formulazioni > 0) {
+            parti << plurale(u.formulazioni, "formulazione come semilavorato",
+                             "formulazioni come semilavorato");
+        }
+        break;
+    }
+    if (u.schedeCosto > 0) {
+        parti << plurale(u.schedeCosto, "scheda costo", "schede costo");
     }
     if (u.fabbricazioniAperte > 0) {
         parti << plurale(u.fabbricazioniAperte, "fabbricazione aperta", "fabbricazioni aperte");
     }
-    if (a == Articolo::MateriaPrima) {
+    switch (a) {
+    case Articolo::MateriaPrima:
+        // a calculation that meets a material no longer in the archive stops
+        // and names it, rather than pricing it at 0
         return QStringLiteral("La materia prima è usata in ") + elenco(parti) +
-               (u.formulazioni > 0
-                    ? QStringLiteral(": il costo delle formulazioni non la conterà più.")
+               (u.formulazioni > 0 ? QStringLiteral(": finché resta nelle formulazioni, i loro "
+                                                    "costi non si potranno ricalcolare.")
+                                   : QStringLiteral("."));
+    case Articolo::Imballo:
+        return QStringLiteral("L'imballo è usato in ") + elenco(parti) + QStringLiteral(".");
+    case Articolo::Prodotto:
+        return QStringLiteral("Il prodotto è usato in ") + elenco(parti) +
+               (u.schedeCosto > 0
+                    ? QStringLiteral(": le sue schede costo non si potranno più ricalcolare.")
                     : QStringLiteral("."));
     }
-    return QStringLiteral("L'imballo è usato in ") + elenco(parti) + QStringLiteral(".");
+    return {};
 }
 
 // ------------------------------------------------------------------ window
 
 TDoveUsatoForm::TDoveUsatoForm(TTabXForm* sessione, Articolo a, const QString& codice,
                                QWidget* owner)
-    : QDialog(owner), GridFormulazioni(nullptr), sessione_(sessione), articolo_(a), codice_(codice),
-      transazione_(&sessione->IBDatabase1),
+    : QDialog(owner), GridFormulazioni(nullptr), GridProdotti(nullptr), sessione_(sessione),
+      articolo_(a), codice_(codice), transazione_(&sessione->IBDatabase1),
       queryFormulazioni_(&sessione->IBDatabase1, &transazione_),
       queryProdotti_(&sessione->IBDatabase1, &transazione_),
-      queryFabbricazioni_(&sessione->IBDatabase1, &transazione_) {
+      queryFabbricazioni_(&sessione->IBDatabase1, &transazione_),
+      querySchedeCosto_(&sessione->IBDatabase1, &transazione_) {
     setObjectName(QStringLiteral("DoveUsatoForm"));
-    setWindowTitle(a == Articolo::MateriaPrima ? QStringLiteral("Dove usato - Materia prima")
-                                               : QStringLiteral("Dove usato - Imballo"));
+    const QString cosa = a == Articolo::MateriaPrima ? QStringLiteral("Materia prima")
+                         : a == Articolo::Imballo    ? QStringLiteral("Imballo")
+                                                     : QStringLiteral("Prodotto");
+    setWindowTitle(QStringLiteral("Dove usato - ") + cosa);
     if (owner) {
         setWindowIcon(owner->windowIcon());
     }
@@ -254,27 +335,31 @@ TDoveUsatoForm::TDoveUsatoForm(TTabXForm* sessione, Articolo a, const QString& c
     TabDoveUsato = new QTabWidget(this);
     TabDoveUsato->setObjectName(QStringLiteral("TabDoveUsato"));
     TabDoveUsato->tabBar()->setObjectName(QStringLiteral("TabBarDoveUsato"));
-    if (a == Articolo::MateriaPrima) {
+    if (QStringList sql = sqlFormulazioniCheUsano(a, codice); !sql.isEmpty()) {
         GridFormulazioni = creaGriglia(QStringLiteral("GridFormulazioni"), kSituazioneFormulazioni,
-                                       QStringLiteral("COMPON"), queryFormulazioni_,
-                                       sqlFormulazioniCheUsano(a, codice));
+                                       a == Articolo::Prodotto ? QStringLiteral("FORMUL")
+                                                               : QStringLiteral("COMPON"),
+                                       queryFormulazioni_, sql);
         TabDoveUsato->addTab(GridFormulazioni, QStringLiteral("&Formulazioni"));
     }
-    GridProdotti =
-        creaGriglia(QStringLiteral("GridProdotti"), kSituazioneProdotti, QStringLiteral("PRODOT"),
-                    queryProdotti_, sqlProdottiCheUsano(a, codice));
-    TabDoveUsato->addTab(GridProdotti, QStringLiteral("&Prodotti"));
+    if (QStringList sql = sqlProdottiCheUsano(a, codice); !sql.isEmpty()) {
+        GridProdotti = creaGriglia(QStringLiteral("GridProdotti"), kSituazioneProdotti,
+                                   QStringLiteral("PRODOT"), queryProdotti_, sql);
+        TabDoveUsato->addTab(GridProdotti, QStringLiteral("&Prodotti"));
+    }
     GridFabbricazioni = creaGriglia(QStringLiteral("GridFabbricazioni"), kSituazioneFabbricazioni,
                                     QStringLiteral("FABBRIC"), queryFabbricazioni_,
                                     sqlFabbricazioniCheUsano(a, codice));
     TabDoveUsato->addTab(GridFabbricazioni, QStringLiteral("Fabbricazioni &aperte"));
+    GridSchedeCosto =
+        creaGriglia(QStringLiteral("GridSchedeCosto"), kSituazioneSchedeCosto,
+                    QStringLiteral("COSTI"), querySchedeCosto_, sqlSchedeCostoCheUsano(a, codice));
+    TabDoveUsato->addTab(GridSchedeCosto, QStringLiteral("&Schede costo"));
     ButtonChiudi = creaPulsante(QStringLiteral("&Chiudi"), QStringLiteral("ButtonChiudi"), this);
     connect(ButtonChiudi, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* testa = new QHBoxLayout;
-    testa->addWidget(new QLabel(a == Articolo::MateriaPrima ? QStringLiteral("Materia prima")
-                                                            : QStringLiteral("Imballo"),
-                                this));
+    testa->addWidget(new QLabel(cosa, this));
     testa->addWidget(EditCodice);
     testa->addWidget(EditNome, 1);
     auto* piede = new QHBoxLayout;
@@ -292,7 +377,8 @@ TDoveUsatoForm::TDoveUsatoForm(TTabXForm* sessione, Articolo a, const QString& c
     leggiNome();
     try {
         transazione_.start();
-        for (Query* q : {&queryFormulazioni_, &queryProdotti_, &queryFabbricazioni_}) {
+        for (Query* q :
+             {&queryFormulazioni_, &queryProdotti_, &queryFabbricazioni_, &querySchedeCosto_}) {
             if (!q->SQL.isEmpty()) {
                 q->open();
             }
@@ -314,13 +400,16 @@ TDoveUsatoForm::TDoveUsatoForm(TTabXForm* sessione, Articolo a, const QString& c
         TabDoveUsato->setTabText(pagina++,
                                  QStringLiteral("&Formulazioni (%1)").arg(u.formulazioni));
     }
-    TabDoveUsato->setTabText(pagina++, QStringLiteral("&Prodotti (%1)").arg(u.prodotti));
+    if (GridProdotti) {
+        TabDoveUsato->setTabText(pagina++, QStringLiteral("&Prodotti (%1)").arg(u.prodotti));
+    }
     TabDoveUsato->setTabText(
-        pagina, QStringLiteral("Fabbricazioni &aperte (%1)").arg(u.fabbricazioniAperte));
+        pagina++, QStringLiteral("Fabbricazioni &aperte (%1)").arg(u.fabbricazioniAperte));
+    TabDoveUsato->setTabText(pagina, QStringLiteral("&Schede costo (%1)").arg(u.schedeCosto));
 }
 
 TDoveUsatoForm::~TDoveUsatoForm() {
-    for (TCSDGrid* g : {GridFormulazioni, GridProdotti, GridFabbricazioni}) {
+    for (TCSDGrid* g : {GridFormulazioni, GridProdotti, GridFabbricazioni, GridSchedeCosto}) {
         if (g) {
             g->setSorgenteDati(nullptr);
         }
@@ -352,7 +441,9 @@ void TDoveUsatoForm::leggiNome() {
         q.SQL = {
             articolo_ == Articolo::MateriaPrima
                 ? QStringLiteral("SELECT NOMECOMMERCIALE FROM MATER WHERE CODICE=")
-                : QStringLiteral("SELECT NOMEIMBALLO FROM IMBALLI WHERE CODICE="),
+            : articolo_ == Articolo::Imballo
+                ? QStringLiteral("SELECT NOMEIMBALLO FROM IMBALLI WHERE CODICE=")
+                : QStringLiteral("SELECT NOME FROM PRODOT WHERE CODICE="),
         };
         q.SQL.first() += sql::testoNonNullo(codice_);
         EditNome->setText(q.scalar().toString());
@@ -364,7 +455,8 @@ void TDoveUsatoForm::leggiNome() {
 
 void TDoveUsatoForm::done(int r) {
     // closing the lists saves their layouts
-    for (Query* q : {&queryFormulazioni_, &queryProdotti_, &queryFabbricazioni_}) {
+    for (Query* q :
+         {&queryFormulazioni_, &queryProdotti_, &queryFabbricazioni_, &querySchedeCosto_}) {
         try {
             q->close();
         } catch (const DbError&) {

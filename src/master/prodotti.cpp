@@ -2,6 +2,7 @@
 
 #include "formulation/formul.h"
 #include "master/costoimballo.h"
+#include "master/doveusato.h"
 #include "master/prodottipo.h"
 #include "master/ricimballi.h"
 #include "report/stampascheda.h"
@@ -295,6 +296,11 @@ TProdottiForm::TProdottiForm(TTabXForm* sessione, QWidget* owner)
            .titoloNuovo = QStringLiteral("Nuovo prodotto"),
            .etichettaNuovo = QStringLiteral("Codice prodotto:"),
            .campi = campiProdotto(),
+           // the cost sheets, batches and formulations that name the product
+           .avvisoEliminazione =
+               [](Query& q, const QString& codice) {
+                   return avvisoUsi(Articolo::Prodotto, contaUsi(q, Articolo::Prodotto, codice));
+               },
            .navigatore = QStringLiteral("NavigatorProdotti"),
            .fuocoNuovo = QStringLiteral("CODICEFORMULAZIONE"),
            .colonneCampi = 3,

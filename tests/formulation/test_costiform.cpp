@@ -487,3 +487,64 @@ TEST_F(Costi, CalcolaOnASheetAnotherUserDeletedSaysSoAndAPointIsNoSeparator) {
               QStringList{"Specificare un valore numerico valido per \"Quantita Da Produrre\""});
     EXPECT_EQ(colonna(1, "QUANTITADAPRODURRE"), prima);
 }
+
+// A sheet whose product, or a material or packaging item the product is made
+// and packed with, is no longer in the archive is not priced at 0: Calcola
+// names what is gone and the sheet keeps every figure and date it stored.
+TEST_F(Costi, CalcolaThatMeetsWhatIsGoneNamesItAndLeavesTheSheetAsStored) {
+    for (const char* c : {"1", "3"}) {
+        riga(f, c);
+        msg->risposte = {QStringLiteral("Sì")};
+        f->ButtonCalcola->click();
+    }
+    esegui({QStringLiteral("UPDATE COSTI SET DATAULTIMAMODIFICA='2020-01-02'")});
+    auto memorizzata = [this](int n) {
+        QStringList r;
+        for (const char* c : {"COSTOMATERIALI", "COSTOBASE", "COSTOTOTALE", "PREZZOSCONTATO",
+                              "COSTORAWMATER", "COSTOCONTENITORE", "DATAULTIMAMODIFICA"}) {
+            r << valore(QStringLiteral("SELECT %1 FROM COSTI WHERE CODICE=%2")
+                            .arg(QString::fromLatin1(c))
+                            .arg(n));
+        }
+        return r;
+    };
+    const QStringList prima1 = memorizzata(1);
+    const QStringList prima3 = memorizzata(3);
+    ASSERT_NE(colonna(3, "COSTOMATERIALI"), 0);
+    ASSERT_NE(colonna(1, "COSTOCONTENITORE"), 0);
+
+    // the product of sheet 3 deleted by another user
+    esegui({QStringLiteral("DELETE FROM PRODOT WHERE CODICE='FM005'")});
+    riga(f, "3");
+    msg->pulisci();
+    msg->risposte = {QStringLiteral("Sì")};
+    f->ButtonCalcola->click();
+    ASSERT_EQ(msg->mostrati.size(), 2u) << msg->testi().join('|').toStdString();
+    EXPECT_EQ(msg->mostrati[1].tipo, TipoMessaggio::Avviso);
+    EXPECT_EQ(msg->mostrati[1].testo,
+              "Il prodotto FM005 non esiste più: la scheda 3 non è stata ricalcolata.");
+    EXPECT_EQ(memorizzata(3), prima3);
+    EXPECT_EQ(f->codiceCorrenteGriglia(), "3");
+
+    // a material of FM001's formulation, then its cap too
+    esegui({QStringLiteral("DELETE FROM MATER WHERE CODICE='MP005'")});
+    riga(f, "1");
+    msg->pulisci();
+    msg->risposte = {QStringLiteral("Sì")};
+    f->ButtonCalcola->click();
+    EXPECT_EQ(msg->testi(),
+              (QStringList{"Effettuare un ricalcolo?",
+                           "La materia prima MP005 della formulazione 1 non esiste più: la "
+                           "scheda 1 non è stata ricalcolata."}));
+    EXPECT_EQ(memorizzata(1), prima1);
+    esegui({QStringLiteral("DELETE FROM IMBALLI WHERE CODICE='IT001'"),
+            QStringLiteral("DELETE FROM MATER WHERE CODICE='MP018'")});
+    msg->pulisci();
+    msg->risposte = {QStringLiteral("Sì")};
+    f->ButtonCalcola->click();
+    EXPECT_EQ(msg->testi().value(1),
+              "Le materie prime MP005 e MP018 della formulazione 1 non esistono più.\r\n"
+              "L'imballo IT001 (Tappo) del prodotto FM001 non esiste più.\r\n"
+              "La scheda 1 non è stata ricalcolata.");
+    EXPECT_EQ(memorizzata(1), prima1);
+}

@@ -99,31 +99,36 @@ struct SincroPrezzi : ::testing::Test {
 
 TEST_F(SincroPrezzi, WithoutAMaterialEveryStaleFormulationIsListedWithItsRecalculatedCost) {
     materia("T1", "2");
-    formulazione(101, "0.5", {});                                // no lines: costs 0
-    formulazione(102, "1.1", {{"T1", "55.25"}});                 // 1,105: not a change
-    formulazione(103, "1.1", {{"T1", "56.25"}});                 // 1,125
-    formulazione(104, "NULL", {{"T1", "0.25"}});                 // 0,005 against nothing
-    formulazione(105, "1.10", {{"T1", "55.5"}});                 // exactly 0,01 more
-    formulazione(106, "0.2", {{"T1", "10"}, {"NESSUNA", "50"}}); // unknown material adds nothing
-    formulazione(107, "0.1", {{"T1", "10"}, {"NESSUNA", "50"}});
+    formulazione(101, "0.5", {});                // no lines: costs 0
+    formulazione(102, "1.1", {{"T1", "55.25"}}); // 1,105: not a change
+    formulazione(103, "1.1", {{"T1", "56.25"}}); // 1,125
+    formulazione(104, "NULL", {{"T1", "0.25"}}); // 0,005 against nothing
+    formulazione(105, "1.10", {{"T1", "55.5"}}); // exactly 0,01 more
+    // a material no longer in the archive would count as 0: its formulations
+    // are left out and named, their costs stay as stored
+    formulazione(106, "0.2", {{"T1", "10"}, {"NESSUNA", "50"}});
+    formulazione(107, "0.1", {{"T1", "10"}, {"NESSUNA", "50"}, {"NIENTE", "1"}});
 
     TSincroPrezziForm f(sessione.get());
     EXPECT_EQ(f.objectName(), "SincroPrezziForm");
     EXPECT_EQ(f.windowTitle(), "Sincronizzazione prezzi formulazioni - Ditta: " + kDitta);
     // the demo's formulations 1 and 5 have gone stale with the price of MP002
-    EXPECT_EQ(codici(f), (QStringList{"1", "5", "101", "103", "107"}));
+    EXPECT_EQ(codici(f), (QStringList{"1", "5", "101", "103"}));
     EXPECT_EQ(cella(f, 0, "COSTOUNITARIO"), "0,31235");
     EXPECT_EQ(cella(f, 0, "COSTORICALCOLATO"), "0,3304"); // 0,33035, a half to the even 4
     EXPECT_EQ(cella(f, 1, "COSTORICALCOLATO"), "1,2304");
     EXPECT_EQ(cella(f, 2, "COSTORICALCOLATO"), "0");
     EXPECT_EQ(cella(f, 3, "COSTORICALCOLATO"), "1,125");
-    EXPECT_EQ(cella(f, 4, "COSTORICALCOLATO"), "0,2");
     EXPECT_EQ(cella(f, 2, "NOME"), "Prova 101");
-    for (int r = 0; r < 5; ++r) {
+    for (int r = 0; r < 4; ++r) {
         EXPECT_TRUE(f.Tab->selezionata(r));
         EXPECT_EQ(cella(f, r, "S"), "1");
     }
-    EXPECT_TRUE(msg->mostrati.empty()) << msg->testi().join(" | ").toStdString();
+    EXPECT_EQ(msg->testi(),
+              QStringList{"La materia prima NESSUNA della formulazione 106 non esiste più.\r\n"
+                          "Le materie prime NESSUNA e NIENTE della formulazione 107 non esistono "
+                          "più.\r\nIl costo di queste formulazioni resta quello memorizzato."});
+    EXPECT_EQ(msg->mostrati[0].tipo, TipoMessaggio::Avviso);
     EXPECT_EQ(f.GridFormulazioni->currentIndex().row(), 0);
 
     // the two costs side by side in fourth and fifth place, always yellow
@@ -142,6 +147,14 @@ TEST_F(SincroPrezzi, WithoutAMaterialEveryStaleFormulationIsListedWithItsRecalcu
     f.CambiaSelezione();
     EXPECT_FALSE(sfondo(0, f.Tab->colonnaCodice()).isValid());
     EXPECT_EQ(sfondo(0, f.Tab->colonnaCosto()), QColor(Qt::yellow));
+
+    // the update writes the listed ones only
+    msg->pulisci();
+    msg->risposte = {"Sì"};
+    f.ButtonAggiornaPrezzi->click();
+    EXPECT_EQ(costo(103), "1.125");
+    EXPECT_EQ(costo(106), "0.2");
+    EXPECT_EQ(costo(107), "0.1");
 }
 
 TEST_F(SincroPrezzi, OpenedForAMaterialOnlyItsFormulationsAreChecked) {

@@ -1,8 +1,8 @@
-// Where a raw material or a packaging item is used, on the demo archive with
-// a small chain of its own: formulations (with the percentage), products,
-// batches still open; the counts told before a deletion, and the answer "No"
-// keeping the record. A demo list exported from a card reads back as the
-// same rows.
+// Where a raw material, a packaging item or a product is used, on the demo
+// archive with a small chain of its own: formulations (with the percentage),
+// products, batches still open, cost sheets; the counts told before a
+// deletion, and the answer "No" keeping the record. A demo list exported from a card reads back as
+// the same rows.
 #include "master/doveusato.h"
 #include "master/imballi.h"
 #include "master/mater.h"
@@ -23,11 +23,12 @@ using namespace quintar;
 namespace {
 
 const QString kAvvisoMateria =
-    "La materia prima è usata in 2 formulazioni, 3 prodotti e 2 fabbricazioni aperte: il costo "
-    "delle formulazioni non la conterà più.\r\nEliminare il record selezionato?";
+    "La materia prima è usata in 2 formulazioni, 3 prodotti, 1 scheda costo e 2 fabbricazioni "
+    "aperte: finché resta nelle formulazioni, i loro costi non si potranno ricalcolare.\r\n"
+    "Eliminare il record selezionato?";
 const QString kAvvisoImballo =
-    "L'imballo è usato in 2 prodotti e 2 fabbricazioni aperte.\r\nEliminare il record "
-    "selezionato?";
+    "L'imballo è usato in 2 prodotti, 1 scheda costo e 2 fabbricazioni aperte.\r\nEliminare il "
+    "record selezionato?";
 
 struct DoveUsato : prova::ConScheda {
     void SetUp() override {
@@ -35,7 +36,8 @@ struct DoveUsato : prova::ConScheda {
         // three products; of its five batches two are open (L1 to make, L3
         // with no state), one finished, one left out, one without it.
         // IMDU1 packs PDU1 by code and PDU2 by name only (an older product
-        // with no code); PDU3 has another code under the same name.
+        // with no code); PDU3 has another code under the same name. PDU1
+        // has a cost sheet.
         h.esegui(
             az(),
             {"INSERT INTO MATER (CODICE,NOMECOMMERCIALE) VALUES ('MPDU1','Glicerina di prova')",
@@ -56,6 +58,8 @@ struct DoveUsato : prova::ConScheda {
              "('PDU2','Sapone 1L',9902,'Flacone prova 1L')",
              "INSERT INTO PRODOT (CODICE,NOME,CODICEFORMULAZIONE,CODICEIMBALLOCONTENITORE,"
              "IMBALLOCONTENITORE) VALUES ('PDU3','Sapone 5L',9902,'ALTRO','Flacone prova 1L')",
+             "INSERT INTO COSTI (CODICE,TIPOSCHEDA,DESCRIZIONE,CODICEPRODOTTO) VALUES "
+             "(9901,0,'Detergente 1L in prova','PDU1')",
              "INSERT INTO FABBRIC (CODICE,DATA,LOTTO,ID,STATUS,CODICECONTENITORE) VALUES "
              "('PDU1','2026-01-10','L1',99001,'DA FARE','IMDU1')",
              "INSERT INTO FABBRIC (CODICE,DATA,LOTTO,ID,STATUS,CODICECONTENITORE) VALUES "
@@ -126,18 +130,25 @@ TEST_F(DoveUsato, IConteggiContanoFormulazioniEFabbricazioniUnaVolta) {
     EXPECT_EQ(u.formulazioni, 2);
     EXPECT_EQ(u.prodotti, 3);
     EXPECT_EQ(u.fabbricazioniAperte, 2);
+    EXPECT_EQ(u.schedeCosto, 1);
     u = usi(Articolo::Imballo, "IMDU1");
     EXPECT_EQ(u.formulazioni, 0);
     EXPECT_EQ(u.prodotti, 2);
     EXPECT_EQ(u.fabbricazioniAperte, 2);
+    EXPECT_EQ(u.schedeCosto, 1);
+    u = usi(Articolo::Prodotto, "PDU1");
+    EXPECT_EQ(u.formulazioni, 0);
+    EXPECT_EQ(u.prodotti, 0);
+    EXPECT_EQ(u.fabbricazioniAperte, 2); // L1 to make, L5 committed
+    EXPECT_EQ(u.schedeCosto, 1);
     EXPECT_TRUE(usi(Articolo::MateriaPrima, "MPDU2").fabbricazioniAperte == 1);
     EXPECT_TRUE(usi(Articolo::Imballo, "IMDU2").nessuno());
     // a code with a quote is a value, never part of the statement
     EXPECT_TRUE(usi(Articolo::MateriaPrima, "X' OR '1'='1").nessuno());
 
     EXPECT_EQ(avvisoUsi(Articolo::MateriaPrima, {1, 1, 0}),
-              "La materia prima è usata in 1 formulazione e 1 prodotto: il costo delle "
-              "formulazioni non la conterà più.");
+              "La materia prima è usata in 1 formulazione e 1 prodotto: finché resta nelle "
+              "formulazioni, i loro costi non si potranno ricalcolare.");
     EXPECT_EQ(avvisoUsi(Articolo::MateriaPrima, {0, 0, 1}),
               "La materia prima è usata in 0 formulazioni, 0 prodotti e 1 fabbricazione "
               "aperta.");
@@ -191,10 +202,13 @@ TEST_F(DoveUsato, LaFinestraDellaMateriaElencaFormulazioniProdottiEFabbricazioni
         EXPECT_EQ(d->EditCodice->text(), "MPDU1");
         EXPECT_EQ(d->EditNome->text(), "Glicerina di prova");
         ASSERT_NE(d->GridFormulazioni, nullptr);
-        EXPECT_EQ(d->TabDoveUsato->count(), 3);
+        EXPECT_EQ(d->TabDoveUsato->count(), 4);
         EXPECT_EQ(d->TabDoveUsato->tabText(0), "&Formulazioni (2)");
         EXPECT_EQ(d->TabDoveUsato->tabText(1), "&Prodotti (3)");
         EXPECT_EQ(d->TabDoveUsato->tabText(2), "Fabbricazioni &aperte (2)");
+        EXPECT_EQ(d->TabDoveUsato->tabText(3), "&Schede costo (1)");
+        EXPECT_EQ(colonna(d->GridSchedeCosto, "CODICE"), QStringList{"9901"});
+        EXPECT_EQ(colonna(d->GridSchedeCosto, "CODICEPRODOTTO"), QStringList{"PDU1"});
         // each formulation line with its percentage, in the key's order
         EXPECT_EQ(colonna(d->GridFormulazioni, "CODICEFORMULAZIONE"),
                   (QStringList{"9901", "9901", "9902"}));
@@ -218,7 +232,8 @@ TEST_F(DoveUsato, LaFinestraDellImballoElencaProdottiEFabbricazioniConLImpiego) 
     conFinestra([](TDoveUsatoForm* d) {
         EXPECT_EQ(d->EditNome->text(), "Flacone prova 1L");
         EXPECT_EQ(d->GridFormulazioni, nullptr);
-        EXPECT_EQ(d->TabDoveUsato->count(), 2);
+        EXPECT_EQ(d->TabDoveUsato->count(), 3);
+        EXPECT_EQ(colonna(d->GridSchedeCosto, "NOME"), QStringList{"Detergente 1L"});
         EXPECT_EQ(colonna(d->GridProdotti, "CODICE"), (QStringList{"PDU1", "PDU2"}));
         EXPECT_EQ(colonna(d->GridProdotti, "IMPIEGO"), (QStringList{"Contenitore", "Contenitore"}));
         EXPECT_EQ(colonna(d->GridFabbricazioni, "LOTTO"), (QStringList{"L1", "L5"}));

@@ -554,3 +554,47 @@ TEST_F(Prodotti, IPulsantiDegliImballiPassanoPerLaRicerca) {
 }
 
 } // namespace
+
+// Deleting a product first names what still uses it: its cost sheets and
+// open batches (FM005: sheet 3 and a batch to make), the formulations whose
+// semi-finished product it is (SM001, with its secondary sheet; its only
+// batch is finished). "No" keeps it; nothing using it, the plain question.
+TEST_F(Prodotti, EliminareUnProdottoUsatoNeDiceSchedeCostoEFabbricazioni) {
+    TProdottiForm* f = apri();
+    riga(f, "FM005");
+    msg->risposte = {"No"};
+    f->ButtonEliminaClick();
+    ASSERT_EQ(msg->mostrati.size(), 1u);
+    EXPECT_EQ(msg->mostrati[0].tipo, TipoMessaggio::Conferma);
+    EXPECT_EQ(msg->mostrati[0].testo,
+              "Il prodotto è usato in 1 scheda costo e 1 fabbricazione aperta: le sue schede "
+              "costo non si potranno più ricalcolare.\r\nEliminare il record selezionato?");
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM PRODOT WHERE CODICE='FM005'"), 1);
+    EXPECT_EQ(f->codiceCorrenteGriglia(), "FM005");
+
+    riga(f, "SM001");
+    msg->pulisci();
+    msg->risposte = {"No"};
+    f->ButtonEliminaClick();
+    EXPECT_EQ(msg->testi(),
+              QStringList{"Il prodotto è usato in 1 formulazione come semilavorato e 1 scheda "
+                          "costo: le sue schede costo non si potranno più ricalcolare.\r\n"
+                          "Eliminare il record selezionato?"});
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM PRODOT WHERE CODICE='SM001'"), 1);
+
+    // once the sheet has gone too, the batch alone is told, and "Sì" deletes
+    h.esegui(az(), {"DELETE FROM COSTI WHERE CODICEPRODOTTO='FM005'"});
+    riga(f, "FM005");
+    msg->pulisci();
+    msg->risposte = {"Sì"};
+    f->ButtonEliminaClick();
+    EXPECT_EQ(msg->testi(), QStringList{"Il prodotto è usato in 1 fabbricazione aperta.\r\n"
+                                        "Eliminare il record selezionato?"});
+    EXPECT_EQ(conta("SELECT COUNT(*) FROM PRODOT WHERE CODICE='FM005'"), 0);
+    // FM002's only batch is left out: the plain question
+    riga(f, "FM002");
+    msg->pulisci();
+    msg->risposte = {"No"};
+    f->ButtonEliminaClick();
+    EXPECT_EQ(msg->testi(), QStringList{"Eliminare il record selezionato?"});
+}

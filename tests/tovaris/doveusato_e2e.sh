@@ -2,9 +2,10 @@
 # Where a raw material is used, through the stand-in host as a user asks it:
 # on the raw-materials card of the demo "Dove usato" opens a window listing
 # the formulations with the material's percentage, the products made with
-# them and the batches still open; its pages show as many rows as the archive
-# holds. Deleting the material tells the same counts first, and "No" keeps
-# it. Pictures of the window go to the folder given second.
+# them, the batches still open and the cost sheets of those products; its
+# pages show as many rows as the archive holds. Deleting the material tells
+# the same counts first, and "No" keeps it. Pictures of the window go to the
+# folder given second.
 . "$(dirname "$0")/ospite_prova.sh"
 . "$(dirname "$0")/archivio_prova.sh"
 immagini="${2:-.}"
@@ -19,17 +20,19 @@ aperte=$(righe "SELECT COUNT(*) FROM FABBRIC F WHERE COALESCE(F.STATUS,'') IN ('
 AND EXISTS (SELECT 1 FROM FABBCOMPON C WHERE C.CODICEFABBRICAZIONE=F.CODICE AND \
 C.DATAFABBRICAZIONE=F.DATA AND C.LOTTOFABBRICAZIONE=F.LOTTO AND C.CODICEMATERIAPRIMA='MP004')")
 [ "$formulazioni" -gt 0 ] && [ "$prodotti" -gt 0 ] && [ "$aperte" -gt 0 ] || { echo "the demo has MP004 in no formulation or open batch"; exit 1; }
+schede=$(righe "SELECT COUNT(*) FROM COSTI C JOIN PRODOT P ON P.CODICE=C.CODICEPRODOTTO WHERE \
+P.CODICEFORMULAZIONE IN (SELECT CODICEFORMULAZIONE FROM COMPON WHERE CODICEMATERIAPRIMA='MP004')")
 plurale() { # N ONE MANY
   if [ "$1" = 1 ]; then echo "$1 $2"; else echo "$1 $3"; fi
 }
-if [ "$aperte" = 0 ]; then
-  avviso="La materia prima è usata in $(plurale "$formulazioni" formulazione formulazioni) e \
-$(plurale "$prodotti" prodotto prodotti): il costo delle formulazioni non la conterà più."
-else
-  avviso="La materia prima è usata in $(plurale "$formulazioni" formulazione formulazioni), \
-$(plurale "$prodotti" prodotto prodotti) e $(plurale "$aperte" "fabbricazione aperta" "fabbricazioni aperte"): \
-il costo delle formulazioni non la conterà più."
-fi
+parti=("$(plurale "$formulazioni" formulazione formulazioni)" "$(plurale "$prodotti" prodotto prodotti)")
+[ "$schede" = 0 ] || parti+=("$(plurale "$schede" "scheda costo" "schede costo")")
+[ "$aperte" = 0 ] || parti+=("$(plurale "$aperte" "fabbricazione aperta" "fabbricazioni aperte")")
+elenco="${parti[0]}"
+for ((i = 1; i < ${#parti[@]} - 1; i++)); do elenco="$elenco, ${parti[i]}"; done
+elenco="$elenco e ${parti[${#parti[@]} - 1]}"
+avviso="La materia prima è usata in $elenco: finché resta nelle formulazioni, i loro costi non si \
+potranno ricalcolare."
 
 cat > "$tmp/doveusato.txt" <<SCRIPT
 open ShowMaterFormD 1
@@ -42,6 +45,7 @@ expect EditCodiceDoveUsato MP004
 rows GridFormulazioni $righeformul
 rows GridProdotti $prodotti
 rows GridFabbricazioni $aperte
+rows GridSchedeCosto $schede
 shot $immagini/dove_usato_materia.png
 key TabBarDoveUsato Right
 key TabBarDoveUsato Right
