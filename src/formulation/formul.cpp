@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -498,10 +499,34 @@ void TFormulForm::creaComponenti() {
         const QString codice = PaginaComponenti->PadreCorrente;
         const QStringList prima = q.SQL;
         try {
-            const double costo = CalcolaCostiCompon(q, codice).totale;
+            QStringList mancanti;
+            const double costo = CalcolaCostiCompon(q, codice, &mancanti).totale;
+            if (!mancanti.isEmpty()) {
+                // a material gone from the archive has no price, not a price of 0
+                Messaggi::avviso(
+                    (mancanti.size() == 1 ? QStringLiteral("La materia prima %1 non esiste più")
+                                          : QStringLiteral("Le materie prime %1 non esistono più"))
+                            .arg(mancanti.join(QStringLiteral(", "))) +
+                        QStringLiteral(": il costo unitario della formulazione resta quello "
+                                       "memorizzato"),
+                    this);
+                q.SQL = prima;
+                return;
+            }
             q.SQL = {QStringLiteral("UPDATE FORMUL SET COSTOUNITARIO=") + sql::numero(costo),
                      QStringLiteral("WHERE CODICE=") + sql::testoNonNullo(codice)};
             q.execSQL();
+        } catch (const DbError& e) {
+            if (e.conflitto()) {
+                throw; // another user's line or cost meanwhile: the save starts over
+            }
+            if (cancellazione) {
+                throw RigaRifiutata(
+                    QStringLiteral("Errore interno: impossibile ricalcolare il costo unitario"));
+            }
+            Messaggi::avviso(QStringLiteral("Impossibile ricalcolare il costo unitario. Le altre "
+                                            "modifiche verranno comunque salvate"),
+                             this);
         } catch (const std::exception&) { // the archive's refusal, or a cost out of range
             if (cancellazione) {          // a deletion whose cost cannot follow is not made
                 throw RigaRifiutata(
@@ -705,7 +730,8 @@ void TFormulForm::mostraVersioneTestata() {
 
 // ------------------------------------------------------------- unit cost
 
-costi::CostiComponenti TFormulForm::CalcolaCostiCompon(Query& q, const QString& codice) {
+costi::CostiComponenti TFormulForm::CalcolaCostiCompon(Query& q, const QString& codice,
+                                                       QStringList* mancanti) {
     std::vector<std::pair<QString, std::optional<double>>> righe;
     q.SQL = {QStringLiteral("SELECT CODICEMATERIAPRIMA,PERCENTUALE FROM COMPON"),
              codice.isEmpty()
@@ -721,6 +747,7 @@ costi::CostiComponenti TFormulForm::CalcolaCostiCompon(Query& q, const QString& 
     q.close();
     // the prices as committed now, whatever the card's snapshot
     std::map<QString, double> prezzi;
+    QSet<QString> esistenti;
     QStringList codici;
     for (const auto& r : righe) {
         if (!r.first.isEmpty()) {
@@ -737,6 +764,7 @@ costi::CostiComponenti TFormulForm::CalcolaCostiCompon(Query& q, const QString& 
                  QStringLiteral("WHERE CODICE IN (%1)").arg(codici.join(','))};
         p.open();
         for (; !p.eof(); p.next()) {
+            esistenti.insert(senzaSpaziFinali(p.field(0).asString()));
             if (!p.field(1).isNull()) {
                 prezzi[senzaSpaziFinali(p.field(0).asString())] = p.field(1).asFloat();
             }
@@ -746,6 +774,10 @@ costi::CostiComponenti TFormulForm::CalcolaCostiCompon(Query& q, const QString& 
     std::vector<costi::RigaComponente> linee;
     for (const auto& [materia, percentuale] : righe) {
         auto it = prezzi.find(senzaSpaziFinali(materia));
+        if (mancanti && !materia.isEmpty() && !esistenti.contains(senzaSpaziFinali(materia)) &&
+            !mancanti->contains(materia)) {
+            mancanti->append(materia);
+        }
         linee.push_back(
             {percentuale, it == prezzi.end() ? std::nullopt : std::optional<double>(it->second)});
     }

@@ -57,7 +57,10 @@ public:
     // The totals of the formulation's components, the lines as `q`'s
     // transaction sees them (a line being saved counts) and the prices as
     // committed now; shown on the component page.
-    costi::CostiComponenti CalcolaCostiCompon(Query& q, const QString& codice);
+    // The components' costs at the prices committed now; the codes of
+    // materials no longer in the archive go into `mancanti` when given.
+    costi::CostiComponenti CalcolaCostiCompon(Query& q, const QString& codice,
+                                              QStringList* mancanti = nullptr);
 
 protected:
     QStringList chiediNuovaChiave() override;

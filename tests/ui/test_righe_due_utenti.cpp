@@ -41,6 +41,8 @@ struct PaginaInProva {
     QString ripristino;
     std::vector<Numerazione> numerazioni;
     QStringList prima = {}; // the archive made ready for the page
+    // counts the rows that disagree with the lines (a total kept on the record)
+    QString incoerenti = {};
 };
 
 void posizionaMateria(SchedaBase* s, const char* codice, int pagina) {
@@ -114,7 +116,12 @@ const std::vector<PaginaInProva>& pagine() {
          {kTestataFormulazione,
           {"STOCOMPON", "CODICEFORMULAZIONE,NRIGA,VERSIONET", "VERSIONED", "1=1"},
           {"STOFORMULRIEP", "CODICE,TABELLA,NRIGA,VERSIONET", "VERSIONED",
-           "TABELLA<>'STOFORMUL'"}}},
+           "TABELLA<>'STOFORMUL'"}},
+         {},
+         // the unit cost follows every line, the other user's included
+         "SELECT COUNT(*) FROM FORMUL F WHERE F.CODICE=1 AND ABS(F.COSTOUNITARIO-(SELECT "
+         "SUM(C.PERCENTUALE*M.PREZZO/100) FROM COMPON C JOIN MATER M ON "
+         "M.CODICE=C.CODICEMATERIAPRIMA WHERE C.CODICEFORMULAZIONE=1))>0.00001"},
         {"Procedure",
          "ShowFormulForm",
          [](SchedaBase* s) { posizionaFormulazione(s, 2); },
@@ -324,6 +331,9 @@ TEST_P(DueUtenti, OgniOrdineDeiClicSalvaOSegnalaENumeraSenzaBuchi) {
                     << qPrintable(come) << msg->testi().join('|').toStdString();
             }
             numerazioniConsecutive(come);
+            if (!d.incoerenti.isEmpty()) {
+                EXPECT_EQ(conta(d.incoerenti), 0) << qPrintable(come);
+            }
         }
     }
 }
