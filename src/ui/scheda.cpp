@@ -609,6 +609,14 @@ int SchedaBase::posizioneDi(const QStringList& chiave) {
     if (ordine.isEmpty() || from < 0 || !inizio.match(testo).hasMatch()) {
         return -1;
     }
+    // a key part that is not there names no row (a number or a date compared
+    // with an empty text would only fail)
+    for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
+        if (d_.altreChiavi[i].tipo != TipoValore::Testo &&
+            chiave.value(int(i) + 1).trimmed().isEmpty()) {
+            return -1;
+        }
+    }
     QString colonne = QStringLiteral("%1.%2 AS CHIAVE__").arg(d_.tabella, d_.chiave);
     QString dove =
         QStringLiteral("CHIAVE__ = %1").arg(valoreChiave(d_.campoChiave, chiave.value(0)));
@@ -882,32 +890,15 @@ void SchedaBase::confermaRiga(const QString& tabella, const QString& condizione,
 void SchedaBase::scriviSuDatiCorrenti(const std::function<void()>& scrivi, bool rileggiLista) {
     const QString codice = rileggiLista ? codiceCorrenteGriglia() : QString();
     const QStringList altre = rileggiLista ? altreChiaviGriglia() : QStringList();
+    // (not when the archive could not even be reached: the failure is told once)
     auto rileggiDopo = qScopeGuard([&] {
-        if (rileggiLista) {
+        if (rileggiLista && TransazionePrincipale.active()) {
             riapriSu(codice, altre);
         }
     });
-    for (int tentativo = 1;; ++tentativo) {
-        try {
-            QueryPrincipale.close();
-            TransazionePrincipale.restart();
-            scrivi();
-            TransazionePrincipale.commitRetaining();
-            return;
-        } catch (const DbError& e) {
-            TransazionePrincipale.rollbackRetainingNoThrow();
-            // someone else's write got there first: once more, on what it left
-            const bool collisione =
-                (e.conflitto() || e.chiaveDuplicata()) && !dynamic_cast<const RigaCambiata*>(&e);
-            if (collisione && tentativo < 2) {
-                continue;
-            }
-            throw;
-        } catch (...) {
-            TransazionePrincipale.rollbackRetainingNoThrow();
-            throw;
-        }
-    }
+    // the list's cursor ends with the transaction: closed first, read again after
+    QueryPrincipale.close();
+    quintar::scriviSuDatiCorrenti(TransazionePrincipale, scrivi);
 }
 
 void SchedaBase::riapriSu(const QString& codice, const QStringList& altre) {
@@ -1141,7 +1132,9 @@ void SchedaBase::ButtonMemorizzaClick() {
             } catch (const DbError&) {
             }
         }
-        riapriSu(codiceLista, altreLista);
+        if (TransazionePrincipale.active()) {
+            riapriSu(codiceLista, altreLista);
+        }
         return;
     }
     StatoScheda = 0;
@@ -1256,7 +1249,9 @@ void SchedaBase::ButtonEliminaClick() {
             testoErrore(
                 e, QStringLiteral("Errore interno: impossibile eliminare il record selezionato")),
             this);
-        riapriSuCodice(CodiceCorrente);
+        if (TransazionePrincipale.active()) {
+            riapriSuCodice(CodiceCorrente);
+        }
         return;
     }
     riapriSuCodice(QString());

@@ -215,7 +215,8 @@ TEST_F(Formulazioni, UnCostoCheNonSiAggiornaTrattieneLaRigaCancellata) {
     }
     p->ButtonAnnullaClick();
 
-    // another user holds the formulation: its cost cannot follow the deletion
+    // another user holds the formulation: its cost cannot follow the deletion,
+    // which is refused as any change another user's write stands in the way of
     Database altro;
     altro.connect(h.c().azienda());
     Transaction blocco(&altro);
@@ -226,7 +227,8 @@ TEST_F(Formulazioni, UnCostoCheNonSiAggiornaTrattieneLaRigaCancellata) {
     msg->risposte = {"Sì"};
     msg->pulisci();
     p->ButtonEliminaClick();
-    EXPECT_TRUE(msg->testi().contains("Errore interno: impossibile ricalcolare il costo unitario"));
+    EXPECT_TRUE(
+        msg->testi().contains("Errore interno: impossibile eliminare il record selezionato"));
     blocco.rollback();
     EXPECT_EQ(conta("SELECT COUNT(*) FROM COMPON WHERE CODICEFORMULAZIONE=2"), 1);
     EXPECT_EQ(conta("SELECT COUNT(*) FROM STOFORMULRIEP WHERE CODICE=2 AND ELIMINAZIONE='1'"), 0);
