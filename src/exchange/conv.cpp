@@ -308,6 +308,11 @@ TConvForm::Esito TConvForm::ConvertiTabella(int n, const conversione::TabellaDaC
         info_->LabelNRecord->setText(QString::number(numero));
         info_->ProgressBar2->setValue(percentuale(numero, totale));
     };
+    // The cost parameters and the softened water are one row each (the
+    // archive takes no second): the first record is that row, as the older
+    // screens read it.
+    const bool unaRiga =
+        t.destinazione == QLatin1String("CPAR") || t.destinazione == QLatin1String("PRACQUA");
     for (int i = 0; i < totale; ++i) {
         try {
             origine->leggi(i, r);
@@ -321,11 +326,13 @@ TConvForm::Esito TConvForm::ConvertiTabella(int n, const conversione::TabellaDaC
             return Esito::Fallita;
         }
         try {
-            for (size_t c = 0; c < colonne.size(); ++c) {
-                valori[c] = conversione::valore(r[size_t(campi[c])], colonne[c]);
+            if (i == 0 || !unaRiga) {
+                for (size_t c = 0; c < colonne.size(); ++c) {
+                    valori[c] = conversione::valore(r[size_t(campi[c])], colonne[c]);
+                }
+                inserimento.setParams(valori);
+                inserimento.execSQL();
             }
-            inserimento.setParams(valori);
-            inserimento.execSQL();
         } catch (const std::exception& e) {
             const auto* db = dynamic_cast<const DbError*>(&e);
             const auto* v = dynamic_cast<const conversione::ValoreNonValido*>(&e);

@@ -278,16 +278,41 @@ std::optional<QString> TTabXForm::leggiTabX(const QString& colonna, const QStrin
     // parameters are read as last committed, whoever wrote them
     Transaction tr(ArchivioAzienda);
     Query q(ArchivioAzienda, &tr);
+    return leggiTabX(q, colonna, nome, perUtente);
+}
+
+std::optional<QString> TTabXForm::leggiTabX(Query& q, const QString& colonna, const QString& nome,
+                                            bool perUtente) {
+    q.clearParams();
     q.SQL = {QStringLiteral("SELECT %1 FROM TABX").arg(colonna),
              QStringLiteral("WHERE (NOME=%1)").arg(sql::testoNonNullo(nome))};
     if (perUtente) {
         q.SQL << QStringLiteral("AND(UTENTE=%1)").arg(sql::intero(NumUtente));
     }
     q.open();
-    if (q.eof()) {
-        return std::nullopt;
+    std::optional<QString> r;
+    if (!q.eof()) {
+        r = q.field(0).asString();
     }
-    return q.field(0).asString();
+    q.close();
+    return r;
+}
+
+std::vector<std::optional<QString>>
+TTabXForm::leggiValoriTabX(Query& q, const std::vector<ValoreTabXDaScrivere>& quali) {
+    std::vector<std::optional<QString>> r;
+    for (const auto& v : quali) {
+        r.push_back(leggiTabX(q, QStringLiteral("TESTO"), v.nome, v.perUtente));
+    }
+    return r;
+}
+
+std::vector<std::optional<QString>>
+TTabXForm::LeggiValoriTabX(const std::vector<ValoreTabXDaScrivere>& quali) {
+    // one snapshot: the set as it stood at one moment
+    Transaction tr(ArchivioAzienda);
+    Query q(ArchivioAzienda, &tr);
+    return leggiValoriTabX(q, quali);
 }
 
 std::optional<QString> TTabXForm::LeggiValoreTabX(const QString& nome, bool perUtente) {
@@ -360,6 +385,39 @@ bool TTabXForm::SettaValoriTabX(const std::vector<ValoreTabXDaScrivere>& valori)
         }
         // the other session commits in a moment
         QThread::msleep(10 + 10 * tentativo);
+    }
+}
+
+TTabXForm::EsitoTabX
+TTabXForm::SettaValoriTabXSeInvariati(const std::vector<ValoreTabXDaScrivere>& valori,
+                                      const std::vector<std::optional<QString>>& letti) {
+    // A snapshot started now: what it reads is what another session
+    // committed up to now, and a change committed after it makes the writes
+    // below fail at once instead of being overwritten.
+    try {
+        Transaction tr(ArchivioAzienda);
+        Query q(ArchivioAzienda, &tr);
+        if (leggiValoriTabX(q, valori) != letti) {
+            return EsitoTabX::Cambiati;
+        }
+        for (const auto& v : valori) {
+            scriviTabX(q, v.nome, v.testo, v.perUtente);
+        }
+        tr.commit();
+        return EsitoTabX::Scritti;
+    } catch (const DbError& e) {
+        // rolled back with its transaction: nothing was stored
+        if (!(e.chiaveDuplicata() || e.conflitto())) {
+            qWarning("parametri non memorizzati: %s", qPrintable(e.messaggio()));
+            return EsitoTabX::NonScritti;
+        }
+    }
+    // Another session wrote one of them meanwhile: committed, it is a change
+    // since the screen read; still pending, the archive holds it for now.
+    try {
+        return LeggiValoriTabX(valori) != letti ? EsitoTabX::Cambiati : EsitoTabX::NonScritti;
+    } catch (const DbError&) {
+        return EsitoTabX::NonScritti;
     }
 }
 

@@ -359,6 +359,8 @@ TEST_F(Formulazioni, IlPrezzoDellAcquaContaSoloConUnaRigaSola) {
     h.esegui(az(), {"INSERT INTO PRACQUA VALUES ('MP001')"});
     EXPECT_DOUBLE_EQ(apri()->PrezzoAcquaAddolcita,
                      valore("SELECT PREZZO FROM MATER WHERE CODICE='MP001'").toDouble());
+    // an archive made before the one-row index may hold a second row
+    h.esegui(az(), {"DROP INDEX PRACQUA_UNA_RIGA"});
     h.esegui(az(), {"INSERT INTO PRACQUA VALUES ('MANCA')"});
     EXPECT_DOUBLE_EQ(apri()->PrezzoAcquaAddolcita, 0);
 }
