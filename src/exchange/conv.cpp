@@ -23,6 +23,7 @@
 #include <QTime>
 #include <QVBoxLayout>
 #include <cmath>
+#include <optional>
 
 namespace quintar {
 
@@ -327,8 +328,23 @@ TConvForm::Esito TConvForm::ConvertiTabella(int n, const conversione::TabellaDaC
         }
         try {
             if (i == 0 || !unaRiga) {
+                // every column of this record, so that the statement shown for
+                // a value refused holds this record's values (the refused one
+                // as read)
+                std::optional<conversione::ValoreNonValido> rifiutato;
                 for (size_t c = 0; c < colonne.size(); ++c) {
-                    valori[c] = conversione::valore(r[size_t(campi[c])], colonne[c]);
+                    const QVariant& letto = r[size_t(campi[c])];
+                    try {
+                        valori[c] = conversione::valore(letto, colonne[c]);
+                    } catch (const conversione::ValoreNonValido& e) {
+                        valori[c] = letto;
+                        if (!rifiutato) {
+                            rifiutato = e;
+                        }
+                    }
+                }
+                if (rifiutato) {
+                    throw *rifiutato;
                 }
                 inserimento.setParams(valori);
                 inserimento.execSQL();

@@ -992,12 +992,17 @@ std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, in
         return connettore + '(' + e + ' ' + operatore + ' ' + valore + ')';
     };
     if (classe == ClasseCampo::Numero) {
+        // a typed number has no thousands separator: a point is refused, as
+        // everywhere a number is typed, never read as thousands
+        const QChar migliaia = Formati::correnti().separatoreMigliaia;
+        if (migliaia != Formati::separatoreDecimale() && v.contains(migliaia)) {
+            return std::nullopt;
+        }
         if (p.tipo == 1) {
             // a whole number as the database writes it; a part of one (\"12,\") as typed
             const std::optional<double> numero = Formati::leggiNumero(v);
             QString n = numero ? sql::numero(*numero).remove('\'') : v;
             if (!numero) {
-                n.remove(Formati::correnti().separatoreMigliaia);
                 n.replace(Formati::separatoreDecimale(), QLatin1Char('.'));
             }
             return condizione(QStringLiteral("LIKE"), sql::testoNonNullo('%' + n + '%'));

