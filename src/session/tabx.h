@@ -100,6 +100,7 @@ public:
 
 private:
     bool tabScriptPresente();
+    bool creaTabScript();
     bool connettiSlot(Database& db, const QString& parametro);
     std::optional<QString> leggiTabX(const QString& colonna, const QString& nome, bool perUtente);
     bool parametroPresente(Query& q, const QString& sezione, const QString& nome);
