@@ -117,3 +117,60 @@ TEST_F(AspettiConcorrenti, AGridLayoutSavedWhileTheOtherProcessSavesItIsKeptWhol
     EXPECT_EQ(g2.columnWidth(g2.modello()->indiceCampo("RAGSOC")), 211);
     EXPECT_TRUE(messaggi->mostrati.empty());
 }
+
+TEST_F(AspettiConcorrenti, AnEmptyStoredValueReadsAsNotStored) {
+    // the tables as a host may have made them, with text columns, and values
+    // left empty
+    c.esegui(az(), {"DROP TABLE STOPOS1", "DROP TABLE STOASP1"});
+    c.esegui(az(),
+             {"CREATE TABLE STOPOS1 (CODICEPROGETTO INTEGER NOT NULL, CODICESITUAZIONE INTEGER "
+              "NOT NULL, CODICEUTENTE INTEGER NOT NULL, POSX VARCHAR(10), POSY VARCHAR(10), "
+              "DIMX VARCHAR(10), DIMY VARCHAR(10), INFO1 VARCHAR(10), INFO2 VARCHAR(10), INFO3 "
+              "VARCHAR(10), INFO4 VARCHAR(10), PRIMARY KEY (CODICEPROGETTO, CODICESITUAZIONE, "
+              "CODICEUTENTE))",
+              "CREATE TABLE STOASP1 (CODICEPROGETTO INTEGER NOT NULL, CODICESITUAZIONE INTEGER "
+              "NOT NULL, CODICEUTENTE INTEGER NOT NULL, POSIZIONE INTEGER NOT NULL, NOMECAMPO "
+              "VARCHAR(64), ORIGINE VARCHAR(128), LARGHEZZA VARCHAR(10), NOMECOLONNA "
+              "VARCHAR(25), ORDINAMENTO VARCHAR(10), VISIBILE VARCHAR(10), COLORECOLONNA "
+              "VARCHAR(10), PRIMARY KEY (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, "
+              "POSIZIONE))"});
+    c.esegui(az(),
+             {"INSERT INTO STOPOS1 (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, POSX, POSY, "
+              "DIMX, DIMY) VALUES (150, 22, 2, '10', '20', '', '')",
+              "INSERT INTO STOASP1 (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, POSIZIONE, "
+              "NOMECAMPO, LARGHEZZA, ORDINAMENTO, VISIBILE, COLORECOLONNA) VALUES (150, 28, 2, 0, "
+              "'RAGSOC', '', '', '', '')",
+              "INSERT INTO STOASP1 (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, POSIZIONE, "
+              "NOMECAMPO, LARGHEZZA, ORDINAMENTO, VISIBILE, COLORECOLONNA) VALUES (150, 28, 2, 1, "
+              "'CODICE', '77', '2', '1', '')"});
+    db.disconnect();
+    db.connect(az());
+
+    // a window whose size was never stored opens as designed, and its place is kept at close
+    QWidget finestra;
+    finestra.setGeometry(123, 77, 650, 480);
+    CaricaPosizioneFinestra(&finestra, 2, 22, &db);
+    EXPECT_EQ(finestra.geometry(), QRect(123, 77, 650, 480));
+    SalvaPosizioneFinestra(&finestra, 2, 22, &db);
+    QWidget riaperta;
+    CaricaPosizioneFinestra(&riaperta, 2, 22, &db);
+    EXPECT_EQ(riaperta.geometry(), QRect(123, 77, 650, 480));
+
+    // a grid takes what is stored: the columns' places, the width and the
+    // order given; an empty width keeps the designed one
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    TCSDGrid g;
+    g.Situazione = 28;
+    g.Utente = 2;
+    g.collega(&q, [] { return QStringList{"SELECT CODICE, RAGSOC FROM FORNITO"}; });
+    q.open();
+    EXPECT_EQ(g.horizontalHeader()->logicalIndex(0), g.modello()->indiceCampo("RAGSOC"));
+    EXPECT_EQ(g.columnWidth(g.modello()->indiceCampo("CODICE")), 77);
+    EXPECT_GT(g.columnWidth(g.modello()->indiceCampo("RAGSOC")), 0);
+    EXPECT_FALSE(g.isColumnHidden(g.modello()->indiceCampo("RAGSOC")));
+    EXPECT_EQ(g.ModoOrdinamento, 1);
+    EXPECT_EQ(g.OrdineSingolo.nome, "CODICE");
+    EXPECT_EQ(g.OrdineSingolo.direzione, 2);
+    EXPECT_TRUE(messaggi->mostrati.empty());
+}
