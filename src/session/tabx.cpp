@@ -51,7 +51,7 @@ constexpr int kAttesaTabScript = 10;
 
 QStringList parametriAttesa() {
     return {QStringLiteral("isc_tpb_read_committed"), QStringLiteral("isc_tpb_no_rec_version"),
-            QStringLiteral("isc_tpb_wait")};
+            QStringLiteral("isc_tpb_read"), QStringLiteral("isc_tpb_wait")};
 }
 
 } // namespace
