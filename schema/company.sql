@@ -920,8 +920,10 @@ CREATE TABLE CONSUMI (
   CONSTRAINT CONSUMI_CHIAVEPRIMARIA PRIMARY KEY (ID_CONSUMI)
 );
 
--- Consumption lines of a batch. A serial may be consumed once per batch.
-CREATE INDEX CONSUMI_FABBRICAZIONE ON CONSUMI (ID_FABBRICAZIONE, SERIALE);
+-- Consumption lines of a batch. A serial is consumed once per batch, however
+-- many stations or dialogs record it at the same moment: the key refuses the
+-- second line even before the first one is committed.
+CREATE UNIQUE INDEX CONSUMI_FABBRICAZIONE ON CONSUMI (ID_FABBRICAZIONE, SERIALE);
 -- Lot traceability: the batches that consumed a supplier lot, a package
 -- serial or an article.
 CREATE INDEX CONSUMI_LOTTO ON CONSUMI (LOTTO);

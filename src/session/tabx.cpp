@@ -29,31 +29,9 @@ TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
     }
     if (IBDatabaseUser.connected()) {
         try {
-            if (!tabScriptPresente()) {
-                try {
-                    QueryArbelon.SQL = {
-                        QStringLiteral("CREATE TABLE TABSCRIPT("),
-                        QStringLiteral("PROGETTO VARCHAR(15) NOT NULL,"),
-                        QStringLiteral("SCRIPTFORM VARCHAR(15) NOT NULL,"),
-                        QStringLiteral("CONTESTO SMALLINT NOT NULL,"),
-                        QStringLiteral("UTENTE VARCHAR(15) NOT NULL,"),
-                        QStringLiteral("DESCRIZIONESITUAZIONE BLOB,"),
-                        QStringLiteral("SCRIPT BLOB,"),
-                        QStringLiteral("MODIFICATODAUTENTE SMALLINT,"),
-                        QStringLiteral("DATAULTIMAMODIFICA DATE,"),
-                        QStringLiteral("STATUS SMALLINT,"),
-                        QStringLiteral("CONSTRAINT KYVTAB_CHIAVEPRIMARIA PRIMARY KEY "
-                                       "(PROGETTO,SCRIPTFORM,CONTESTO,UTENTE));")};
-                    QueryArbelon.execSQL();
-                    TransazioneUser.commit();
-                } catch (const DbError&) {
-                    TransazioneUser.rollback();
-                    // a session opened at the same moment may have created it
-                    if (!tabScriptPresente()) {
-                        Messaggi::errore(QStringLiteral(
-                            "Errore interno di CREATE: impossibile creare la tabella TABSCRIPT"));
-                    }
-                }
+            if (!tabScriptPresente() && !creaTabScript()) {
+                Messaggi::errore(QStringLiteral(
+                    "Errore interno di CREATE: impossibile creare la tabella TABSCRIPT"));
             }
         } catch (const DbError&) {
             // an unreadable user database leaves the session unconnected to users
@@ -64,13 +42,71 @@ TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
 
 TTabXForm::~TTabXForm() = default;
 
+namespace {
+
+// A table made and committed by another session is found; one that session
+// is still creating is waited for (a few seconds at most), and found or not
+// as it ends.
+constexpr int kAttesaTabScript = 10;
+
+QStringList parametriAttesa() {
+    return {QStringLiteral("isc_tpb_read_committed"), QStringLiteral("isc_tpb_no_rec_version"),
+            QStringLiteral("isc_tpb_read"), QStringLiteral("isc_tpb_wait")};
+}
+
+} // namespace
+
 bool TTabXForm::tabScriptPresente() {
-    QueryArbelon.SQL = {QStringLiteral("SELECT RDB$RELATION_NAME FROM RDB$RELATIONS"),
-                        QStringLiteral("WHERE RDB$RELATION_NAME='TABSCRIPT'")};
-    QueryArbelon.open();
-    const bool presente = !QueryArbelon.eof();
-    QueryArbelon.close();
+    Transaction t(&IBDatabaseUser, parametriAttesa());
+    t.setAttesaBlocchi(kAttesaTabScript);
+    Query q(&IBDatabaseUser, &t);
+    q.SQL = {QStringLiteral("SELECT RDB$RELATION_NAME FROM RDB$RELATIONS"),
+             QStringLiteral("WHERE RDB$RELATION_NAME='TABSCRIPT'")};
+    q.open();
+    const bool presente = !q.eof();
+    q.close();
+    t.commit();
     return presente;
+}
+
+// Two hosts opening a fresh user database at the same moment both find the
+// table missing, and the creation of the second fails on the first one's.
+// The second then waits for the first to end: made, the table is found;
+// given up, the second makes it itself.
+bool TTabXForm::creaTabScript() {
+    for (int tentativo = 0; tentativo < 2; ++tentativo) {
+        try {
+            Transaction t(&IBDatabaseUser);
+            Query q(&IBDatabaseUser, &t);
+            q.SQL = {QStringLiteral("CREATE TABLE TABSCRIPT("),
+                     QStringLiteral("PROGETTO VARCHAR(15) NOT NULL,"),
+                     QStringLiteral("SCRIPTFORM VARCHAR(15) NOT NULL,"),
+                     QStringLiteral("CONTESTO SMALLINT NOT NULL,"),
+                     QStringLiteral("UTENTE VARCHAR(15) NOT NULL,"),
+                     QStringLiteral("DESCRIZIONESITUAZIONE BLOB,"),
+                     QStringLiteral("SCRIPT BLOB,"),
+                     QStringLiteral("MODIFICATODAUTENTE SMALLINT,"),
+                     QStringLiteral("DATAULTIMAMODIFICA DATE,"),
+                     QStringLiteral("STATUS SMALLINT,"),
+                     QStringLiteral("CONSTRAINT KYVTAB_CHIAVEPRIMARIA PRIMARY KEY "
+                                    "(PROGETTO,SCRIPTFORM,CONTESTO,UTENTE));")};
+            q.execSQL();
+            t.commit();
+            return true;
+        } catch (const DbError& e) {
+            qWarning("TABSCRIPT non creata: %s", qPrintable(e.messaggio()));
+        }
+        try {
+            if (tabScriptPresente()) {
+                return true;
+            }
+        } catch (const DbError& e) {
+            // still being created after the wait
+            qWarning("TABSCRIPT non letta: %s", qPrintable(e.messaggio()));
+            return false;
+        }
+    }
+    return false;
 }
 
 bool TTabXForm::SetUserPerNum(int n) {
