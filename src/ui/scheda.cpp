@@ -457,6 +457,11 @@ QString valoreChiave(const CampoScheda& c, const QString& v) {
     return sql::testoNonNullo(v);
 }
 
+// A further key part not known (the caller gave the code alone).
+bool parteIgnota(const CampoScheda& c, const QString& v) {
+    return c.tipo != TipoValore::Testo && v.trimmed().isEmpty();
+}
+
 } // namespace
 
 QString SchedaBase::letteraleChiave(const CampoScheda& c, const QString& v) {
@@ -609,19 +614,17 @@ int SchedaBase::posizioneDi(const QStringList& chiave) {
     if (ordine.isEmpty() || from < 0 || !inizio.match(testo).hasMatch()) {
         return -1;
     }
-    // a key part that is not there names no row (a number or a date compared
-    // with an empty text would only fail)
-    for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
-        if (d_.altreChiavi[i].tipo != TipoValore::Testo &&
-            chiave.value(int(i) + 1).trimmed().isEmpty()) {
-            return -1;
-        }
-    }
+    // a further key part that is not known is left out (a number or a date
+    // compared with an empty text would only fail): the first row of the
+    // parts given
     QString colonne = QStringLiteral("%1.%2 AS CHIAVE__").arg(d_.tabella, d_.chiave);
     QString dove =
         QStringLiteral("CHIAVE__ = %1").arg(valoreChiave(d_.campoChiave, chiave.value(0)));
     for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
         const CampoScheda& c = d_.altreChiavi[i];
+        if (parteIgnota(c, chiave.value(int(i) + 1))) {
+            continue;
+        }
         colonne += QStringLiteral(", %1.%2 AS CHIAVE%3__").arg(d_.tabella, c.colonna).arg(i + 1);
         dove += QStringLiteral(" AND CHIAVE%1__ = %2")
                     .arg(i + 1)
@@ -629,7 +632,7 @@ int SchedaBase::posizioneDi(const QStringList& chiave) {
     }
     testo = QStringLiteral("SELECT ROW_NUMBER() OVER (%1) AS RIGA__, %2 ").arg(ordine, colonne) +
             testo.mid(from);
-    QueryAux.SQL = {QStringLiteral("SELECT RIGA__ FROM ("), testo,
+    QueryAux.SQL = {QStringLiteral("SELECT MIN(RIGA__) FROM ("), testo,
                     QStringLiteral(") WHERE ") + dove};
     try {
         const QVariant v = QueryAux.scalar();
@@ -698,6 +701,9 @@ void SchedaBase::riapriSuCodice(const QString& codice) {
             }
             bool uguale = true;
             for (size_t i = 0; i < colonne.size() && uguale; ++i) {
+                if (i > 0 && parteIgnota(*colonne[i].first, chiave.value(int(i)))) {
+                    continue;
+                }
                 const Campo v = m->campo(r, colonne[i].second);
                 uguale = stessaChiave(*colonne[i].first, v.isNull() ? QString() : v.asString(),
                                       chiave.value(int(i)));

@@ -365,6 +365,9 @@ protected:
     void collegaADR();
     void decodificaADR(bool suEditazione, bool proponiGruppo);
 
+    // Reopens the list on a key given with its further parts.
+    void riapriSu(const QString& codice, const QStringList& altre);
+
     // The condition that picks a record by its key: the code followed by
     // AltreChiaviCorrenti ("CODICE='7'", or "(A='1')AND(B='2.5')").
     QString condizioneChiave(const QString& codice) const;
@@ -394,8 +397,6 @@ private:
     // Removes the key-only row of a new record given up; false when it stays
     // (the user was told, or another user has saved into it since).
     bool cancellaChiave(const QString& codice);
-    // Reopens the list on a key given with its further parts.
-    void riapriSu(const QString& codice, const QStringList& altre);
     // The record's row is in the table (committed); true when that cannot be read.
     bool rigaEsiste(const QString& codice);
     void vaiARiga(int riga);

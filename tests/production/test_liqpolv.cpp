@@ -283,6 +283,18 @@ TEST_F(Fabbricazione, LaRicercaAccumulaUnaClausolaPerCampoERifiutaUnaDataNonVali
     f->ButtonRicercaAnnullaSel->click();
     EXPECT_EQ(f->Griglia->modello()->rowCount(), conta("SELECT COUNT(*) FROM FABBRIC"));
     EXPECT_EQ(f->lottoCorrente().lotto, "L25015");
+
+    // back from a search the list stands on the batch chosen, not on the
+    // first one of its product
+    f->campoRicerca("EditRicercaCodice")->setText("FM007");
+    f->campoRicerca("EditRicercaData")->clear();
+    f->ButtonRicercaAttivaSel->click();
+    GrigliaModello* m = f->Griglia->modello();
+    const int secondo = m->cerca("LOTTO", [](const QString& v) { return v == "L24330"; });
+    ASSERT_GE(secondo, 0);
+    f->Griglia->setCurrentIndex(m->index(secondo, 0));
+    f->ButtonRicercaAnnullaSel->click();
+    EXPECT_EQ(f->lottoCorrente().lotto, "L24330");
 }
 
 TEST_F(Fabbricazione, LaTestataMostraScadenzaContenitoriEVersione) {
