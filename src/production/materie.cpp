@@ -182,6 +182,24 @@ std::optional<RigaGruppo> leggiRigaGruppo(Query& q, const LottoCorrente& l, qint
     return r;
 }
 
+namespace {
+
+const QString kRigaCancellata =
+    QStringLiteral("Il record selezionato è già stato cancellato da un altro utente");
+
+// Inside a change: the line numbered `riga` is still the one the list showed
+// (a number freed by a deletion is taken again by the next integration, and
+// the line under it is then another). A refusal when it is not.
+RigaGruppo stessaRiga(Query& q, const LottoCorrente& l, qint64 riga, const RigaGruppo& vista) {
+    const std::optional<RigaGruppo> ora = leggiRigaGruppo(q, l, riga);
+    if (!ora || ora->materia != vista.materia || ora->analogo != vista.analogo) {
+        throw Rifiuto{kRigaCancellata};
+    }
+    return *ora;
+}
+
+} // namespace
+
 // ------------------------------------------------------------------ page
 
 PaginaMaterie::PaginaMaterie(SchedaFabbricazione& scheda, QWidget* parent)
@@ -679,25 +697,24 @@ std::optional<RigaGruppo> PaginaMaterie::rigaModificabile(std::optional<qint64> 
 
 void PaginaMaterie::ButtonIntegraFabbComponClick() {
     const std::optional<qint64> riga = rigaCorrente();
-    if (!rigaModificabile(riga)) {
+    const std::optional<RigaGruppo> vista = rigaModificabile(riga);
+    if (!vista) {
         return;
     }
     TFabbComponForm f(scheda_, *riga, ModoComponente::Integrazione, scheda_.finestra());
     if (Messaggi::esegui(&f) != kRisultatoOK) {
         return;
     }
-    integra(*riga, f.codice(), f.percentuale());
+    integra(*riga, f.codice(), f.percentuale(), *vista);
 }
 
-void PaginaMaterie::integra(qint64 riga, const QString& codice, double percentuale) {
+void PaginaMaterie::integra(qint64 riga, const QString& codice, double percentuale,
+                            const RigaGruppo& vista) {
     const LottoCorrente l = scheda_.lottoCorrente();
     qint64 nuova = 0;
     const bool fatto =
         inUnaVolta(QStringLiteral("Errore interno: impossibile salvare le modifiche:"), [&] {
-            const std::optional<RigaGruppo> r = leggiRigaGruppo(QueryAux, l, riga);
-            if (!r) {
-                throw Rifiuto{QStringLiteral("Nessun record selezionato")};
-            }
+            const std::optional<RigaGruppo> r = stessaRiga(QueryAux, l, riga, vista);
             if (r->analogo.isEmpty()) {
                 throw Rifiuto{QStringLiteral("Attenzione: il componente non ha un codice analogo")};
             }
@@ -777,7 +794,8 @@ void PaginaMaterie::integra(qint64 riga, const QString& codice, double percentua
 
 void PaginaMaterie::ButtonSostituisciFabbComponClick() {
     const std::optional<qint64> riga = rigaCorrente();
-    if (!rigaModificabile(riga)) {
+    const std::optional<RigaGruppo> vista = rigaModificabile(riga);
+    if (!vista) {
         return;
     }
     TFabbComponForm f(scheda_, *riga, ModoComponente::Sostituzione, scheda_.finestra());
@@ -788,6 +806,7 @@ void PaginaMaterie::ButtonSostituisciFabbComponClick() {
     const QString codice = f.codice();
     const bool fatto =
         inUnaVolta(QStringLiteral("Errore interno: impossibile salvare le modifiche:"), [&] {
+            stessaRiga(QueryAux, l, *riga, *vista);
             QueryAux.SQL =
                 QStringList{QStringLiteral("UPDATE FABBCOMPON SET"),
                             QStringLiteral("CODICEMATERIAPRIMA=") + sql::testoNonNullo(codice),
@@ -816,45 +835,42 @@ void PaginaMaterie::ButtonEliminaFabbComponClick() {
                          scheda_.finestra());
         return;
     }
-    // the other line of the group with the smallest percentage takes it back
-    QueryAux.SQL =
-        QStringList{QStringLiteral("SELECT FIRST 1"), QStringLiteral("   A.NRIGA,"),
-                    QStringLiteral("   A.PERCENTUALE")} +
-        gruppo(l, r->analogo) +
-        QStringList{QStringLiteral("   AND(A.NRIGA<>") + sql::intero(*riga) + ')',
-                    QStringLiteral("ORDER BY"), QStringLiteral("   A.PERCENTUALE,A.NRIGA")};
-    QueryAux.open();
-    const std::optional<qint64> ricevente =
-        QueryAux.eof() ? std::nullopt : std::optional<qint64>(QueryAux.field(0).asInteger());
-    QueryAux.close();
-    if (!ricevente) {
-        Messaggi::avviso(QStringLiteral("Attenzione: è possibile eliminare solo integrazioni"),
-                         scheda_.finestra());
-        return;
-    }
     if (!Messaggi::conferma(QStringLiteral("Eliminare il record selezionato?"),
                             scheda_.finestra())) {
         return;
     }
     const bool fatto =
         inUnaVolta(QStringLiteral("Errore interno: impossibile eliminare il record:"), [&] {
-            // both lines as they are now, in the transaction that changes them
-            const std::optional<RigaGruppo> eliminata = leggiRigaGruppo(QueryAux, l, *riga);
-            const std::optional<RigaGruppo> ricevuta = leggiRigaGruppo(QueryAux, l, *ricevente);
-            if (!eliminata || !ricevuta) {
-                throw Rifiuto{QStringLiteral("Nessun record selezionato")};
+            // the line the user chose, and the group's other line with the
+            // smallest percentage that takes its share back, both as they are
+            // now, in the transaction that changes them
+            const RigaGruppo eliminata = stessaRiga(QueryAux, l, *riga, *r);
+            QueryAux.SQL =
+                QStringList{QStringLiteral("SELECT FIRST 1"), QStringLiteral("   A.NRIGA,"),
+                            QStringLiteral("   A.PERCENTUALE")} +
+                gruppo(l, eliminata.analogo) +
+                QStringList{QStringLiteral("   AND(A.NRIGA<>") + sql::intero(*riga) + ')',
+                            QStringLiteral("ORDER BY"), QStringLiteral("   A.PERCENTUALE,A.NRIGA")};
+            QueryAux.open();
+            if (QueryAux.eof()) {
+                QueryAux.close();
+                throw Rifiuto{
+                    QStringLiteral("Attenzione: è possibile eliminare solo integrazioni")};
             }
+            const qint64 ricevente = QueryAux.field(0).asInteger();
+            const double ricevuta = QueryAux.field(1).asFloat();
+            QueryAux.close();
             QueryAux.SQL =
                 QStringList{QStringLiteral("DELETE FROM FABBCOMPON"), QStringLiteral("WHERE")} +
                 condizioneLinea(l, *riga);
             QueryAux.execSQL();
-            const double somma = (Decimale::daDouble(ricevuta->percentuale) +
-                                  Decimale::daDouble(eliminata->percentuale))
-                                     .inDouble();
+            const double somma =
+                (Decimale::daDouble(ricevuta) + Decimale::daDouble(eliminata.percentuale))
+                    .inDouble();
             QueryAux.SQL = QStringList{QStringLiteral("UPDATE FABBCOMPON SET"),
                                        QStringLiteral("   PERCENTUALE=") + sql::numero(somma),
                                        QStringLiteral("WHERE")} +
-                           condizioneLinea(l, *ricevente);
+                           condizioneLinea(l, ricevente);
             QueryAux.execSQL();
         });
     if (fatto) {

@@ -127,7 +127,8 @@ private:
     // Runs `f` on the main transaction and commits; on failure rolls back,
     // shows `messaggio` + the database's text and returns false.
     bool inUnaVolta(const QString& messaggio, const std::function<void()>& f);
-    void integra(qint64 riga, const QString& codice, double percentuale);
+    // Integrates the group of line `riga`, which the list showed as `vista`.
+    void integra(qint64 riga, const QString& codice, double percentuale, const RigaGruppo& vista);
 
     SchedaFabbricazione& scheda_;
     Query QueryCompon;

@@ -31,7 +31,9 @@ void SalvaPosizioneFinestra(QWidget* finestra, int utente, int situazione, Datab
 // a write of that process still in progress is waited for (a few seconds at
 // most), and a conflict with it makes the whole write go again on what that
 // process committed, so the layout saved last is kept whole and neither save
-// fails. Throws the DbError of a write that still fails.
+// fails. When that process writes again each time (it keeps moving the same
+// list), its rows stand as the user's last layout: that is no failure.
+// Throws the DbError of a write that fails otherwise.
 void ScriviRigheUtente(Database* db, const std::function<void(Query&)>& scrivi);
 
 // A stored whole number; null, an empty text or a text that is not a number
