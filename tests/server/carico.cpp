@@ -335,7 +335,8 @@ void verificaAspetti(Database& db, const Registri& r, Conteggi& c) {
     for (const QStringList& l : r.righe(QStringLiteral("PROCESSO"), QStringLiteral("AVVISO"))) {
         const QString t = l.join(' ');
         const bool aspetto = t.contains(QLatin1String("posizione finestra non salvata")) ||
-                             t.contains(QLatin1String("griglia non salvato"));
+                             t.contains(QLatin1String("griglia non salvato")) ||
+                             t.contains(QLatin1String("ricerca non salvate"));
         segnala(aspetto ? c.layout : c.avvisi, QStringLiteral("avviso: ") + t);
     }
     std::printf("finestre e griglie chiuse: %d\n", chiuse);

@@ -271,6 +271,13 @@ void verificaConfez(Database& db, const Base& b, const Registri& reg, Conteggi& 
                              .arg(nuoveEliminazioni)
                              .arg(eliminati));
     }
+    // version numbers: 1, 2, 3 ... for each procedure
+    for (const QStringList& l : righeSql(
+             db, QStringLiteral("SELECT CODICERIEMPITRICE, NUMPROGRESSIVO, COUNT(*), MAX(VERS) "
+                                "FROM STOCONFEZ GROUP BY 1, 2 HAVING COUNT(*)<>MAX(VERS) OR "
+                                "MIN(VERS)<>1"))) {
+        segnala(c.mezzi, QStringLiteral("CONFEZ: versioni non consecutive %1").arg(l.join('/')));
+    }
     std::printf("CONFEZ: %lld salvataggi, %lld rifiutati, %d eliminazioni\n",
                 qlonglong(salvati.size()), qlonglong(falliti.size()), eliminati);
 }
