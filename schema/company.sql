@@ -794,12 +794,19 @@ CREATE TABLE CPAR (
   COEFFSCONTO DOUBLE PRECISION,
   COSTOTRASPORTO DOUBLE PRECISION
 );
+-- Never a second row: of two first saves at the same moment one inserts, the
+-- other fails on this index and finds the row. Archives made before it may
+-- hold more rows; the screens then show the first and write every row.
+CREATE UNIQUE INDEX CPAR_UNA_RIGA ON CPAR COMPUTED BY (1);
 
 -- Softened water: one row, no key. It names the raw material whose price is the
 -- water price.
 CREATE TABLE PRACQUA (
   CODICEMATERIAPRIMA VARCHAR(20)
 );
+-- One row only, as for CPAR: the formulations price water only when exactly one
+-- row names the material. A save on an older archive with more rows leaves one.
+CREATE UNIQUE INDEX PRACQUA_UNA_RIGA ON PRACQUA COMPUTED BY (1);
 
 -- ---------------------------------------------------------------------------
 -- Production
@@ -913,8 +920,10 @@ CREATE TABLE CONSUMI (
   CONSTRAINT CONSUMI_CHIAVEPRIMARIA PRIMARY KEY (ID_CONSUMI)
 );
 
--- Consumption lines of a batch. A serial may be consumed once per batch.
-CREATE INDEX CONSUMI_FABBRICAZIONE ON CONSUMI (ID_FABBRICAZIONE, SERIALE);
+-- Consumption lines of a batch. A serial is consumed once per batch, however
+-- many stations or dialogs record it at the same moment: the key refuses the
+-- second line even before the first one is committed.
+CREATE UNIQUE INDEX CONSUMI_FABBRICAZIONE ON CONSUMI (ID_FABBRICAZIONE, SERIALE);
 -- Lot traceability: the batches that consumed a supplier lot, a package
 -- serial or an article.
 CREATE INDEX CONSUMI_LOTTO ON CONSUMI (LOTTO);

@@ -864,13 +864,28 @@ QString nomePrimaDelloStato(const QString& testo) {
 
 } // namespace
 
+// The state a step expects, 0 or 1; any other word is an error of the
+// script, reported, and the step checks nothing.
+std::optional<bool> EsecutoreScript::statoAtteso(const Passo& p) {
+    const QString s = p.arg.last();
+    if (s == QLatin1String("1") || s == QLatin1String("0")) {
+        return s == QLatin1String("1");
+    }
+    fallito(QStringLiteral("'%1' vuole 0 o 1 come ultima parola, non '%2'").arg(p.azione, s));
+    return std::nullopt;
+}
+
 bool EsecutoreScript::spuntato(const Passo& p) {
+    const auto atteso = statoAtteso(p);
+    if (!atteso) {
+        return true;
+    }
     const QString nome = nomePrimaDelloStato(p.testo);
     QWidget* w = controllo(nome);
     auto* b = qobject_cast<QAbstractButton*>(w);
     if (w && (!b || !b->isCheckable())) {
         fallito(QStringLiteral("'%1' non è una casella né un pulsante di opzione").arg(nome));
-    } else if (b && b->isChecked() != (p.arg.last() == "1")) {
+    } else if (b && b->isChecked() != *atteso) {
         fallito(
             QStringLiteral("'%1' %2").arg(nome, b->isChecked() ? "è spuntato" : "non è spuntato"));
     }
@@ -878,9 +893,13 @@ bool EsecutoreScript::spuntato(const Passo& p) {
 }
 
 bool EsecutoreScript::abilitato(const Passo& p) {
+    const auto atteso = statoAtteso(p);
+    if (!atteso) {
+        return true;
+    }
     const QString nome = nomePrimaDelloStato(p.testo);
     if (QWidget* w = controllo(nome)) {
-        if (w->isEnabled() != (p.arg.last() == "1")) {
+        if (w->isEnabled() != *atteso) {
             fallito(QStringLiteral("'%1' è %2")
                         .arg(nome, w->isEnabled() ? "abilitato" : "disabilitato"));
         }
@@ -890,9 +909,13 @@ bool EsecutoreScript::abilitato(const Passo& p) {
 
 // Shown on the screen: the control and every parent up to its window.
 bool EsecutoreScript::visibile(const Passo& p) {
+    const auto atteso = statoAtteso(p);
+    if (!atteso) {
+        return true;
+    }
     const QString nome = nomePrimaDelloStato(p.testo);
     if (QWidget* w = controllo(nome)) {
-        if (w->isVisible() != (p.arg.last() == "1")) {
+        if (w->isVisible() != *atteso) {
             fallito(
                 QStringLiteral("'%1' %2").arg(nome, w->isVisible() ? "si vede" : "non si vede"));
         }

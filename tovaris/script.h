@@ -33,7 +33,9 @@
 //                              window's "X Y", "size" its "WIDTH HEIGHT"
 //   checked NAME... 0|1        a check box or radio button is not checked / checked
 //   enabled NAME... 0|1        a control is disabled / enabled
-//   visible NAME... 0|1        a control is hidden / shown (it and every parent up to its window)
+//   visible NAME... 0|1        a control is hidden / shown (it and every parent up to its window);
+//                              for checked, enabled and visible a last word other than 0 or 1
+//                              is an error of the script
 //   rows NAME N                a list or grid holds N rows (all of them fetched first)
 //   move X Y                   move the active window
 //   resize WIDTH HEIGHT        resize the active window
@@ -64,6 +66,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <atomic>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -134,6 +137,7 @@ private:
     bool attendiMessaggio(const Passo& p);
     void attendiTesto(const QString& atteso);
     bool atteso(const Passo& p);
+    std::optional<bool> statoAtteso(const Passo& p);
     bool spuntato(const Passo& p);
     bool abilitato(const Passo& p);
     bool visibile(const Passo& p);

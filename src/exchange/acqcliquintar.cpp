@@ -171,6 +171,13 @@ void TAcqCliQuintarForm::acquisisci(const QString& file) {
         }
         dati = f.readAll();
     }
+    // a file that is not text is refused before anything is counted or offered
+    if (!clienti::eTesto(dati)) {
+        Messaggi::avviso(
+            QStringLiteral("Il file selezionato non è un file di testo e non può essere acquisito"),
+            this);
+        return;
+    }
     Lavorazione lavoro(this, BarraProgresso, PanelProgresso);
     LabelProgresso->setText(QStringLiteral("Analisi file"));
     LabelProgresso->repaint();

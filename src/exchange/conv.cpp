@@ -23,6 +23,7 @@
 #include <QTime>
 #include <QVBoxLayout>
 #include <cmath>
+#include <optional>
 
 namespace quintar {
 
@@ -308,6 +309,11 @@ TConvForm::Esito TConvForm::ConvertiTabella(int n, const conversione::TabellaDaC
         info_->LabelNRecord->setText(QString::number(numero));
         info_->ProgressBar2->setValue(percentuale(numero, totale));
     };
+    // The cost parameters and the softened water are one row each (the
+    // archive takes no second): the first record is that row, as the older
+    // screens read it.
+    const bool unaRiga =
+        t.destinazione == QLatin1String("CPAR") || t.destinazione == QLatin1String("PRACQUA");
     for (int i = 0; i < totale; ++i) {
         try {
             origine->leggi(i, r);
@@ -321,11 +327,28 @@ TConvForm::Esito TConvForm::ConvertiTabella(int n, const conversione::TabellaDaC
             return Esito::Fallita;
         }
         try {
-            for (size_t c = 0; c < colonne.size(); ++c) {
-                valori[c] = conversione::valore(r[size_t(campi[c])], colonne[c]);
+            if (i == 0 || !unaRiga) {
+                // every column of this record, so that the statement shown for
+                // a value refused holds this record's values (the refused one
+                // as read)
+                std::optional<conversione::ValoreNonValido> rifiutato;
+                for (size_t c = 0; c < colonne.size(); ++c) {
+                    const QVariant& letto = r[size_t(campi[c])];
+                    try {
+                        valori[c] = conversione::valore(letto, colonne[c]);
+                    } catch (const conversione::ValoreNonValido& e) {
+                        valori[c] = letto;
+                        if (!rifiutato) {
+                            rifiutato = e;
+                        }
+                    }
+                }
+                if (rifiutato) {
+                    throw *rifiutato;
+                }
+                inserimento.setParams(valori);
+                inserimento.execSQL();
             }
-            inserimento.setParams(valori);
-            inserimento.execSQL();
         } catch (const std::exception& e) {
             const auto* db = dynamic_cast<const DbError*>(&e);
             const auto* v = dynamic_cast<const conversione::ValoreNonValido*>(&e);

@@ -5,7 +5,9 @@
 #include "session/sqlvalori.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <cmath>
+#include <optional>
 
 namespace quintar::conversione {
 
@@ -146,6 +148,23 @@ QStringList lista(const char* testo) {
         r << s.trimmed();
     }
     return r;
+}
+
+// A number the older program wrote as text: a comma or a point before the
+// decimals, no separator of thousands ("1.050" is 1,05, "12,5" is 12,5).
+std::optional<double> numeroDiOrigine(const QString& testo) {
+    static const QRegularExpression numero(QStringLiteral("^[+-]?(?:\\d+(?:\\.\\d*)?|\\.\\d+)$"));
+    QString t = testo.trimmed();
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    if (!numero.match(t).hasMatch()) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const double d = t.toDouble(&ok);
+    if (!ok || !std::isfinite(d)) {
+        return std::nullopt;
+    }
+    return d;
 }
 
 QString letterale(const QVariant& v) {
@@ -291,13 +310,15 @@ QVariant valore(const QVariant& origine, const Colonna& c) {
     case Genere::Intero:
     case Genere::Decimale:
         if (testo) {
-            // typed in the session's formats; else as the older program
-            // wrote it, the decimal comma made a point
-            const QString t = origine.toString().trimmed();
-            if (const auto n = Formati::leggiNumero(t)) {
-                return *n;
+            // by the older program's own rule, whatever the session's formats
+            const auto n = numeroDiOrigine(origine.toString());
+            if (!n) {
+                nonValido(QStringLiteral("numero"));
             }
-            return QString(t).replace(',', '.');
+            if (c.genere == Genere::Intero && *n == std::trunc(*n) && std::abs(*n) < 9.0e15) {
+                return qint64(*n);
+            }
+            return *n;
         }
         if (origine.typeId() == QMetaType::Double && c.genere == Genere::Intero) {
             const double d = origine.toDouble();

@@ -59,7 +59,9 @@ public:
 // The value bound for a source value (as the reader gives it): empty → NULL
 // except for keys (kept as they are) and zero-when-empty columns ("0");
 // logical fields "1" / "0"; descriptive texts with ' and " as ´; numbers
-// and dates typed as text read in the session's formats.
+// written as text read by the older program's rule (a comma or a point
+// before the decimals, never thousands: "1.050" is 1,05), whatever the
+// session's formats; dates written as text read in the session's formats.
 QVariant valore(const QVariant& origine, const Colonna& c);
 
 // The statement as text with its values in place, for the summary when it

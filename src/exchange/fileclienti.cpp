@@ -112,22 +112,48 @@ bool utf8Valido(const QByteArray& dati) {
     return true;
 }
 
+namespace {
+
+// The characters of the file in the encoding its bytes tell.
+QString testoDi(const QByteArray& dati, Codifica* codifica) {
+    if (dati.startsWith("\xEF\xBB\xBF")) {
+        *codifica = Codifica::Utf8Bom;
+        // a BOM promises UTF-8: a byte that breaks it becomes U+FFFD
+        return QString::fromUtf8(dati.constData() + 3, dati.size() - 3);
+    }
+    if (utf8Valido(dati)) {
+        *codifica = Codifica::Utf8;
+        return QString::fromUtf8(dati);
+    }
+    *codifica = Codifica::Windows1252;
+    return daWindows1252(dati.constData(), dati.size());
+}
+
+} // namespace
+
 TestoFile decodifica(const QByteArray& dati) {
     TestoFile t;
-    QString testo;
-    if (dati.startsWith("\xEF\xBB\xBF")) {
-        t.codifica = Codifica::Utf8Bom;
-        // a BOM promises UTF-8: a byte that breaks it becomes U+FFFD
-        testo = QString::fromUtf8(dati.constData() + 3, dati.size() - 3);
-    } else if (utf8Valido(dati)) {
-        t.codifica = Codifica::Utf8;
-        testo = QString::fromUtf8(dati);
-    } else {
-        testo = daWindows1252(dati.constData(), dati.size());
-    }
+    QString testo = testoDi(dati, &t.codifica);
     testo.remove(QChar(0));
     t.righe = dividiRighe(testo);
     return t;
+}
+
+bool eTesto(const QByteArray& dati) {
+    if (dati.contains('\0')) {
+        return false;
+    }
+    Codifica codifica = Codifica::Windows1252;
+    const QString testo = testoDi(dati, &codifica);
+    qsizetype controlli = 0;
+    for (const QChar c : testo) {
+        if (c.category() == QChar::Other_Control && c != QLatin1Char('\t') &&
+            c != QLatin1Char('\n') && c != QLatin1Char('\r') && c != QLatin1Char('\f') &&
+            c != QChar(0x1A)) {
+            ++controlli;
+        }
+    }
+    return controlli * 20 <= testo.size();
 }
 
 QStringList campi(const QString& riga) {

@@ -35,6 +35,11 @@ TestoFile decodifica(const QByteArray& dati);
 // surrogates, nothing past U+10FFFF).
 bool utf8Valido(const QByteArray& dati);
 
+// Whether the bytes are a text at all: no NUL byte, and control characters
+// (tab, line ends, form feed and the end-of-file mark Ctrl+Z aside) no
+// more than one in twenty of the characters read. A binary file fails.
+bool eTesto(const QByteArray& dati);
+
 // The fields of a line: every ' replaced by ´, then the text between
 // semicolons (no quoting).
 QStringList campi(const QString& riga);

@@ -4,6 +4,7 @@
 #include "session/connessione.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
+#include "session/modificatidaaltri.h"
 #include "session/percorsi.h"
 #include "session/tabx.h"
 #include "ui/tseldirform.h"
@@ -113,20 +114,46 @@ TImpoVarieForm::TImpoVarieForm(TTabXForm* sessione, QWidget* owner)
     carica();
 }
 
+std::vector<ValoreTabXDaScrivere> TImpoVarieForm::valori() const {
+    const QString stampante = ComboStampanteEticFabbr->currentIndex() < 0
+                                  ? QString()
+                                  : ComboStampanteEticFabbr->currentData().toString();
+    return {
+        {QStringLiteral("PercorsoReportEtic"), EditPercorsoReportEtic->text(), false},
+        {QStringLiteral("StampanteEticFabbr"), stampante, true},
+        {QStringLiteral("ArchivioTovaris"), EditArchivioTovaris->text(), false},
+        {QStringLiteral("SogliaFuoriPeso"), EditSogliaFuoriPeso->text(), false},
+        {QStringLiteral("ArchivioPesate"), EditArchivioPesate->text(), false},
+        {QStringLiteral("TempoPollingPesate"), SpinTempoPollingPesate->text(), false},
+    };
+}
+
 void TImpoVarieForm::carica() {
-    TTabXForm& s = *sessione_;
-    EditPercorsoReportEtic->setText(s.ValoreTabX(QStringLiteral("PercorsoReportEtic"), false));
-    caricaStampanti(s.ValoreTabX(QStringLiteral("StampanteEticFabbr"), true));
-    EditArchivioTovaris->setText(s.ValoreTabX(QStringLiteral("ArchivioTovaris"), false));
-    EditSogliaFuoriPeso->setText(s.ValoreTabX(QStringLiteral("SogliaFuoriPeso"), false));
-    EditArchivioPesate->setText(s.ValoreTabX(QStringLiteral("ArchivioPesate"), false));
-    const auto polling =
-        Formati::leggiIntero(s.ValoreTabX(QStringLiteral("TempoPollingPesate"), false));
+    try {
+        letti_ = sessione_->LeggiValoriTabX(valori());
+    } catch (const DbError& e) {
+        // shown empty; with nothing known as read, a save first shows the
+        // settings as stored
+        letti_.clear();
+        Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
+    }
+    mostra(letti_);
+}
+
+void TImpoVarieForm::mostra(const std::vector<std::optional<QString>>& v) {
+    auto testo = [&v](size_t i) { return i < v.size() ? v[i].value_or(QString()) : QString(); };
+    EditPercorsoReportEtic->setText(testo(0));
+    caricaStampanti(testo(1));
+    EditArchivioTovaris->setText(testo(2));
+    EditSogliaFuoriPeso->setText(testo(3));
+    EditArchivioPesate->setText(testo(4));
+    const auto polling = Formati::leggiIntero(testo(5));
     SpinTempoPollingPesate->setValue(
         polling && *polling >= INT_MIN && *polling <= INT_MAX ? int(*polling) : -1);
 }
 
 void TImpoVarieForm::caricaStampanti(const QString& memorizzata) {
+    ComboStampanteEticFabbr->clear();
     // each item holds the device string it stores
     for (const Stampante& st : elencoStampanti()) {
         ComboStampanteEticFabbr->addItem(st.voce(), st.voce());
@@ -143,24 +170,27 @@ void TImpoVarieForm::caricaStampanti(const QString& memorizzata) {
 }
 
 void TImpoVarieForm::OKClick() {
-    const QString stampante = ComboStampanteEticFabbr->currentIndex() < 0
-                                  ? QString()
-                                  : ComboStampanteEticFabbr->currentData().toString();
-    const bool scritto = sessione_->SettaValoriTabX({
-        {QStringLiteral("PercorsoReportEtic"), EditPercorsoReportEtic->text(), false},
-        {QStringLiteral("StampanteEticFabbr"), stampante, true},
-        {QStringLiteral("ArchivioTovaris"), EditArchivioTovaris->text(), false},
-        {QStringLiteral("SogliaFuoriPeso"), EditSogliaFuoriPeso->text(), false},
-        {QStringLiteral("ArchivioPesate"), EditArchivioPesate->text(), false},
-        {QStringLiteral("TempoPollingPesate"), SpinTempoPollingPesate->text(), false},
-    });
-    if (!scritto) {
-        // nothing was stored: the user keeps the values on screen and can retry
-        Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le impostazioni"),
-                         this);
+    // in the order of the table, all or none, and only over the settings as
+    // this screen read them
+    switch (sessione_->SettaValoriTabXSeInvariati(valori(), letti_)) {
+    case TTabXForm::EsitoTabX::Scritti:
+        close();
         return;
+    case TTabXForm::EsitoTabX::Cambiati:
+        try {
+            letti_ = sessione_->LeggiValoriTabX(valori());
+        } catch (const DbError&) {
+            break;
+        }
+        mostra(letti_);
+        Messaggi::avviso(testoModificatiDaAltri(), this);
+        return;
+    case TTabXForm::EsitoTabX::NonScritti:
+        break;
     }
-    close();
+    // nothing was stored: the user keeps the values on screen and can retry
+    Messaggi::errore(QStringLiteral("Errore interno: impossibile memorizzare le impostazioni"),
+                     this);
 }
 
 void TImpoVarieForm::CancelClick() {

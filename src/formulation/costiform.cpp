@@ -1278,15 +1278,24 @@ void TCostiForm::ButtonCoefficientiClick() {
         const Campo v = Griglia->campoCorrente(QString::fromLatin1(c));
         return v.isNull() ? std::nullopt : std::optional<double>(v.asFloat());
     };
+    const std::optional<double> letti[] = {
+        coefficiente("COEFFRICARICO"), coefficiente("COEFFAGENTE"), coefficiente("COEFFSCONTO")};
     TCParForm f(sessione_, nullptr);
-    f.ImpostaSoloCoefficienti(coefficiente("COEFFRICARICO"), coefficiente("COEFFAGENTE"),
-                              coefficiente("COEFFSCONTO"));
+    f.ImpostaSoloCoefficienti(letti[0], letti[1], letti[2]);
     if (f.eseguiCoefficienti(this) != kRisultatoOK) {
         return;
     }
     const auto c = f.Coefficienti();
-    if (aggiorna(QStringLiteral("COEFFRICARICO=?,COEFFAGENTE=?,COEFFSCONTO=?"), {c[0], c[1], c[2]},
-                 QStringLiteral("Errore interno: impossibile memorizzare i valori impostati"))) {
+    // only on the sheet as shown: when another user changed a coefficient
+    // since, nothing is written and the sheet is shown as it stands
+    auto letto = [](std::optional<double> v) { return v ? QVariant(*v) : QVariant(); };
+    if (scrivi(
+            {QStringLiteral("UPDATE COSTI SET COEFFRICARICO=?,COEFFAGENTE=?,COEFFSCONTO=?"),
+             QStringLiteral("WHERE CODICE=? AND COEFFRICARICO IS NOT DISTINCT FROM ?"),
+             QStringLiteral("AND COEFFAGENTE IS NOT DISTINCT FROM ?"),
+             QStringLiteral("AND COEFFSCONTO IS NOT DISTINCT FROM ?")},
+            {c[0], c[1], c[2], CodiceCorrente, letto(letti[0]), letto(letti[1]), letto(letti[2])},
+            QStringLiteral("Errore interno: impossibile memorizzare i valori impostati"), true)) {
         CalcolaTotali(CodiceCorrente);
     }
 }

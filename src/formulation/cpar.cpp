@@ -3,6 +3,7 @@
 #include "session/connessione.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
+#include "session/modificatidaaltri.h"
 #include "session/profili.h"
 #include "session/sqlvalori.h"
 #include "session/tabx.h"
@@ -140,6 +141,13 @@ TCParForm::TCParForm(TTabXForm* sessione, QWidget* owner)
 
 void TCParForm::carica() {
     transazione_.restart();
+    letta_ = leggi();
+    lettaNota_ = true;
+    transazione_.commit();
+    mostra(letta_);
+}
+
+std::optional<TCParForm::Valori> TCParForm::leggi() {
     Query q(&sessione_->IBDatabase1, &transazione_);
     QStringList colonne;
     for (const Riga& r : righe_) {
@@ -149,14 +157,32 @@ void TCParForm::carica() {
     q.SQL = {QStringLiteral("SELECT FIRST 1 ") + colonne.join(','),
              QStringLiteral("FROM CPAR ORDER BY RDB$DB_KEY")};
     q.open();
+    std::optional<Valori> riga;
     if (!q.eof()) {
+        riga.emplace();
         for (size_t i = 0; i < righe_.size(); ++i) {
             const Campo c = q.field(int(i));
-            righe_[i].edit->setText(c.isNull() ? QString() : Formati::numeroInTesto(c.asFloat()));
+            if (!c.isNull()) {
+                (*riga)[i] = c.asFloat();
+            }
         }
     }
     q.close();
-    transazione_.commit();
+    return riga;
+}
+
+void TCParForm::mostra(const std::optional<Valori>& riga) {
+    for (size_t i = 0; i < righe_.size(); ++i) {
+        const std::optional<double> v = riga ? (*riga)[i] : std::nullopt;
+        righe_[i].edit->setText(v ? Formati::numeroInTesto(*v) : QString());
+    }
+}
+
+void TCParForm::mostraCambiata(const std::optional<Valori>& riga) {
+    letta_ = riga;
+    lettaNota_ = true;
+    mostra(riga);
+    Messaggi::avviso(testoModificatiDaAltri(), this);
 }
 
 bool TCParForm::verifica() {
@@ -187,13 +213,19 @@ void TCParForm::ButtonOkClick() {
         return;
     }
     try {
-        // a fresh look: another user may have written the row since the
-        // screen opened
+        // a fresh snapshot: the row as it stands now. A change another user
+        // commits after it makes the write below fail at once.
         transazione_.restart();
+        const std::optional<Valori> ora = leggi();
+        if (!lettaNota_ || ora != letta_) {
+            transazione_.commit();
+            mostraCambiata(ora);
+            return;
+        }
         Query q(&sessione_->IBDatabase1, &transazione_);
-        q.SQL = {QStringLiteral("SELECT COUNT(*) FROM CPAR")};
-        const bool esiste = q.scalar().toLongLong() > 0;
-        if (!esiste) {
+        if (!ora) {
+            // of two first saves at once one inserts; the other fails on the
+            // table's one-row index and is told below
             q.SQL = {QStringLiteral("INSERT INTO CPAR (COSTOTEMPO,COSTIGENERALIANNUI,"),
                      QStringLiteral("COSTIBASEANNUI,COEFFRICARICO,COEFFAGENTE,COEFFSCONTO,"),
                      QStringLiteral("COSTOTRASPORTO) VALUES(")};
@@ -202,7 +234,8 @@ void TCParForm::ButtonOkClick() {
                              (i + 1 < righe_.size() ? QStringLiteral(",") : QStringLiteral(")"));
             }
         } else {
-            // every row: the table holds the company's one set of parameters
+            // every row: an archive older than the one-row index may hold
+            // more, and each then keeps the company's one set of parameters
             q.SQL = {QStringLiteral("UPDATE CPAR SET")};
             for (size_t i = 0; i < righe_.size(); ++i) {
                 q.SQL << QString::fromLatin1(righe_[i].colonna) + '=' + valore(righe_[i].edit) +
@@ -213,8 +246,23 @@ void TCParForm::ButtonOkClick() {
         transazione_.commit();
     } catch (const DbError& e) {
         qWarning("parametri costi non memorizzati: %s", qPrintable(e.messaggio()));
-        // nothing was written; a retry looks again at what others committed
+        // nothing was written
         transazione_.rollbackRetainingNoThrow();
+        if (e.conflitto() || e.chiaveDuplicata()) {
+            // committed by another user meanwhile, the row is no longer as
+            // read; still pending, it is held and a later OK may go through
+            try {
+                transazione_.restart();
+                const std::optional<Valori> ora = leggi();
+                transazione_.commit();
+                if (ora != letta_) {
+                    mostraCambiata(ora);
+                    return;
+                }
+            } catch (const DbError&) {
+                transazione_.rollbackRetainingNoThrow();
+            }
+        }
         Messaggi::errore(QStringLiteral("Errote interno: impossibile memorizzare le impostazioni"),
                          this);
         return;

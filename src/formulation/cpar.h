@@ -57,11 +57,22 @@ private:
         QLineEdit* edit;
         const char* colonna;
     };
+    // The seven columns of a stored row, in the order of the edits.
+    using Valori = std::array<std::optional<double>, 7>;
     std::array<Riga, 7> righe_{};
     Transaction transazione_;
     QDialog* dialogo_ = nullptr;
+    // The row as the screen read it (nothing: the table had none), against
+    // which a save checks the row as it stands; unknown when the read failed.
+    std::optional<Valori> letta_;
+    bool lettaNota_ = false;
 
     void carica();
+    // The first row as the current transaction sees it.
+    std::optional<Valori> leggi();
+    void mostra(const std::optional<Valori>& riga);
+    // Another user changed the row since it was read: told, and shown it.
+    void mostraCambiata(const std::optional<Valori>& riga);
     // The first edit that does not hold a number, with its warning; true
     // when all are valid.
     bool verifica();

@@ -3,6 +3,7 @@
 #include "master/mater.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
+#include "session/modificatidaaltri.h"
 #include "session/profili.h"
 #include "session/tabx.h"
 
@@ -110,18 +111,40 @@ TPrAcquaForm::TPrAcquaForm(TTabXForm* sessione, QWidget* owner)
 
 void TPrAcquaForm::carica() {
     transazione_.restart();
+    letta_ = leggi();
+    lettaNota_ = true;
+    transazione_.commit();
+    if (letta_) {
+        EditCodAcqua->setText(*letta_);
+    }
+}
+
+TPrAcquaForm::Scelta TPrAcquaForm::leggi(int* righe) {
     Query q(&sessione_->IBDatabase1, &transazione_);
     // PRACQUA has no key: its first row is the first one stored
-    q.SQL = {QStringLiteral("SELECT FIRST 1 CODICEMATERIAPRIMA FROM PRACQUA"),
+    q.SQL = {QStringLiteral("SELECT CODICEMATERIAPRIMA FROM PRACQUA"),
              QStringLiteral("ORDER BY RDB$DB_KEY")};
     q.open();
-    const bool riga = !q.eof();
-    const QString codice = riga ? q.field(0).asString() : QString();
-    q.close();
-    transazione_.commit();
-    if (riga) {
-        EditCodAcqua->setText(codice);
+    Scelta scelta;
+    int n = 0;
+    for (; !q.eof(); q.next()) {
+        if (n++ == 0) {
+            scelta = q.field(0).asString();
+        }
     }
+    q.close();
+    if (righe) {
+        *righe = n;
+    }
+    return scelta;
+}
+
+void TPrAcquaForm::mostraCambiata(const Scelta& scelta) {
+    letta_ = scelta;
+    lettaNota_ = true;
+    EditCodAcqua->setText(scelta.value_or(QString()));
+    Messaggi::avviso(testoModificatiDaAltri(), this);
+    EditCodAcqua->setFocus();
 }
 
 void TPrAcquaForm::TimerCodAcquaTimer() {
@@ -166,6 +189,8 @@ void TPrAcquaForm::ButtonOkClick() {
     const QString codice = EditCodAcqua->text();
     const bool vuoto = codice.trimmed().isEmpty();
     try {
+        // a fresh snapshot: the row as it stands now. A change another user
+        // commits after it makes the write below fail at once.
         transazione_.restart();
         Query q(&sessione_->IBDatabase1, &transazione_);
         if (!vuoto) {
@@ -179,20 +204,33 @@ void TPrAcquaForm::ButtonOkClick() {
                 EditCodAcqua->setFocus();
                 return;
             }
+            q.clearParams();
         }
-        q.SQL = {QStringLiteral("SELECT COUNT(*) FROM PRACQUA")};
-        q.clearParams();
-        const bool esiste = q.scalar().toLongLong() > 0;
-        if (!esiste && vuoto) {
+        int righe = 0;
+        const Scelta ora = leggi(&righe);
+        if (!lettaNota_ || ora != letta_) {
+            transazione_.commit();
+            mostraCambiata(ora);
+            return;
+        }
+        if (righe == 0 && vuoto) {
             transazione_.commit();
             close();
             return;
         }
-        if (!esiste) {
+        if (righe == 0) {
+            // of two first choices at once one inserts; the other fails on
+            // the table's one-row index and is told below
             q.SQL = {QStringLiteral("INSERT INTO PRACQUA(CODICEMATERIAPRIMA) VALUES(?)")};
             q.setParams({codice});
+        } else if (righe > 1) {
+            // an archive older than the one-row index may hold more rows, and
+            // the formulations price water only from a single one: one is left
+            q.SQL = {QStringLiteral("DELETE FROM PRACQUA")};
+            q.execSQL();
+            q.SQL = {QStringLiteral("INSERT INTO PRACQUA(CODICEMATERIAPRIMA) VALUES(?)")};
+            q.setParams({vuoto ? QVariant() : QVariant(codice)});
         } else if (vuoto) {
-            // every row: the table holds the company's one choice
             q.SQL = {QStringLiteral("UPDATE PRACQUA SET"),
                      QStringLiteral("CODICEMATERIAPRIMA=NULL")};
         } else {
@@ -203,7 +241,23 @@ void TPrAcquaForm::ButtonOkClick() {
         transazione_.commit();
     } catch (const DbError& e) {
         qWarning("acqua addolcita non memorizzata: %s", qPrintable(e.messaggio()));
+        // nothing was written
         transazione_.rollbackRetainingNoThrow();
+        if (e.conflitto() || e.chiaveDuplicata()) {
+            // committed by another user meanwhile, the choice is no longer as
+            // read; still pending, it is held and the save fails as any other
+            try {
+                transazione_.restart();
+                const Scelta ora = leggi();
+                transazione_.commit();
+                if (ora != letta_) {
+                    mostraCambiata(ora);
+                    return;
+                }
+            } catch (const DbError&) {
+                transazione_.rollbackRetainingNoThrow();
+            }
+        }
         Messaggi::errore(QStringLiteral("Errore interno: impossibile salvare le modifiche"), this);
     }
     close();

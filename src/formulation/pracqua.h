@@ -6,6 +6,8 @@
 #include "session/db.h"
 #include "ui/finestra.h"
 
+#include <optional>
+
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -34,8 +36,21 @@ public:
     void TimerCodAcquaTimer();
 
 private:
+    // The stored choice: nothing when the table has no row, the code (empty
+    // for none) of its first row otherwise.
+    using Scelta = std::optional<QString>;
     Transaction transazione_;
+    // The choice as the screen read it, against which a save checks the row
+    // as it stands; unknown when the read failed.
+    Scelta letta_;
+    bool lettaNota_ = false;
+
     void carica();
+    // The first row as the current transaction sees it, and how many rows
+    // there are.
+    Scelta leggi(int* righe = nullptr);
+    // Another user changed the choice since it was read: told, and shown it.
+    void mostraCambiata(const Scelta& scelta);
 };
 
 } // namespace quintar

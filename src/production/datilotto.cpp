@@ -11,6 +11,18 @@ QDate scadenza(const QDate& data, std::optional<int> mesi) {
     return data.addMonths(*mesi);
 }
 
+namespace {
+const QString kFormatoScadenza = QStringLiteral("dd/MM/yyyy");
+}
+
+QString scadenzaInTesto(const QDate& scadenza) {
+    return scadenza.isValid() ? scadenza.toString(kFormatoScadenza) : QString();
+}
+
+QDate leggiScadenza(const QString& testo) {
+    return QDate::fromString(testo.trimmed(), kFormatoScadenza);
+}
+
 std::optional<double> numeroContenitori(std::optional<double> quantita, const QString& capacita) {
     const QString c = capacita.trimmed();
     if (!quantita || c.isEmpty() || c == QLatin1String("0")) {

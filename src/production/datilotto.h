@@ -14,6 +14,12 @@ namespace quintar::produzione {
 // count that is missing or negative.
 QDate scadenza(const QDate& data, std::optional<int> mesi);
 
+// The expiry as the header shows it and as labels and prints read it back:
+// always "dd/MM/yyyy", whatever the session's date format.
+QString scadenzaInTesto(const QDate& scadenza);
+// The expiry shown by scadenzaInTesto; invalid for anything else.
+QDate leggiScadenza(const QString& testo);
+
 // The batch quantity divided by the container's capacity (the capacity as
 // the capacities table stores it, as text): nothing when the quantity is
 // missing or the capacity is empty, "0" or not a number.

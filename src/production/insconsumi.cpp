@@ -28,6 +28,18 @@ QString virgolette(const QString& s) {
     return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
+QString testoGiaUsato(const QString& seriale) {
+    return QStringLiteral("Il seriale ") + virgolette(seriale) +
+           QStringLiteral(" è già stato usato tra i consumi della fabbricazione");
+}
+
+QStringList contaSeriale(qint64 id, const QString& seriale) {
+    return {QStringLiteral("SELECT"), QStringLiteral("  COUNT(*) AS TOT"),
+            QStringLiteral("FROM"),   QStringLiteral("  CONSUMI"),
+            QStringLiteral("WHERE"),  QStringLiteral("  ID_FABBRICAZIONE=") + sql::intero(id),
+            QStringLiteral("  AND"),  QStringLiteral("  SERIALE=") + sql::testoNonNullo(seriale)};
+}
+
 } // namespace
 
 TInsConsumiForm::TInsConsumiForm(SchedaFabbricazione& scheda, qint64 idFabbricazione,
@@ -123,14 +135,9 @@ bool TInsConsumiForm::decodificaSeriale() {
     Transaction& t = scheda_.transazioneControllo();
     t.restart();
     Query q(scheda_.archivio(), &t);
-    q.SQL = {QStringLiteral("SELECT"), QStringLiteral("  COUNT(*) AS TOT"),
-             QStringLiteral("FROM"),   QStringLiteral("  CONSUMI"),
-             QStringLiteral("WHERE"),  QStringLiteral("  ID_FABBRICAZIONE=") + sql::intero(id_),
-             QStringLiteral("  AND"),  QStringLiteral("  SERIALE=") + sql::testoNonNullo(s)};
+    q.SQL = contaSeriale(id_, s);
     if (q.scalar().toLongLong() > 0) {
-        Messaggi::avviso(QStringLiteral("Il seriale ") + virgolette(s) +
-                             QStringLiteral(" è già stato usato tra i consumi della fabbricazione"),
-                         this);
+        Messaggi::avviso(testoGiaUsato(s), this);
         return false;
     }
 
@@ -232,6 +239,40 @@ bool TInsConsumiForm::verifica() {
         return false;
     }
     return true;
+}
+
+qint64 TInsConsumiForm::registra(Query& q, double quantita) const {
+    q.SQL = contaSeriale(id_, serialeDecodificato_);
+    if (q.scalar().toLongLong() > 0) {
+        throw ConsumoRifiutato{testoGiaUsato(serialeDecodificato_)};
+    }
+    q.SQL = {QStringLiteral("SELECT GEN_ID(IDCONSUMICOUNTER,1) FROM RDB$DATABASE")};
+    const qint64 numero = q.scalar().toLongLong();
+    q.SQL = {QStringLiteral("INSERT INTO CONSUMI("),
+             QStringLiteral("  ID_FABBRICAZIONE,"),
+             QStringLiteral("  ID_CONSUMI,"),
+             QStringLiteral("  CODICEMATERIA,"),
+             QStringLiteral("  CODICECONSUMATO,"),
+             QStringLiteral("  SERIALE,"),
+             QStringLiteral("  QUANTITA,"),
+             QStringLiteral("  LOTTO)"),
+             QStringLiteral("VALUES("),
+             QStringLiteral("  ") + sql::intero(id_) + ',',
+             QStringLiteral("  ") + sql::intero(numero) + ',',
+             QStringLiteral("  ") + sql::testo(codiceMateria_) + ',',
+             QStringLiteral("  ") + sql::testo(codiceConsumato_) + ',',
+             QStringLiteral("  ") + sql::testo(serialeDecodificato_) + ',',
+             QStringLiteral("  ") + sql::numero(quantita) + ',',
+             QStringLiteral("  ") + sql::testo(lotto_) + ')'};
+    try {
+        q.execSQL();
+    } catch (const DbError& e) {
+        if (e.chiaveDuplicata()) {
+            throw ConsumoRifiutato{testoGiaUsato(serialeDecodificato_)};
+        }
+        throw;
+    }
+    return numero;
 }
 
 } // namespace quintar

@@ -14,6 +14,11 @@ class QPushButton;
 
 namespace quintar {
 
+// A consumption refused while it is written, with the warning to show.
+struct ConsumoRifiutato {
+    QString testo;
+};
+
 class TInsConsumiForm : public QDialog {
     Q_OBJECT
 public:
@@ -44,6 +49,16 @@ public:
     std::optional<double> quantitaAttesa() const { return attesa_; }
     // The quantity typed.
     std::optional<double> quantita() const;
+
+    // Writes the consumption accepted by the dialog, `quantita` of the
+    // decoded serial, on the transaction of `q` (the one that inserts, left
+    // uncommitted): a number from IDCONSUMICOUNTER and the CONSUMI line;
+    // returns the number. A serial the batch consumed meanwhile (another
+    // station or dialog, after this one decoded it) is refused with
+    // ConsumoRifiutato: the check runs again in this transaction, and the
+    // unique key on batch and serial refuses one committed since its
+    // snapshot or still uncommitted.
+    qint64 registra(Query& q, double quantita) const;
 
 private:
     void dimentica();

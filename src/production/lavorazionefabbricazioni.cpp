@@ -203,8 +203,20 @@ bool LavorazioneFabbricazioni::recuperaRunInLimbo() {
 }
 
 void LavorazioneFabbricazioni::caricaParametri() {
-    for (size_t i = 0; i < d_.parametri.size(); ++i) {
-        edit_[i]->setText(sessione_->ValoreTabX(d_.parametri[i].parametro, false));
+    std::vector<ValoreTabXDaScrivere> quali;
+    for (const auto& p : d_.parametri) {
+        quali.push_back({p.parametro, {}, false});
+    }
+    letti_.assign(quali.size(), std::nullopt);
+    if (azienda().connected() && !quali.empty()) {
+        try {
+            letti_ = sessione_->LeggiValoriTabX(quali);
+        } catch (const DbError& e) {
+            qWarning("%s: parametri non letti: %s", qPrintable(d_.nome), qPrintable(e.messaggio()));
+        }
+    }
+    for (size_t i = 0; i < edit_.size() && i < letti_.size(); ++i) {
+        edit_[i]->setText(letti_[i].value_or(QString()));
     }
 }
 
@@ -212,12 +224,31 @@ void LavorazioneFabbricazioni::salvaParametri() {
     if (!azienda().connected()) {
         return;
     }
+    // only what the user changed, over what was read: another user's change
+    // of another parameter stays, of the same one is not overwritten
     std::vector<ValoreTabXDaScrivere> valori;
-    for (size_t i = 0; i < d_.parametri.size(); ++i) {
-        valori.push_back({d_.parametri[i].parametro, edit_[i]->text(), false});
+    std::vector<std::optional<QString>> letti;
+    for (size_t i = 0; i < d_.parametri.size() && i < letti_.size(); ++i) {
+        if (edit_[i]->text() != letti_[i].value_or(QString())) {
+            valori.push_back({d_.parametri[i].parametro, edit_[i]->text(), false});
+            letti.push_back(letti_[i]);
+        }
     }
-    if (!valori.empty() && !sessione_->SettaValoriTabX(valori)) {
+    if (valori.empty()) {
+        return;
+    }
+    switch (sessione_->SettaValoriTabXSeInvariati(valori, letti)) {
+    case TTabXForm::EsitoTabX::Scritti:
+        break;
+    case TTabXForm::EsitoTabX::Cambiati:
+        Messaggi::avviso(QStringLiteral("Attenzione: un altro utente ha modificato i parametri "
+                                        "dopo che erano stati letti: le modifiche non sono state "
+                                        "memorizzate"),
+                         this);
+        break;
+    case TTabXForm::EsitoTabX::NonScritti:
         qWarning("%s: parametri non memorizzati", qPrintable(d_.nome));
+        break;
     }
 }
 

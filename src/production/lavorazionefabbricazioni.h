@@ -121,6 +121,9 @@ private:
     Transaction TransazioneLista;
     Query QueryFabbr;
     std::vector<QLineEdit*> edit_;
+    // The parameters as read at opening: at closing only those the user
+    // changed are written, and only while they are still so stored.
+    std::vector<std::optional<QString>> letti_;
     bool limboRisolto_ = false;
     bool posizioneCaricata_ = false;
 };

@@ -936,9 +936,7 @@ void TLiqPolvForm::aggiornaInformazioni() {
                 if (const auto n = Formati::leggiIntero(mesi)) {
                     m = int(*n);
                 }
-                if (const QDate s = produzione::scadenza(data, m); s.isValid()) {
-                    mostra("SCADENZA", s.toString(QStringLiteral("dd/MM/yyyy")));
-                }
+                mostra("SCADENZA", produzione::scadenzaInTesto(produzione::scadenza(data, m)));
             }
             QueryAux2.close();
         }
@@ -1354,7 +1352,7 @@ void TLiqPolvForm::ButtonStampaEtichetteClick() {
             QStringLiteral("DATASCADENZA,SERIALENORM10,DATAORASTAMPA,OPERATORE)"),
             QStringLiteral("VALUES(%1,%2,%3,%4,%5,%6,CURRENT_TIMESTAMP,%7)")
                 .arg(sql::intero(v.seriale), sql::testo(l.codice), sql::data(l.data),
-                     sql::testo(l.lotto), sql::data(Formati::leggiData(v.scadenza)),
+                     sql::testo(l.lotto), sql::data(produzione::leggiScadenza(v.scadenza)),
                      sql::testo(etichette::seriale10(v.seriale)),
                      sql::intero(sessione_->NumUtente))};
         QueryAux.execSQL();
@@ -1475,7 +1473,7 @@ void TLiqPolvForm::stampaFabbricazione(const QString& progetto) {
         t.descrizioneRiempitrice = testoDi(consultazione(QStringLiteral("RIEMPITRICE#")));
         t.numeroContenitori = testoDi(consultazione(QStringLiteral("QTACONTENITORI")));
         t.capacita = testoDi(consultazione(QStringLiteral("CAPACITACONTENITORE#")));
-        t.scadenza = Formati::leggiData(testoDi(consultazione(QStringLiteral("SCADENZA"))));
+        t.scadenza = produzione::leggiScadenza(testoDi(consultazione(QStringLiteral("SCADENZA"))));
         TransazioneControllo.restart();
         Query q(&sessione_->IBDatabase1, &TransazioneControllo);
         dati.carica(q, lottoCorrente(), std::move(t));

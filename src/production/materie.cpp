@@ -893,25 +893,11 @@ void PaginaMaterie::ButtonIntegraConsumiClick() {
     qint64 numero = 0;
     const bool fatto =
         inUnaVolta(QStringLiteral("Errore interno durante l'inserimento dei consumi:"), [&] {
-            QueryAux.SQL = {QStringLiteral("SELECT GEN_ID(IDCONSUMICOUNTER,1) FROM RDB$DATABASE")};
-            numero = QueryAux.scalar().toLongLong();
-            QueryAux.SQL = {QStringLiteral("INSERT INTO CONSUMI("),
-                            QStringLiteral("  ID_FABBRICAZIONE,"),
-                            QStringLiteral("  ID_CONSUMI,"),
-                            QStringLiteral("  CODICEMATERIA,"),
-                            QStringLiteral("  CODICECONSUMATO,"),
-                            QStringLiteral("  SERIALE,"),
-                            QStringLiteral("  QUANTITA,"),
-                            QStringLiteral("  LOTTO)"),
-                            QStringLiteral("VALUES("),
-                            QStringLiteral("  ") + sql::intero(*l.id) + ',',
-                            QStringLiteral("  ") + sql::intero(numero) + ',',
-                            QStringLiteral("  ") + sql::testo(f.codiceMateria()) + ',',
-                            QStringLiteral("  ") + sql::testo(f.codiceConsumato()) + ',',
-                            QStringLiteral("  ") + sql::testo(f.seriale()) + ',',
-                            QStringLiteral("  ") + sql::numero(*quantita) + ',',
-                            QStringLiteral("  ") + sql::testo(f.lotto()) + ')'};
-            QueryAux.execSQL();
+            try {
+                numero = f.registra(QueryAux, *quantita);
+            } catch (const ConsumoRifiutato& r) {
+                throw Rifiuto{r.testo};
+            }
         });
     if (fatto) {
         riapriConsumi(numero);

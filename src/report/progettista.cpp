@@ -282,7 +282,9 @@ void Progettista::mostraProprieta() {
     QList<QPair<QString, QString>> righe;
     Banda* bande[] = {&layout_.intestazione, &layout_.chiusura, &layout_.piede};
     if (k[0] == "B") {
-        righe.append({QStringLiteral("Altezza"), QString::number(bande[k[1].toInt()]->altezza)});
+        // shown as it is typed back: the decimal comma
+        righe.append(
+            {QStringLiteral("Altezza"), Formati::numeroInTesto(bande[k[1].toInt()]->altezza)});
     } else if (k[0] == "E") {
         righe.append(
             {QStringLiteral("Tipo"), bande[k[1].toInt()]->elementi[size_t(k[2].toInt())].tipo});

@@ -270,6 +270,27 @@ void Transaction::restart() {
     start();
 }
 
+void scriviSuDatiCorrenti(Transaction& t, const std::function<void()>& scrivi) {
+    for (int tentativo = 1;; ++tentativo) {
+        try {
+            t.restart();
+            scrivi();
+            t.commitRetaining();
+            return;
+        } catch (const DbError& e) {
+            t.rollbackRetainingNoThrow();
+            // someone else's write got there first: once more, on what it left
+            if ((e.conflitto() || e.chiaveDuplicata()) && tentativo < 2) {
+                continue;
+            }
+            throw;
+        } catch (...) {
+            t.rollbackRetainingNoThrow();
+            throw;
+        }
+    }
+}
+
 // ---------------------------------------------------------------- Campo
 
 QString Campo::asString() const {

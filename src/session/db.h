@@ -299,6 +299,14 @@ private:
     int rowsAffected_ = 0;
 };
 
+// A write on current data: `t` starts afresh, `scrivi` runs on it and the
+// whole commits (retaining), so that what the write numbers or copies is read
+// on the data as they stand now. A collision with another user's write made
+// meanwhile (a key taken, a row being changed: DbError::conflitto,
+// DbError::chiaveDuplicata) makes it start once more; a second failure, or
+// any other, is rolled back and thrown. Cursors open on `t` end with it.
+void scriviSuDatiCorrenti(Transaction& t, const std::function<void()>& scrivi);
+
 // Runs a DDL/DML script: statements ended by ';' at the end of a line,
 // whole-line "--" comments. Each statement is committed as it runs.
 void eseguiScript(Database& db, const QString& text);

@@ -98,37 +98,24 @@ QString Formati::numeroConMigliaia(double v, int decimali, int minimi) {
 
 namespace {
 
-// A typed number in the digits the archive understands: thousands
-// separators gone, the decimal separator made a point. Groups must be exact
-// (1 to 3 digits, then groups of 3) so that a separator typed by mistake is
-// refused rather than read as something else; a point that is not the
-// process's separator of thousands refuses the text too.
+// A typed number in the digits the archive understands: the decimal
+// separator made a point. A thousands separator, or a second decimal one,
+// refuses the text.
 std::optional<QString> normalizzato(const QString& testo, bool decimali) {
     const QString s = testo.trimmed();
     if (s.isEmpty()) {
         return std::nullopt;
     }
-    const Formati::Impostazioni f = Formati::correnti();
-    const QString dec = QRegularExpression::escape(QString(f.separatoreDecimale));
-    const QString gr = QRegularExpression::escape(QString(f.separatoreMigliaia));
-    const QString parteDecimale = decimali ? QStringLiteral("(?:%1\\d*)?").arg(dec) : QString();
-    const QString esponente = decimali ? QStringLiteral("(?:[eE][+-]?\\d+)?") : QString();
-    // grouped: "1.000", "12.345,5"; plain: "1000", "1000,5", ",5"
-    const QRegularExpression raggruppato(
-        QStringLiteral("^[+-]?[1-9]\\d{0,2}(?:%1\\d{3})+%2$").arg(gr, parteDecimale));
-    const QRegularExpression semplice(
-        decimali ? QStringLiteral("^[+-]?(?:\\d+(?:%1\\d*)?|%1\\d+)%2$").arg(dec, esponente)
+    const QString dec = QRegularExpression::escape(QString(Formati::separatoreDecimale()));
+    // "1000", "1000,5", ",5", "-3,", "1,5e3"
+    const QRegularExpression numero(
+        decimali ? QStringLiteral("^[+-]?(?:\\d+(?:%1\\d*)?|%1\\d+)(?:[eE][+-]?\\d+)?$").arg(dec)
                  : QStringLiteral("^[+-]?\\d+$"));
-    QString r;
-    if (f.separatoreMigliaia != f.separatoreDecimale && raggruppato.match(s).hasMatch()) {
-        r = s;
-        r.remove(f.separatoreMigliaia);
-    } else if (semplice.match(s).hasMatch()) {
-        r = s;
-    } else {
+    if (!numero.match(s).hasMatch()) {
         return std::nullopt;
     }
-    r.replace(f.separatoreDecimale, QLatin1Char('.'));
+    QString r = s;
+    r.replace(Formati::separatoreDecimale(), QLatin1Char('.'));
     return r;
 }
 

@@ -36,14 +36,16 @@ public:
     // (rounded), trailing zeros dropped down to `minimi` ("1.234,5",
     // "333,33", "0"; "###,##0.0000" is 4 and 4).
     static QString numeroConMigliaia(double v, int decimali, int minimi = 0);
-    // Reads a number typed by a user: the current decimal separator, and
-    // thousands separators only in exact groups ("1.000", "12.345,5" with the
-    // Italian formats). A point is read as a decimal separator only where the
-    // process's formats make it one; "1.5", "1.00" or "1..000" with the
-    // Italian formats are not numbers. Empty or invalid text gives nothing;
-    // every number a user types is read here.
+    // Reads a number typed by a user, one way only: digits, an optional sign
+    // and at most one current decimal separator (the comma with the Italian
+    // formats). No thousands separator is ever read: "1.000", "12.500" or
+    // "1.5" with the Italian formats are not numbers, so that a point is
+    // refused rather than read as a decimal in one place and as thousands
+    // in another. Empty or invalid text gives nothing; every number a user
+    // types is read here. Text the program formatted with thousands
+    // separators (numeroConMigliaia) is for showing, never for reading back.
     static std::optional<double> leggiNumero(const QString& testo);
-    // The same for whole numbers: "1.000" is 1000, no decimal part.
+    // The same for whole numbers: digits and an optional sign.
     static std::optional<qint64> leggiIntero(const QString& testo);
 
     static QString dataInTesto(const QDate& d);

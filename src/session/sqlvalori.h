@@ -30,8 +30,9 @@ QString testoNonNullo(const QString& s);
 // Text with every ' removed (codes typed as keys).
 QString codice(const QString& s);
 
-// A number typed by a user (decimal comma or point) as '12.5'; NULL when
-// empty; ValoreNonValido for anything that is not a number.
+// A number typed by a user, read as Formati::leggiNumero reads it (the
+// decimal comma, no thousands separator), as '12.5'; NULL when empty;
+// ValoreNonValido for anything that is not a number ("1.000" included).
 QString numero(const QString& digitato);
 QString numero(double v);
 QString intero(qint64 v);

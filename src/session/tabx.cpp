@@ -29,31 +29,9 @@ TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
     }
     if (IBDatabaseUser.connected()) {
         try {
-            if (!tabScriptPresente()) {
-                try {
-                    QueryArbelon.SQL = {
-                        QStringLiteral("CREATE TABLE TABSCRIPT("),
-                        QStringLiteral("PROGETTO VARCHAR(15) NOT NULL,"),
-                        QStringLiteral("SCRIPTFORM VARCHAR(15) NOT NULL,"),
-                        QStringLiteral("CONTESTO SMALLINT NOT NULL,"),
-                        QStringLiteral("UTENTE VARCHAR(15) NOT NULL,"),
-                        QStringLiteral("DESCRIZIONESITUAZIONE BLOB,"),
-                        QStringLiteral("SCRIPT BLOB,"),
-                        QStringLiteral("MODIFICATODAUTENTE SMALLINT,"),
-                        QStringLiteral("DATAULTIMAMODIFICA DATE,"),
-                        QStringLiteral("STATUS SMALLINT,"),
-                        QStringLiteral("CONSTRAINT KYVTAB_CHIAVEPRIMARIA PRIMARY KEY "
-                                       "(PROGETTO,SCRIPTFORM,CONTESTO,UTENTE));")};
-                    QueryArbelon.execSQL();
-                    TransazioneUser.commit();
-                } catch (const DbError&) {
-                    TransazioneUser.rollback();
-                    // a session opened at the same moment may have created it
-                    if (!tabScriptPresente()) {
-                        Messaggi::errore(QStringLiteral(
-                            "Errore interno di CREATE: impossibile creare la tabella TABSCRIPT"));
-                    }
-                }
+            if (!tabScriptPresente() && !creaTabScript()) {
+                Messaggi::errore(QStringLiteral(
+                    "Errore interno di CREATE: impossibile creare la tabella TABSCRIPT"));
             }
         } catch (const DbError&) {
             // an unreadable user database leaves the session unconnected to users
@@ -64,13 +42,71 @@ TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
 
 TTabXForm::~TTabXForm() = default;
 
+namespace {
+
+// A table made and committed by another session is found; one that session
+// is still creating is waited for (a few seconds at most), and found or not
+// as it ends.
+constexpr int kAttesaTabScript = 10;
+
+QStringList parametriAttesa() {
+    return {QStringLiteral("isc_tpb_read_committed"), QStringLiteral("isc_tpb_no_rec_version"),
+            QStringLiteral("isc_tpb_read"), QStringLiteral("isc_tpb_wait")};
+}
+
+} // namespace
+
 bool TTabXForm::tabScriptPresente() {
-    QueryArbelon.SQL = {QStringLiteral("SELECT RDB$RELATION_NAME FROM RDB$RELATIONS"),
-                        QStringLiteral("WHERE RDB$RELATION_NAME='TABSCRIPT'")};
-    QueryArbelon.open();
-    const bool presente = !QueryArbelon.eof();
-    QueryArbelon.close();
+    Transaction t(&IBDatabaseUser, parametriAttesa());
+    t.setAttesaBlocchi(kAttesaTabScript);
+    Query q(&IBDatabaseUser, &t);
+    q.SQL = {QStringLiteral("SELECT RDB$RELATION_NAME FROM RDB$RELATIONS"),
+             QStringLiteral("WHERE RDB$RELATION_NAME='TABSCRIPT'")};
+    q.open();
+    const bool presente = !q.eof();
+    q.close();
+    t.commit();
     return presente;
+}
+
+// Two hosts opening a fresh user database at the same moment both find the
+// table missing, and the creation of the second fails on the first one's.
+// The second then waits for the first to end: made, the table is found;
+// given up, the second makes it itself.
+bool TTabXForm::creaTabScript() {
+    for (int tentativo = 0; tentativo < 2; ++tentativo) {
+        try {
+            Transaction t(&IBDatabaseUser);
+            Query q(&IBDatabaseUser, &t);
+            q.SQL = {QStringLiteral("CREATE TABLE TABSCRIPT("),
+                     QStringLiteral("PROGETTO VARCHAR(15) NOT NULL,"),
+                     QStringLiteral("SCRIPTFORM VARCHAR(15) NOT NULL,"),
+                     QStringLiteral("CONTESTO SMALLINT NOT NULL,"),
+                     QStringLiteral("UTENTE VARCHAR(15) NOT NULL,"),
+                     QStringLiteral("DESCRIZIONESITUAZIONE BLOB,"),
+                     QStringLiteral("SCRIPT BLOB,"),
+                     QStringLiteral("MODIFICATODAUTENTE SMALLINT,"),
+                     QStringLiteral("DATAULTIMAMODIFICA DATE,"),
+                     QStringLiteral("STATUS SMALLINT,"),
+                     QStringLiteral("CONSTRAINT KYVTAB_CHIAVEPRIMARIA PRIMARY KEY "
+                                    "(PROGETTO,SCRIPTFORM,CONTESTO,UTENTE));")};
+            q.execSQL();
+            t.commit();
+            return true;
+        } catch (const DbError& e) {
+            qWarning("TABSCRIPT non creata: %s", qPrintable(e.messaggio()));
+        }
+        try {
+            if (tabScriptPresente()) {
+                return true;
+            }
+        } catch (const DbError& e) {
+            // still being created after the wait
+            qWarning("TABSCRIPT non letta: %s", qPrintable(e.messaggio()));
+            return false;
+        }
+    }
+    return false;
 }
 
 bool TTabXForm::SetUserPerNum(int n) {
@@ -278,16 +314,41 @@ std::optional<QString> TTabXForm::leggiTabX(const QString& colonna, const QStrin
     // parameters are read as last committed, whoever wrote them
     Transaction tr(ArchivioAzienda);
     Query q(ArchivioAzienda, &tr);
+    return leggiTabX(q, colonna, nome, perUtente);
+}
+
+std::optional<QString> TTabXForm::leggiTabX(Query& q, const QString& colonna, const QString& nome,
+                                            bool perUtente) {
+    q.clearParams();
     q.SQL = {QStringLiteral("SELECT %1 FROM TABX").arg(colonna),
              QStringLiteral("WHERE (NOME=%1)").arg(sql::testoNonNullo(nome))};
     if (perUtente) {
         q.SQL << QStringLiteral("AND(UTENTE=%1)").arg(sql::intero(NumUtente));
     }
     q.open();
-    if (q.eof()) {
-        return std::nullopt;
+    std::optional<QString> r;
+    if (!q.eof()) {
+        r = q.field(0).asString();
     }
-    return q.field(0).asString();
+    q.close();
+    return r;
+}
+
+std::vector<std::optional<QString>>
+TTabXForm::leggiValoriTabX(Query& q, const std::vector<ValoreTabXDaScrivere>& quali) {
+    std::vector<std::optional<QString>> r;
+    for (const auto& v : quali) {
+        r.push_back(leggiTabX(q, QStringLiteral("TESTO"), v.nome, v.perUtente));
+    }
+    return r;
+}
+
+std::vector<std::optional<QString>>
+TTabXForm::LeggiValoriTabX(const std::vector<ValoreTabXDaScrivere>& quali) {
+    // one snapshot: the set as it stood at one moment
+    Transaction tr(ArchivioAzienda);
+    Query q(ArchivioAzienda, &tr);
+    return leggiValoriTabX(q, quali);
 }
 
 std::optional<QString> TTabXForm::LeggiValoreTabX(const QString& nome, bool perUtente) {
@@ -360,6 +421,39 @@ bool TTabXForm::SettaValoriTabX(const std::vector<ValoreTabXDaScrivere>& valori)
         }
         // the other session commits in a moment
         QThread::msleep(10 + 10 * tentativo);
+    }
+}
+
+TTabXForm::EsitoTabX
+TTabXForm::SettaValoriTabXSeInvariati(const std::vector<ValoreTabXDaScrivere>& valori,
+                                      const std::vector<std::optional<QString>>& letti) {
+    // A snapshot started now: what it reads is what another session
+    // committed up to now, and a change committed after it makes the writes
+    // below fail at once instead of being overwritten.
+    try {
+        Transaction tr(ArchivioAzienda);
+        Query q(ArchivioAzienda, &tr);
+        if (leggiValoriTabX(q, valori) != letti) {
+            return EsitoTabX::Cambiati;
+        }
+        for (const auto& v : valori) {
+            scriviTabX(q, v.nome, v.testo, v.perUtente);
+        }
+        tr.commit();
+        return EsitoTabX::Scritti;
+    } catch (const DbError& e) {
+        // rolled back with its transaction: nothing was stored
+        if (!(e.chiaveDuplicata() || e.conflitto())) {
+            qWarning("parametri non memorizzati: %s", qPrintable(e.messaggio()));
+            return EsitoTabX::NonScritti;
+        }
+    }
+    // Another session wrote one of them meanwhile: committed, it is a change
+    // since the screen read; still pending, the archive holds it for now.
+    try {
+        return LeggiValoriTabX(valori) != letti ? EsitoTabX::Cambiati : EsitoTabX::NonScritti;
+    } catch (const DbError&) {
+        return EsitoTabX::NonScritti;
     }
 }
 

@@ -90,6 +90,19 @@ public:
     bool SettaValoreTabX(const QString& nome, const QString& testo, bool perUtente);
     // Several company parameters in one transaction: all written or none.
     bool SettaValoriTabX(const std::vector<ValoreTabXDaScrivere>& valori);
+    // The texts of the parameters named in `quali` (their texts aside), read
+    // together as last committed: nothing for a name without a row. DbError
+    // when TABX cannot be read.
+    std::vector<std::optional<QString>>
+    LeggiValoriTabX(const std::vector<ValoreTabXDaScrivere>& quali);
+    enum class EsitoTabX { Scritti, Cambiati, NonScritti };
+    // For a screen that edits a set of parameters: all of `valori` written in
+    // one transaction, but only while each is still as `letti` holds it (as
+    // LeggiValoriTabX gave it). Cambiati: another session changed one since,
+    // or created it first; nothing was written. NonScritti: the archive
+    // refused the write (another session still holds a row, or a failure).
+    EsitoTabX SettaValoriTabXSeInvariati(const std::vector<ValoreTabXDaScrivere>& valori,
+                                         const std::vector<std::optional<QString>>& letti);
 
     bool ConnettiDatabase1(const QString& parametro);
     bool ConnettiDatabase2(const QString& parametro);
@@ -100,8 +113,13 @@ public:
 
 private:
     bool tabScriptPresente();
+    bool creaTabScript();
     bool connettiSlot(Database& db, const QString& parametro);
     std::optional<QString> leggiTabX(const QString& colonna, const QString& nome, bool perUtente);
+    std::optional<QString> leggiTabX(Query& q, const QString& colonna, const QString& nome,
+                                     bool perUtente);
+    std::vector<std::optional<QString>>
+    leggiValoriTabX(Query& q, const std::vector<ValoreTabXDaScrivere>& quali);
     bool parametroPresente(Query& q, const QString& sezione, const QString& nome);
     void scriviParametro(Query& q, bool nuovo, const QString& sezione, const QString& nome,
                          const QString& valore);

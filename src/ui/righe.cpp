@@ -519,7 +519,9 @@ void PaginaRighe::ButtonMemorizzaClick() {
             Stato = 0;
             SettaggioInterfaccia();
         }
-        riapri(RigaCorrente);
+        if (scheda_->TransazionePrincipale.active()) { // the archive answers
+            riapri(RigaCorrente);
+        }
         return;
     }
     RigaCorrente = nuovaRiga;

@@ -457,6 +457,11 @@ QString valoreChiave(const CampoScheda& c, const QString& v) {
     return sql::testoNonNullo(v);
 }
 
+// A further key part not known (the caller gave the code alone).
+bool parteIgnota(const CampoScheda& c, const QString& v) {
+    return c.tipo != TipoValore::Testo && v.trimmed().isEmpty();
+}
+
 } // namespace
 
 QString SchedaBase::letteraleChiave(const CampoScheda& c, const QString& v) {
@@ -609,11 +614,17 @@ int SchedaBase::posizioneDi(const QStringList& chiave) {
     if (ordine.isEmpty() || from < 0 || !inizio.match(testo).hasMatch()) {
         return -1;
     }
+    // a further key part that is not known is left out (a number or a date
+    // compared with an empty text would only fail): the first row of the
+    // parts given
     QString colonne = QStringLiteral("%1.%2 AS CHIAVE__").arg(d_.tabella, d_.chiave);
     QString dove =
         QStringLiteral("CHIAVE__ = %1").arg(valoreChiave(d_.campoChiave, chiave.value(0)));
     for (size_t i = 0; i < d_.altreChiavi.size(); ++i) {
         const CampoScheda& c = d_.altreChiavi[i];
+        if (parteIgnota(c, chiave.value(int(i) + 1))) {
+            continue;
+        }
         colonne += QStringLiteral(", %1.%2 AS CHIAVE%3__").arg(d_.tabella, c.colonna).arg(i + 1);
         dove += QStringLiteral(" AND CHIAVE%1__ = %2")
                     .arg(i + 1)
@@ -621,7 +632,7 @@ int SchedaBase::posizioneDi(const QStringList& chiave) {
     }
     testo = QStringLiteral("SELECT ROW_NUMBER() OVER (%1) AS RIGA__, %2 ").arg(ordine, colonne) +
             testo.mid(from);
-    QueryAux.SQL = {QStringLiteral("SELECT RIGA__ FROM ("), testo,
+    QueryAux.SQL = {QStringLiteral("SELECT MIN(RIGA__) FROM ("), testo,
                     QStringLiteral(") WHERE ") + dove};
     try {
         const QVariant v = QueryAux.scalar();
@@ -690,6 +701,9 @@ void SchedaBase::riapriSuCodice(const QString& codice) {
             }
             bool uguale = true;
             for (size_t i = 0; i < colonne.size() && uguale; ++i) {
+                if (i > 0 && parteIgnota(*colonne[i].first, chiave.value(int(i)))) {
+                    continue;
+                }
                 const Campo v = m->campo(r, colonne[i].second);
                 uguale = stessaChiave(*colonne[i].first, v.isNull() ? QString() : v.asString(),
                                       chiave.value(int(i)));
@@ -882,32 +896,15 @@ void SchedaBase::confermaRiga(const QString& tabella, const QString& condizione,
 void SchedaBase::scriviSuDatiCorrenti(const std::function<void()>& scrivi, bool rileggiLista) {
     const QString codice = rileggiLista ? codiceCorrenteGriglia() : QString();
     const QStringList altre = rileggiLista ? altreChiaviGriglia() : QStringList();
+    // (not when the archive could not even be reached: the failure is told once)
     auto rileggiDopo = qScopeGuard([&] {
-        if (rileggiLista) {
+        if (rileggiLista && TransazionePrincipale.active()) {
             riapriSu(codice, altre);
         }
     });
-    for (int tentativo = 1;; ++tentativo) {
-        try {
-            QueryPrincipale.close();
-            TransazionePrincipale.restart();
-            scrivi();
-            TransazionePrincipale.commitRetaining();
-            return;
-        } catch (const DbError& e) {
-            TransazionePrincipale.rollbackRetainingNoThrow();
-            // someone else's write got there first: once more, on what it left
-            const bool collisione =
-                (e.conflitto() || e.chiaveDuplicata()) && !dynamic_cast<const RigaCambiata*>(&e);
-            if (collisione && tentativo < 2) {
-                continue;
-            }
-            throw;
-        } catch (...) {
-            TransazionePrincipale.rollbackRetainingNoThrow();
-            throw;
-        }
-    }
+    // the list's cursor ends with the transaction: closed first, read again after
+    QueryPrincipale.close();
+    quintar::scriviSuDatiCorrenti(TransazionePrincipale, scrivi);
 }
 
 void SchedaBase::riapriSu(const QString& codice, const QStringList& altre) {
@@ -1141,7 +1138,9 @@ void SchedaBase::ButtonMemorizzaClick() {
             } catch (const DbError&) {
             }
         }
-        riapriSu(codiceLista, altreLista);
+        if (TransazionePrincipale.active()) {
+            riapriSu(codiceLista, altreLista);
+        }
         return;
     }
     StatoScheda = 0;
@@ -1256,7 +1255,9 @@ void SchedaBase::ButtonEliminaClick() {
             testoErrore(
                 e, QStringLiteral("Errore interno: impossibile eliminare il record selezionato")),
             this);
-        riapriSuCodice(CodiceCorrente);
+        if (TransazionePrincipale.active()) {
+            riapriSuCodice(CodiceCorrente);
+        }
         return;
     }
     riapriSuCodice(QString());

@@ -268,15 +268,10 @@ public:
     // header's.
     void mostraColonna(QLineEdit* e, const QString& colonna);
 
-    // A write on current data: the main transaction starts afresh, `scrivi`
-    // runs on it and the whole commits (retaining), so that what a write
-    // numbers (a version, a line) or copies is read on the data as they stand
-    // now, never on the screen's older snapshot. A collision with another
-    // user's write made meanwhile (a number or a key taken, a row being
-    // changed) is tried once more from a fresh start; a second failure, or any
-    // other, is rolled back and thrown. The card's list is closed for the
-    // restart and read again afterwards on the row that was current (unless
-    // `rileggiLista` is false: the caller reads it itself).
+    // A write on current data (quintar::scriviSuDatiCorrenti) on the main
+    // transaction. The card's list is closed for the restart and read again
+    // afterwards on the row that was current (unless `rileggiLista` is false:
+    // the caller reads it itself).
     void scriviSuDatiCorrenti(const std::function<void()>& scrivi, bool rileggiLista = true);
     // The stored row of `tabella` picked by `condizione`, on the main transaction.
     RigaLetta rigaMemorizzata(const QString& tabella, const QString& condizione);
@@ -370,6 +365,9 @@ protected:
     void collegaADR();
     void decodificaADR(bool suEditazione, bool proponiGruppo);
 
+    // Reopens the list on a key given with its further parts.
+    void riapriSu(const QString& codice, const QStringList& altre);
+
     // The condition that picks a record by its key: the code followed by
     // AltreChiaviCorrenti ("CODICE='7'", or "(A='1')AND(B='2.5')").
     QString condizioneChiave(const QString& codice) const;
@@ -399,8 +397,6 @@ private:
     // Removes the key-only row of a new record given up; false when it stays
     // (the user was told, or another user has saved into it since).
     bool cancellaChiave(const QString& codice);
-    // Reopens the list on a key given with its further parts.
-    void riapriSu(const QString& codice, const QStringList& altre);
     // The record's row is in the table (committed); true when that cannot be read.
     bool rigaEsiste(const QString& codice);
     void vaiARiga(int riga);

@@ -257,11 +257,12 @@ void SchedaAPagine::ButtonRicercaAnnullaSelClick() {
         return;
     }
     const QString codice = codiceCorrenteGriglia();
+    const QStringList altre = altreChiaviGriglia();
     for (auto& [nome, e] : ricerca_) {
         e->clear();
     }
     PanelSelezione->hide();
-    riapriSuCodice(codice);
+    riapriSu(codice, altre);
 }
 
 void SchedaAPagine::ButtonRicercaRitornaClick() {

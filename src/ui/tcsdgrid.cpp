@@ -6,6 +6,7 @@
 #include "ui/esportaxlsx.h"
 #include "ui/grigliamodello.h"
 #include "ui/grigliaquery.h"
+#include "ui/posizionefinestra.h"
 #include "ui/protezione.h"
 #include "ui/tpcsdgridform.h"
 #include "ui/trcsdgridform.h"
@@ -369,11 +370,11 @@ void TCSDGrid::leggiImpostazioni() {
                      sql::intero(qint64(CodiceProgetto)) + QStringLiteral(")")};
         r.open();
         if (!r.eof()) {
-            const qint64 colore = r.field(0).isNull() ? 0 : r.field(0).asInteger();
+            const qint64 colore = interoMemorizzato(r.field(0)).value_or(0);
             if (colore != 0) {
                 ColoreCampoOrd = coloreDaIntero(colore);
             }
-            AbilitaTimerRic = !r.field(1).isNull() && r.field(1).asInteger() == 1;
+            AbilitaTimerRic = interoMemorizzato(r.field(1)) == 1;
         }
         r.close();
         t.commit();
@@ -445,24 +446,35 @@ void TCSDGrid::caricaOrdinamento() {
     try {
         Transaction t(query_->database());
         Query r(query_->database(), &t);
-        r.SQL = {QStringLiteral("SELECT ABS(Ordinamento) AS ORD,Ordinamento,NomeCampo,Origine,"
-                                "Posizione FROM ") +
+        // the order in C++: a value left empty counts as no order, where
+        // ABS() in the statement would fail on converting it
+        r.SQL = {QStringLiteral("SELECT Ordinamento,NomeCampo,Origine,Posizione FROM ") +
                      sql::identificatore(TabellaAspettoGriglia),
-                 chiaveAspetto(), QStringLiteral("AND (Ordinamento IS NOT NULL) ORDER BY ORD")};
-        std::vector<ChiaveOrdine> chiavi;
+                 chiaveAspetto(),
+                 QStringLiteral("AND (Ordinamento IS NOT NULL) ORDER BY Posizione")};
+        std::vector<std::pair<qint64, ChiaveOrdine>> lette;
         bool multiplo = false;
         for (r.open(); !r.eof(); r.next()) {
-            const qint64 ord = r.field(1).asInteger();
+            const std::optional<qint64> ord = interoMemorizzato(r.field(0));
+            if (!ord) {
+                continue;
+            }
             ChiaveOrdine k;
-            k.nome = r.field(2).asString();
-            const QString origine = r.field(3).asString();
+            k.nome = r.field(1).asString();
+            const QString origine = r.field(2).asString();
             k.espressione = origine.isEmpty() ? k.nome : origine;
-            k.colonna = int(r.field(4).asInteger());
-            k.direzione = ord < 0 || ord == 2 ? 2 : 1;
-            if (qAbs(ord) > 2) {
+            k.colonna = int(interoMemorizzato(r.field(3)).value_or(0));
+            k.direzione = *ord < 0 || *ord == 2 ? 2 : 1;
+            if (qAbs(*ord) > 2) {
                 multiplo = true;
             }
-            chiavi.push_back(k);
+            lette.emplace_back(qAbs(*ord), k);
+        }
+        std::stable_sort(lette.begin(), lette.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<ChiaveOrdine> chiavi;
+        for (auto& [ord, k] : lette) {
+            chiavi.push_back(std::move(k));
         }
         r.close();
         t.commit();
@@ -713,42 +725,41 @@ void TCSDGrid::SalvaAspetto() {
         attuali.push_back(r);
     }
     try {
-        Database* db = query_->database();
-        Transaction t(db);
-        Query q(db, &t);
         const QString tabella = sql::identificatore(TabellaAspettoGriglia);
-        q.SQL = {QStringLiteral("SELECT NOMECAMPO, POSIZIONE, LARGHEZZA, ORDINAMENTO FROM ") +
-                     tabella,
-                 chiaveAspetto(), QStringLiteral("ORDER BY POSIZIONE")};
-        bool cambiato = false;
-        int i = 0;
-        for (q.open(); !q.eof(); q.next(), ++i) {
-            if (i >= n) {
-                cambiato = true;
-                break;
+        ScriviRigheUtente(query_->database(), [&](Query& q) {
+            q.SQL = {QStringLiteral("SELECT NOMECAMPO, POSIZIONE, LARGHEZZA, ORDINAMENTO FROM ") +
+                         tabella,
+                     chiaveAspetto(), QStringLiteral("ORDER BY POSIZIONE")};
+            bool cambiato = false;
+            int i = 0;
+            for (q.open(); !q.eof(); q.next(), ++i) {
+                if (i >= n) {
+                    cambiato = true;
+                    break;
+                }
+                const std::optional<qint64> ord = interoMemorizzato(q.field(3));
+                const Riga& r = attuali[size_t(i)];
+                if (q.field(0).asString() != r.nome || interoMemorizzato(q.field(1)) != i ||
+                    interoMemorizzato(q.field(2)) != r.larghezza ||
+                    ord != (r.ordinamento ? std::optional<qint64>(*r.ordinamento) : std::nullopt) ||
+                    (ord && qAbs(*ord) > 2)) {
+                    cambiato = true;
+                }
             }
-            const std::optional<int> ord = q.field(3).isNull()
-                                               ? std::nullopt
-                                               : std::optional<int>(int(q.field(3).asInteger()));
-            if (q.field(0).asString() != attuali[size_t(i)].nome || q.field(1).asInteger() != i ||
-                q.field(2).asInteger() != attuali[size_t(i)].larghezza ||
-                ord != attuali[size_t(i)].ordinamento || (ord && qAbs(*ord) > 2)) {
-                cambiato = true;
+            q.close();
+            if (!cambiato && i == n && ModoOrdinamento != 2) {
+                return;
             }
-        }
-        q.close();
-        if (i != n || ModoOrdinamento == 2) {
-            cambiato = true;
-        }
-        if (cambiato) {
-            q.SQL = {QStringLiteral("DELETE FROM ") + tabella, chiaveAspetto()};
-            q.execSQL();
-            q.SQL = {
-                QStringLiteral("INSERT INTO ") + tabella +
-                    QStringLiteral(" (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, NOMECAMPO, "
-                                   "ORIGINE, POSIZIONE, LARGHEZZA, NOMECOLONNA, ORDINAMENTO, "
-                                   "VISIBILE, COLORECOLONNA)"),
-                QStringLiteral("VALUES (?,?,?,?,?,?,?,?,?,?,?)")};
+            // row by row, each with one statement: another process of the same
+            // user saving this grid at the same moment leaves one whole layout,
+            // never a half or a failed save
+            q.SQL = {QStringLiteral("UPDATE OR INSERT INTO ") + tabella +
+                         QStringLiteral(" (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, "
+                                        "NOMECAMPO, ORIGINE, POSIZIONE, LARGHEZZA, NOMECOLONNA, "
+                                        "ORDINAMENTO, VISIBILE, COLORECOLONNA)"),
+                     QStringLiteral("VALUES (?,?,?,?,?,?,?,?,?,?,?)"),
+                     QStringLiteral("MATCHING (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, "
+                                    "POSIZIONE)")};
             for (int p = 0; p < n; ++p) {
                 const Riga& r = attuali[size_t(p)];
                 q.setParams({CodiceProgetto, Situazione, Utente, r.nome,
@@ -758,8 +769,12 @@ void TCSDGrid::SalvaAspetto() {
                 q.execSQL();
             }
             q.clearParams();
-        }
-        t.commit();
+            // columns the query no longer has
+            q.SQL = {QStringLiteral("DELETE FROM ") + tabella, chiaveAspetto(),
+                     QStringLiteral("AND (POSIZIONE >= ") + sql::intero(qint64(n)) +
+                         QStringLiteral(" OR POSIZIONE < 0)")};
+            q.execSQL();
+        });
     } catch (const DbError& e) {
         qWarning("Aspetto della griglia non salvato: %s", qPrintable(e.messaggio()));
     }
@@ -809,10 +824,12 @@ void TCSDGrid::CaricaAspetto() {
             if (colonna < 0) {
                 continue; // the query no longer has this field
             }
-            righe.push_back({colonna, int(q.field(1).asInteger()), int(q.field(2).asInteger()),
-                             q.field(3).asString(), q.field(3).isNull(),
-                             q.field(4).isNull() || q.field(4).asInteger() != 0,
-                             q.field(5).isNull() ? 0 : q.field(5).asInteger()});
+            // a value left empty counts as not stored
+            const std::optional<qint64> visibile = interoMemorizzato(q.field(4));
+            righe.push_back({colonna, int(interoMemorizzato(q.field(1)).value_or(-1)),
+                             int(interoMemorizzato(q.field(2)).value_or(0)), q.field(3).asString(),
+                             q.field(3).isNull(), !visibile || *visibile != 0,
+                             interoMemorizzato(q.field(5)).value_or(0)});
         }
         q.close();
         t.commit();
@@ -992,12 +1009,17 @@ std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, in
         return connettore + '(' + e + ' ' + operatore + ' ' + valore + ')';
     };
     if (classe == ClasseCampo::Numero) {
+        // a typed number has no thousands separator: a point is refused, as
+        // everywhere a number is typed, never read as thousands
+        const QChar migliaia = Formati::correnti().separatoreMigliaia;
+        if (migliaia != Formati::separatoreDecimale() && v.contains(migliaia)) {
+            return std::nullopt;
+        }
         if (p.tipo == 1) {
             // a whole number as the database writes it; a part of one (\"12,\") as typed
             const std::optional<double> numero = Formati::leggiNumero(v);
             QString n = numero ? sql::numero(*numero).remove('\'') : v;
             if (!numero) {
-                n.remove(Formati::correnti().separatoreMigliaia);
                 n.replace(Formati::separatoreDecimale(), QLatin1Char('.'));
             }
             return condizione(QStringLiteral("LIKE"), sql::testoNonNullo('%' + n + '%'));
@@ -1215,12 +1237,15 @@ void TCSDGrid::leggiScelteRicerca(TRCSDGridForm& dlg, std::vector<QVariant>& mem
         q.open();
         if (!q.eof()) {
             memorizzati = q.rowValues();
-            if (!q.field(0).isNull() && !q.field(1).isNull()) {
-                posizione = QPoint(int(q.field(0).asInteger()), int(q.field(1).asInteger()));
+            // a value left empty counts as not stored
+            const auto x = interoMemorizzato(q.field(0));
+            const auto y = interoMemorizzato(q.field(1));
+            if (x && y) {
+                posizione = QPoint(int(*x), int(*y));
             }
-            tipo = q.field(2).isNull() ? 0 : int(q.field(2).asInteger());
-            upper = q.field(3).isNull() ? true : q.field(3).asInteger() == 1;
-            ordine = q.field(4).isNull() ? 1 : int(q.field(4).asInteger());
+            tipo = int(interoMemorizzato(q.field(2)).value_or(0));
+            upper = interoMemorizzato(q.field(3)).value_or(1) == 1;
+            ordine = int(interoMemorizzato(q.field(4)).value_or(1));
         }
         q.close();
         t.commit();
@@ -1248,33 +1273,27 @@ void TCSDGrid::salvaScelteRicerca(const TRCSDGridForm& dlg,
     const ParametriRicerca p = dlg.parametri();
     const QPoint pos = dlg.pos();
     const std::vector<QVariant> nuovi = {pos.x(), pos.y(), p.tipo, p.upper ? 1 : 0, p.ordinamento};
-    const bool conRiga = !memorizzati.empty();
-    if (conRiga && std::equal(nuovi.begin(), nuovi.end(), memorizzati.begin(), memorizzati.end(),
-                              [](const QVariant& n, const QVariant& m) {
-                                  return !m.isNull() && m.toLongLong() == n.toLongLong();
-                              })) {
+    if (!memorizzati.empty() &&
+        std::equal(nuovi.begin(), nuovi.end(), memorizzati.begin(), memorizzati.end(),
+                   [](const QVariant& n, const QVariant& m) {
+                       return interoMemorizzato(m) == n.toLongLong();
+                   })) {
         return;
     }
     const QString tabella = sql::identificatore(TabellaPosizioneFinestre);
     try {
-        Database* db = query_->database();
-        Transaction t(db);
-        Query q(db, &t);
-        if (conRiga) {
-            q.SQL = {QStringLiteral("UPDATE ") + tabella +
-                         QStringLiteral(" SET POSX=?, POSY=?, INFO3=?, INFO4=?, INFO1=?"),
-                     chiaveAspetto()};
-            q.setParams(nuovi);
-        } else {
-            q.SQL = {QStringLiteral("INSERT INTO ") + tabella +
+        // one statement: the row another process of the user has just
+        // written is updated, never inserted twice
+        ScriviRigheUtente(query_->database(), [&](Query& q) {
+            q.SQL = {QStringLiteral("UPDATE OR INSERT INTO ") + tabella +
                          QStringLiteral(" (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE, POSX, "
                                         "POSY, INFO3, INFO4, INFO1)"),
-                     QStringLiteral("VALUES (?,?,?,?,?,?,?,?)")};
+                     QStringLiteral("VALUES (?,?,?,?,?,?,?,?)"),
+                     QStringLiteral("MATCHING (CODICEPROGETTO, CODICESITUAZIONE, CODICEUTENTE)")};
             q.setParams({CodiceProgetto, Situazione, Utente, nuovi[0], nuovi[1], nuovi[2], nuovi[3],
                          nuovi[4]});
-        }
-        q.execSQL();
-        t.commit();
+            q.execSQL();
+        });
     } catch (const DbError& e) {
         qWarning("Impostazioni della ricerca non salvate: %s", qPrintable(e.messaggio()));
     }

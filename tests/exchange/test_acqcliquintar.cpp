@@ -69,6 +69,27 @@ TEST_F(Acquisizione, AFileMustBeChosenAndExist) {
     EXPECT_EQ(f->EditFile->text(), dir.filePath("scelto.csv"));
 }
 
+// A binary file has semicolons and line ends too: read as Windows-1252 it
+// would give customers whose codes are bytes. It is refused before anything
+// is counted, offered or written.
+TEST_F(Acquisizione, AFileThatIsNotTextIsRefusedBeforeAnythingIsOffered) {
+    const int prima = conta(erp(), "SELECT COUNT(*) FROM CLIENTI");
+    f->CheckSaltaPrimaRiga->setChecked(false);
+    QByteArray senzaNul; // control bytes, no NUL: 1 to 255 over and over
+    for (int i = 0; i < 1024; ++i) {
+        senzaNul += char(1 + i % 255);
+    }
+    static const char png[] = "\x89PNG\r\n\x1A\n\0\0\0\rIHDR;C1;\xFF\r\nC2;x;\r\nC3;y\r\n";
+    for (const QByteArray& binario : {QByteArray(png, sizeof(png) - 1), senzaNul}) {
+        acquisisci(binario, {"Sì", "Sì"});
+        EXPECT_EQ(msg->testi(), QStringList{"Il file selezionato non è un file di testo e non può "
+                                            "essere acquisito"});
+        EXPECT_TRUE(riepilogo().join("").isEmpty()) << riepilogo().join('|').toStdString();
+        EXPECT_FALSE(f->PanelProgresso->isVisible());
+    }
+    EXPECT_EQ(conta(erp(), "SELECT COUNT(*) FROM CLIENTI"), prima);
+}
+
 TEST_F(Acquisizione, NewCustomersAndTheirDeliveryAddressesAreAdded) {
     const QByteArray file =
         (kIntestazione +

@@ -68,6 +68,19 @@ TEST(FileClienti, LinesEndWithCrLfLfOrCrAndNulsAreDropped) {
     EXPECT_EQ(decodifica("solo\r\n").righe, QStringList{"solo"});
 }
 
+TEST(FileClienti, AFileWithNulsOrManyControlCharactersIsNotText) {
+    EXPECT_TRUE(eTesto({}));
+    EXPECT_TRUE(eTesto("C1;Rossi\tSpa\r\n\fC2;Bianchi\r\n\x1A")) << "tab, form feed, Ctrl+Z";
+    EXPECT_TRUE(eTesto(QString::fromUtf8("C1;Perù\r\n").toUtf8()));
+    EXPECT_FALSE(eTesto(QByteArray("C1;Rossi\0\r\n", 11)));
+    // one control character in twenty is a stray one; more is not a text
+    EXPECT_TRUE(eTesto("C1;Rossi SpA;Milano\x01"));
+    EXPECT_FALSE(eTesto("C1;Rossi SpA;Milan\x01\x02"));
+    // C1 controls: encoded in UTF-8, or the bytes Windows-1252 leaves undefined
+    EXPECT_FALSE(eTesto((QString("C1;") + QChar(0x81) + QChar(0x90) + QChar(0x9D)).toUtf8()));
+    EXPECT_FALSE(eTesto("C1;\x81\x8D\x8F\x90"));
+}
+
 TEST(FileClienti, FieldsSplitAtSemicolonsAfterTheApostrophes) {
     EXPECT_EQ(campi("C1;Bar dell'Angolo;;x"),
               (QStringList{"C1", "Bar dell" + kAcuto + "Angolo", "", "x"}));

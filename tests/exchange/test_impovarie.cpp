@@ -3,7 +3,9 @@
 #include "exchange/impovarie.h"
 #include "host/lancio.h"
 #include "report/stampanti.h"
+#include "session/db.h"
 #include "session/messaggi.h"
+#include "session/modificatidaaltri.h"
 #include "session/tabx.h"
 #include "support/archivi.h"
 #include "ui/tseldirform.h"
@@ -213,7 +215,8 @@ TEST_F(ImpoVarie, WithoutPrintersTheOtherSettingsAreStillShown) {
 
 TEST_F(ImpoVarie, TheStoredPollingIntervalIsReadAsTypedNumbersAre) {
     memorizza("TempoPollingPesate", "1.500");
-    EXPECT_EQ(apri()->SpinTempoPollingPesate->value(), 1500) << "a point separates thousands";
+    EXPECT_EQ(apri()->SpinTempoPollingPesate->value(), 200)
+        << "a point separates no thousands: not a number, the least";
     cartella.esegui(azienda(), {"UPDATE TABX SET TESTO='1.5' WHERE NOME='TempoPollingPesate'"});
     EXPECT_EQ(apri()->SpinTempoPollingPesate->value(), 200) << "not a number: the least";
 }
@@ -332,4 +335,65 @@ TEST_F(ImpoVarie, AFailedWriteIsReportedStoresNothingAndKeepsTheScreenOpen) {
     EXPECT_EQ(valore("PercorsoReportEtic"), "/nuovo/");
     EXPECT_EQ(valore("SogliaFuoriPeso"), "4");
     EXPECT_EQ(valoreUtente("StampanteEticFabbr", 2), "Laser,HP LaserJet,ipp://ufficio/laser");
+}
+
+// Two users on the settings: the later save of a screen still showing what
+// the other has replaced writes nothing and shows the settings as stored; a
+// setting first created by another session meanwhile is not overwritten.
+TEST_F(ImpoVarie, AStaleScreenOverwritesNothingAndIsShownTheStoredSettings) {
+    memorizza("SogliaFuoriPeso", "5");
+    QPointer<TImpoVarieForm> uno = apri(2);
+    QPointer<TImpoVarieForm> due = apri(3);
+    due->EditArchivioPesate->setText("/archivi/PESATE2.FDB");
+    due->ButtonOK->click();
+    chiudiDifferite();
+    EXPECT_TRUE(due.isNull());
+
+    // user 2 changes the threshold only
+    uno->EditSogliaFuoriPeso->setText("6");
+    uno->ButtonOK->click();
+    chiudiDifferite();
+    ASSERT_FALSE(uno.isNull());
+    EXPECT_EQ(msg->testi(), QStringList{testoModificatiDaAltri()});
+    EXPECT_EQ(uno->EditArchivioPesate->text(), "/archivi/PESATE2.FDB");
+    EXPECT_EQ(uno->EditSogliaFuoriPeso->text(), "5");
+    EXPECT_EQ(valore("SogliaFuoriPeso"), "5");
+    EXPECT_EQ(valore("ArchivioPesate"), "/archivi/PESATE2.FDB");
+    // showing the settings as stored, the screen saves over them
+    msg->pulisci();
+    uno->EditSogliaFuoriPeso->setText("6");
+    uno->ButtonOK->click();
+    chiudiDifferite();
+    EXPECT_TRUE(uno.isNull());
+    EXPECT_TRUE(msg->mostrati.empty());
+    EXPECT_EQ(valore("SogliaFuoriPeso"), "6");
+    EXPECT_EQ(valore("ArchivioPesate"), "/archivi/PESATE2.FDB");
+
+    // the polling interval, not stored when the screen read, is being
+    // created by another session: refused while pending, shown once committed
+    cartella.esegui(azienda(), {"DELETE FROM TABX WHERE NOME='TempoPollingPesate'"});
+    QPointer<TImpoVarieForm> tre = apri(2);
+    tre->SpinTempoPollingPesate->setValue(800);
+    {
+        Database altro;
+        altro.connect(azienda());
+        Transaction tr(&altro);
+        Query q(&altro, &tr);
+        q.SQL = {"INSERT INTO TABX (CODICE,NOME,TESTO) VALUES (GEN_ID(CODICETABXCOUNTER,1),"
+                 "'TempoPollingPesate','1500')"};
+        q.execSQL();
+        tre->ButtonOK->click();
+        EXPECT_EQ(msg->testi(), QStringList{kErrore});
+        EXPECT_EQ(tre->SpinTempoPollingPesate->value(), 800);
+        tr.commit();
+    }
+    msg->pulisci();
+    tre->ButtonOK->click();
+    chiudiDifferite();
+    ASSERT_FALSE(tre.isNull());
+    EXPECT_EQ(msg->testi(), QStringList{testoModificatiDaAltri()});
+    EXPECT_EQ(tre->SpinTempoPollingPesate->value(), 1500);
+    EXPECT_EQ(valore("TempoPollingPesate"), "1500");
+    EXPECT_EQ(
+        cartella.conta(azienda(), "SELECT COUNT(*) FROM TABX WHERE NOME='TempoPollingPesate'"), 1);
 }

@@ -1,13 +1,16 @@
 // The cost-parameters screen, alone and as a cost sheet's coefficient
 // dialog, and the softened-water screen, on the demo archive.
 #include "formulation/archiviocosti.h"
+#include "formulation/costiform.h"
 #include "formulation/cpar.h"
+#include "formulation/formul.h"
 #include "formulation/pracqua.h"
 #include "host/lancio.h"
 #include "master/mater.h"
 #include "session/connessione.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
+#include "session/modificatidaaltri.h"
 #include "session/tabx.h"
 #include "support/schede.h"
 
@@ -86,6 +89,8 @@ TEST_F(ParametriCosti, TheStoredParametersAreShownWithTheDecimalComma) {
 }
 
 TEST_F(ParametriCosti, OkWritesEveryRowWithPointsAndZeroForEmptyEdits) {
+    // an archive made before the one-row index may hold a second row
+    h.esegui(azienda(), {"DROP INDEX CPAR_UNA_RIGA"});
     h.esegui(azienda(), {"INSERT INTO CPAR (COSTOTEMPO) VALUES (1)"});
     QPointer<TCParForm> f = apri<TCParForm>("ShowCParForm");
     scrivi(f, {"30", "1000", "400000,5", "1,5", "1,2", "", "0,05"});
@@ -167,13 +172,121 @@ TEST_F(ParametriCosti, AFailedSaveKeepsTheScreenOpenWithItsValues) {
     EXPECT_EQ(f->EditCostoTempo->text(), "45");
     tr.commit();
 
-    // the retry sees the other user's row and overwrites it
+    // once committed, the other user's row is no longer the one this screen
+    // read: the retry overwrites nothing and shows it
     msg->pulisci();
+    f->ButtonOk->click();
+    chiudiDifferite();
+    ASSERT_FALSE(f.isNull());
+    EXPECT_EQ(msg->testi(), QStringList{testoModificatiDaAltri()});
+    EXPECT_EQ(f->EditCostoTempo->text(), "50");
+    EXPECT_EQ(cpar(), QStringList{"50|180000|720000|1.6|1.1|0.9|0.06"});
+    msg->pulisci();
+    f->EditCostoTempo->setText("45");
     f->ButtonOk->click();
     chiudiDifferite();
     EXPECT_TRUE(f.isNull());
     EXPECT_TRUE(msg->mostrati.empty());
     EXPECT_EQ(cpar(), QStringList{"45|180000|720000|1.6|1.1|0.9|0.06"});
+}
+
+// Two users on the cost parameters: the later save of a screen still showing
+// what the other has replaced writes nothing and shows the row as it stands
+// now; two first saves never make two rows.
+TEST_F(ParametriCosti, AStaleScreenOverwritesNothingAndTwoFirstSavesMakeOneRow) {
+    QPointer<TCParForm> uno = apri<TCParForm>("ShowCParForm", 1);
+    QPointer<TCParForm> due = apri<TCParForm>("ShowCParForm", 2);
+    EXPECT_EQ(uno->EditCoeffAgente->text(), "1,1");
+    due->EditCoeffAgente->setText("1,2");
+    due->ButtonOk->click();
+    chiudiDifferite();
+    EXPECT_TRUE(due.isNull());
+    const QStringList diDue{"32|180000|720000|1.6|1.2|0.9|0.06"};
+    EXPECT_EQ(cpar(), diDue);
+
+    // user 1 changes the markup only
+    uno->EditCoeffRicarico->setText("1,7");
+    uno->ButtonOk->click();
+    chiudiDifferite();
+    ASSERT_FALSE(uno.isNull());
+    EXPECT_EQ(msg->testi(), QStringList{testoModificatiDaAltri()});
+    EXPECT_EQ(uno->EditCoeffAgente->text(), "1,2");
+    EXPECT_EQ(uno->EditCoeffRicarico->text(), "1,6");
+    EXPECT_EQ(cpar(), diDue);
+    // showing the row as stored, the screen saves over it
+    msg->pulisci();
+    uno->EditCoeffRicarico->setText("1,7");
+    uno->ButtonOk->click();
+    chiudiDifferite();
+    EXPECT_TRUE(uno.isNull());
+    EXPECT_TRUE(msg->mostrati.empty());
+    EXPECT_EQ(cpar(), QStringList{"32|180000|720000|1.7|1.2|0.9|0.06"});
+
+    // two screens on an archive without parameters
+    h.esegui(azienda(), {"DELETE FROM CPAR"});
+    QPointer<TCParForm> tre = apri<TCParForm>("ShowCParForm", 1);
+    QPointer<TCParForm> quattro = apri<TCParForm>("ShowCParForm", 2);
+    tre->EditCostoTempo->setText("25");
+    {
+        // another first save is under way: its row waits for its commit
+        Database altro;
+        altro.connect(azienda());
+        Transaction tr(&altro);
+        Query q(&altro, &tr);
+        q.SQL = {"INSERT INTO CPAR (COSTOTEMPO) VALUES (30)"};
+        q.execSQL();
+        tre->ButtonOk->click();
+        EXPECT_EQ(msg->testi(), QStringList{kErroreCPar});
+        EXPECT_EQ(tre->EditCostoTempo->text(), "25");
+        tr.commit();
+    }
+    msg->pulisci();
+    tre->ButtonOk->click();
+    EXPECT_EQ(msg->testi(), QStringList{testoModificatiDaAltri()});
+    EXPECT_EQ(tre->EditCostoTempo->text(), "30");
+    msg->pulisci();
+    quattro->EditCostoTempo->setText("40");
+    quattro->ButtonOk->click();
+    EXPECT_EQ(msg->testi(), QStringList{testoModificatiDaAltri()});
+    EXPECT_EQ(quattro->EditCostoTempo->text(), "30");
+    EXPECT_EQ(cpar(), QStringList{"30|<null>|<null>|<null>|<null>|<null>|<null>"});
+}
+
+// The coefficient dialog of a cost sheet: coefficients another user changed
+// after the cost screen showed the sheet are not overwritten.
+TEST_F(ParametriCosti, TheCoefficientsOfASheetChangedByAnotherUserAreNotOverwritten) {
+    auto* costi = apri<TCostiForm>("ShowCostiForm");
+    ASSERT_NE(costi, nullptr);
+    costi->riapriSuCodice("3");
+    ASSERT_EQ(costi->codiceCorrenteGriglia(), "3");
+    h.esegui(azienda(), {"UPDATE COSTI SET COEFFAGENTE=1.3 WHERE CODICE=3"});
+    const QString coefficienti =
+        "SELECT COEFFRICARICO||'|'||COEFFAGENTE||'|'||COEFFSCONTO FROM COSTI WHERE CODICE=3";
+    const QString prima = h.valore(azienda(), coefficienti);
+    QString agente;
+    msg->dialogo = [&](QDialog* d) {
+        auto* p = d->findChild<TCParForm*>();
+        if (!p) {
+            return int(QDialog::Rejected);
+        }
+        agente = p->EditCoeffAgente->text();
+        p->EditCoeffRicarico->setText("2");
+        p->ButtonOk->click();
+        return d->result();
+    };
+    costi->ButtonCoefficienti->click();
+    EXPECT_EQ(agente, "0");
+    EXPECT_EQ(msg->testi(),
+              QStringList{"Errore interno: impossibile memorizzare i valori impostati"});
+    EXPECT_EQ(h.valore(azienda(), coefficienti), prima);
+
+    // the sheet is shown as it stands: the next dialog starts from it
+    msg->pulisci();
+    costi->ButtonCoefficienti->click();
+    EXPECT_EQ(agente, "1,3");
+    EXPECT_TRUE(msg->mostrati.empty());
+    EXPECT_EQ(h.valore(azienda(), "SELECT COEFFRICARICO FROM COSTI WHERE CODICE=3"), "2");
+    EXPECT_EQ(h.valore(azienda(), "SELECT COEFFAGENTE FROM COSTI WHERE CODICE=3"), "1.3");
 }
 
 TEST_F(ParametriCosti, CancelClosesWithoutWriting) {
@@ -342,4 +455,85 @@ TEST_F(ParametriCosti, TheWaterLookUpTakesTheMaterialChosenInTheCard) {
     msg->dialogo = [](QDialog*) { return kRisultatoAnnulla; };
     f->ButtonCodAcqua->click();
     EXPECT_EQ(f->EditCodAcqua->text(), "MP005");
+}
+
+// Two users choosing the softened water: a stale screen overwrites nothing,
+// first choices at once make one row, and a save on an older archive with
+// more rows leaves one, which the formulations price water from again.
+TEST_F(ParametriCosti, TheWaterOfAStaleScreenIsNotSavedAndOneRowIsKept) {
+    QPointer<TPrAcquaForm> uno = apri<TPrAcquaForm>("ShowPrAcquaForm", 1);
+    QPointer<TPrAcquaForm> due = apri<TPrAcquaForm>("ShowPrAcquaForm", 2);
+    due->EditCodAcqua->setText("MP002");
+    due->ButtonOk->click();
+    chiudiDifferite();
+    EXPECT_TRUE(due.isNull());
+    uno->EditCodAcqua->setText("MP005");
+    uno->ButtonOk->click();
+    chiudiDifferite();
+    ASSERT_FALSE(uno.isNull());
+    EXPECT_EQ(msg->testi(), QStringList{testoModificatiDaAltri()});
+    EXPECT_EQ(uno->EditCodAcqua->text(), "MP002");
+    EXPECT_EQ(h.valore(azienda(), "SELECT CODICEMATERIAPRIMA FROM PRACQUA"), "MP002");
+    msg->pulisci();
+    uno->EditCodAcqua->setText("MP005");
+    uno->ButtonOk->click();
+    chiudiDifferite();
+    EXPECT_TRUE(uno.isNull());
+    EXPECT_TRUE(msg->mostrati.empty());
+    EXPECT_EQ(h.valore(azienda(), "SELECT CODICEMATERIAPRIMA FROM PRACQUA"), "MP005");
+
+    // first choices: one committed before, one still pending
+    h.esegui(azienda(), {"DELETE FROM PRACQUA"});
+    QPointer<TPrAcquaForm> tre = apri<TPrAcquaForm>("ShowPrAcquaForm", 1);
+    QPointer<TPrAcquaForm> quattro = apri<TPrAcquaForm>("ShowPrAcquaForm", 2);
+    tre->EditCodAcqua->setText("MP001");
+    tre->ButtonOk->click();
+    quattro->EditCodAcqua->setText("MP002");
+    quattro->ButtonOk->click();
+    EXPECT_EQ(msg->testi(), QStringList{testoModificatiDaAltri()});
+    EXPECT_EQ(quattro->EditCodAcqua->text(), "MP001");
+    quattro->close();
+    h.esegui(azienda(), {"DELETE FROM PRACQUA"});
+    msg->pulisci();
+    QPointer<TPrAcquaForm> cinque = apri<TPrAcquaForm>("ShowPrAcquaForm", 1);
+    {
+        Database altro;
+        altro.connect(azienda());
+        Transaction tr(&altro);
+        Query q(&altro, &tr);
+        q.SQL = {"INSERT INTO PRACQUA VALUES ('MP001')"};
+        q.execSQL();
+        cinque->EditCodAcqua->setText("MP002");
+        cinque->ButtonOk->click();
+        EXPECT_EQ(msg->testi(), QStringList{"Errore interno: impossibile salvare le modifiche"});
+        tr.commit();
+    }
+    EXPECT_EQ(h.conta(azienda(), "SELECT COUNT(*) FROM PRACQUA"), 1);
+    EXPECT_EQ(h.valore(azienda(), "SELECT CODICEMATERIAPRIMA FROM PRACQUA"), "MP001");
+
+    // an archive made before the one-row index, holding two rows: no water
+    // price for the formulations until a save leaves one row
+    h.esegui(azienda(), {"DROP INDEX PRACQUA_UNA_RIGA"});
+    h.esegui(azienda(), {"INSERT INTO PRACQUA VALUES ('MP005')"});
+    auto prezzoAcqua = [this] {
+        auto* f = apri<TFormulForm>("ShowFormulForm");
+        const double p = f ? f->PrezzoAcquaAddolcita : -1;
+        if (f) {
+            f->close();
+        }
+        chiudiDifferite();
+        return p;
+    };
+    EXPECT_EQ(prezzoAcqua(), 0);
+    QPointer<TPrAcquaForm> sei = apri<TPrAcquaForm>("ShowPrAcquaForm", 1);
+    EXPECT_EQ(sei->EditCodAcqua->text(), "MP001") << "the first row";
+    sei->EditCodAcqua->setText("MP002");
+    sei->ButtonOk->click();
+    chiudiDifferite();
+    EXPECT_TRUE(sei.isNull());
+    EXPECT_EQ(h.conta(azienda(), "SELECT COUNT(*) FROM PRACQUA"), 1);
+    EXPECT_EQ(h.valore(azienda(), "SELECT CODICEMATERIAPRIMA FROM PRACQUA"), "MP002");
+    EXPECT_EQ(prezzoAcqua(),
+              h.valore(azienda(), "SELECT PREZZO FROM MATER WHERE CODICE='MP002'").toDouble());
+    EXPECT_EQ(msg->testi(), QStringList{"Errore interno: impossibile salvare le modifiche"});
 }

@@ -42,6 +42,10 @@ public:
     quintar::LottoCorrente lottoCorrente() const override { return lotto; }
     bool solaLettura() const override { return sola; }
     void rileggiLotto() override { ++riletture; }
+    void scriviSuDatiCorrenti(const std::function<void()>& scrivi) override {
+        quintar::scriviSuDatiCorrenti(principale, scrivi);
+        ++riletture;
+    }
     void configuraGriglia(quintar::TCSDGrid* g, int situazione, const QString& tabella) override {
         g->Situazione = situazione;
         g->NomeTabella = tabella;

@@ -198,6 +198,37 @@ TEST_F(Lavorazione, TheParametersComeFromTheCompanyArchiveAndAreWrittenBackOnClo
               "VEN|C'0001");
 }
 
+TEST_F(Lavorazione, TwoScreensWriteBackOnlyWhatEachChangedAndNeverOverAnotherUsersChange) {
+    auto chiudi = [](QWidget* w) {
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    auto tabx = [&](const char* nome) {
+        return h.valore(az(), QStringLiteral("SELECT TESTO FROM TABX WHERE NOME='%1'").arg(nome));
+    };
+    auto* a = impegno();
+    auto* b = impegno();
+    a->EditLinea->setText("VEN");
+    chiudi(a);
+    // b read the line before a wrote it: what b did not touch stays a's
+    b->EditCliente->setText("B1");
+    chiudi(b);
+    EXPECT_EQ(tabx("IMPFABBRLINEA"), "VEN");
+    EXPECT_EQ(tabx("IMPFABBRCLIENTE"), "B1");
+    EXPECT_TRUE(testi().isEmpty()) << testi().join('|').toStdString();
+
+    // both change the same parameter: the later one is told and writes nothing
+    auto* c = impegno();
+    auto* d = impegno();
+    c->EditLinea->setText("C");
+    chiudi(c);
+    d->EditLinea->setText("D");
+    chiudi(d);
+    EXPECT_EQ(tabx("IMPFABBRLINEA"), "C");
+    EXPECT_EQ(testi(), QStringList{"Attenzione: un altro utente ha modificato i parametri dopo che "
+                                   "erano stati letti: le modifiche non sono state memorizzate"});
+}
+
 TEST_F(Lavorazione, PostingRecordsTheProductionThenTheRoutineSeesTheOrderBeforeItMoves) {
     // a batch set to its state by hand has no order, another an empty
     // alternative code

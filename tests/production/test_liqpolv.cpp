@@ -122,7 +122,7 @@ TEST_F(Fabbricazione, IlNuovoLottoProponeLaTestataDalProdottoEIlPrimoSalvataggio
     EXPECT_EQ(f->ComboCapacita->currentIndex(), 0);
     EXPECT_EQ(f->ComboRiempitrice->currentIndex(), 0);
 
-    testo(ed(f, "QUANTITALITRI"), "1.000");
+    testo(ed(f, "QUANTITALITRI"), "1000");
     f->ComboCapacita->setCurrentIndex(f->ComboCapacita->findText("Flacone 750 ml"));
     EXPECT_EQ(t(ed(f, "QTACONTENITORI")), "1.333,33");
     f->ComboRiempitrice->setCurrentIndex(1);
@@ -283,6 +283,18 @@ TEST_F(Fabbricazione, LaRicercaAccumulaUnaClausolaPerCampoERifiutaUnaDataNonVali
     f->ButtonRicercaAnnullaSel->click();
     EXPECT_EQ(f->Griglia->modello()->rowCount(), conta("SELECT COUNT(*) FROM FABBRIC"));
     EXPECT_EQ(f->lottoCorrente().lotto, "L25015");
+
+    // back from a search the list stands on the batch chosen, not on the
+    // first one of its product
+    f->campoRicerca("EditRicercaCodice")->setText("FM007");
+    f->campoRicerca("EditRicercaData")->clear();
+    f->ButtonRicercaAttivaSel->click();
+    GrigliaModello* m = f->Griglia->modello();
+    const int secondo = m->cerca("LOTTO", [](const QString& v) { return v == "L24330"; });
+    ASSERT_GE(secondo, 0);
+    f->Griglia->setCurrentIndex(m->index(secondo, 0));
+    f->ButtonRicercaAnnullaSel->click();
+    EXPECT_EQ(f->lottoCorrente().lotto, "L24330");
 }
 
 TEST_F(Fabbricazione, LaTestataMostraScadenzaContenitoriEVersione) {
@@ -480,9 +492,15 @@ TEST_F(Fabbricazione, INumeriDellaTestataSiLeggonoConLaVirgolaELoStessoPuntoERif
         ASSERT_EQ(f->StatoScheda, 0) << msg->testi().join('|').toStdString();
         EXPECT_EQ(valore("SELECT " + colonna + ' ' + riga), "1.5") << colonna.toStdString();
     }
-    // thousands grouped with the point are a number
+    // a point is refused as a separator of thousands too
     f->ButtonEdit->click();
-    testo(ed(f, "QUANTITALITRI"), "1.250,5");
+    for (const QString& errato : {QStringLiteral("1.250,5"), QStringLiteral("12.500")}) {
+        testo(ed(f, "QUANTITALITRI"), errato);
+        f->ButtonMemorizza->click();
+        EXPECT_EQ(f->StatoScheda, 2) << errato.toStdString();
+        EXPECT_EQ(msg->testi().last(), "Specificare un valore numerico valido per \"Q.tà\"");
+    }
+    testo(ed(f, "QUANTITALITRI"), "1250,5");
     f->ButtonMemorizza->click();
     ASSERT_EQ(f->StatoScheda, 0) << msg->testi().join('|').toStdString();
     EXPECT_EQ(valore("SELECT QUANTITALITRI " + riga), "1250.5");

@@ -9,6 +9,7 @@
 #include "production/schedafinta.h"
 #include "session/messaggi.h"
 #include "support/archivi.h"
+#include "support/trattenuta.h"
 #include "ui/grigliamodello.h"
 #include "ui/tcsdgrid.h"
 
@@ -489,6 +490,71 @@ TEST_F(Materie, IlConsumoDecodificaIlSerialeEControllaIlPeso) {
                              "WHERE ID_CONSUMI=11"),
               "MP002/MP012/CH24-4998");
     EXPECT_EQ(p->GridConsumi->modello()->rowCount(), 4);
+}
+
+TEST_F(Materie, UnSerialeSiConsumaUnaVoltaSolaPerFabbricazione) {
+    // a second station has the same batch's page open
+    apri();
+    prova::SchedaFinta altraScheda(h);
+    altraScheda.lotto = prova::lottoFM001();
+    PaginaMaterie altra(altraScheda);
+    altra.aggiorna();
+
+    // both dialogs decode SR250002, unused so far; the other station confirms
+    // first, while this dialog is still open
+    int dialoghi = 0;
+    msg->dialogo = [&](QDialog* d) -> int {
+        auto* f = qobject_cast<TInsConsumiForm*>(d);
+        if (!f) {
+            return QDialog::Rejected;
+        }
+        f->EditSeriale->setText("SR250002");
+        QTest::keyClick(f->EditSeriale, Qt::Key_Return);
+        if (++dialoghi == 1) {
+            altra.ButtonIntegraConsumi->click();
+        }
+        QTest::keyClicks(f->EditQuantita, "247,3");
+        f->OKBtn->click();
+        return f->result();
+    };
+    p->ButtonIntegraConsumi->click();
+    EXPECT_EQ(dialoghi, 2);
+    EXPECT_EQ(ultimo(),
+              "Il seriale \"SR250002\" è già stato usato tra i consumi della fabbricazione");
+    EXPECT_EQ(h.conta(az(), "SELECT COUNT(*) FROM CONSUMI WHERE ID_FABBRICAZIONE=1 AND "
+                            "SERIALE='SR250002'"),
+              1);
+    EXPECT_EQ(h.conta(az(), "SELECT COUNT(*) FROM CONSUMI"), 3);
+    EXPECT_EQ(altra.GridConsumi->modello()->rowCount(), 3);
+
+    // the other station's line not committed yet: refused all the same; once
+    // the other station has given up, the serial may be consumed
+    msg->pulisci();
+    msg->dialogo = [&](QDialog* d) -> int {
+        auto* f = qobject_cast<TInsConsumiForm*>(d);
+        if (!f) {
+            return QDialog::Rejected;
+        }
+        f->EditSeriale->setText("SR250004");
+        QTest::keyClick(f->EditSeriale, Qt::Key_Return);
+        QTest::keyClicks(f->EditQuantita, "82,5");
+        f->OKBtn->click();
+        return f->result();
+    };
+    {
+        prova::ScritturaTrattenuta trattenuta(
+            az(), {"INSERT INTO CONSUMI (ID_CONSUMI, ID_FABBRICAZIONE, CODICEMATERIA, "
+                   "CODICECONSUMATO, SERIALE, QUANTITA, LOTTO) VALUES (90, 1, 'MP005', 'MP005', "
+                   "'SR250004', 82.5, 'TS25-0012')"});
+        p->ButtonIntegraConsumi->click();
+        EXPECT_EQ(ultimo(),
+                  "Il seriale \"SR250004\" è già stato usato tra i consumi della fabbricazione");
+    } // given up
+    EXPECT_EQ(h.conta(az(), "SELECT COUNT(*) FROM CONSUMI WHERE SERIALE='SR250004'"), 0);
+    msg->pulisci();
+    p->ButtonIntegraConsumi->click();
+    EXPECT_TRUE(msg->mostrati.empty()) << ultimo().toStdString();
+    EXPECT_EQ(h.conta(az(), "SELECT COUNT(*) FROM CONSUMI WHERE SERIALE='SR250004'"), 1);
 }
 
 TEST_F(Materie, UnConsumoRifiutatoDallArchivioNonVieneRegistrato) {

@@ -575,6 +575,14 @@ TEST_F(VariabiliStampate, LaTestataPassaScadenzaRiempitriceContenitoriEdizioneEN
     EXPECT_EQ(tipo(*v, "QUANTITALITRI"), report::TipoDato::Numero);
     EXPECT_EQ(testo(*v, "MISCELATORE"), "(NULL)");
     EXPECT_EQ(testo(*v, "LOTTO"), "L25034");
+
+    // the expiry is read back in the one format it is shown in, whatever the
+    // session's date format (month first would make it 2 March)
+    Formati::imposta({QChar(','), QChar('.'), QStringLiteral("MM/dd/yyyy")});
+    const auto w = stampa();
+    Formati::impostaItaliani();
+    ASSERT_TRUE(w) << msg->testi().join('|').toStdString();
+    EXPECT_EQ(testo(*w, "SCADENZA"), "2027 02");
 }
 
 TEST_F(VariabiliStampate, SenzaFormulazioneNeScadenzaLeVociRestanoVuote) {

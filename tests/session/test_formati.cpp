@@ -64,35 +64,33 @@ TEST_F(Formato, NumbersReadBackWhatWasShown) {
     }
 }
 
-TEST_F(Formato, TypedNumbersTakeTheDecimalCommaAndExactThousandsGroups) {
+TEST_F(Formato, TypedNumbersTakeTheDecimalCommaAndNoThousandsSeparator) {
     Formati::impostaItaliani();
     EXPECT_EQ(Formati::leggiNumero("12,5"), 12.5);
     EXPECT_EQ(Formati::leggiNumero(" 7 "), 7.0);
     EXPECT_EQ(Formati::leggiNumero(",5"), 0.5);
     EXPECT_EQ(Formati::leggiNumero("-3,"), -3.0);
     EXPECT_EQ(Formati::leggiNumero("+2"), 2.0);
-    EXPECT_EQ(Formati::leggiNumero("1.000"), 1000.0) << "a point separates thousands";
-    EXPECT_EQ(Formati::leggiNumero("1.000,5"), 1000.5);
-    EXPECT_EQ(Formati::leggiNumero("-12.345.678,25"), -12345678.25);
-    EXPECT_EQ(Formati::leggiNumero("999.000"), 999000.0);
+    EXPECT_EQ(Formati::leggiNumero("1000,5"), 1000.5);
+    EXPECT_EQ(Formati::leggiNumero("12500"), 12500.0);
     for (const QString& s :
          {QString(""), QString("  "), QString("abc"), QString("1,2,3"), QString("12,5x"),
           QString("12 5"), QString("1e999"), QString("inf"), QString("nan"), QString(","),
           QString("-"), QString("0x10"),
-          // a point is never a decimal separator, and a group that is not exact
-          // is a typing mistake, not a number
-          QString("12.5"), QString("1.5"), QString("1.00"), QString("1.0000"), QString("1..000"),
-          QString(".5"), QString("1."), QString("1000.000"), QString("0.500"), QString("1.000.00"),
-          QString("1,000.5"), QString("1.000e3")}) {
+          // a point is read one way only: never, neither as a decimal nor as
+          // thousands ("12.500" typed as a percentage is not 12500)
+          QString("12.500"), QString("1.000"), QString("1.000,5"), QString("-12.345.678,25"),
+          QString("999.000"), QString("12.5"), QString("1.5"), QString("1.00"), QString("1.0000"),
+          QString("1..000"), QString(".5"), QString("1."), QString("1000.000"), QString("0.500"),
+          QString("1.000.00"), QString("1,000.5"), QString("1.000e3")}) {
         EXPECT_FALSE(Formati::leggiNumero(s).has_value()) << s.toStdString();
     }
     EXPECT_EQ(Formati::leggiIntero("42"), 42);
     EXPECT_EQ(Formati::leggiIntero("-42"), -42);
-    EXPECT_EQ(Formati::leggiIntero("1.000"), 1000);
-    EXPECT_EQ(Formati::leggiIntero("2.000.000"), 2000000);
-    for (const QString& s :
-         {QString("4,2"), QString(""), QString("99999999999999999999"), QString("1.5"),
-          QString("1.00"), QString("1.0000"), QString("1..000"), QString("1.000,5")}) {
+    EXPECT_EQ(Formati::leggiIntero("2000000"), 2000000);
+    for (const QString& s : {QString("4,2"), QString(""), QString("99999999999999999999"),
+                             QString("1.5"), QString("1.00"), QString("1.0000"), QString("1..000"),
+                             QString("1.000,5"), QString("1.000"), QString("2.000.000")}) {
         EXPECT_FALSE(Formati::leggiIntero(s).has_value()) << s.toStdString();
     }
 }
@@ -100,7 +98,7 @@ TEST_F(Formato, TypedNumbersTakeTheDecimalCommaAndExactThousandsGroups) {
 TEST_F(Formato, OtherFormatsSwapTheRolesOfPointAndComma) {
     Formati::imposta({QChar('.'), QChar(','), QStringLiteral("MM/dd/yyyy")});
     EXPECT_EQ(Formati::leggiNumero("12.5"), 12.5);
-    EXPECT_EQ(Formati::leggiNumero("1,234.5"), 1234.5);
+    EXPECT_FALSE(Formati::leggiNumero("1,234.5").has_value()) << "no thousands separator either";
     EXPECT_FALSE(Formati::leggiNumero("1,5").has_value());
     EXPECT_FALSE(Formati::leggiNumero("1.000,5").has_value());
     EXPECT_EQ(Formati::leggiData("03/05/2024"), QDate(2024, 3, 5));

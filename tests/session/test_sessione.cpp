@@ -5,6 +5,7 @@
 #include "session/percorsi.h"
 #include "session/tabx.h"
 #include "support/archivi.h"
+#include "support/trattenuta.h"
 
 #include <QDir>
 #include <QFile>
@@ -407,6 +408,50 @@ TEST_F(Sessione, TheScriptTableIsCreatedOnceAndThenFound) {
     { TTabXForm s; }
     EXPECT_TRUE(msg->mostrati.empty());
     EXPECT_EQ(cartella.conta(utenti(), "SELECT COUNT(*) FROM TABSCRIPT"), 1) << "not created again";
+}
+
+TEST_F(Sessione, TwoHostsOpeningAFreshUserDatabaseAtOnceBothFindTheScriptTable) {
+    const QString esiste = "SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME='TABSCRIPT'";
+    ASSERT_EQ(cartella.conta(utenti(), esiste), 0);
+    // the other host found the table missing too and is creating it: this
+    // session waits for it and finds it made
+    {
+        prova::ScritturaTrattenuta altro(
+            utenti(), {"CREATE TABLE TABSCRIPT(PROGETTO VARCHAR(15) NOT NULL, SCRIPTFORM "
+                       "VARCHAR(15) NOT NULL, CONTESTO SMALLINT NOT NULL, UTENTE VARCHAR(15) NOT "
+                       "NULL, DESCRIZIONESITUAZIONE BLOB, SCRIPT BLOB, MODIFICATODAUTENTE "
+                       "SMALLINT, DATAULTIMAMODIFICA DATE, STATUS SMALLINT, CONSTRAINT "
+                       "KYVTAB_CHIAVEPRIMARIA PRIMARY KEY (PROGETTO,SCRIPTFORM,CONTESTO,UTENTE))"});
+        altro.chiudiQuandoAttende("TABSCRIPT");
+        TTabXForm s;
+        EXPECT_TRUE(altro.attendi()) << "the session waited for the other host";
+        EXPECT_TRUE(msg->mostrati.empty()) << msg->testi().join('|').toStdString();
+        EXPECT_TRUE(s.SetUserPerNum(2));
+        EXPECT_EQ(s.Ditta, kDitta) << "the screen goes on opening";
+    }
+    EXPECT_EQ(cartella.conta(utenti(), esiste), 1);
+
+    // the other host gave up its creation: this session makes the table itself
+    prova::Cartella altra;
+    const QString utentiAltra = altra.c().userDb();
+    ASSERT_EQ(altra.conta(utentiAltra, esiste), 0);
+    {
+        prova::ScritturaTrattenuta rinuncia(
+            utentiAltra, {"CREATE TABLE TABSCRIPT(PROGETTO VARCHAR(15) NOT NULL, SCRIPTFORM "
+                          "VARCHAR(15) NOT NULL, CONTESTO SMALLINT NOT NULL, UTENTE VARCHAR(15) "
+                          "NOT NULL, CONSTRAINT KYVTAB_CHIAVEPRIMARIA PRIMARY KEY "
+                          "(PROGETTO,SCRIPTFORM,CONTESTO,UTENTE))"});
+        rinuncia.chiudiQuandoAttende("TABSCRIPT", false);
+        TTabXForm s;
+        EXPECT_TRUE(rinuncia.attendi());
+        EXPECT_TRUE(msg->mostrati.empty()) << msg->testi().join('|').toStdString();
+    }
+    EXPECT_EQ(altra.conta(utentiAltra, esiste), 1);
+    EXPECT_EQ(altra.conta(utentiAltra, "SELECT COUNT(*) FROM RDB$RELATION_FIELDS WHERE "
+                                       "RDB$RELATION_NAME='TABSCRIPT' AND "
+                                       "RDB$FIELD_NAME='SCRIPT'"),
+              1)
+        << "the table as this session makes it";
 }
 
 TEST_F(Sessione, GeneratorValuesAreConsecutiveAndSurviveARollback) {

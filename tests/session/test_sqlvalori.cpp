@@ -61,8 +61,7 @@ TEST(TestoSql, CodesLoseTheirQuotes) {
 
 TEST_F(FormatiItaliani, NumbersTypedWithADecimalCommaAreRenderedWithAPoint) {
     EXPECT_EQ(sql::numero("12,5"), "'12.5'");
-    EXPECT_EQ(sql::numero("1.000"), "'1000'") << "the point typed separates thousands";
-    EXPECT_EQ(sql::numero("1.234,5"), "'1234.5'");
+    EXPECT_EQ(sql::numero("1234,5"), "'1234.5'");
     EXPECT_EQ(sql::numero("-0,25"), "'-0.25'");
     EXPECT_EQ(sql::numero(" 7 "), "'7'");
     EXPECT_EQ(sql::numero("1234567,125"), "'1234567.125'");
@@ -80,8 +79,9 @@ TEST_F(FormatiItaliani, NumbersTypedWithADecimalCommaAreRenderedWithAPoint) {
 TEST_F(FormatiItaliani, ANonNumberIsRefusedInsteadOfWritten) {
     for (const QString& s :
          {QString("abc"), QString("12,5'"), QString("1'); DROP TABLE T; --"), QString("12.5"),
-          QString("1.00"), QString("1..000"), QString("1,2,3"), QString("12 5"), QString("12,5abc"),
-          QString("inf"), QString("nan"), QString("1e999")}) {
+          QString("12.500"), QString("1.000"), QString("1.234,5"), QString("1.00"),
+          QString("1..000"), QString("1,2,3"), QString("12 5"), QString("12,5abc"), QString("inf"),
+          QString("nan"), QString("1e999")}) {
         try {
             sql::numero(s);
             ADD_FAILURE() << "accepted: " << s.toStdString();
@@ -96,7 +96,7 @@ TEST_F(FormatiItaliani, ANonNumberIsRefusedInsteadOfWritten) {
 TEST_F(FormatiItaliani, WholeNumbers) {
     EXPECT_EQ(sql::intero("12"), "'12'");
     EXPECT_EQ(sql::intero(" -3 "), "'-3'");
-    EXPECT_EQ(sql::intero("1.000"), "'1000'");
+    EXPECT_THROW(sql::intero("1.000"), sql::ValoreNonValido);
     EXPECT_THROW(sql::intero("1.5"), sql::ValoreNonValido);
     EXPECT_EQ(sql::intero(""), "NULL");
     EXPECT_EQ(sql::intero(qint64(9000000000)), "'9000000000'");
@@ -163,8 +163,8 @@ TEST_F(TabellaVera, AQuotedValueIsStoredWithTheAccentAndEndsNothing) {
 }
 
 TEST_F(TabellaVera, AStoredNumberShownToTheUserIsSavedBackUnchanged) {
-    inserisci("A", "", "1.234,5", QDate(), false);
-    inserisci("B", "", "1.000", QDate(), false);
+    inserisci("A", "", "1234,5", QDate(), false);
+    inserisci("B", "", "1000", QDate(), false);
     Transaction tr(&db);
     Query q(&db, &tr);
     q.SQL = {"SELECT CODICE, NUM FROM T ORDER BY CODICE"};

@@ -4,7 +4,8 @@
 # name), the grid's popup menu, check boxes and radio buttons of the search
 # dialog, moving and resizing the card (kept for the next opening), texts of
 # several lines, and no message box left open. Each wrong expectation is
-# reported with its line and what the screen shows.
+# reported with its line and what the screen shows; a state other than 0 or
+# 1 is reported as an error of the script.
 . "$(dirname "$0")/config_comune.sh"
 
 cat > "$tmp/verbi.txt" <<'SCRIPT'
@@ -127,6 +128,9 @@ move dieci 10
 menu GridFornito Ricerca su campo Corrente
 checked EditUpper 0
 checked Decres. 1
+checked EditUpper yes
+enabled EditUpper true
+visible Decres. 2
 key EditStringa Escape
 close
 SCRIPT
@@ -145,7 +149,10 @@ riga 10: il menu di 'GridFornito' non ha la voce 'Ricerca su chiave' (voci: Rice
 riga 11: 'move' vuole due numeri
 riga 13: 'EditUpper' è spuntato
 riga 14: 'Decres.' non è spuntato
-8 verifiche fallite
+riga 15: 'checked' vuole 0 o 1 come ultima parola, non 'yes'
+riga 16: 'enabled' vuole 0 o 1 come ultima parola, non 'true'
+riga 17: 'visible' vuole 0 o 1 come ultima parola, non '2'
+11 verifiche fallite
 ATTESI
 if [ "$falliti" -gt 0 ]; then
   grep -v "^This plugin\|XDG_RUNTIME" "$tmp/err.txt"

@@ -210,6 +210,12 @@ TEST_F(Griglia, EmptyTextRemovesTheConditionAndNumbersCompareAsNumbers) {
     EXPECT_EQ(codici(), QStringList({"A03", "A01", "A02", "A04"})) << "7 is less than 10,5";
     EXPECT_FALSE(g->EseguiRicerca(ricerca("12,x"))) << "not yet a number: nothing runs";
     EXPECT_EQ(codici(), QStringList({"A03", "A01", "A02", "A04"}));
+    // a point is refused, never read as a decimal or as thousands
+    EXPECT_FALSE(g->EseguiRicerca(ricerca("10.5")));
+    EXPECT_FALSE(g->EseguiRicerca(ricerca("1.025", 1)));
+    EXPECT_EQ(codici(), QStringList({"A03", "A01", "A02", "A04"}));
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("2,5", 1)));
+    EXPECT_EQ(codici(), QStringList({"A02"})) << "a part of a number, as typed";
     ASSERT_TRUE(g->EseguiRicerca(ricerca("")));
     EXPECT_TRUE(g->CondizioneRicerca.isEmpty());
     EXPECT_EQ(codici().size(), 5);
@@ -350,8 +356,10 @@ TEST_F(Griglia, GenericSearchFindsAccentsAndApostrophesBesideNumbersAndDates) {
     EXPECT_EQ(numeri(), QStringList({"2"}));
     ASSERT_TRUE(g->RicercaGenerica("12"));
     EXPECT_EQ(numeri(), QStringList({"1", "312"})) << "numbers where the text is one";
-    ASSERT_TRUE(g->RicercaGenerica("1.000"));
+    ASSERT_TRUE(g->RicercaGenerica("1000"));
     EXPECT_EQ(numeri(), QStringList({"2"}));
+    ASSERT_TRUE(g->RicercaGenerica("1.000"));
+    EXPECT_TRUE(numeri().isEmpty()) << "a point is not a thousands separator";
     ASSERT_TRUE(g->RicercaGenerica("05/03/2024"));
     EXPECT_EQ(numeri(), QStringList({"1"})) << "dates where the text is one";
     EXPECT_TRUE(messaggi->testi().isEmpty()) << messaggi->testi().join('|').toStdString();
