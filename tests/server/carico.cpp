@@ -18,6 +18,7 @@
 #include "inizializza.h"
 #include "session/connessione.h"
 #include "session/formati.h"
+#include "session/modificatidaaltri.h"
 #include "session/percorsi.h"
 #include "session/tabx.h"
 #include "ui/scheda.h"
@@ -38,9 +39,7 @@ namespace {
 const QStringList kConflittiAvviso = {
     QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
     // a batch line gone by the time its change is written
-    QStringLiteral("Nessun record selezionato"),
-    QStringLiteral("Attenzione: un altro utente ha modificato questi valori dopo che erano "
-                   "stati letti. Nulla è stato memorizzato: sono mostrati i valori attuali")};
+    QStringLiteral("Nessun record selezionato"), testoModificatiDaAltri()};
 
 const QString kManuale = QStringLiteral("Errore interno: cancellare manualmente");
 

@@ -11,6 +11,7 @@
 #include "formulation/cpar.h"
 #include "host/lancio.h"
 #include "session/formati.h"
+#include "session/modificatidaaltri.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -23,16 +24,6 @@ namespace carico {
 namespace {
 
 const QString kScheda = QStringLiteral("CPAR");
-const QString kCambiati =
-    QStringLiteral("Attenzione: un altro utente ha modificato questi valori dopo che erano "
-                   "stati letti");
-
-// The screen writes only while the row stands as it read it.
-#if __has_include("session/modificatidaaltri.h")
-constexpr bool kSalvaSulLetto = true;
-#else
-constexpr bool kSalvaSulLetto = false;
-#endif
 
 class GiroParametri : public Giro {
 public:
@@ -86,7 +77,7 @@ private:
             if (chiusa || !f_) {
                 return;
             }
-            if (a_.mostrato(kCambiati, prima)) {
+            if (a_.mostrato(testoModificatiDaAltri(), prima)) {
                 letto_ = f_->EditCostoTempo->text(); // the row as stored now
             } else {
                 return;
@@ -165,10 +156,8 @@ void verificaParametri(Database& db, const Base& b, const Registri& r, Conteggi&
                 QStringLiteral("CPAR: costo del tempo %1, non scritto da un salvataggio confermato")
                     .arg(valore));
     }
-    if (!kSalvaSulLetto) {
-        return;
-    }
-    // each save told done read the row the one before it left
+    // each save told done read the row the one before it left (the screen
+    // writes only while the row stands as it read it)
     for (const auto& [letto, fatti] : dopo) {
         if (fatti.size() > 1) {
             segnala(c.perdite, QStringLiteral("CPAR: %1 salvataggi confermati sulla stessa lettura "
