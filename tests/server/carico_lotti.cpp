@@ -15,8 +15,10 @@
 #include "ui/grigliamodello.h"
 #include "ui/tcsdgrid.h"
 
+#include <QDateTime>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <cstdio>
 
 namespace carico {
@@ -40,6 +42,10 @@ const Lotto kLotti[] = {{QStringLiteral("FM001"), QStringLiteral("15/01/2025"),
                          QStringLiteral("L25015"), QStringLiteral("2025-01-15")},
                         {QStringLiteral("FM002"), QStringLiteral("14/02/2025"),
                          QStringLiteral("L25045"), QStringLiteral("2025-02-14")}};
+
+QString ora() {
+    return QString::number(QDateTime::currentMSecsSinceEpoch());
+}
 
 // The analogue group the soak integrates: each material's partner.
 QString altraDelGruppo(const QString& materia) {
@@ -162,7 +168,8 @@ private:
         }
         if (a_.reg.mostrati.size() == prima) {
             a_.scrivi(kScheda, QStringLiteral("INTEGRATO"),
-                      {l.chiave(), codice_, QString::number(m->rigaCorrente().value_or(0))});
+                      {l.chiave(), codice_, QString::number(m->rigaCorrente().value_or(0)), ora(),
+                       QString::number(a_.seme)});
         } else {
             a_.scrivi(kScheda, QStringLiteral("FALLITO"), {l.chiave(), codice_});
         }
@@ -183,8 +190,9 @@ private:
         }
         if (confermato && !a_.errore(prima)) {
             // the line as the user saw it when choosing it
-            a_.scrivi(kScheda, QStringLiteral("ELIMINATO"),
-                      {l.chiave(), materia, QString::number(riga)});
+            a_.scrivi(
+                kScheda, QStringLiteral("ELIMINATO"),
+                {l.chiave(), materia, QString::number(riga), ora(), QString::number(a_.seme)});
         }
     }
 
@@ -212,6 +220,43 @@ std::map<QString, int> perMateria(Database& db, const Lotto& l) {
     return r;
 }
 
+// The lines by number as the changes told done left them, in the order they
+// were told: a deletion of a line the user saw with one material while the
+// number stood for a line of another (its number taken again by a later
+// integration) is named, with both processes.
+void spiegaEliminazioni(const std::vector<QStringList>& integrati,
+                        const std::vector<QStringList>& eliminati) {
+    std::vector<std::pair<qint64, QStringList>> fatti;
+    for (const auto* elenco : {&integrati, &eliminati}) {
+        for (const QStringList& l : *elenco) {
+            fatti.emplace_back(
+                l.value(3).toLongLong(),
+                QStringList{elenco == &integrati ? QStringLiteral("+") : QStringLiteral("-")} + l);
+        }
+    }
+    std::stable_sort(fatti.begin(), fatti.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::map<QString, QStringList> righe; // batch/number -> the integration standing there
+    for (const auto& [t, l] : fatti) {
+        const QString k = l.value(1) + '/' + l.value(3);
+        if (l.value(0) == QLatin1String("+")) {
+            righe[k] = l;
+            continue;
+        }
+        const auto it = righe.find(k);
+        if (it != righe.end() && it->second.value(2) != l.value(2)) {
+            std::printf("LOTTO %s: la riga %s eliminata dal processo %s a %lld era vista come %s, "
+                        "ma il numero era già di una riga di %s integrata dal processo %s a %s\n",
+                        qPrintable(l.value(1)), qPrintable(l.value(3)), qPrintable(l.value(5)), t,
+                        qPrintable(l.value(2)), qPrintable(it->second.value(2)),
+                        qPrintable(it->second.value(5)), qPrintable(it->second.value(4)));
+        }
+        if (it != righe.end()) {
+            righe.erase(it);
+        }
+    }
+}
+
 } // namespace
 
 std::unique_ptr<Giro> giroLotti(Ambiente& a) {
@@ -230,6 +275,7 @@ QStringList baseLotti(Database& db) {
 }
 
 void verificaLotti(Database& db, const Base& b, const Registri& r, Conteggi& c) {
+    const int trovatiPrima = c.perdite + c.mezzi;
     std::map<QString, std::map<QString, int>> attese; // batch -> material -> lines
     std::map<QString, QString> totali;
     if (auto it = b.find(kScheda); it != b.end()) {
@@ -281,6 +327,9 @@ void verificaLotti(Database& db, const Base& b, const Registri& r, Conteggi& c) 
             segnala(c.mezzi,
                     QStringLiteral("LOTTO %1: riga %2 con percentuale %3").arg(k, x[0], x[1]));
         }
+    }
+    if (c.perdite + c.mezzi > trovatiPrima) {
+        spiegaEliminazioni(integrati, eliminati);
     }
     std::printf("LOTTO: %lld integrazioni, %lld eliminazioni, %lld rifiutate\n",
                 qlonglong(integrati.size()), qlonglong(eliminati.size()),
