@@ -1,56 +1,47 @@
-// Random card operations by one user on the packaging procedures, through the
-// archives the host folder names (on a server, by their dati.ini), and the
-// check of what several such processes left behind.
+// Random card operations by one user on the large cards and the packaging
+// procedures, through the archives the host folder names (on a server, by
+// their dati.ini), and the check of what several such processes left behind.
 //
-//   server_carico --base DIR FILE                  first session; history versions before the load
-//   server_carico DIR USER SECONDS SEED LOG        operations for SECONDS; one line per outcome to
+//   server_carico --base DIR FILE                  first session; the archive before the load
+//   server_carico DIR USER SECONDS SEED LOG        operations for SECONDS; one line per event to
 //   LOG server_carico --verifica DIR BASE LOG...       compares the logs with the archive
 //
-// Each saved text is unique (P<seed>-<n>), so that every outcome can be found
-// in the archive: a save reported done must have its history version, a save
-// reported failed must have left nothing, and the rows must match their
-// newest versions.
-#include "config/confez.h"
+// Each process keeps the packaging procedures, the raw-materials card (its
+// specification lines), the formulation card (its component lines), the
+// manufacturing sheet (the integrations of its batch lines) and the cost
+// parameters open, works on one of them at a time, and now and then closes a
+// screen and opens it again, so that window positions and list layouts are
+// written under load too.
+#include "carico.h"
+
 #include "host/lancio.h"
 #include "inizializza.h"
 #include "session/connessione.h"
-#include "session/db.h"
 #include "session/formati.h"
-#include "session/messaggi.h"
+#include "session/modificatidaaltri.h"
 #include "session/percorsi.h"
 #include "session/tabx.h"
-#include "ui/grigliamodello.h"
+#include "ui/scheda.h"
 #include "ui/tcsdgrid.h"
 
 #include <QApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSet>
-#include <QTextStream>
-#include <QThread>
 #include <cstdio>
-#include <map>
-#include <random>
 
-using namespace quintar;
+namespace carico {
 
 namespace {
 
-const QStringList kConflitti = {
-    QStringLiteral("Errore interno: impossibile memorizzare le modifiche"),
+// Conflicts told as warnings (errors all count as conflicts).
+const QStringList kConflittiAvviso = {
     QStringLiteral("Il record selezionato è già stato cancellato da un altro utente"),
-    QStringLiteral("Errore interno: impossibile inserire un nuovo record"),
-    QStringLiteral("Errore interno: impossibile eliminare il record selezionato")};
+    // a batch line gone by the time its change is written
+    QStringLiteral("Nessun record selezionato"), testoModificatiDaAltri()};
 
-// Key as the history table compares it: machine and number without decimals.
-QString chiave(const QString& macchina, const QString& numero) {
-    const auto n = Formati::leggiNumero(numero);
-    return macchina + '/' + (n ? QString::number(*n, 'g', 12) : numero);
-}
+const QString kManuale = QStringLiteral("Errore interno: cancellare manualmente");
 
 QString connessione(const QString& dir, Database& db) {
     tovaris::Cartella c;
@@ -60,25 +51,218 @@ QString connessione(const QString& dir, Database& db) {
     return nome;
 }
 
-struct Versione {
-    int vers = 0;
-    bool eliminazione = false;
-    QString testo;
-};
+// The warnings of a process that name a failure go to its log.
+QTextStream* gLog = nullptr;
+QtMessageHandler gPrecedente = nullptr;
 
-// Every history version by key, in version order.
-std::map<QString, std::vector<Versione>> storico(Database& db) {
-    Transaction tr(&db);
-    Query q(&db, &tr);
-    q.SQL = {QStringLiteral("SELECT CODICERIEMPITRICE, NUMPROGRESSIVO, VERS, ELIMINAZIONE, TESTO "
-                            "FROM STOCONFEZ ORDER BY 1, 2, 3")};
-    std::map<QString, std::vector<Versione>> r;
-    for (q.open(); !q.eof(); q.next()) {
-        r[chiave(q.field(0).asString(), q.field(1).asString())].push_back(
-            {int(q.field(2).asInteger()), q.field(3).asString() == QLatin1String("1"),
-             q.field(4).isNull() ? QString() : q.field(4).asString()});
+void gestoreMessaggi(QtMsgType tipo, const QMessageLogContext& contesto, const QString& testo) {
+    // the offscreen platform's word on every window shown says nothing here
+    if (testo.contains(QLatin1String("propagateSizeHints"))) {
+        return;
+    }
+    if (gPrecedente) {
+        gPrecedente(tipo, contesto, testo);
+    }
+    if (!gLog || tipo == QtDebugMsg || tipo == QtInfoMsg) {
+        return;
+    }
+    const QString t = testo.simplified();
+    if (t.contains(QLatin1String("non salvat"), Qt::CaseInsensitive) ||
+        t.contains(QLatin1String("non calcolat"), Qt::CaseInsensitive) ||
+        t.contains(QLatin1String("conversion error"), Qt::CaseInsensitive)) {
+        *gLog << "PROCESSO AVVISO " << t << '\n';
+    }
+}
+
+} // namespace
+
+void Ambiente::scrivi(const QString& scheda, const QString& evento, const QStringList& campi) {
+    log << scheda << ' ' << evento;
+    for (const QString& c : campi) {
+        log << ' ' << c;
+    }
+    log << '\n';
+}
+
+bool Ambiente::errore(size_t da) const {
+    for (size_t i = da; i < reg.mostrati.size(); ++i) {
+        const auto t = reg.mostrati[i].tipo;
+        if (t == TipoMessaggio::Errore || t == TipoMessaggio::Avviso) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Ambiente::erroreVero(size_t da) const {
+    for (size_t i = da; i < reg.mostrati.size(); ++i) {
+        if (reg.mostrati[i].tipo == TipoMessaggio::Errore) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Ambiente::mostrato(const QString& testo, size_t da) const {
+    for (size_t i = da; i < reg.mostrati.size(); ++i) {
+        if (reg.mostrati[i].testo.startsWith(testo)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int Giro::dialogo(QDialog*) {
+    return kRisultatoAnnulla;
+}
+
+void Giro::registra(const char* tipo, const QString& chiave, int stato) {
+    ++operazioni;
+    QStringList t;
+    for (const auto& m : a_.reg.mostrati) {
+        t << m.testo.simplified();
+        if (m.tipo == TipoMessaggio::Errore || kConflittiAvviso.contains(m.testo)) {
+            ++conflitti;
+        }
+        if (m.testo.startsWith(kManuale)) {
+            a_.scrivi(nome_, QStringLiteral("MANUALE"), {chiave});
+        }
+    }
+    a_.scrivi(nome_, QStringLiteral("OPERAZIONE"),
+              {QString::number(QDateTime::currentMSecsSinceEpoch()), QString::fromLatin1(tipo),
+               chiave.isEmpty() ? QStringLiteral("-") : chiave, QString::number(stato),
+               t.join('|')});
+}
+
+void Giro::registraChiusura(SchedaBase* f) {
+    const QString u = QString::number(a_.utente);
+    a_.scrivi(QStringLiteral("PROCESSO"), QStringLiteral("FINESTRA"),
+              {u, QString::number(f->descrizione().situazioneFinestra), nome_});
+    // the list's layout is saved when it closes open
+    if (f->Griglia->SorgenteDati() && f->Griglia->SorgenteDati()->isOpen()) {
+        a_.scrivi(QStringLiteral("PROCESSO"), QStringLiteral("GRIGLIA"),
+                  {u, QString::number(f->Griglia->Situazione), nome_});
+    }
+}
+
+void Giro::chiudiScheda(QPointer<SchedaBase> f) {
+    if (!f) {
+        return;
+    }
+    registraChiusura(f);
+    f->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// ------------------------------------------------------------------ logs
+
+bool Registri::leggi(const QStringList& file) {
+    for (const QString& l : file) {
+        QFile f(l);
+        if (!f.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "log %s illeggibile\n", qPrintable(l));
+            return false;
+        }
+        for (const QString& r : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
+            righe_.push_back(r.split(' '));
+        }
+    }
+    return true;
+}
+
+std::vector<QStringList> Registri::righe(const QString& scheda, const QString& evento) const {
+    std::vector<QStringList> r;
+    for (const QStringList& l : righe_) {
+        if (l.size() >= 2 && l[0] == scheda && l[1] == evento) {
+            r.push_back(l.mid(2));
+        }
     }
     return r;
+}
+
+QStringList Registri::primi(const QString& scheda, const QString& evento) const {
+    QStringList r;
+    for (const QStringList& l : righe(scheda, evento)) {
+        r << l.value(0);
+    }
+    return r;
+}
+
+// ------------------------------------------------------------------ check helpers
+
+QVariant scalare(Database& db, const QString& sql) {
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    q.SQL = {sql};
+    return q.scalar();
+}
+
+std::vector<QStringList> righeSql(Database& db, const QString& sql) {
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    q.SQL = {sql};
+    std::vector<QStringList> r;
+    for (q.open(); !q.eof(); q.next()) {
+        QStringList l;
+        for (int i = 0; i < q.fieldCount(); ++i) {
+            l << (q.field(i).isNull() ? QStringLiteral("\x01") : q.field(i).asString());
+        }
+        r.push_back(l);
+    }
+    return r;
+}
+
+void segnala(int& contatore, const QString& testo) {
+    std::printf("%s\n", qPrintable(testo));
+    ++contatore;
+}
+
+void verificaTesti(const QString& scheda, const QStringList& salvati, const QStringList& falliti,
+                   const std::map<QString, int>& presenze, Conteggi& c) {
+    for (const QString& s : salvati) {
+        const auto it = presenze.find(s);
+        const int n = it == presenze.end() ? 0 : it->second;
+        if (n == 0) {
+            segnala(c.perdite,
+                    QStringLiteral("%1: salvataggio %2 confermato ma assente").arg(scheda, s));
+        } else if (n > 1) {
+            // a history copy of a change that was not made, or a change made twice
+            segnala(c.mezzi, QStringLiteral("%1: testo %2 presente %3 volte tra righe e storico")
+                                 .arg(scheda, s)
+                                 .arg(n));
+        }
+    }
+    for (const QString& s : falliti) {
+        if (presenze.count(s)) {
+            segnala(c.mezzi,
+                    QStringLiteral("%1: salvataggio %2 rifiutato ma scritto").arg(scheda, s));
+        }
+    }
+}
+
+QString elencoSql(const QStringList& valori) {
+    QStringList q;
+    for (const QString& v : valori) {
+        q << '\'' + QString(v).replace('\'', QLatin1String("''")) + '\'';
+    }
+    return q.join(',');
+}
+
+namespace {
+
+// ------------------------------------------------------------------ base
+
+// The window positions and list layouts of the soak's users are removed:
+// after the run every one of them must have been written by a process.
+void togliAspetti(Database& db) {
+    Transaction tr(&db);
+    Query q(&db, &tr);
+    for (const char* t : {"STOPOS1", "STOASP1"}) {
+        q.SQL = {QStringLiteral("DELETE FROM %1 WHERE CODICEUTENTE IN (1,2)")
+                     .arg(QString::fromLatin1(t))};
+        q.execSQL();
+    }
+    tr.commit();
 }
 
 int base(const QString& dir, const QString& file) {
@@ -93,21 +277,74 @@ int base(const QString& dir, const QString& file) {
             return 1;
         }
     }
+    Formati::impostaItaliani();
     Database db;
     connessione(dir, db);
+    togliAspetti(db);
     QFile f(file);
     if (!f.open(QIODevice::WriteOnly)) {
         return 1;
     }
     QTextStream out(&f);
-    for (const auto& [k, v] : storico(db)) {
-        out << k << ' ' << v.back().vers << '\n';
+    const std::pair<const char*, QStringList (*)(Database&)> schede[] = {{"CONFEZ", baseConfez},
+                                                                         {"SPECIF", baseSpecifiche},
+                                                                         {"COMPON", baseComponenti},
+                                                                         {"LOTTO", baseLotti},
+                                                                         {"CPAR", baseParametri}};
+    for (const auto& [nome, leggi] : schede) {
+        for (const QString& r : leggi(db)) {
+            out << nome << ' ' << r << '\n';
+        }
     }
     return 0;
 }
 
+// ------------------------------------------------------------------ check
+
+// Every window and list a process closed has its position and layout stored
+// for its user; a warning that a save failed counts as a layout lost.
+void verificaAspetti(Database& db, const Registri& r, Conteggi& c) {
+    QSet<QString> posizioni, aspetti;
+    for (const auto& l : righeSql(db, QStringLiteral("SELECT CODICEUTENTE, CODICESITUAZIONE "
+                                                     "FROM STOPOS1 WHERE CODICEPROGETTO=150"))) {
+        posizioni.insert(l[0] + '/' + l[1]);
+    }
+    for (const auto& l : righeSql(db, QStringLiteral("SELECT DISTINCT CODICEUTENTE, "
+                                                     "CODICESITUAZIONE FROM STOASP1 WHERE "
+                                                     "CODICEPROGETTO=150"))) {
+        aspetti.insert(l[0] + '/' + l[1]);
+    }
+    QSet<QString> visti;
+    int chiuse = 0;
+    for (const auto& [evento, presenti] : {std::pair{QStringLiteral("FINESTRA"), &posizioni},
+                                           {QStringLiteral("GRIGLIA"), &aspetti}}) {
+        for (const QStringList& l : r.righe(QStringLiteral("PROCESSO"), evento)) {
+            const QString k = l.value(0) + '/' + l.value(1);
+            ++chiuse;
+            if (!presenti->contains(k) && !visti.contains(evento + k)) {
+                visti.insert(evento + k);
+                segnala(c.layout, QStringLiteral("%1 %2 (%3) dell'utente %4 non memorizzata")
+                                      .arg(evento == QLatin1String("FINESTRA")
+                                               ? QStringLiteral("posizione della finestra")
+                                               : QStringLiteral("disposizione della griglia"),
+                                           l.value(1), l.value(2), l.value(0)));
+            }
+        }
+    }
+    for (const QStringList& l : r.righe(QStringLiteral("PROCESSO"), QStringLiteral("AVVISO"))) {
+        const QString t = l.join(' ');
+        const bool aspetto = t.contains(QLatin1String("posizione finestra non salvata")) ||
+                             t.contains(QLatin1String("griglia non salvato")) ||
+                             t.contains(QLatin1String("ricerca non salvate"));
+        segnala(aspetto ? c.layout : c.avvisi, QStringLiteral("avviso: ") + t);
+    }
+    std::printf("finestre e griglie chiuse: %d\n", chiuse);
+}
+
 int verifica(const QString& dir, const QString& fileBase, const QStringList& logs) {
-    std::map<QString, int> prima;
+    // numbers read and compared as the screens show them
+    Formati::impostaItaliani();
+    Base b;
     {
         QFile f(fileBase);
         if (!f.open(QIODevice::ReadOnly)) {
@@ -115,265 +352,134 @@ int verifica(const QString& dir, const QString& fileBase, const QStringList& log
             return 1;
         }
         for (const QString& r : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
-            prima[r.section(' ', 0, 0)] = r.section(' ', 1, 1).toInt();
+            const QStringList l = r.split(' ');
+            b[l[0]].push_back(l.mid(1));
         }
     }
-    QSet<QString> salvati, falliti, manuali;
-    int eliminati = 0, operazioni = 0, conflitti = 0, taciuti = 0, richiesteAMano = 0;
-    for (const QString& l : logs) {
-        QFile f(l);
-        if (!f.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "log %s illeggibile\n", qPrintable(l));
-            return 1;
-        }
-        for (const QString& r : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
-            const QString tipo = r.section(' ', 0, 0);
-            const QString a = r.section(' ', 1, 1);
-            if (tipo == QLatin1String("SALVATO")) {
-                salvati.insert(a);
-            } else if (tipo == QLatin1String("FALLITO")) {
-                falliti.insert(a);
-            } else if (tipo == QLatin1String("ELIMINATO")) {
-                ++eliminati;
-            } else if (tipo == QLatin1String("MANUALE")) {
-                manuali.insert(a);
-                ++richiesteAMano;
-            } else if (tipo == QLatin1String("TOTALE")) {
-                operazioni += a.toInt();
-                conflitti += r.section(' ', 2, 2).toInt();
-                taciuti += r.section(' ', 3, 3).toInt();
-            }
-        }
+    Registri r;
+    if (!r.leggi(logs)) {
+        return 1;
+    }
+    Conteggi c;
+    for (const QStringList& l : r.righe(QStringLiteral("PROCESSO"), QStringLiteral("TOTALE"))) {
+        c.operazioni += l.value(0).toInt();
+        c.conflitti += l.value(1).toInt();
+        c.taciuti += l.value(2).toInt();
+    }
+    for (const char* s : {"CONFEZ", "SPECIF", "COMPON", "LOTTO", "CPAR"}) {
+        c.manuali += int(r.righe(QString::fromLatin1(s), QStringLiteral("MANUALE")).size());
     }
     Database db;
     connessione(dir, db);
-    const auto versioni = storico(db);
-    std::map<QString, QString> righe; // key -> text ("\x01" for a key-only row)
-    {
-        Transaction tr(&db);
-        Query q(&db, &tr);
-        q.SQL = {QStringLiteral("SELECT CODICERIEMPITRICE, NUMPROGRESSIVO, TESTO FROM CONFEZ")};
-        for (q.open(); !q.eof(); q.next()) {
-            righe[chiave(q.field(0).asString(), q.field(1).asString())] =
-                q.field(2).isNull() ? QStringLiteral("\x01") : q.field(2).asString();
-        }
-    }
-    int perdite = 0, mezzi = 0, soloChiave = 0;
-    QSet<QString> inStorico, ovunque;
-    int nuoveVersioni = 0, nuoveEliminazioni = 0;
-    for (const auto& [k, v] : versioni) {
-        const int da = prima.count(k) ? prima[k] : 0;
-        for (const Versione& x : v) {
-            ovunque.insert(x.testo);
-            if (x.vers <= da) {
-                continue;
-            }
-            if (x.eliminazione) {
-                ++nuoveEliminazioni;
-            } else {
-                ++nuoveVersioni;
-                inStorico.insert(x.testo);
-            }
-        }
-        if (v.back().vers <= da) {
-            continue;
-        }
-        // the row as it stands is the newest version: a deletion when it is gone
-        // (a key-only row the user was told to delete by hand included)
-        const auto r = righe.find(k);
-        const Versione& ultima = v.back();
-        if (r == righe.end() ? !ultima.eliminazione
-                             : ultima.eliminazione || ultima.testo != r->second) {
-            std::printf("riga %s diversa dalla sua ultima versione %d\n", qPrintable(k),
-                        ultima.vers);
-            ++mezzi;
-        }
-    }
-    for (const auto& [k, t] : righe) {
-        ovunque.insert(t);
-        if (t == QLatin1String("\x01") && !manuali.contains(k)) {
-            std::printf("riga %s con la sola chiave\n", qPrintable(k));
-            ++soloChiave;
-        }
-    }
-    for (const QString& s : salvati) {
-        if (!inStorico.contains(s)) {
-            std::printf("salvataggio %s confermato ma assente dallo storico\n", qPrintable(s));
-            ++perdite;
-        }
-    }
-    for (const QString& s : falliti) {
-        if (ovunque.contains(s)) {
-            std::printf("salvataggio %s rifiutato ma scritto\n", qPrintable(s));
-            ++mezzi;
-        }
-    }
-    if (nuoveVersioni != salvati.size() || nuoveEliminazioni != eliminati) {
-        std::printf("versioni nuove %d per %lld salvataggi, eliminazioni %d per %d\n",
-                    nuoveVersioni, qlonglong(salvati.size()), nuoveEliminazioni, eliminati);
-        ++mezzi;
-    }
+    verificaConfez(db, b, r, c);
+    verificaSpecifiche(db, b, r, c);
+    verificaComponenti(db, b, r, c);
+    verificaLotti(db, b, r, c);
+    verificaParametri(db, b, r, c);
+    verificaAspetti(db, r, c);
     std::printf("operazioni %d, conflitti %d, perdite %d, scritture a metà %d, righe con la sola "
-                "chiave %d, conflitti non segnalati %d, richieste di cancellare a mano %d\n",
-                operazioni, conflitti, perdite, mezzi, soloChiave, taciuti, richiesteAMano);
-    return perdite + mezzi + soloChiave + taciuti == 0 && operazioni > 0 ? 0 : 1;
+                "chiave %d, conflitti non segnalati %d, richieste di cancellare a mano %d, "
+                "disposizioni perse %d, avvisi di errore %d, costi non ricalcolati %d\n",
+                c.operazioni, c.conflitti, c.perdite, c.mezzi, c.soloChiave, c.taciuti, c.manuali,
+                c.layout, c.avvisi, c.costo);
+    return c.perdite + c.mezzi + c.soloChiave + c.taciuti + c.manuali + c.layout + c.avvisi == 0 &&
+                   c.operazioni > 0
+               ? 0
+               : 1;
 }
 
-class Carico {
-public:
-    Carico(TIniConfForm* f, MessaggiRegistrati& reg, unsigned seme, QTextStream& log)
-        : f_(f), reg_(reg), rng_(seme), seme_(seme), log_(log) {
-        reg_.dialogo = [this](QDialog* d) {
-            auto* n = qobject_cast<TNConfezForm*>(d);
-            if (!n) {
-                return int(kRisultatoAnnulla);
-            }
-            n->scegliRiempitrice(macchina_);
-            n->EditNumeroProgressivo->setText(numero_);
-            n->done(kRisultatoOK);
-            return n->result() == kRisultatoOK ? int(kRisultatoOK) : int(kRisultatoAnnulla);
-        };
-    }
+// ------------------------------------------------------------------ load
 
-    void passo() {
-        ++operazioni;
-        reg_.pulisci();
-        const int p = caso(100);
-        const char* tipo = p < 25 ? "nuovo" : p < 60 ? "modifica" : p < 75 ? "elimina" : "ricerca";
-        if (p < 25) {
-            nuovo();
-        } else if (p < 60) {
-            modifica();
-        } else if (p < 75) {
-            elimina();
-        } else {
-            ricerca();
-        }
-        {
-            QStringList t;
-            for (const auto& m : reg_.mostrati) {
-                t << m.testo;
-            }
-            // when, what, on which key, the state left and what the user was told:
-            // the sequence on a key a failed check names
-            log_ << "OPERAZIONE " << QDateTime::currentMSecsSinceEpoch() << ' ' << tipo << ' '
-                 << chiave(f_->CodiceCorrente, f_->AltreChiaviCorrenti.value(0)) << ' '
-                 << f_->StatoScheda << ' ' << t.join('|') << '\n';
-        }
-        for (const auto& m : reg_.mostrati) {
-            if (kConflitti.contains(m.testo)) {
-                ++conflitti;
-            }
-            if (m.testo.startsWith(QLatin1String("Errore interno: cancellare manualmente"))) {
-                log_ << "MANUALE " << chiave(f_->CodiceCorrente, f_->AltreChiaviCorrenti.value(0))
-                     << '\n';
-            }
-        }
-        // the card is back in browsing after every operation
-        if (f_->StatoScheda != 0) {
-            f_->ButtonAnnullaClick();
+int lavora(QApplication& app, const QString& dir, int utente, int secondi, unsigned seme,
+           const QString& fileLog) {
+    const QString radice = QDir(dir).absolutePath() + '/';
+    qputenv(percorsi::kVariabileDirHost, radice.toUtf8());
+    QFile file(fileLog);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        return 1;
+    }
+    QTextStream log(&file);
+    gLog = &log;
+    gPrecedente = qInstallMessageHandler(gestoreMessaggi);
+    RegistraMessaggi reg;
+    Ambiente a{*reg, std::mt19937(seme), seme, utente, log};
+
+    // how often each card is worked on
+    std::vector<std::pair<std::unique_ptr<Giro>, int>> giri;
+    giri.emplace_back(giroConfez(a), 3);
+    giri.emplace_back(giroSpecifiche(a), 3);
+    giri.emplace_back(giroComponenti(a), 3);
+    giri.emplace_back(giroLotti(a), 2);
+    giri.emplace_back(giroParametri(a), 1);
+    int pesi = 0;
+    for (auto& [g, peso] : giri) {
+        pesi += peso;
+        reg->pulisci();
+        if (!g->apri()) {
+            return 1;
         }
     }
-
-    int operazioni = 0;
-    int conflitti = 0;
-    int taciuti = 0; // a failure without its message
-
-private:
-    int caso(int n) { return int(rng_() % unsigned(n)); }
-    bool errore() const {
-        for (const auto& m : reg_.mostrati) {
-            if (m.tipo == TipoMessaggio::Errore || m.tipo == TipoMessaggio::Avviso) {
-                return true;
+    Giro* attivo = nullptr;
+    reg->dialogo = [&attivo](QDialog* d) {
+        return attivo ? attivo->dialogo(d) : int(kRisultatoAnnulla);
+    };
+    QElapsedTimer t;
+    t.start();
+    std::mt19937 pausa(seme + 1);
+    while (t.elapsed() < qint64(secondi) * 1000) {
+        int x = a.caso(pesi);
+        for (auto& [g, peso] : giri) {
+            if (x < peso) {
+                attivo = g.get();
+                break;
+            }
+            x -= peso;
+        }
+        reg->pulisci();
+        reg->risposte.clear();
+        attivo->passo();
+        // now and then a screen is closed and opened again: its layouts are
+        // written while the others work
+        if (a.caso(40) == 0) {
+            Giro* g = giri[size_t(a.caso(int(giri.size())))].first.get();
+            attivo = g;
+            reg->pulisci();
+            g->chiudi();
+            if (!g->apri()) {
+                return 1;
             }
         }
-        return false;
-    }
-    QString nuovoTesto() { return QStringLiteral("P%1-%2").arg(seme_).arg(++progressivo_); }
-
-    // Saves or gives up the open edit; logs what the user was told.
-    void concludi() {
-        if (f_->StatoScheda == 0) {
-            return;
-        }
-        if (caso(5) == 0) {
-            f_->ButtonAnnullaClick();
-            return;
-        }
-        const QString testo = nuovoTesto();
-        SchedaBase::impostaTesto(f_->editazione(QStringLiteral("TESTO")), testo);
-        const size_t prima = reg_.mostrati.size();
-        f_->ButtonMemorizzaClick();
-        const bool segnalato = reg_.mostrati.size() > prima && errore();
-        if (f_->StatoScheda == 0 && !segnalato) {
-            log_ << "SALVATO " << testo << '\n';
-        } else {
-            log_ << "FALLITO " << testo << '\n';
-            if (!segnalato) {
-                ++taciuti;
-            }
+        log.flush();
+        // a user thinks a little between actions; timers (version labels) fire meanwhile
+        QElapsedTimer p;
+        p.start();
+        const int ms = int(pausa() % 15);
+        while (p.elapsed() < ms) {
+            app.processEvents(QEventLoop::AllEvents, 5);
         }
     }
-
-    void nuovo() {
-        macchina_ = QString::number(1 + caso(2));
-        numero_ = QString::number(1 + caso(4));
-        f_->ButtonNuovoClick();
-        concludi();
+    int operazioni = 0, conflitti = 0, taciuti = 0;
+    for (auto& [g, peso] : giri) {
+        attivo = g.get();
+        reg->pulisci();
+        g->chiudi();
+        operazioni += g->operazioni;
+        conflitti += g->conflitti;
+        taciuti += g->taciuti;
+        std::printf("utente %d, %s: %d operazioni, %d conflitti segnalati\n", utente,
+                    qPrintable(g->nome()), g->operazioni, g->conflitti);
     }
-
-    bool scegliRiga() {
-        auto* m = f_->Griglia->modello();
-        while (m->canFetchMore({})) {
-            m->fetchMore({});
-        }
-        if (m->rowCount() == 0) {
-            return false;
-        }
-        f_->Griglia->setCurrentIndex(m->index(caso(m->rowCount()), 0));
-        return true;
-    }
-
-    void modifica() {
-        if (!scegliRiga()) {
-            return;
-        }
-        f_->ButtonEditClick();
-        concludi();
-    }
-
-    void elimina() {
-        if (!scegliRiga()) {
-            return;
-        }
-        reg_.risposte = {QStringLiteral("Sì")};
-        const int prima = f_->Griglia->modello()->rowCount();
-        f_->ButtonEliminaClick();
-        (void)prima;
-        bool confermato = false;
-        for (const auto& m : reg_.mostrati) {
-            confermato = confermato || m.tipo == TipoMessaggio::Conferma;
-        }
-        if (confermato && !errore()) {
-            log_ << "ELIMINATO\n";
-        }
-    }
-
-    void ricerca() {
-        // what another user sees after "Annulla": a fresh read of the list
-        f_->rileggi(QString::number(1 + caso(2)));
-    }
-
-    TIniConfForm* f_;
-    MessaggiRegistrati& reg_;
-    std::mt19937 rng_;
-    unsigned seme_;
-    QTextStream& log_;
-    QString macchina_, numero_;
-    int progressivo_ = 0;
-};
+    a.scrivi(QStringLiteral("PROCESSO"), QStringLiteral("TOTALE"),
+             {QString::number(operazioni), QString::number(conflitti), QString::number(taciuti)});
+    log.flush();
+    gLog = nullptr;
+    std::printf("utente %d: %d operazioni, %d conflitti segnalati\n", utente, operazioni,
+                conflitti);
+    return 0;
+}
 
 } // namespace
+} // namespace carico
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -383,10 +489,10 @@ int main(int argc, char** argv) {
     const QStringList a = app.arguments();
     try {
         if (a.size() == 4 && a[1] == QLatin1String("--base")) {
-            return base(a[2], a[3]);
+            return carico::base(a[2], a[3]);
         }
         if (a.size() >= 5 && a[1] == QLatin1String("--verifica")) {
-            return verifica(a[2], a[3], a.mid(4));
+            return carico::verifica(a[2], a[3], a.mid(4));
         }
         if (a.size() != 6) {
             std::fprintf(stderr, "uso: server_carico DIR UTENTE SECONDI SEME LOG\n"
@@ -394,44 +500,7 @@ int main(int argc, char** argv) {
                                  "     server_carico --verifica DIR BASE LOG...\n");
             return 2;
         }
-        const QString radice = QDir(a[1]).absolutePath() + '/';
-        qputenv(percorsi::kVariabileDirHost, radice.toUtf8());
-        const int utente = a[2].toInt();
-        const int secondi = a[3].toInt();
-        const unsigned seme = a[4].toUInt();
-        QFile file(a[5]);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-            return 1;
-        }
-        QTextStream log(&file);
-        RegistraMessaggi reg;
-        auto* f = qobject_cast<TIniConfForm*>(
-            LanciaSchermata(*trovaSchermata(QStringLiteral("ShowIniConfForm")), utente, {}));
-        if (!f || !f->Sessione()->IBDatabase1.connected() || !reg->mostrati.empty()) {
-            std::fprintf(stderr, "scheda non aperta: %s\n",
-                         qPrintable(reg->testi().join(QStringLiteral(" | "))));
-            return 1;
-        }
-        Carico c(f, *reg, seme, log);
-        QElapsedTimer t;
-        t.start();
-        std::mt19937 pausa(seme + 1);
-        while (t.elapsed() < qint64(secondi) * 1000) {
-            c.passo();
-            log.flush();
-            // a user thinks a little between actions; timers (history label) fire meanwhile
-            QElapsedTimer p;
-            p.start();
-            const int ms = int(pausa() % 15);
-            while (p.elapsed() < ms) {
-                app.processEvents(QEventLoop::AllEvents, 5);
-            }
-        }
-        f->close();
-        log << "TOTALE " << c.operazioni << ' ' << c.conflitti << ' ' << c.taciuti << '\n';
-        std::printf("utente %d: %d operazioni, %d conflitti segnalati\n", utente, c.operazioni,
-                    c.conflitti);
-        return 0;
+        return carico::lavora(app, a[1], a[2].toInt(), a[3].toInt(), a[4].toUInt(), a[5]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "server_carico: %s\n", e.what());
         return 1;
