@@ -186,6 +186,9 @@ namespace {
 
 const QString kRigaCancellata =
     QStringLiteral("Il record selezionato è già stato cancellato da un altro utente");
+const QString kRigaCambiata =
+    QStringLiteral("Il record selezionato è stato modificato da un altro utente: la lista mostra "
+                   "ora le righe come sono memorizzate");
 
 // Inside a change: the line numbered `riga` is still the one the list showed
 // (a number freed by a deletion is taken again by the next integration, and
@@ -194,6 +197,9 @@ RigaGruppo stessaRiga(Query& q, const LottoCorrente& l, qint64 riga, const RigaG
     const std::optional<RigaGruppo> ora = leggiRigaGruppo(q, l, riga);
     if (!ora || ora->materia != vista.materia || ora->analogo != vista.analogo) {
         throw Rifiuto{kRigaCancellata};
+    }
+    if (ora->percentuale != vista.percentuale) {
+        throw Rifiuto{kRigaCambiata};
     }
     return *ora;
 }

@@ -203,6 +203,50 @@ TEST_F(Materie, LIntegrazioneSpostaUnaQuotaSenzaCambiareIlTotale) {
               6);
 }
 
+TEST_F(Materie, UnaRigaCheLaListaMostravaMaOraEDiUnAltroNonSiTocca) {
+    const QString prima = totale();
+    apri();
+    componente("MP012", "0,5");
+    p->ButtonIntegraFabbCompon->click();
+    ASSERT_EQ(p->rigaCorrente(), 7);
+    // another user's page reads the batch now: line 7 is MP012
+    prova::SchedaFinta altraScheda(h, true);
+    altraScheda.lotto = prova::lottoFM001();
+    PaginaMaterie altra(altraScheda);
+    altra.aggiorna();
+    // the first user removes the integration and makes another: its number is 7 again
+    msg->risposte = {"Sì"};
+    p->ButtonEliminaFabbCompon->click();
+    vaiARiga(1);
+    componente("MP012", "0,25");
+    p->ButtonIntegraFabbCompon->click();
+    ASSERT_EQ(percentuale(7), "0.25");
+    // the other user, on the line 7 it still shows, touches nothing of the
+    // first user's line, and is told
+    GrigliaModello* m = altra.GridCompon->modello();
+    auto sette = [&] {
+        altra.GridCompon->setCurrentIndex(
+            m->index(m->cerca("NRIGA", [](const QString& v) { return v == "7"; }), 0));
+    };
+    sette();
+    msg->pulisci();
+    msg->risposte = {"Sì"};
+    altra.ButtonEliminaFabbCompon->click();
+    EXPECT_EQ(ultimo(), "Il record selezionato è stato modificato da un altro utente: la lista "
+                        "mostra ora le righe come sono memorizzate");
+    EXPECT_EQ(percentuale(7), "0.25");
+    EXPECT_EQ(totale(), prima);
+    // line 7 of another material: gone, as far as that list knew
+    h.esegui(az(), {"UPDATE FABBCOMPON SET CODICEMATERIAPRIMA='MP002' WHERE "
+                    "CODICEFABBRICAZIONE='FM001' AND NRIGA=7"});
+    sette();
+    msg->pulisci();
+    componente("MP002", "0,1");
+    altra.ButtonIntegraFabbCompon->click();
+    EXPECT_EQ(ultimo(), "Il record selezionato è già stato cancellato da un altro utente");
+    EXPECT_EQ(totale(), prima);
+}
+
 TEST_F(Materie, LIntegrazioneRifiutaPercentualiCheIlGruppoNonPuoCedere) {
     // group MP010: line 4 at 0,3 and a new line 7 (MP011) at 0,3; MP015 joins it
     h.esegui(az(), {"UPDATE MATER SET CODICEANALOGO='MP010' WHERE CODICE IN ('MP011','MP015')",
