@@ -248,20 +248,12 @@ void TCParForm::ButtonOkClick() {
         qWarning("parametri costi non memorizzati: %s", qPrintable(e.messaggio()));
         // nothing was written
         transazione_.rollbackRetainingNoThrow();
-        if (e.conflitto() || e.chiaveDuplicata()) {
-            // committed by another user meanwhile, the row is no longer as
-            // read; still pending, it is held and a later OK may go through
-            try {
-                transazione_.restart();
-                const std::optional<Valori> ora = leggi();
-                transazione_.commit();
-                if (ora != letta_) {
-                    mostraCambiata(ora);
-                    return;
-                }
-            } catch (const DbError&) {
-                transazione_.rollbackRetainingNoThrow();
-            }
+        // committed by another user meanwhile, the row is no longer as read;
+        // still pending, it is held and the save fails as any other
+        if (const auto ora = cambiatoDaAltri(
+                transazione_, e, [this] { return leggi(); }, letta_)) {
+            mostraCambiata(*ora);
+            return;
         }
         Messaggi::errore(QStringLiteral("Errote interno: impossibile memorizzare le impostazioni"),
                          this);

@@ -243,20 +243,12 @@ void TPrAcquaForm::ButtonOkClick() {
         qWarning("acqua addolcita non memorizzata: %s", qPrintable(e.messaggio()));
         // nothing was written
         transazione_.rollbackRetainingNoThrow();
-        if (e.conflitto() || e.chiaveDuplicata()) {
-            // committed by another user meanwhile, the choice is no longer as
-            // read; still pending, it is held and the save fails as any other
-            try {
-                transazione_.restart();
-                const Scelta ora = leggi();
-                transazione_.commit();
-                if (ora != letta_) {
-                    mostraCambiata(ora);
-                    return;
-                }
-            } catch (const DbError&) {
-                transazione_.rollbackRetainingNoThrow();
-            }
+        // committed by another user meanwhile, the row is no longer as read;
+        // still pending, it is held and the save fails as any other
+        if (const auto ora = cambiatoDaAltri(
+                transazione_, e, [this] { return leggi(); }, letta_)) {
+            mostraCambiata(*ora);
+            return;
         }
         Messaggi::errore(QStringLiteral("Errore interno: impossibile salvare le modifiche"), this);
     }

@@ -11,12 +11,16 @@ namespace quintar::storico {
 
 namespace {
 
-QString dove(const DescrizioneStorico& d, const QStringList& chiave) {
+QString condizione(const DescrizioneStorico& d, const QStringList& chiave) {
     QStringList c;
     for (int i = 0; i < d.colonneChiave.size(); ++i) {
         c << QStringLiteral("(%1=%2)").arg(d.colonneChiave[i], sql::testoNonNullo(chiave.value(i)));
     }
-    return QStringLiteral("WHERE ") + c.join(QStringLiteral("AND"));
+    return c.join(QStringLiteral("AND"));
+}
+
+QString dove(const DescrizioneStorico& d, const QStringList& chiave) {
+    return QStringLiteral("WHERE ") + condizione(d, chiave);
 }
 
 } // namespace
@@ -31,35 +35,17 @@ int prossimaVersione(Query& q, const DescrizioneStorico& d, const QStringList& c
 int copia(Query& q, const DescrizioneStorico& d, const QStringList& chiave, int utente,
           bool cancellazione) {
     const int versione = prossimaVersione(q, d, chiave);
-    QStringList colonne = d.colonneCopiate;
-    QStringList valori = d.colonneCopiate;
-    colonne << d.colonnaVersione;
-    valori << sql::intero(versione);
+    Costanti costanti{{d.colonnaVersione, sql::intero(versione)}};
     if (!d.colonnaData.isEmpty()) {
-        colonne << d.colonnaData;
-        valori << sql::data(QDate::currentDate());
+        costanti.emplace_back(d.colonnaData, sql::data(QDate::currentDate()));
     }
     if (!d.colonnaUtente.isEmpty()) {
-        colonne << d.colonnaUtente;
-        valori << sql::intero(utente);
+        costanti.emplace_back(d.colonnaUtente, sql::intero(utente));
     }
     if (!d.colonnaCancellato.isEmpty()) {
-        colonne << d.colonnaCancellato;
-        valori << sql::flag(cancellazione);
+        costanti.emplace_back(d.colonnaCancellato, sql::flag(cancellazione));
     }
-    q.SQL = {QStringLiteral("INSERT INTO %1 (%2)").arg(d.tabellaStorico, colonne.join(',')),
-             QStringLiteral("SELECT %1 FROM %2").arg(valori.join(','), d.tabella), dove(d, chiave)};
-    int righe = 0;
-    try {
-        righe = q.execSQL();
-    } catch (const DbError& e) {
-        throw ErroreStorico(e.messaggio(), e.sqlCode(), e.gdsCode());
-    }
-    if (righe != 1) {
-        throw ErroreStorico(
-            QStringLiteral("Il record %1 di %2 non esiste: nessuna versione scritta")
-                .arg(chiave.join('/'), d.tabella));
-    }
+    copiaRiga(q, d.tabellaStorico, d.tabella, d.colonneCopiate, costanti, condizione(d, chiave));
     return versione;
 }
 
