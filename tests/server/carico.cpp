@@ -7,7 +7,7 @@
 //   LOG server_carico --verifica DIR BASE LOG...       compares the logs with the archive
 //
 // Each process keeps the packaging procedures, the raw-materials card (its
-// specification lines), the formulation card (its component lines), the
+// data-sheet lines), the formulation card (its component lines), the
 // manufacturing sheet (the integrations of its batch lines) and the cost
 // parameters open, works on one of them at a time, and now and then closes a
 // screen and opens it again, so that window positions and list layouts are

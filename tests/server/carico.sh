@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Several processes doing random card operations through a Firebird server of
-# the test's own: the packaging procedures, the specification lines of raw
+# the test's own: the packaging procedures, the data-sheet lines of raw
 # materials, the component lines of formulations, the integrations of batch
 # lines and the cost parameters, each screen closed and opened again now and
 # then. At the end every failure was reported to its user, nothing is

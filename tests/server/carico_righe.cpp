@@ -1,4 +1,4 @@
-// Pages of lines under load: the specification lines of three raw materials
+// Pages of lines under load: the data-sheet lines of three raw materials
 // (TMaterForm, "Specifiche") and the component lines of three formulations
 // (TFormulForm, "Componenti"): new line and save, edit and save, delete,
 // cancel, list reads. Their histories copy a line as it was BEFORE a change
