@@ -1097,3 +1097,35 @@ CREATE TABLE STOMAT (
   QUANTITAKG DOUBLE PRECISION,
   CONSTRAINT STOMAT_CHIAVEPRIMARIA PRIMARY KEY (CODICESTORICO, NRIGA)
 );
+
+-- Work over two archives (the company's and the host's, or the weighings')
+-- commits in two phases. A run's row here is written in its company part and
+-- committed first: the run is committed exactly when its row is, and the
+-- recovery of a run a process left half-way decides from it.
+CREATE TABLE ESECUZIONIDISTRIBUITE (
+  ESECUZIONE CHAR(36) NOT NULL,
+  MOMENTO TIMESTAMP DEFAULT CURRENT_TIMESTAMP,
+  DESCRIZIONE VARCHAR(1000),
+  CONSTRAINT ESECUZIONIDISTR_CHIAVEPRIMARIA PRIMARY KEY (ESECUZIONE)
+);
+
+-- What a commitment or a posting owes once committed, written with it: the
+-- host's warehouse routine on an order, the move of an order to the customer
+-- of handled orders. Each step is made once, in order, by the run or by the
+-- next opening of either screen; FATTA when it was made.
+CREATE SEQUENCE GEN_CHIAMATEDOVUTE;
+CREATE TABLE CHIAMATEDOVUTE (
+  ID INTEGER NOT NULL,
+  ESECUZIONE CHAR(36) NOT NULL,
+  ORDINE INTEGER NOT NULL,
+  AZIONE VARCHAR(10) NOT NULL,
+  CLIENTE VARCHAR(40),
+  DACLIENTE VARCHAR(40),
+  UTENTE INTEGER,
+  CREATA TIMESTAMP DEFAULT CURRENT_TIMESTAMP,
+  TENTATIVI INTEGER DEFAULT 0 NOT NULL,
+  FATTA TIMESTAMP,
+  ESITO VARCHAR(500),
+  CONSTRAINT CHIAMATEDOVUTE_CHIAVEPRIMARIA PRIMARY KEY (ID)
+);
+CREATE INDEX CHIAMATEDOVUTE_DAFARE ON CHIAMATEDOVUTE (FATTA, ID);

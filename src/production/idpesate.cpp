@@ -207,15 +207,23 @@ void TIdPesateForm::apriArchivi() {
         if (sessione_->IBDatabase1.connected()) {
             try {
                 const EsitoRecupero r =
-                    recuperaInLimbo(sessione_->IBDatabase1, sessione_->IBDatabase3);
+                    recuperaInLimbo(sessione_->IBDatabase1, {&sessione_->IBDatabase3});
                 if (r.confermate + r.annullate > 0) {
-                    qWarning("Quintar: assegnazioni di pesate rimaste a metà: %d confermate, %d "
-                             "annullate",
-                             r.confermate, r.annullate);
+                    qInfo("Quintar: assegnazioni di pesate rimaste a metà: %d parti confermate, "
+                          "%d annullate",
+                          r.confermate, r.annullate);
+                }
+                if (!r.lasciate.isEmpty()) {
+                    Messaggi::avviso(QStringLiteral("Assegnazioni di pesate rimaste in sospeso non "
+                                                    "concluse:\r\n") +
+                                         r.lasciate.join(QStringLiteral("\r\n")),
+                                     this);
                 }
             } catch (const DbError& e) {
-                qWarning("Quintar: assegnazioni di pesate in sospeso non verificate: %s",
-                         qPrintable(e.messaggio()));
+                Messaggi::errore(QStringLiteral("Errore interno: impossibile concludere le "
+                                                "assegnazioni di pesate rimaste in sospeso\r\n") +
+                                     e.messaggio(),
+                                 this);
             }
         }
         sondaggio_ = std::make_unique<pesate::Sondaggio>(&sessione_->IBDatabase3);

@@ -1,5 +1,6 @@
 #include "production/impegnofabbricazioni.h"
 
+#include "production/dovute.h"
 #include "production/magazzino.h"
 #include "session/distribuita.h"
 #include "session/messaggi.h"
@@ -171,8 +172,9 @@ void TImpegnoFabbricazioniForm::lavora(const std::vector<Fabbricazione>& scelte)
     const QString cliente = EditCliente->text();
     const QString linea = EditLinea->text();
     const QString tipo = EditTipoDocumento->text();
-    // every order and batch state of the run is written, or none
-    TransazioneDistribuita unita({&erp(), &azienda()});
+    // every order and batch state of the run is written, or none; the
+    // company archive keeps the run's decision and what it owes
+    TransazioneDistribuita unita({&azienda(), &erp()});
     Query qe(&erp(), &unita.su(erp()));
     Query qa(&azienda(), &unita.su(azienda()));
     bool tutte = true;
@@ -209,27 +211,33 @@ void TImpegnoFabbricazioniForm::lavora(const std::vector<Fabbricazione>& scelte)
         }
         tutte = tutte && ok;
     }
+    // the warehouse routine is owed on every order: recorded with the run,
+    // made once it is committed
+    if (tutte) {
+        std::vector<dovute::Passo> passi;
+        for (qint64 id : ordini) {
+            passi.push_back({dovute::Azione::Impegno, id});
+        }
+        try {
+            dovute::registra(qa, unita.esecuzione(), sessione_->NumUtente, passi);
+        } catch (const DbError& e) {
+            qWarning("impegno: passi dovuti non registrati: %s", qPrintable(e.messaggio()));
+            Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
+            tutte = false;
+        }
+    }
     if (!tutte) {
         unita.rollback();
         Messaggi::errore(descrizione().testoAnnullato, this);
         concludi(false);
         return;
     }
-    try {
-        conferma(unita, QStringLiteral("Impegno fabbricazioni, utente %1: %2")
-                            .arg(sessione_->NumUtente)
-                            .arg(voci.join(QStringLiteral("; "))));
-    } catch (const DbError& e) {
-        qWarning("impegno non confermato: %s", qPrintable(e.messaggio()));
-        Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
-        concludi(false);
+    if (!conferma(unita, QStringLiteral("Impegno fabbricazioni, utente %1: %2")
+                             .arg(sessione_->NumUtente)
+                             .arg(voci.join(QStringLiteral("; "))))) {
         return;
     }
-    // the routine sees the orders as committed
-    for (qint64 id : ordini) {
-        ImpegnaOrd(QString::number(id), false);
-    }
-    concludi(true);
+    concludi(completaDovute(unita.esecuzione()));
 }
 
 } // namespace quintar

@@ -1,5 +1,6 @@
 #include "production/lavorazionefabbricazioni.h"
 
+#include "production/dovute.h"
 #include "session/distribuita.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
@@ -147,6 +148,9 @@ LavorazioneFabbricazioni::LavorazioneFabbricazioni(TTabXForm* sessione, Descrizi
     // runs a process left half-committed are ended before anything is read
     // or written here
     limboRisolto_ = recuperaRunInLimbo();
+    if (limboRisolto_) {
+        completaRimasti();
+    }
     caricaParametri();
     eseguiProtetto(this, [this] {
         TransazioneLista.start();
@@ -184,13 +188,19 @@ std::vector<Fabbricazione> LavorazioneFabbricazioni::scelte() const {
 }
 
 bool LavorazioneFabbricazioni::recuperaRunInLimbo() {
+    // what a process left between its two archives is ended on both sides
+    // before anything is read or written here
     try {
-        const EsitoRecupero e = recuperaInLimbo(erp(), azienda());
+        const EsitoRecupero e = recuperaInLimbo(azienda(), {&erp()});
         if (e.confermate + e.annullate > 0) {
-            qInfo("%s: %d esecuzioni in sospeso confermate, %d annullate", qPrintable(d_.nome),
-                  e.confermate, e.annullate);
+            qInfo("%s: %d parti di esecuzioni in sospeso confermate, %d annullate",
+                  qPrintable(d_.nome), e.confermate, e.annullate);
         }
-        return true;
+        if (!e.lasciate.isEmpty()) {
+            Messaggi::avviso(QStringLiteral("Elaborazioni rimaste in sospeso non concluse:\r\n") +
+                                 e.lasciate.join(QStringLiteral("\r\n")),
+                             this);
+        }
     } catch (const DbError& e) {
         qWarning("%s: transazioni in sospeso non risolte: %s", qPrintable(d_.nome),
                  qPrintable(e.messaggio()));
@@ -200,6 +210,26 @@ bool LavorazioneFabbricazioni::recuperaRunInLimbo() {
                          this);
         return false;
     }
+    return true;
+}
+
+bool LavorazioneFabbricazioni::completaRimasti() {
+    if (!dovute::assicura(azienda())) {
+        Messaggi::errore(QStringLiteral("Errore interno di CREATE: impossibile creare la tabella "
+                                        "CHIAMATEDOVUTE"),
+                         this);
+        return false;
+    }
+    const dovute::Esito d = dovute::esegui(azienda(), erp(), sessione_->NumUtente, this);
+    if (!d.righe.isEmpty()) {
+        Messaggi::informazione(QStringLiteral("Completate le operazioni rimaste da fare:\r\n") +
+                                   d.righe.join(QStringLiteral("\r\n")),
+                               this);
+    }
+    if (!d.errori.isEmpty()) {
+        Messaggi::errore(d.errori.join(QStringLiteral("\r\n")), this);
+    }
+    return d.rimasti == 0 && d.errori.isEmpty();
 }
 
 void LavorazioneFabbricazioni::caricaParametri() {
@@ -260,6 +290,8 @@ void LavorazioneFabbricazioni::esegui() {
     if (!limboRisolto_ && !(limboRisolto_ = recuperaRunInLimbo())) {
         return;
     }
+    // what earlier runs still owe goes first: the routine on an order, then its move
+    completaRimasti();
     lavora(scelte());
 }
 
@@ -292,12 +324,35 @@ bool LavorazioneFabbricazioni::eseguiFrase(Query& q, const QStringList& sql,
     return true;
 }
 
-void LavorazioneFabbricazioni::conferma(TransazioneDistribuita& unita, const QString& descrizione) {
-    unita.prepare(descrizione);
-    if (DopoPreparazione) {
-        DopoPreparazione();
+bool LavorazioneFabbricazioni::conferma(TransazioneDistribuita& unita, const QString& descrizione) {
+    try {
+        unita.prepare(descrizione);
+        if (DopoPreparazione) {
+            DopoPreparazione();
+        }
+        unita.commit();
+        return true;
+    } catch (const CommitDaCompletare& e) {
+        // registered: the rest, and what the run owes, at the next opening
+        Messaggi::avviso(e.messaggio(), this);
+    } catch (const EsitoIncerto& e) {
+        Messaggi::errore(e.messaggio(), this);
+    } catch (const DbError& e) {
+        qWarning("%s: esecuzione non confermata: %s", qPrintable(d_.nome),
+                 qPrintable(e.messaggio()));
+        Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
     }
-    unita.commit();
+    concludi(false);
+    return false;
+}
+
+bool LavorazioneFabbricazioni::completaDovute(const QString& esecuzione) {
+    const dovute::Esito d =
+        dovute::esegui(azienda(), erp(), sessione_->NumUtente, this, esecuzione);
+    if (!d.errori.isEmpty()) {
+        Messaggi::errore(d.errori.join(QStringLiteral("\r\n")), this);
+    }
+    return d.rimasti == 0 && d.errori.isEmpty();
 }
 
 void LavorazioneFabbricazioni::concludi(bool riuscita) {

@@ -100,8 +100,13 @@ protected:
     // Keeps the statement in Errore.sql of the working folder.
     void registraFrase(const QStringList& sql, const std::vector<QVariant>& valori) const;
     // Commits the unit in both archives (the description names the run in
-    // each archive's record of it); DbError when it could not.
-    void conferma(TransazioneDistribuita& unita, const QString& descrizione);
+    // each archive's record of it). False, after its message and concludi,
+    // when it could not, or only in the company archive for now.
+    bool conferma(TransazioneDistribuita& unita, const QString& descrizione);
+    // Makes what the run owes once committed (the warehouse routine, the
+    // orders' moves); false, after the messages, when something is left for
+    // the next opening.
+    bool completaDovute(const QString& esecuzione);
     // After a run: the selection emptied, the list read again, "Completato"
     // when the run succeeded.
     void concludi(bool riuscita);
@@ -113,6 +118,9 @@ private:
     // Ends the runs a process left between prepare and commit; false (after
     // the message) when that could not be done.
     bool recuperaRunInLimbo();
+    // Makes what earlier runs still owe, telling what was made; false when
+    // something is left (after the messages).
+    bool completaRimasti();
     void caricaParametri();
     void salvaParametri();
     void riapriLista();

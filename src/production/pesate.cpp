@@ -527,9 +527,16 @@ Esito Assegnazione::scrivi() {
         scrittura(kErroreStato, [&] {
             unita.prepare(QStringLiteral("Assegnazione pesata %1 %2 a %3")
                               .arg(p.bilancia, p.dataOra, p.barcode));
-            unita.commit();
+            try {
+                unita.commit();
+            } catch (const CommitDaCompletare& e) {
+                // assigned: the weighing's state follows at the next opening
+                esito = Esito::avviso(e.messaggio());
+            } catch (const EsitoIncerto& e) {
+                esito = Esito::errore(e.messaggio());
+            }
         });
-    if (!scritta) {
+    if (!scritta || !esito.riuscito()) {
         return esito;
     }
     d_->verificata = false;

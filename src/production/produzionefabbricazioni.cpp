@@ -1,5 +1,6 @@
 #include "production/produzionefabbricazioni.h"
 
+#include "production/dovute.h"
 #include "production/magazzino.h"
 #include "session/distribuita.h"
 #include "session/messaggi.h"
@@ -12,8 +13,6 @@
 namespace quintar {
 
 namespace {
-
-const QString kClienteImpegno = QStringLiteral("IMPFABBRCLIENTE");
 
 // The order of a batch, when it has one the host can know: an empty
 // identifier is a batch set to its state by hand.
@@ -59,90 +58,14 @@ void TProduzioneFabbricazioniForm::DisimpegnaOrd(const QString& ordine, bool fla
     magazzino::impegnaOrdine(sessione_->NumUtente, ordine, flag, this);
 }
 
-bool TProduzioneFabbricazioniForm::passaAGestito(qint64 ordine,
-                                                 const std::optional<QString>& daCliente) {
-    // the routine sees the order as it stands, before it moves
-    DisimpegnaOrd(QString::number(ordine), false);
-    Transaction tr(&erp());
-    Query q(&erp(), &tr);
-    QStringList sql = {QStringLiteral("UPDATE ORDC SET CODICECLIENTE=? WHERE ID=?")};
-    std::vector<QVariant> valori = {testoONull(EditClienteGestito->text()), ordine};
-    if (daCliente) {
-        sql << (daCliente->isEmpty() ? QStringLiteral("AND CODICECLIENTE IS NULL")
-                                     : QStringLiteral("AND CODICECLIENTE=?"));
-        if (!daCliente->isEmpty()) {
-            valori.push_back(*daCliente);
-        }
-    }
-    bool ok = eseguiFrase(q, sql, valori);
-    if (ok) {
-        try {
-            if (q.rowsAffected() == 0) {
-                qInfo("ordine %lld non spostato: non c'è più o ha già un altro cliente", ordine);
-            }
-            tr.commit();
-        } catch (const DbError& e) {
-            Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
-            ok = false;
-        }
-    }
-    if (!ok) {
-        Messaggi::avviso(QStringLiteral("La produzione è registrata: l'ordine %1 passerà al "
-                                        "cliente già gestito al prossimo \"Produci\"")
-                             .arg(ordine),
-                         this);
-    }
-    return ok;
-}
-
-bool TProduzioneFabbricazioniForm::CompletaOrdiniInSospeso() {
-    // An order keeps the commitment customer until its batch is posted and
-    // it moves: one of a batch already "FINITA" is a posting cut short
-    // between its two steps.
-    // (a parameter that cannot be read stops the run: an empty customer
-    // would pick the wrong orders)
-    const QString impegno = sessione_->LeggiValoreTabX(kClienteImpegno, false).value_or(QString());
-    if (impegno == EditClienteGestito->text()) {
-        return true; // nothing tells a moved order from one still to move
-    }
-    std::vector<qint64> ordini;
-    {
-        Transaction tr(&erp());
-        Query q(&erp(), &tr);
-        if (impegno.isEmpty()) {
-            q.SQL = {QStringLiteral("SELECT ID FROM ORDC WHERE CODICECLIENTE IS NULL ORDER BY ID")};
-        } else {
-            q.SQL = {QStringLiteral("SELECT ID FROM ORDC WHERE CODICECLIENTE=? ORDER BY ID")};
-            q.setParams({impegno});
-        }
-        for (q.open(); !q.eof(); q.next()) {
-            ordini.push_back(q.field(0).asInteger());
-        }
-    }
-    Transaction tr(&azienda());
-    Query q(&azienda(), &tr);
-    q.SQL = {QStringLiteral("SELECT FIRST 1 CODICE FROM FABBRIC"),
-             QStringLiteral("WHERE IDORDINEIMPMAT=? AND STATUS='FINITA'")};
-    bool ok = true;
-    for (qint64 id : ordini) {
-        q.setParams({QString::number(id)});
-        if (q.scalar().isValid()) {
-            qInfo("ordine %lld di una fabbricazione già prodotta: passa al cliente già gestito",
-                  id);
-            ok = passaAGestito(id, impegno) && ok;
-        }
-    }
-    return ok;
-}
-
 void TProduzioneFabbricazioniForm::lavora(const std::vector<Fabbricazione>& scelte) {
-    const bool sospesi = CompletaOrdiniInSospeso();
     if (scelte.empty()) {
-        concludi(sospesi);
+        concludi(true);
         return;
     }
-    // every production record and batch state of the run is written, or none
-    TransazioneDistribuita unita({&erp(), &azienda()});
+    // every production record and batch state of the run is written, or
+    // none; the company archive keeps the run's decision and what it owes
+    TransazioneDistribuita unita({&azienda(), &erp()});
     Query qe(&erp(), &unita.su(erp()));
     Query qa(&azienda(), &unita.su(azienda()));
     const QString erroreInserimento =
@@ -236,27 +159,35 @@ void TProduzioneFabbricazioniForm::lavora(const std::vector<Fabbricazione>& scel
             ordini.push_back(*o);
         }
     }
+    // each order is owed the warehouse routine, as it stands, then its move
+    // to the customer of handled orders: recorded with the run, made once it
+    // is committed
+    if (riuscita) {
+        std::vector<dovute::Passo> passi;
+        for (qint64 o : ordini) {
+            passi.push_back({dovute::Azione::Impegno, o});
+            passi.push_back({dovute::Azione::Cliente, o, EditClienteGestito->text()});
+        }
+        try {
+            dovute::registra(qa, unita.esecuzione(), sessione_->NumUtente, passi);
+        } catch (const DbError& e) {
+            qWarning("produzione: passi dovuti non registrati: %s", qPrintable(e.messaggio()));
+            Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
+            riuscita = false;
+        }
+    }
     if (!riuscita) {
         unita.rollback();
         Messaggi::errore(descrizione().testoAnnullato, this);
         concludi(false);
         return;
     }
-    try {
-        conferma(unita, QStringLiteral("Produzione fabbricazioni, utente %1: %2")
-                            .arg(sessione_->NumUtente)
-                            .arg(voci.join(QStringLiteral("; "))));
-    } catch (const DbError& e) {
-        qWarning("produzione non confermata: %s", qPrintable(e.messaggio()));
-        Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
-        concludi(false);
+    if (!conferma(unita, QStringLiteral("Produzione fabbricazioni, utente %1: %2")
+                             .arg(sessione_->NumUtente)
+                             .arg(voci.join(QStringLiteral("; "))))) {
         return;
     }
-    bool spostati = true;
-    for (qint64 o : ordini) {
-        spostati = passaAGestito(o, std::nullopt) && spostati;
-    }
-    concludi(sospesi && spostati);
+    concludi(completaDovute(unita.esecuzione()));
 }
 
 } // namespace quintar

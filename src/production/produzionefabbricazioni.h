@@ -23,19 +23,8 @@ public:
     // The host's warehouse routine on the order (its identifier as text).
     void DisimpegnaOrd(const QString& ordine, bool flag);
 
-    // Posted batches whose order has not yet moved to the customer of handled
-    // orders: the routine runs on each and the order moves. False when one
-    // could not be moved (it stays for the next run).
-    bool CompletaOrdiniInSospeso();
-
 protected:
     void lavora(const std::vector<Fabbricazione>& scelte) override;
-
-private:
-    // The routine on the order, then the order to the customer of handled
-    // orders, committed; `daCliente`, when given, is the customer the order
-    // must still have. False after the message when it could not be moved.
-    bool passaAGestito(qint64 ordine, const std::optional<QString>& daCliente);
 };
 
 } // namespace quintar

@@ -131,6 +131,12 @@ void Database::disconnect() {
     att_ = nullptr;
 }
 
+void Database::riconnetti() {
+    const QString nome = name_;
+    disconnect();
+    connect(nome);
+}
+
 // ---------------------------------------------------------------- Transaction
 
 Transaction::Transaction(Database* db, QStringList params)
@@ -157,11 +163,6 @@ void Transaction::setDatabase(Database* db) {
 }
 
 void Transaction::detach() {
-    if (adottata_) {
-        // The connection goes away: the owner of the shared handle ends it.
-        abbandona();
-        return;
-    }
     if (!tra_) {
         return;
     }
@@ -173,31 +174,16 @@ void Transaction::detach() {
     tra_ = nullptr;
 }
 
-void Transaction::nonAdottata(const char* operazione) const {
-    if (adottata_) {
+void Transaction::soloUnita(const char* operazione) const {
+    if (diUnita_) {
         throw DbError(QStringLiteral("%1: la transazione fa parte di una transazione distribuita, "
                                      "che la termina per tutti gli archivi")
                           .arg(QLatin1String(operazione)));
     }
 }
 
-void Transaction::adotta(ITransaction* tra) {
-    if (tra_ && !adottata_) {
-        throw DbError(QStringLiteral("Transazione già attiva"));
-    }
-    tra_ = tra;
-    adottata_ = tra != nullptr;
-}
-
-void Transaction::abbandona() noexcept {
-    if (adottata_) {
-        tra_ = nullptr;
-        adottata_ = false;
-    }
-}
-
 void Transaction::start() {
-    nonAdottata("start");
+    soloUnita("start");
     if (tra_) {
         throw DbError(QStringLiteral("Transazione già attiva"));
     }
@@ -217,8 +203,39 @@ ITransaction* Transaction::ensure() {
     return tra_;
 }
 
+void Transaction::prepara(const QByteArray& messaggio) {
+    soloUnita("prepare");
+    if (!tra_) {
+        throw DbError(QStringLiteral("Nessuna transazione attiva"));
+    }
+    fb([&](ThrowStatusWrapper* st) {
+        tra_->prepare(st, unsigned(messaggio.size()),
+                      reinterpret_cast<const unsigned char*>(messaggio.constData()));
+    });
+}
+
+void Transaction::riprendi(const unsigned char* numero, unsigned lunghezza) {
+    soloUnita("reconnect");
+    if (tra_) {
+        throw DbError(QStringLiteral("Transazione già attiva"));
+    }
+    if (!db_ || !db_->att_) {
+        throw DbError(QStringLiteral("Database non connesso"));
+    }
+    tra_ = fb([&](ThrowStatusWrapper* st) {
+        return db_->att_->reconnectTransaction(st, lunghezza, numero);
+    });
+}
+
+void Transaction::lasciaInSospeso() noexcept {
+    if (tra_) {
+        tra_->release();
+    }
+    tra_ = nullptr;
+}
+
 void Transaction::commit() {
-    nonAdottata("commit");
+    soloUnita("commit");
     if (!tra_) {
         return;
     }
@@ -227,7 +244,7 @@ void Transaction::commit() {
 }
 
 void Transaction::commitRetaining() {
-    nonAdottata("commitRetaining");
+    soloUnita("commitRetaining");
     if (!tra_) {
         return;
     }
@@ -235,7 +252,7 @@ void Transaction::commitRetaining() {
 }
 
 void Transaction::rollback() {
-    nonAdottata("rollback");
+    soloUnita("rollback");
     if (!tra_) {
         return;
     }
@@ -250,7 +267,7 @@ void Transaction::rollback() {
 }
 
 void Transaction::rollbackRetaining() {
-    nonAdottata("rollbackRetaining");
+    soloUnita("rollbackRetaining");
     if (!tra_) {
         return;
     }
@@ -289,6 +306,51 @@ void scriviSuDatiCorrenti(Transaction& t, const std::function<void()>& scrivi) {
             throw;
         }
     }
+}
+
+namespace {
+
+bool tabellaPresente(Database& db, const QString& tabella) {
+    // a creation another session has not committed yet is waited for
+    Transaction t(&db, {QStringLiteral("isc_tpb_read_committed"),
+                        QStringLiteral("isc_tpb_no_rec_version"), QStringLiteral("isc_tpb_read"),
+                        QStringLiteral("isc_tpb_wait")});
+    t.setAttesaBlocchi(10);
+    Query q(&db, &t);
+    q.SQL = {QStringLiteral("SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME=?")};
+    q.addParam(tabella.toUpper());
+    const bool presente = q.scalar().isValid();
+    t.commit();
+    return presente;
+}
+
+} // namespace
+
+bool assicuraTabella(Database& db, const QString& tabella, const QStringList& ddl) {
+    for (int tentativo = 0; tentativo < 2; ++tentativo) {
+        try {
+            if (tabellaPresente(db, tabella)) {
+                return true;
+            }
+        } catch (const DbError& e) {
+            qWarning("tabella %s non letta: %s", qPrintable(tabella), qPrintable(e.messaggio()));
+            return false; // still being made by another session after the wait
+        }
+        try {
+            Transaction t(&db);
+            Query q(&db, &t);
+            for (const QString& frase : ddl) {
+                q.SQL = {frase};
+                q.execSQL();
+            }
+            t.commit();
+            return true;
+        } catch (const DbError& e) {
+            // made by another session in the same instant: found on the next round
+            qWarning("tabella %s non creata: %s", qPrintable(tabella), qPrintable(e.messaggio()));
+        }
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------- Campo

@@ -62,6 +62,10 @@ public:
     // New database: page size 4096, dialect 3, default character set WIN1252.
     void create(const QString& name, const Credenziali& c = {});
     void disconnect();
+    // Drops the attachment and opens a new one to the same database (the
+    // credentials of the default): what a transaction left prepared on the
+    // old one (Transaction::lasciaInSospeso) stays in limbo, no longer held.
+    void riconnetti();
     bool connected() const { return att_ != nullptr; }
     QString databaseName() const { return name_; }
     Firebird::IAttachment* handle() const { return att_; }
@@ -111,24 +115,27 @@ public:
     void restart();
     // Starts the transaction when it is not active; returns the handle.
     Firebird::ITransaction* ensure();
-
-    // Works on a handle started and ended elsewhere (one transaction over
-    // several attachments): ensure() returns it, while start, commit and
-    // rollback refuse, since they would end it for every attachment. The
-    // owner ends the handle and then lets it go with abbandona().
-    void adotta(Firebird::ITransaction* tra);
-    void abbandona() noexcept;
-    bool adottata() const { return adottata_; }
+    // First phase of a two-phase commit: the archive promises to commit and
+    // keeps `messaggio` in RDB$TRANSACTIONS until the transaction ends.
+    void prepara(const QByteArray& messaggio);
+    // Lets a prepared transaction go without ending it: it stays in limbo,
+    // to be ended by a recovery once its attachment is dropped.
+    void lasciaInSospeso() noexcept;
+    // Takes up a transaction the archive holds in limbo (its number as the
+    // engine encodes it), so that commit or rollback end it.
+    void riprendi(const unsigned char* numero, unsigned lunghezza);
 
 private:
     friend class Database;
+    friend class TransazioneDistribuita;
     void detach();
-    void nonAdottata(const char* operazione) const;
+    // A part of a two-phase unit: only the unit starts and ends it.
+    void soloUnita(const char* operazione) const;
+    bool diUnita_ = false;
     Database* db_;
     QStringList params_;
     int attesa_ = 0;
     Firebird::ITransaction* tra_ = nullptr;
-    bool adottata_ = false;
 };
 
 enum class TipoCampo {
@@ -306,6 +313,11 @@ private:
 // DbError::chiaveDuplicata) makes it start once more; a second failure, or
 // any other, is rolled back and thrown. Cursors open on `t` end with it.
 void scriviSuDatiCorrenti(Transaction& t, const std::function<void()>& scrivi);
+
+// The table is in the archive; when it is not, `ddl` makes it. Of two
+// sessions making it at once one makes it and the other, after a wait of a
+// few seconds at most, finds it. False when it is neither found nor made.
+bool assicuraTabella(Database& db, const QString& tabella, const QStringList& ddl);
 
 // Runs a DDL/DML script: statements ended by ';' at the end of a line,
 // whole-line "--" comments. Each statement is committed as it runs.

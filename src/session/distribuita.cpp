@@ -1,32 +1,28 @@
 #include "session/distribuita.h"
 
-#include "session/fbinterno.h"
-
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <QSet>
 #include <QUuid>
 #include <QtGlobal>
 #include <algorithm>
-#include <firebird/Interface.h>
-#include <ibase.h>
+#include <csignal>
 #include <map>
-
-using namespace Firebird;
+#include <optional>
 
 namespace quintar {
 
 namespace {
 
-using fbinterno::fb;
-using fbinterno::master;
-
 const QString kMarca = QStringLiteral("Quintar: transazione distribuita");
 
-QString componiDescrizione(const QString& esecuzione, const QStringList& archivi,
-                           const QStringList& transazioni, const QString& messaggio) {
+QByteArray componiDescrizione(const QString& esecuzione, bool primo, const QStringList& archivi,
+                              const QString& messaggio) {
     QString m = messaggio;
     m.replace('\n', ' ');
-    return kMarca + "\nesecuzione=" + esecuzione + "\narchivi=" + archivi.join('|') +
-           "\ntransazioni=" + transazioni.join('|') + "\nmessaggio=" + m;
+    return (kMarca + "\nesecuzione=" + esecuzione + "\nprimo=" + (primo ? "1" : "0") +
+            "\narchivi=" + archivi.join('|') + "\nmessaggio=" + m)
+        .toUtf8();
 }
 
 void leggiDescrizione(TransazioneInLimbo& t) {
@@ -37,204 +33,108 @@ void leggiDescrizione(TransazioneInLimbo& t) {
     for (const QString& r : righe) {
         if (r.startsWith(QLatin1String("esecuzione="))) {
             t.esecuzione = r.mid(11);
+        } else if (r.startsWith(QLatin1String("primo="))) {
+            t.primo = r.mid(6) == QLatin1String("1");
         } else if (r.startsWith(QLatin1String("archivi="))) {
             t.archivi = r.mid(8).split('|', Qt::SkipEmptyParts);
-        } else if (r.startsWith(QLatin1String("transazioni="))) {
-            for (const QString& n : r.mid(12).split('|', Qt::SkipEmptyParts)) {
-                t.transazioni.push_back(n.toLongLong());
-            }
         } else if (r.startsWith(QLatin1String("messaggio="))) {
             t.messaggio = r.mid(10);
         }
     }
 }
 
-qint64 interoVax(const unsigned char* p, unsigned len) {
-    quint64 v = 0;
-    for (unsigned i = 0; i < len && i < 8; ++i) {
-        v |= quint64(p[i]) << (8 * i);
-    }
-    return qint64(v);
+// Reads that never wait on another client: what is committed, now.
+QStringList letturaSenzaAttesa() {
+    return {QStringLiteral("isc_tpb_read_committed"), QStringLiteral("isc_tpb_rec_version"),
+            QStringLiteral("isc_tpb_read"), QStringLiteral("isc_tpb_nowait")};
 }
 
-// Ids of the transactions the archive holds in limbo.
-std::vector<qint64> idInLimbo(Database& db) {
-    if (!db.connected()) {
-        throw DbError(QStringLiteral("Database non connesso"));
-    }
-    const unsigned char voce[] = {isc_info_limbo, isc_info_end};
-    std::vector<unsigned char> buf(1 << 16);
-    fb([&](ThrowStatusWrapper* st) {
-        db.handle()->getInfo(st, sizeof(voce), voce, unsigned(buf.size()), buf.data());
-    });
-    std::vector<qint64> ids;
-    size_t p = 0;
-    while (p + 3 <= buf.size() && buf[p] != isc_info_end) {
-        const unsigned char v = buf[p];
-        if (v == isc_info_truncated) {
-            throw DbError(QStringLiteral("Troppe transazioni in limbo da elencare"));
-        }
-        const unsigned len = unsigned(interoVax(&buf[p + 1], 2));
-        if (p + 3 + len > buf.size()) {
-            break;
-        }
-        if (v == isc_info_limbo) {
-            ids.push_back(interoVax(&buf[p + 3], len));
-        }
-        p += 3 + len;
-    }
-    return ids;
+QString nomeArchivio(const Database& db) {
+    return QFileInfo(db.databaseName()).fileName();
 }
 
-// Every two-phase transaction the archive describes: id, state (1 limbo,
-// 2 committed, 3 rolled back) and description.
-struct Registrata {
-    qint64 id;
-    int stato;
-    TransazioneInLimbo t;
-};
-
-std::vector<Registrata> registrate(Database& db) {
-    Transaction tr(&db,
-                   {QStringLiteral("isc_tpb_read_committed"), QStringLiteral("isc_tpb_rec_version"),
-                    QStringLiteral("isc_tpb_read"), QStringLiteral("isc_tpb_nowait")});
-    Query q(&db, &tr);
-    q.SQL = {"SELECT RDB$TRANSACTION_ID, RDB$TRANSACTION_STATE, RDB$TRANSACTION_DESCRIPTION",
-             "FROM RDB$TRANSACTIONS ORDER BY RDB$TRANSACTION_ID"};
-    std::vector<Registrata> r;
-    q.open();
-    while (!q.eof()) {
-        Registrata x;
-        x.id = q.field(0).asInteger();
-        x.stato = int(q.field(1).asInteger());
-        x.t.id = x.id;
-        const QVariant d = q.field(2).valore();
-        x.t.descrizione =
-            d.typeId() == QMetaType::QByteArray ? QString::fromUtf8(d.toByteArray()) : d.toString();
-        leggiDescrizione(x.t);
-        r.push_back(std::move(x));
-        q.next();
-    }
-    q.close();
-    tr.commit();
-    return r;
-}
-
-ITransaction* riconnetti(Database& db, qint64 id) {
-    if (!db.connected()) {
-        throw DbError(QStringLiteral("Database non connesso"));
-    }
-    unsigned char b[8];
-    const unsigned len = quint64(id) > 0xFFFFFFFFull ? 8 : 4;
-    for (unsigned i = 0; i < len; ++i) {
-        b[i] = static_cast<unsigned char>((quint64(id) >> (8 * i)) & 0xFF);
-    }
-    return fb(
-        [&](ThrowStatusWrapper* st) { return db.handle()->reconnectTransaction(st, len, b); });
-}
-
-// How a transaction the archive no longer holds in limbo ended, as the engine
-// tells when asked to reconnect it: 2 committed, 3 rolled back, 4 still active
-// (never prepared; its process may be gone), -1 unknown.
-int esitoConcluso(Database& db, qint64 id) {
-    try {
-        ITransaction* t = riconnetti(db, id);
-        t->release(); // in limbo after all: left as it is
-        return 1;
-    } catch (const DbError& e) {
-        const QString m = e.messaggio();
-        if (m.contains(QLatin1String("is committed"))) {
-            return 2;
-        }
-        if (m.contains(QLatin1String("is rolled back")) || m.contains(QLatin1String("is dead"))) {
-            return 3;
-        }
-        if (m.contains(QLatin1String("is active"))) {
-            return 4;
-        }
-        return -1;
-    }
-}
-
-bool stessoArchivio(const QString& a, const QString& b) {
-    return a == b ||
-           QFileInfo(a).fileName().compare(QFileInfo(b).fileName(), Qt::CaseInsensitive) == 0;
+// The run's record is committed in the archive of the records.
+bool esecuzioneRegistrata(Database& primo, const QString& esecuzione) {
+    Transaction t(&primo, letturaSenzaAttesa());
+    Query q(&primo, &t);
+    q.SQL = {QStringLiteral("SELECT 1 FROM ESECUZIONIDISTRIBUITE WHERE ESECUZIONE=?")};
+    q.addParam(esecuzione);
+    const bool registrata = q.scalar().isValid();
+    t.commit();
+    return registrata;
 }
 
 } // namespace
 
+QStringList ddlEsecuzioni() {
+    return {QStringLiteral("CREATE TABLE ESECUZIONIDISTRIBUITE ("
+                           "ESECUZIONE CHAR(36) NOT NULL, "
+                           "MOMENTO TIMESTAMP DEFAULT CURRENT_TIMESTAMP, "
+                           "DESCRIZIONE VARCHAR(1000), "
+                           "CONSTRAINT ESECUZIONIDISTR_CHIAVEPRIMARIA PRIMARY KEY (ESECUZIONE))")};
+}
+
 // ---------------------------------------------------------------- TransazioneDistribuita
+
+template <typename F> void TransazioneDistribuita::daUnita(Transaction& t, F f) {
+    t.diUnita_ = false;
+    auto ripristina = qScopeGuard([&] { t.diUnita_ = true; });
+    f();
+}
 
 TransazioneDistribuita::TransazioneDistribuita(std::vector<Database*> archivi, QStringList params,
                                                int attesaBlocchi)
-    : archivi_(std::move(archivi)), params_(std::move(params)), attesa_(attesaBlocchi) {
+    : archivi_(std::move(archivi)) {
     for (Database* db : archivi_) {
-        viste_.push_back(std::make_unique<Transaction>(db));
+        parti_.push_back(std::make_unique<Transaction>(db, params));
+        parti_.back()->setAttesaBlocchi(attesaBlocchi);
+        parti_.back()->diUnita_ = true;
     }
 }
 
 TransazioneDistribuita::~TransazioneDistribuita() {
-    if (!tra_) {
-        return;
-    }
-    if (preparata_) {
-        // Every archive promised to commit and none was told the outcome: the
-        // run stays in limbo until recuperaInLimbo ends it the same way on all.
-        qWarning("transazione distribuita %s preparata e non conclusa: resta in limbo",
-                 qPrintable(esecuzione_));
-        termina();
-        return;
-    }
-    try {
-        rollback();
-    } catch (const DbError& e) {
-        qWarning("rollback della transazione distribuita non riuscito: %s",
-                 qPrintable(e.messaggio()));
+    if (!decisa_) {
+        annullaTutto();
     }
 }
 
-void TransazioneDistribuita::termina() {
-    for (auto& v : viste_) {
-        v->abbandona();
+bool TransazioneDistribuita::attiva() const {
+    return std::any_of(parti_.begin(), parti_.end(), [](const auto& t) { return t->active(); });
+}
+
+void TransazioneDistribuita::puntoDiArresto(const char* punto) {
+    if (qEnvironmentVariable("QUINTAR_INTERROMPI") == QLatin1String(punto)) {
+        std::raise(SIGKILL);
     }
-    if (tra_) {
-        tra_->release();
-        tra_ = nullptr;
-    }
-    preparata_ = false;
 }
 
 void TransazioneDistribuita::start() {
-    if (tra_) {
+    if (attiva()) {
         throw DbError(QStringLiteral("Transazione già attiva"));
     }
     if (archivi_.empty()) {
         throw DbError(QStringLiteral("Transazione distribuita senza archivi"));
     }
-    const std::vector<unsigned char> b = fbinterno::bloccoTpb(params_, attesa_);
-    IDtcStart* inizio =
-        fb([&](ThrowStatusWrapper* st) { return master()->getDtc()->startBuilder(st); });
-    try {
-        for (Database* db : archivi_) {
-            if (!db || !db->connected()) {
-                throw DbError(QStringLiteral("Database non connesso"));
-            }
-            fb([&](ThrowStatusWrapper* st) {
-                inizio->addWithTpb(st, db->handle(), unsigned(b.size()), b.data());
-            });
+    for (Database* db : archivi_) {
+        if (!db || !db->connected()) {
+            throw DbError(QStringLiteral("Database non connesso"));
         }
-        // A successful start disposes of the builder.
-        tra_ = fb([&](ThrowStatusWrapper* st) { return inizio->start(st); });
+    }
+    // the table of the runs' records, for an archive older than it
+    if (!assicuraTabella(*archivi_[0], kTabellaEsecuzioni, ddlEsecuzioni())) {
+        throw DbError(QStringLiteral("Impossibile creare la tabella %1").arg(kTabellaEsecuzioni));
+    }
+    try {
+        for (auto& t : parti_) {
+            daUnita(*t, [&] { t->start(); });
+        }
     } catch (const DbError&) {
-        inizio->dispose();
+        annullaTutto();
         throw;
     }
     esecuzione_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
     preparata_ = false;
-    for (size_t i = 0; i < archivi_.size(); ++i) {
-        viste_[i]->setDatabase(archivi_[i]);
-        viste_[i]->adotta(tra_);
-    }
+    decisa_ = false;
 }
 
 Transaction& TransazioneDistribuita::su(Database& db) {
@@ -243,180 +143,302 @@ Transaction& TransazioneDistribuita::su(Database& db) {
         throw DbError(QStringLiteral("L'archivio %1 non fa parte della transazione distribuita")
                           .arg(db.databaseName()));
     }
-    if (!tra_) {
+    if (!attiva()) {
         start();
     }
-    return *viste_[size_t(it - archivi_.begin())];
+    return *parti_[size_t(it - archivi_.begin())];
 }
 
 void TransazioneDistribuita::prepare(const QString& descrizione) {
-    if (!tra_) {
+    if (!attiva()) {
         throw DbError(QStringLiteral("Nessuna transazione distribuita attiva"));
     }
     if (preparata_) {
         throw DbError(QStringLiteral("Transazione distribuita già preparata"));
     }
-    // Each archive's own transaction number, so that a later recovery can ask
-    // any archive how its part ended.
-    QStringList nomi, numeri;
-    for (size_t i = 0; i < archivi_.size(); ++i) {
-        nomi << archivi_[i]->databaseName();
-        Query q(archivi_[i], viste_[i].get());
-        q.SQL = {"SELECT CURRENT_TRANSACTION FROM RDB$DATABASE"};
-        numeri << q.scalar().toString();
+    QStringList nomi;
+    for (Database* db : archivi_) {
+        nomi << db->databaseName();
     }
-    const QByteArray m = componiDescrizione(esecuzione_, nomi, numeri, descrizione).toUtf8();
-    fb([&](ThrowStatusWrapper* st) {
-        tra_->prepare(st, unsigned(m.size()),
-                      reinterpret_cast<const unsigned char*>(m.constData()));
-    });
+    try {
+        // the decision: the run is committed exactly when this row is
+        Query q(archivi_[0], parti_[0].get());
+        q.SQL = {QStringLiteral("INSERT INTO ESECUZIONIDISTRIBUITE (ESECUZIONE, DESCRIZIONE)"),
+                 QStringLiteral("VALUES (?, ?)")};
+        q.setParams({esecuzione_, descrizione.left(1000)});
+        q.execSQL();
+        // the first archive promises first: a part prepared anywhere else
+        // means the record's part is prepared (or ended) already
+        for (size_t i = 0; i < parti_.size(); ++i) {
+            daUnita(*parti_[i], [&] {
+                parti_[i]->prepara(componiDescrizione(esecuzione_, i == 0, nomi, descrizione));
+            });
+            if (i == 0) {
+                puntoDiArresto("preparata-prima");
+            }
+        }
+    } catch (const DbError&) {
+        annullaTutto();
+        throw;
+    }
     preparata_ = true;
+    puntoDiArresto("preparate");
 }
 
 void TransazioneDistribuita::commit() {
-    if (!tra_) {
-        throw DbError(QStringLiteral("Nessuna transazione distribuita attiva"));
-    }
     if (!preparata_) {
-        try {
-            prepare();
-        } catch (const DbError&) {
-            // Not every archive promised: nothing is committed anywhere.
-            try {
-                rollback();
-            } catch (const DbError& e) {
-                qWarning("rollback della transazione distribuita non riuscito: %s",
-                         qPrintable(e.messaggio()));
-            }
-            throw;
-        }
+        prepare(); // a failure has rolled everything back
     }
     try {
-        fb([&](ThrowStatusWrapper* st) { tra_->commit(st); });
+        daUnita(*parti_[0], [&] { parti_[0]->commit(); });
     } catch (const DbError& e) {
-        // Some archive may have committed already: a rollback could split the
-        // run, so what is left stays in limbo for recuperaInLimbo.
-        qWarning("commit della transazione distribuita %s non concluso: %s",
+        // The record may or may not have been committed: every part is let
+        // go and the recovery, on attachments of their own, ends them all the
+        // way the record says.
+        qWarning("esecuzione %s: commit del primo archivio non concluso: %s",
                  qPrintable(esecuzione_), qPrintable(e.messaggio()));
-        termina();
-        throw DbError(QStringLiteral("Commit non concluso in tutti gli archivi (esecuzione %1): "
-                                     "la parte rimasta in limbo va recuperata. %2")
-                          .arg(esecuzione_, e.messaggio()),
-                      e.sqlCode(), e.gdsCode());
+        bool riaperti = true;
+        for (size_t i = 0; i < parti_.size(); ++i) {
+            riaperti = lascia(i) && riaperti;
+        }
+        std::optional<bool> registrata;
+        if (riaperti) {
+            try {
+                recuperaInLimbo(*archivi_[0], {archivi_.begin() + 1, archivi_.end()});
+                registrata = esecuzioneRegistrata(*archivi_[0], esecuzione_);
+            } catch (const DbError& r) {
+                qWarning("esecuzione %s: esito non stabilito: %s", qPrintable(esecuzione_),
+                         qPrintable(r.messaggio()));
+            }
+        }
+        decisa_ = true; // nothing is ended here any more: the record decides
+        if (registrata && *registrata) {
+            return;
+        }
+        if (registrata) {
+            throw DbError(e.messaggio(), e.sqlCode(), e.gdsCode()); // rolled back everywhere
+        }
+        throw EsitoIncerto(
+            QStringLiteral("L'esito dell'elaborazione (esecuzione %1) sarà stabilito alla prossima "
+                           "apertura: %2")
+                .arg(esecuzione_, e.messaggio()),
+            e.sqlCode(), e.gdsCode());
     }
-    tra_ = nullptr; // a successful commit releases the handle
-    termina();
+    decisa_ = true;
+    puntoDiArresto("decisa");
+    QStringList mancanti;
+    for (size_t i = 1; i < parti_.size(); ++i) {
+        try {
+            daUnita(*parti_[i], [&] { parti_[i]->commit(); });
+        } catch (const DbError& e) {
+            qWarning("esecuzione %s: commit di %s non concluso: %s", qPrintable(esecuzione_),
+                     qPrintable(archivi_[i]->databaseName()), qPrintable(e.messaggio()));
+            lascia(i);
+            mancanti << nomeArchivio(*archivi_[i]);
+        }
+    }
+    if (mancanti.isEmpty()) {
+        return;
+    }
+    // decided: what an archive did not take is committed by the recovery,
+    // now when the archive answers again, or at the next opening
+    try {
+        if (recuperaInLimbo(*archivi_[0], {archivi_.begin() + 1, archivi_.end()})
+                .lasciate.isEmpty()) {
+            return;
+        }
+    } catch (const DbError& e) {
+        qWarning("esecuzione %s: recupero non riuscito: %s", qPrintable(esecuzione_),
+                 qPrintable(e.messaggio()));
+    }
+    throw CommitDaCompletare(
+        QStringLiteral("L'elaborazione è registrata; la sua parte nell'archivio %1 sarà completata "
+                       "alla prossima apertura")
+            .arg(mancanti.join(QStringLiteral(", "))));
 }
 
 void TransazioneDistribuita::rollback() {
-    if (!tra_) {
-        return;
+    if (decisa_) {
+        throw DbError(QStringLiteral("L'elaborazione è già confermata"));
     }
+    annullaTutto();
+}
+
+void TransazioneDistribuita::annullaTutto() noexcept {
+    for (size_t i = 0; i < parti_.size(); ++i) {
+        if (!parti_[i]->active()) {
+            continue;
+        }
+        try {
+            daUnita(*parti_[i], [&] { parti_[i]->rollback(); });
+        } catch (const DbError& e) {
+            // the archive went away: the server ends what it held, or, when
+            // prepared, leaves it to the recovery
+            qWarning("esecuzione %s: rollback di %s non riuscito: %s", qPrintable(esecuzione_),
+                     qPrintable(archivi_[i]->databaseName()), qPrintable(e.messaggio()));
+            lascia(i);
+        }
+    }
+    preparata_ = false;
+}
+
+bool TransazioneDistribuita::lascia(size_t i) noexcept {
+    parti_[i]->lasciaInSospeso();
     try {
-        fb([&](ThrowStatusWrapper* st) { tra_->rollback(st); });
-    } catch (const DbError&) {
-        termina();
-        throw;
+        archivi_[i]->riconnetti();
+        return true;
+    } catch (const DbError& e) {
+        qWarning("archivio %s non riaperto: %s", qPrintable(archivi_[i]->databaseName()),
+                 qPrintable(e.messaggio()));
+        return false;
     }
-    tra_ = nullptr;
-    termina();
 }
 
 // ---------------------------------------------------------------- limbo
 
 std::vector<TransazioneInLimbo> transazioniInLimbo(Database& db) {
-    const std::vector<qint64> ids = idInLimbo(db);
-    std::vector<TransazioneInLimbo> r;
-    if (ids.empty()) {
-        return r;
+    if (!db.connected()) {
+        throw DbError(QStringLiteral("Database non connesso"));
     }
-    const std::vector<Registrata> reg = registrate(db);
-    for (qint64 id : ids) {
-        auto it =
-            std::find_if(reg.begin(), reg.end(), [&](const Registrata& x) { return x.id == id; });
-        if (it != reg.end()) {
-            r.push_back(it->t);
-        } else {
-            TransazioneInLimbo t;
-            t.id = id;
-            r.push_back(t);
+    // RDB$TRANSACTIONS keeps every prepared transaction not ended (state 1)
+    // and is read without waiting; the monitoring tables tell which of them
+    // an open attachment still holds
+    Transaction tr(&db, letturaSenzaAttesa());
+    Query q(&db, &tr);
+    q.SQL = {QStringLiteral("SELECT RDB$TRANSACTION_ID, RDB$TRANSACTION_DESCRIPTION"),
+             QStringLiteral("FROM RDB$TRANSACTIONS WHERE RDB$TRANSACTION_STATE = 1"),
+             QStringLiteral("ORDER BY RDB$TRANSACTION_ID")};
+    std::vector<TransazioneInLimbo> r;
+    for (q.open(); !q.eof(); q.next()) {
+        TransazioneInLimbo t;
+        t.id = q.field(0).asInteger();
+        const QVariant d = q.field(1).valore();
+        t.descrizione =
+            d.typeId() == QMetaType::QByteArray ? QString::fromUtf8(d.toByteArray()) : d.toString();
+        leggiDescrizione(t);
+        r.push_back(std::move(t));
+    }
+    q.close();
+    if (!r.empty()) {
+        QSet<qint64> vive;
+        q.SQL = {QStringLiteral("SELECT MON$TRANSACTION_ID FROM MON$TRANSACTIONS")};
+        for (q.open(); !q.eof(); q.next()) {
+            vive.insert(q.field(0).asInteger());
+        }
+        q.close();
+        for (TransazioneInLimbo& t : r) {
+            t.viva = vive.contains(t.id);
         }
     }
-    std::sort(r.begin(), r.end(), [](auto& a, auto& b) { return a.id < b.id; });
+    tr.commit();
     return r;
 }
 
 void risolviInLimbo(Database& db, qint64 id, bool conferma) {
-    ITransaction* t = riconnetti(db, id);
-    try {
-        if (conferma) {
-            fb([&](ThrowStatusWrapper* st) { t->commit(st); });
-        } else {
-            fb([&](ThrowStatusWrapper* st) { t->rollback(st); });
-        }
-    } catch (const DbError&) {
-        t->release();
-        throw;
+    if (!db.connected()) {
+        throw DbError(QStringLiteral("Database non connesso"));
+    }
+    unsigned char b[8];
+    const unsigned len = quint64(id) > 0xFFFFFFFFull ? 8 : 4;
+    for (unsigned i = 0; i < len; ++i) {
+        b[i] = static_cast<unsigned char>((quint64(id) >> (8 * i)) & 0xFF);
+    }
+    Transaction t(&db);
+    t.riprendi(b, len);
+    if (conferma) {
+        t.commit();
+    } else {
+        t.rollback();
     }
 }
 
-EsitoRecupero recuperaInLimbo(Database& a, Database& b) {
+EsitoRecupero recuperaInLimbo(Database& primo, const std::vector<Database*>& altri) {
     EsitoRecupero esito;
-    auto risolvi = [&](Database& db, qint64 id, const QString& esecuzione, bool conferma,
+    if (!assicuraTabella(primo, kTabellaEsecuzioni, ddlEsecuzioni())) {
+        throw DbError(QStringLiteral("Impossibile creare la tabella %1").arg(kTabellaEsecuzioni));
+    }
+    // the other archives first: a part prepared there was prepared after the
+    // record's part, which is then in limbo in the first archive or ended
+    std::vector<std::pair<Database*, std::vector<TransazioneInLimbo>>> elenchi;
+    for (Database* db : altri) {
+        elenchi.emplace_back(db, transazioniInLimbo(*db));
+    }
+    elenchi.emplace_back(&primo, transazioniInLimbo(primo));
+
+    auto risolvi = [&](Database& db, const TransazioneInLimbo& t, bool conferma,
                        const QString& motivo) {
-        risolviInLimbo(db, id, conferma);
-        qInfo("transazione %lld in limbo di %s (esecuzione %s) %s: %s", id,
-              qPrintable(db.databaseName()), qPrintable(esecuzione),
+        try {
+            risolviInLimbo(db, t.id, conferma);
+        } catch (const DbError& e) {
+            // ended meanwhile by another opening: nothing is left to do
+            bool ancora = false;
+            try {
+                for (const TransazioneInLimbo& x : transazioniInLimbo(db)) {
+                    ancora = ancora || x.id == t.id;
+                }
+            } catch (const DbError&) {
+                ancora = true;
+            }
+            if (ancora) {
+                esito.lasciate << QStringLiteral("Nell'archivio %1 la transazione in sospeso %2 "
+                                                 "non si è potuta concludere: %3")
+                                      .arg(nomeArchivio(db))
+                                      .arg(t.id)
+                                      .arg(e.messaggio());
+            }
+            return;
+        }
+        qInfo("transazione %lld in sospeso di %s (esecuzione %s) %s: %s", t.id,
+              qPrintable(db.databaseName()), qPrintable(t.esecuzione),
               conferma ? "confermata" : "annullata", qPrintable(motivo));
         ++(conferma ? esito.confermate : esito.annullate);
     };
-    // Ends the runs in limbo in db whose other part is in altro.
-    auto recupera = [&](Database& db, Database& altro) {
-        for (const TransazioneInLimbo& t : transazioniInLimbo(db)) {
-            qsizetype j = -1;
-            for (qsizetype k = 0; k < t.archivi.size(); ++k) {
-                if (stessoArchivio(t.archivi[k], altro.databaseName()) &&
-                    !stessoArchivio(t.archivi[k], db.databaseName())) {
-                    j = k;
+
+    std::map<QString, std::vector<std::pair<Database*, const TransazioneInLimbo*>>> esecuzioni;
+    for (const auto& [db, elenco] : elenchi) {
+        for (const TransazioneInLimbo& t : elenco) {
+            if (t.esecuzione.isEmpty()) {
+                if (!t.viva) {
+                    esito.lasciate
+                        << QStringLiteral("Nell'archivio %1 è in sospeso la transazione %2, che "
+                                          "non è di questo programma: va conclusa con gfix "
+                                          "(-commit o -rollback) da chi sa a cosa appartiene")
+                               .arg(nomeArchivio(*db))
+                               .arg(t.id);
                 }
-            }
-            if (t.esecuzione.isEmpty() || j < 0 || j >= qsizetype(t.transazioni.size())) {
-                qInfo("transazione %lld in limbo di %s lasciata: non è una transazione fra %s e %s",
-                      t.id, qPrintable(db.databaseName()), qPrintable(db.databaseName()),
-                      qPrintable(altro.databaseName()));
                 continue;
             }
-            const qint64 idAltro = t.transazioni[size_t(j)];
-            const std::vector<qint64> limboAltro = idInLimbo(altro);
-            const int stato =
-                std::find(limboAltro.begin(), limboAltro.end(), idAltro) != limboAltro.end()
-                    ? 1
-                    : esitoConcluso(altro, idAltro);
-            const QString dove = altro.databaseName();
-            switch (stato) {
-            case 1:
-                risolvi(db, t.id, t.esecuzione, false, "in limbo anche in " + dove);
-                risolvi(altro, idAltro, t.esecuzione, false,
-                        "in limbo anche in " + db.databaseName());
-                break;
-            case 2:
-                risolvi(db, t.id, t.esecuzione, true, "già confermata in " + dove);
-                break;
-            case 3:
-                risolvi(db, t.id, t.esecuzione, false, "annullata in " + dove);
-                break;
-            case 4:
-                // Never prepared there: the run never reached its commit.
-                risolvi(db, t.id, t.esecuzione, false, "non preparata in " + dove);
-                break;
-            default:
-                qWarning("transazione %lld in limbo di %s lasciata: esito in %s sconosciuto", t.id,
-                         qPrintable(db.databaseName()), qPrintable(dove));
+            esecuzioni[t.esecuzione].emplace_back(db, &t);
+        }
+    }
+    for (const auto& [esecuzione, parti] : esecuzioni) {
+        const auto primoInLimbo = std::find_if(parti.begin(), parti.end(),
+                                               [&](const auto& p) { return p.first == &primo; });
+        if (primoInLimbo != parti.end() && primoInLimbo->second->viva) {
+            continue; // a commit in progress in another process
+        }
+        bool conferma = false;
+        QString motivo;
+        if (primoInLimbo != parti.end()) {
+            motivo = QStringLiteral("nessuna decisione presa");
+        } else {
+            try {
+                conferma = esecuzioneRegistrata(primo, esecuzione);
+            } catch (const DbError& e) {
+                esito.lasciate << QStringLiteral("L'esito dell'elaborazione %1 non si è potuto "
+                                                 "leggere in %2: %3")
+                                      .arg(esecuzione, nomeArchivio(primo), e.messaggio());
+                continue;
+            }
+            motivo =
+                conferma ? QStringLiteral("decisa e registrata") : QStringLiteral("mai decisa");
+        }
+        for (const auto& [db, t] : parti) {
+            if (!t->viva) {
+                risolvi(*db, *t, conferma, motivo);
             }
         }
-    };
-    recupera(a, b);
-    recupera(b, a);
+    }
     return esito;
 }
 

@@ -28,86 +28,29 @@ TTabXForm::TTabXForm(QObject* owner) : QObject(owner) {
         Messaggi::errore(QStringLiteral("Errore inizializzazione database utenti"));
     }
     if (IBDatabaseUser.connected()) {
-        try {
-            if (!tabScriptPresente() && !creaTabScript()) {
-                Messaggi::errore(QStringLiteral(
-                    "Errore interno di CREATE: impossibile creare la tabella TABSCRIPT"));
-            }
-        } catch (const DbError&) {
-            // an unreadable user database leaves the session unconnected to users
+        // two hosts opening a fresh user database at once: one makes the
+        // table, the other waits for it and finds it
+        const QStringList ddl = {QStringLiteral("CREATE TABLE TABSCRIPT("
+                                                "PROGETTO VARCHAR(15) NOT NULL,"
+                                                "SCRIPTFORM VARCHAR(15) NOT NULL,"
+                                                "CONTESTO SMALLINT NOT NULL,"
+                                                "UTENTE VARCHAR(15) NOT NULL,"
+                                                "DESCRIZIONESITUAZIONE BLOB,"
+                                                "SCRIPT BLOB,"
+                                                "MODIFICATODAUTENTE SMALLINT,"
+                                                "DATAULTIMAMODIFICA DATE,"
+                                                "STATUS SMALLINT,"
+                                                "CONSTRAINT KYVTAB_CHIAVEPRIMARIA PRIMARY KEY "
+                                                "(PROGETTO,SCRIPTFORM,CONTESTO,UTENTE))")};
+        if (!assicuraTabella(IBDatabaseUser, QStringLiteral("TABSCRIPT"), ddl)) {
+            Messaggi::errore(QStringLiteral(
+                "Errore interno di CREATE: impossibile creare la tabella TABSCRIPT"));
         }
     }
     MemTabX.clear();
 }
 
 TTabXForm::~TTabXForm() = default;
-
-namespace {
-
-// A table made and committed by another session is found; one that session
-// is still creating is waited for (a few seconds at most), and found or not
-// as it ends.
-constexpr int kAttesaTabScript = 10;
-
-QStringList parametriAttesa() {
-    return {QStringLiteral("isc_tpb_read_committed"), QStringLiteral("isc_tpb_no_rec_version"),
-            QStringLiteral("isc_tpb_read"), QStringLiteral("isc_tpb_wait")};
-}
-
-} // namespace
-
-bool TTabXForm::tabScriptPresente() {
-    Transaction t(&IBDatabaseUser, parametriAttesa());
-    t.setAttesaBlocchi(kAttesaTabScript);
-    Query q(&IBDatabaseUser, &t);
-    q.SQL = {QStringLiteral("SELECT RDB$RELATION_NAME FROM RDB$RELATIONS"),
-             QStringLiteral("WHERE RDB$RELATION_NAME='TABSCRIPT'")};
-    q.open();
-    const bool presente = !q.eof();
-    q.close();
-    t.commit();
-    return presente;
-}
-
-// Two hosts opening a fresh user database at the same moment both find the
-// table missing, and the creation of the second fails on the first one's.
-// The second then waits for the first to end: made, the table is found;
-// given up, the second makes it itself.
-bool TTabXForm::creaTabScript() {
-    for (int tentativo = 0; tentativo < 2; ++tentativo) {
-        try {
-            Transaction t(&IBDatabaseUser);
-            Query q(&IBDatabaseUser, &t);
-            q.SQL = {QStringLiteral("CREATE TABLE TABSCRIPT("),
-                     QStringLiteral("PROGETTO VARCHAR(15) NOT NULL,"),
-                     QStringLiteral("SCRIPTFORM VARCHAR(15) NOT NULL,"),
-                     QStringLiteral("CONTESTO SMALLINT NOT NULL,"),
-                     QStringLiteral("UTENTE VARCHAR(15) NOT NULL,"),
-                     QStringLiteral("DESCRIZIONESITUAZIONE BLOB,"),
-                     QStringLiteral("SCRIPT BLOB,"),
-                     QStringLiteral("MODIFICATODAUTENTE SMALLINT,"),
-                     QStringLiteral("DATAULTIMAMODIFICA DATE,"),
-                     QStringLiteral("STATUS SMALLINT,"),
-                     QStringLiteral("CONSTRAINT KYVTAB_CHIAVEPRIMARIA PRIMARY KEY "
-                                    "(PROGETTO,SCRIPTFORM,CONTESTO,UTENTE));")};
-            q.execSQL();
-            t.commit();
-            return true;
-        } catch (const DbError& e) {
-            qWarning("TABSCRIPT non creata: %s", qPrintable(e.messaggio()));
-        }
-        try {
-            if (tabScriptPresente()) {
-                return true;
-            }
-        } catch (const DbError& e) {
-            // still being created after the wait
-            qWarning("TABSCRIPT non letta: %s", qPrintable(e.messaggio()));
-            return false;
-        }
-    }
-    return false;
-}
 
 bool TTabXForm::SetUserPerNum(int n) {
     NumUtente = n;

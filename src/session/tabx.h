@@ -112,8 +112,6 @@ public:
     bool ScritturaHandleDiApertura(qint64 idFinestra, qint64 handle);
 
 private:
-    bool tabScriptPresente();
-    bool creaTabScript();
     bool connettiSlot(Database& db, const QString& parametro);
     std::optional<QString> leggiTabX(const QString& colonna, const QString& nome, bool perUtente);
     std::optional<QString> leggiTabX(Query& q, const QString& colonna, const QString& nome,

@@ -404,50 +404,79 @@ TEST_F(Lavorazione, AnOrderThatCannotMoveIsMovedByTheNextRunWithoutPostingTwice)
     q.SQL = {"UPDATE ORDC SET STAMPATO='1' WHERE ID=3"};
     q.execSQL();
     f->ButtonProduci->click();
-    ASSERT_EQ(testi().size(), 2u) << testi().join('\n').toStdString();
-    EXPECT_TRUE(testi()[0].startsWith("Errore UPDATE ORDC SET CODICECLIENTE='PRODGEST'"));
-    EXPECT_EQ(testi()[1], "La produzione è registrata: l'ordine 3 passerà al cliente già "
-                          "gestito al prossimo \"Produci\"");
+    // posted, the routine made on the order as it stood; its move told and
+    // left owed: no "Completato"
+    ASSERT_EQ(testi().size(), 1u) << testi().join('\n').toStdString();
+    EXPECT_TRUE(testi()[0].startsWith("L'ordine 3 non è passato al cliente PRODGEST:"))
+        << testi()[0].toStdString();
     EXPECT_EQ(statoDi("FM003"), "FINITA");
     EXPECT_EQ(contaErp("SELECT COUNT(*) FROM STOPRODUZ"), 3);
     EXPECT_EQ(chiamate(3), 2);
     tr.commit();
     altro.disconnect();
 
+    // the next run moves it first, without calling the routine again
     msg->pulisci();
     f->ButtonProduci->click();
-    EXPECT_EQ(testi(), QStringList{"Completato"});
+    EXPECT_EQ(testi(), (QStringList{"Completate le operazioni rimaste da fare:\r\nOrdine 3 "
+                                    "passato al cliente PRODGEST",
+                                    "Completato"}));
     EXPECT_EQ(h.valore(erp(), "SELECT CODICECLIENTE FROM ORDC WHERE ID=3"), "PRODGEST");
     EXPECT_EQ(contaErp("SELECT COUNT(*) FROM STOPRODUZ"), 3);
-    EXPECT_EQ(chiamate(3), 3) << "the routine again, on the order before it moves";
-    EXPECT_EQ(h.valore(erp(), "SELECT CODICECLIENTE FROM TOVARELAB_CHIAMATE WHERE ID=8"),
+    EXPECT_EQ(chiamate(3), 2) << "the routine once, on the order before it moved";
+    EXPECT_EQ(h.valore(erp(), "SELECT FIRST 1 CODICECLIENTE FROM TOVARELAB_CHIAMATE WHERE "
+                              "IDORDINE=3 ORDER BY ID DESC"),
               "IMPPROD");
     msg->pulisci();
     f->ButtonProduci->click();
-    EXPECT_EQ(chiamate(3), 3) << "nothing left to complete";
+    EXPECT_EQ(testi(), QStringList{"Completato"});
+    EXPECT_EQ(chiamate(3), 2) << "nothing left to complete";
 }
 
-TEST_F(Lavorazione, TheRoutineMissingOrFailingIsToldAndTheRunStillCompletes) {
+TEST_F(Lavorazione, ARoutineThatFailsIsToldAndMadeOnceByTheNextOpening) {
     QFile::remove(h.radice() + "TovarElab.so");
     auto* f = impegno();
     scegli(f, "FM004");
     f->ButtonImpegna->click();
-    EXPECT_EQ(testi(), QStringList({"Non trovato il file TovarElab.dll", "Completato"}));
+    // committed, the routine owed: never "Completato" for it
+    EXPECT_EQ(testi(), QStringList{"Non trovato il file TovarElab.dll"});
     EXPECT_EQ(statoDi("FM004"), "IMPEGNATA");
+    const int ordine = ordineDi("FM004").toInt();
+    EXPECT_EQ(chiamate(ordine), 0);
 
-    // the routine raising
-    h.esegui(erp(), {"ALTER TABLE TOVARELAB_CHIAMATE ADD CONSTRAINT PROVA_RIFIUTA CHECK (ID < 0)"});
+    // the library back: the next opening makes the call, once, and says so
     ASSERT_TRUE(QFile::link(QCoreApplication::applicationDirPath() + "/TovarElab.so",
                             h.radice() + "TovarElab.so"));
+    msg->pulisci();
+    impegno();
+    EXPECT_EQ(testi(), QStringList{QStringLiteral("Completate le operazioni rimaste da "
+                                                  "fare:\r\nImpegno di magazzino dell'ordine %1")
+                                       .arg(ordine)});
+    EXPECT_EQ(chiamate(ordine), 1);
+    msg->pulisci();
+    impegno();
+    EXPECT_TRUE(testi().isEmpty());
+    EXPECT_EQ(chiamate(ordine), 1);
+
+    // the routine raising on a posting: told, and the order does not move
+    // before the routine has run on it
+    h.esegui(erp(), {"ALTER TABLE TOVARELAB_CHIAMATE ADD CONSTRAINT PROVA_RIFIUTA CHECK (ID < 0)"});
     msg->pulisci();
     auto* p = produzione();
     scegli(p, "FM003");
     p->ButtonProduci->click();
-    ASSERT_EQ(testi().size(), 2u) << testi().join('\n').toStdString();
+    ASSERT_EQ(testi().size(), 1u) << testi().join('\n').toStdString();
     EXPECT_TRUE(testi()[0].startsWith("Errore nell'accesso alla DLL esterna per l'impegno di "
                                       "magazzino\r\rimpegno dell'ordine non registrato"))
         << testi()[0].toStdString();
-    EXPECT_EQ(testi()[1], "Completato");
+    EXPECT_EQ(statoDi("FM003"), "FINITA");
+    EXPECT_EQ(h.valore(erp(), "SELECT CODICECLIENTE FROM ORDC WHERE ID=3"), "IMPPROD");
+    h.esegui(erp(), {"ALTER TABLE TOVARELAB_CHIAMATE DROP CONSTRAINT PROVA_RIFIUTA"});
+    msg->pulisci();
+    produzione();
+    EXPECT_EQ(testi(), QStringList{"Completate le operazioni rimaste da fare:\r\nImpegno di "
+                                   "magazzino dell'ordine 3\r\nOrdine 3 passato al cliente "
+                                   "PRODGEST"});
     EXPECT_EQ(h.valore(erp(), "SELECT CODICECLIENTE FROM ORDC WHERE ID=3"), "PRODGEST");
 
     // a library without the routine, in a host folder of its own (the
@@ -463,9 +492,8 @@ TEST_F(Lavorazione, TheRoutineMissingOrFailingIsToldAndTheRunStillCompletes) {
     scegli(f, "FM005");
     f->ButtonImpegna->click();
     qputenv(percorsi::kVariabileDirHost, dir);
-    EXPECT_EQ(testi(),
-              QStringList({"Non trovata funzione AnteImpegnoArticoliOrdC nel file TovarElab.dll",
-                           "Completato"}));
+    EXPECT_EQ(testi(), QStringList{"Non trovata funzione AnteImpegnoArticoliOrdC nel file "
+                                   "TovarElab.dll"});
     EXPECT_EQ(statoDi("FM005"), "IMPEGNATA");
 }
 
@@ -566,11 +594,14 @@ TEST_F(RunInterrotto, ACommitmentCommittedInOneArchiveOnlyIsCompletedInTheOther)
     EXPECT_EQ(contaErp("SELECT COUNT(*) FROM RIGHEORDC WHERE CODICEDOCUMENTO=" + ordine), 3);
 }
 
-TEST_F(RunInterrotto, APostingKilledAfterPrepareIsResolvedAndItsOrderMovedByTheNextRun) {
+TEST_F(RunInterrotto,
+       APostingDecidedInTheCompanyArchiveIsCompletedAndItsOrderMovedByTheNextOpening) {
     eseguiEInterrompi("ShowProdFabbrForm", "FM003");
     EXPECT_EQ(inLimbo(erp()), 1u);
     confermaSoloAzienda();
 
+    // the opening commits the host's part, then makes what the run owes:
+    // the routine on the order as it stands, then its move
     auto* f = produzione();
     EXPECT_EQ(inLimbo(erp()), 0u);
     EXPECT_EQ(statoDi("FM003"), "FINITA");
@@ -579,15 +610,16 @@ TEST_F(RunInterrotto, APostingKilledAfterPrepareIsResolvedAndItsOrderMovedByTheN
                        "STOPRODUZ S JOIN RSTOPRODUZ R ON R.CODICEPRODUZ=S.CODICE WHERE "
                        "S.CODICE=4"),
               "FM003:1500");
-    // the routine never ran and the order has not moved: the next run
-    // completes it, posting nothing again
-    EXPECT_EQ(chiamate(3), 1);
-    EXPECT_EQ(h.valore(erp(), "SELECT CODICECLIENTE FROM ORDC WHERE ID=3"), "IMPPROD");
-    f->ButtonProduci->click();
-    EXPECT_EQ(testi(), QStringList{"Completato"});
+    EXPECT_EQ(testi(), QStringList{"Completate le operazioni rimaste da fare:\r\nImpegno di "
+                                   "magazzino dell'ordine 3\r\nOrdine 3 passato al cliente "
+                                   "PRODGEST"});
     EXPECT_EQ(chiamate(3), 2);
     EXPECT_EQ(h.valore(erp(), "SELECT CODICECLIENTE FROM TOVARELAB_CHIAMATE WHERE ID=7"),
               "IMPPROD");
     EXPECT_EQ(h.valore(erp(), "SELECT CODICECLIENTE FROM ORDC WHERE ID=3"), "PRODGEST");
+    msg->pulisci();
+    f->ButtonProduci->click();
+    EXPECT_EQ(testi(), QStringList{"Completato"});
+    EXPECT_EQ(chiamate(3), 2);
     EXPECT_EQ(contaErp("SELECT COUNT(*) FROM STOPRODUZ"), 3);
 }

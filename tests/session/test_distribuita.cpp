@@ -43,8 +43,9 @@ struct DueArchivi : ::testing::Test {
                    "INSERT INTO CLASSIFICAZIONE1 (CODICE, DESCRIZIONE) VALUES (%1, 'Solventi')")
                    .arg(codice));
     }
-    // A process writing in both archives that prepares and dies before committing.
-    void processoInterrotto(int codice, const QString& descrizione) {
+    // A process writing in both archives that prepares and dies before
+    // committing, or is killed at the point named (QUINTAR_INTERROMPI).
+    void processoInterrotto(int codice, const QString& descrizione, const QString& punto = {}) {
         az.disconnect();
         erp.disconnect();
         QProcess p;
@@ -53,13 +54,20 @@ struct DueArchivi : ::testing::Test {
         env.insert("QUINTAR_PROVA_DTC_ERP", h.c().erp());
         env.insert("QUINTAR_PROVA_DTC_CODICE", QString::number(codice));
         env.insert("QUINTAR_PROVA_DTC_DESCRIZIONE", descrizione);
+        if (!punto.isEmpty()) {
+            env.insert("QUINTAR_INTERROMPI", punto);
+        }
         p.setProcessEnvironment(env);
         p.start(QCoreApplication::applicationFilePath(),
                 {"--gtest_also_run_disabled_tests",
                  "--gtest_filter=ProcessoFiglio.DISABLED_PreparesAndDiesWithoutCommitting"});
         ASSERT_TRUE(p.waitForFinished(120000));
-        ASSERT_EQ(p.exitCode(), 42)
-            << p.readAllStandardOutput().toStdString() << p.readAllStandardError().toStdString();
+        if (punto.isEmpty()) {
+            ASSERT_EQ(p.exitCode(), 42) << p.readAllStandardOutput().toStdString()
+                                        << p.readAllStandardError().toStdString();
+        } else {
+            ASSERT_EQ(p.exitStatus(), QProcess::CrashExit) << "killed at " << punto.toStdString();
+        }
         az.connect(h.c().azienda());
         erp.connect(h.c().erp());
     }
@@ -89,6 +97,9 @@ TEST(ProcessoFiglio, DISABLED_PreparesAndDiesWithoutCommitting) {
             .arg(codice)};
     qe.execSQL();
     dtc.prepare(qEnvironmentVariable("QUINTAR_PROVA_DTC_DESCRIZIONE"));
+    if (!qEnvironmentVariableIsEmpty("QUINTAR_INTERROMPI")) {
+        dtc.commit(); // killed at its point
+    }
     std::_Exit(42); // killed between prepare and commit
 }
 
@@ -182,11 +193,12 @@ TEST_F(DueArchivi, AProcessKilledAfterPrepareLeavesBothInLimboAndRecoveryRollsBo
     EXPECT_FALSE(la[0].esecuzione.isEmpty());
     EXPECT_EQ(la[0].esecuzione, le[0].esecuzione);
     EXPECT_EQ(la[0].archivi, QStringList({h.c().azienda(), h.c().erp()}));
-    ASSERT_EQ(la[0].transazioni.size(), 2u);
-    EXPECT_EQ(la[0].transazioni[0], la[0].id);
-    EXPECT_EQ(la[0].transazioni[1], le[0].id);
+    EXPECT_TRUE(la[0].primo);
+    EXPECT_FALSE(le[0].primo);
+    EXPECT_FALSE(la[0].viva) << "its process is gone";
 
-    const EsitoRecupero esito = recuperaInLimbo(az, erp);
+    // no decision was recorded: both parts go
+    const EsitoRecupero esito = recuperaInLimbo(az, {&erp});
     EXPECT_EQ(esito.annullate, 2);
     EXPECT_EQ(esito.confermate, 0);
     EXPECT_TRUE(transazioniInLimbo(az).empty());
@@ -194,19 +206,19 @@ TEST_F(DueArchivi, AProcessKilledAfterPrepareLeavesBothInLimboAndRecoveryRollsBo
     EXPECT_EQ(categorie(910), 0);
     EXPECT_EQ(classificazioni(910), 0);
     // Nothing left to do the second time.
-    EXPECT_EQ(recuperaInLimbo(erp, az).annullate, 0);
+    EXPECT_EQ(recuperaInLimbo(az, {&erp}).annullate, 0);
 }
 
 TEST_F(DueArchivi, ARunCommittedInOneArchiveIsCommittedInTheOtherByRecovery) {
     processoInterrotto(911, "Impegno ordine 43");
     const auto la = transazioniInLimbo(az);
     ASSERT_EQ(la.size(), 1u);
-    // The commit reached the company archive only.
+    // The commit reached the company archive only: the run's record is there.
     risolviInLimbo(az, la[0].id, true);
     EXPECT_TRUE(transazioniInLimbo(az).empty());
     ASSERT_EQ(transazioniInLimbo(erp).size(), 1u);
 
-    const EsitoRecupero esito = recuperaInLimbo(az, erp);
+    const EsitoRecupero esito = recuperaInLimbo(az, {&erp});
     EXPECT_EQ(esito.confermate, 1);
     EXPECT_EQ(esito.annullate, 0);
     EXPECT_TRUE(transazioniInLimbo(erp).empty());
@@ -220,10 +232,46 @@ TEST_F(DueArchivi, ARunRolledBackInOneArchiveIsRolledBackInTheOtherByRecovery) {
     ASSERT_EQ(le.size(), 1u);
     risolviInLimbo(erp, le[0].id, false);
 
-    const EsitoRecupero esito = recuperaInLimbo(az, erp);
+    const EsitoRecupero esito = recuperaInLimbo(az, {&erp});
     EXPECT_EQ(esito.confermate, 0);
     EXPECT_EQ(esito.annullate, 1);
     EXPECT_TRUE(transazioniInLimbo(az).empty());
     EXPECT_EQ(categorie(912), 0);
     EXPECT_EQ(classificazioni(912), 0);
+}
+
+TEST_F(DueArchivi, AtEveryPointOfTheCommitAKilledRunEndsTheSameWayInBothArchives) {
+    // killed after the company part's prepare (the host's never prepared),
+    // after both prepares, after the decision: the record alone decides
+    const std::pair<const char*, bool> punti[] = {
+        {"preparata-prima", false}, {"preparate", false}, {"decisa", true}};
+    int codice = 920;
+    for (const auto& [punto, confermata] : punti) {
+        processoInterrotto(codice, QStringLiteral("Punto %1").arg(punto), punto);
+        const EsitoRecupero esito = recuperaInLimbo(az, {&erp});
+        EXPECT_TRUE(esito.lasciate.isEmpty()) << punto << esito.lasciate.join('|').toStdString();
+        EXPECT_TRUE(transazioniInLimbo(az).empty()) << punto;
+        EXPECT_TRUE(transazioniInLimbo(erp).empty()) << punto;
+        EXPECT_EQ(categorie(codice), confermata ? 1 : 0) << punto;
+        EXPECT_EQ(classificazioni(codice), confermata ? 1 : 0) << punto;
+        ++codice;
+    }
+}
+
+TEST_F(DueArchivi, APartHeldByALiveUnitIsLeftAlone) {
+    TransazioneDistribuita dtc({&az, &erp});
+    scriviEntrambi(dtc, 930);
+    dtc.prepare("In corso");
+    // another opening meanwhile: a commit in progress is not touched
+    Database altroAz, altroErp;
+    altroAz.connect(h.c().azienda());
+    altroErp.connect(h.c().erp());
+    const EsitoRecupero esito = recuperaInLimbo(altroAz, {&altroErp});
+    EXPECT_EQ(esito.confermate + esito.annullate, 0);
+    ASSERT_EQ(transazioniInLimbo(altroAz).size(), 1u);
+    EXPECT_TRUE(transazioniInLimbo(altroAz)[0].viva);
+    dtc.commit();
+    EXPECT_EQ(categorie(930), 1);
+    EXPECT_EQ(classificazioni(930), 1);
+    EXPECT_TRUE(transazioniInLimbo(altroErp).empty());
 }
