@@ -317,8 +317,11 @@ bool tabellaPresente(Database& db, const QString& tabella) {
                         QStringLiteral("isc_tpb_wait")});
     t.setAttesaBlocchi(10);
     Query q(&db, &t);
-    q.SQL = {QStringLiteral("SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME=?")};
-    q.addParam(tabella.toUpper());
+    // the name in the text: what a waiting statement is about shows in the
+    // monitoring tables
+    QString nome = tabella.toUpper();
+    nome.replace('\'', QStringLiteral("''"));
+    q.SQL = {QStringLiteral("SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME='%1'").arg(nome)};
     const bool presente = q.scalar().isValid();
     t.commit();
     return presente;

@@ -265,7 +265,13 @@ void TransazioneDistribuita::rollback() {
 }
 
 void TransazioneDistribuita::annullaTutto() noexcept {
-    for (size_t i = 0; i < parti_.size(); ++i) {
+    // the first archive's part last: while it is prepared, no other part can
+    // be taken for decided
+    for (size_t k = 1; k <= parti_.size(); ++k) {
+        const size_t i = k % parti_.size();
+        if (i == 0 && k > 1) {
+            puntoDiArresto("annullate-altre");
+        }
         if (!parti_[i]->active()) {
             continue;
         }

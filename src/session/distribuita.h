@@ -82,9 +82,10 @@ public:
 
     // Between the phases of a commit, for tests that stop a process there:
     // "preparata-prima" after the first archive's prepare, "preparate" after
-    // every prepare, "decisa" after the first archive's commit. The process
-    // is killed at once when the environment variable QUINTAR_INTERROMPI
-    // names the point.
+    // every prepare, "decisa" after the first archive's commit,
+    // "annullate-altre" in a rollback, after every part but the first
+    // archive's. The process is killed at once when the environment variable
+    // QUINTAR_INTERROMPI names the point.
     static void puntoDiArresto(const char* punto);
 
 private:
