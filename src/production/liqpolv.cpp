@@ -713,6 +713,9 @@ void TLiqPolvForm::rigaCambiata() {
     if (!TimerPO) {
         return; // the sheet is still being built
     }
+    // the decodes of the row shown, whatever the previous row held; from the
+    // lists read at opening, no query
+    decodificaConsultazione();
     TimerPO->start();
     if (paginaCorrente() == Materie) {
         PaginaComponenti->aggiorna();
@@ -821,17 +824,7 @@ void TLiqPolvForm::collegaCalcoli() {
     TimerPO->setInterval(400);
     connect(TimerPO, &QTimer::timeout, this, protetto(this, [this] { aggiornaInformazioni(); }));
 
-    // the capacity's description and the containers on the consultation page
-    auto* codice2 = qobject_cast<QLineEdit*>(consultazione(QStringLiteral("CAPACITACONTENITORE")));
-    auto* quantita2 = qobject_cast<QLineEdit*>(consultazione(QStringLiteral("QUANTITALITRI")));
-    auto* riempitrice2 = qobject_cast<QLineEdit*>(consultazione(QStringLiteral("RIEMPITRICE")));
-    connect(codice2, &QLineEdit::textChanged, this, [this] { aggiornaContenitori(false); });
-    connect(quantita2, &QLineEdit::textChanged, this, [this] { aggiornaContenitori(false); });
-    connect(riempitrice2, &QLineEdit::textChanged, this, [this](const QString& c) {
-        const int i = c.isEmpty() ? -1 : ComboCodiceRiempitrice->findText(c);
-        qobject_cast<QLineEdit*>(consultazione(QStringLiteral("RIEMPITRICE#")))
-            ->setText(i > 0 ? ComboRiempitrice->itemText(i) : QString());
-    });
+    // the consultation page's decodes follow the batch shown (rigaCambiata)
     // "Fabbricazione da" as words on the consultation page
     auto* da2 = qobject_cast<QLineEdit*>(consultazione(QStringLiteral("FABBRICAZIONEDA")));
     connect(da2, &QLineEdit::textChanged, this, [da2](const QString& t) {
@@ -860,16 +853,33 @@ void TLiqPolvForm::aggiornaContenitori(bool suEditazione) {
         capacita = i < 0 ? QString() : ComboCapacitaConf->itemText(i);
         quantita = Formati::leggiNumero(testoDi(editazione(QStringLiteral("QUANTITALITRI"))));
     } else {
-        const QString codice = testoDi(consultazione(QStringLiteral("CAPACITACONTENITORE")));
-        const int i = codice.isEmpty() ? -1 : ComboCodiceCapacita->findText(codice);
-        qobject_cast<QLineEdit*>(consultazione(QStringLiteral("CAPACITACONTENITORE#")))
-            ->setText(i > 0 ? ComboCapacita->itemText(i) : QString());
+        const int i = posizioneCodice(
+            ComboCodiceCapacita, testoDi(consultazione(QStringLiteral("CAPACITACONTENITORE"))));
+        impostaTesto(consultazione(QStringLiteral("CAPACITACONTENITORE#")),
+                     i > 0 ? ComboCapacita->itemText(i) : QString());
         capacita = i > 0 ? ComboCapacitaConf->itemText(i) : QString();
         quantita = Formati::leggiNumero(testoDi(consultazione(QStringLiteral("QUANTITALITRI"))));
     }
     if (const auto n = produzione::numeroContenitori(quantita, capacita)) {
         qta->setText(Formati::numeroConMigliaia(*n, 2));
     }
+}
+
+int TLiqPolvForm::posizioneCodice(QComboBox* codici, const QString& codice) {
+    if (codice.isEmpty()) {
+        return -1;
+    }
+    // an item added for a removed code is no decode of it
+    const int i = codici->findText(codice);
+    return i > 0 && !codici->itemData(i).toBool() ? i : -1;
+}
+
+void TLiqPolvForm::decodificaConsultazione() {
+    aggiornaContenitori(false);
+    const int i = posizioneCodice(ComboCodiceRiempitrice,
+                                  testoDi(consultazione(QStringLiteral("RIEMPITRICE"))));
+    impostaTesto(consultazione(QStringLiteral("RIEMPITRICE#")),
+                 i > 0 ? ComboRiempitrice->itemText(i) : QString());
 }
 
 void TLiqPolvForm::aggiornaInformazioni() {
@@ -1458,7 +1468,7 @@ void TLiqPolvForm::stampaFabbricazione(const QString& progetto) {
     s.preparaDati = [&] {
         // the header's derived values now, not when their timers fire
         aggiornaInformazioni();
-        aggiornaContenitori(false);
+        decodificaConsultazione();
         produzione::TestataStampa t;
         for (const InfoCampo& c : Griglia->modello()->campi()) {
             t.colonne.emplace_back(c.nome, report::datoDaCampo(Griglia->campoCorrente(c.nome)));
@@ -1496,7 +1506,7 @@ void TLiqPolvForm::ButtonStoricoClick() {
                           QLatin1String("1");
     const QString codiceCapacita =
         testoCampo(Griglia->campoCorrente(QStringLiteral("CAPACITACONTENITORE")));
-    const int i = codiceCapacita.isEmpty() ? -1 : ComboCodiceCapacita->findText(codiceCapacita);
+    const int i = posizioneCodice(ComboCodiceCapacita, codiceCapacita);
     a.numeroContenitori = produzione::numeroContenitori(
         a.lotto.quantita, i > 0 ? ComboCapacitaConf->itemText(i) : QString());
     a.cartellaErrori = percorsi::suDisco(sessione_->GetV(QStringLiteral("TempDir")));

@@ -125,8 +125,15 @@ private:
     QWidget* paginaConGriglia(QWidget* contenuto, const QString& nome);
     void caricaElenchi();
     void collegaCalcoli();
-    // "Q.tà cont." of the page shown.
+    // "Q.tà cont." of the page shown; on the consultation page with the
+    // capacity's description.
     void aggiornaContenitori(bool suEditazione);
+    // The consultation page's decodes of the batch shown: capacity,
+    // containers and filling machine.
+    void decodificaConsultazione();
+    // Where a stored code stands among the codes read from its table; -1
+    // for an empty or unknown code.
+    static int posizioneCodice(QComboBox* codici, const QString& codice);
     // The capacity and filling-machine lists positioned on a stored code; a
     // code no longer among them is shown and kept as it is.
     static void impostaCodice(QComboBox* mostrato, const std::vector<QComboBox*>& nascosti,
@@ -148,7 +155,6 @@ private:
     void stampaFabbricazione(const QString& progetto);
 
     QMap<QString, QString> rigaSalvata_;
-    QTimer* timerContenitori_ = nullptr;
 };
 
 } // namespace quintar

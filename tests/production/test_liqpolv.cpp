@@ -311,6 +311,13 @@ TEST_F(Fabbricazione, LaTestataMostraScadenzaContenitoriEVersione) {
     posiziona(f, "FM003", "03/02/2025", "L25034");
     EXPECT_EQ(t(co(f, "CAPACITACONTENITORE#")), "");
     EXPECT_EQ(t(co(f, "QTACONTENITORI")), "");
+    // the edit page keeps the unknown code in its list; the consultation
+    // page still has no description for it
+    f->ButtonEdit->click();
+    EXPECT_EQ(f->ComboCapacita->currentText(), "99");
+    f->ButtonAnnulla->click();
+    posiziona(f, "FM003", "03/02/2025", "L25034");
+    EXPECT_EQ(t(co(f, "CAPACITACONTENITORE#")), "");
     f->aggiornaInformazioni();
     EXPECT_EQ(f->LabelVersione->text(),
               valore("SELECT MAX(VERS) FROM STOFABBRIC WHERE LOTTO='L25034'"));

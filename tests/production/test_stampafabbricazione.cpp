@@ -599,3 +599,31 @@ TEST_F(VariabiliStampate, SenzaFormulazioneNeScadenzaLeVociRestanoVuote) {
     }
     EXPECT_EQ(testo(*v, "CAPACITACONTENITORE"), "(NULL)");
 }
+
+// The header decodes the codes of the batch it shows: at opening, on a move
+// to a batch of the same filling machine, and in what that batch prints.
+TEST_F(VariabiliStampate, CapacitaContenitoriERiempitriceSiVedonoDallAperturaEInStampa) {
+    // the sheet opens on the first batch: FM001, 2000 l in bottles of 1 l
+    ASSERT_EQ(f->lottoCorrente().lotto, "L25015");
+    auto co = [this](const char* c) { return SchedaBase::testoDi(f->consultazione(c)); };
+    EXPECT_EQ(co("CAPACITACONTENITORE#"), "Flacone 1 L");
+    EXPECT_EQ(co("QTACONTENITORI"), "2.000");
+    EXPECT_EQ(co("RIEMPITRICE#"), "Riempitrice lineare flaconi 0,5 - 2 L");
+
+    // a click on another batch of the same machine
+    GrigliaModello* m = f->Griglia->modello();
+    const int riga = m->cerca("LOTTO", [](const QString& v) { return v == "L25034"; });
+    ASSERT_GE(riga, 0);
+    f->Griglia->setCurrentIndex(m->index(riga, 0));
+    ASSERT_EQ(f->lottoCorrente().lotto, "L25034");
+    EXPECT_EQ(co("RIEMPITRICE#"), "Riempitrice lineare flaconi 0,5 - 2 L");
+    EXPECT_EQ(co("CAPACITACONTENITORE#"), "Flacone 750 ml");
+    EXPECT_EQ(co("QTACONTENITORI"), "2.000");
+
+    const auto v = stampa();
+    ASSERT_TRUE(v) << msg->testi().join('|').toStdString();
+    EXPECT_EQ(testo(*v, "LOTTO"), "L25034");
+    EXPECT_EQ(testo(*v, "RIEMPITRICE"), "Riempitrice lineare flaconi 0,5 - 2 L");
+    EXPECT_EQ(testo(*v, "CAPACITACONTENITORE1"), "Flacone 750 ml");
+    EXPECT_EQ(testo(*v, "NUMEROCONTENITORI"), "2.000");
+}
