@@ -201,31 +201,12 @@ void TIdPesateForm::apriArchivi() {
     intervallo_ = pesate::intervalloPolling(
         sessione_->ValoreTabX(QStringLiteral("TempoPollingPesate"), false));
     TimerPolling->setInterval(intervallo_);
+    // the host's archive too: a posting a killed process left half-way
+    // would make its rows unreadable here as anywhere
+    collegaArchivio(sessione_->IBDatabase2, QStringLiteral("ArchivioTovaris"),
+                    QStringLiteral("Tovaris"), &TTabXForm::ConnettiDatabase2);
     if (pesateAperto) {
-        // an assignment a killed process left between its two archives is
-        // ended on both sides before anything else is written
-        if (sessione_->IBDatabase1.connected()) {
-            try {
-                const EsitoRecupero r =
-                    recuperaInLimbo(sessione_->IBDatabase1, {&sessione_->IBDatabase3});
-                if (r.confermate + r.annullate > 0) {
-                    qInfo("Quintar: assegnazioni di pesate rimaste a metà: %d parti confermate, "
-                          "%d annullate",
-                          r.confermate, r.annullate);
-                }
-                if (!r.lasciate.isEmpty()) {
-                    Messaggi::avviso(QStringLiteral("Assegnazioni di pesate rimaste in sospeso non "
-                                                    "concluse:\r\n") +
-                                         r.lasciate.join(QStringLiteral("\r\n")),
-                                     this);
-                }
-            } catch (const DbError& e) {
-                Messaggi::errore(QStringLiteral("Errore interno: impossibile concludere le "
-                                                "assegnazioni di pesate rimaste in sospeso\r\n") +
-                                     e.messaggio(),
-                                 this);
-            }
-        }
+        recuperaSospese();
         sondaggio_ = std::make_unique<pesate::Sondaggio>(&sessione_->IBDatabase3);
         const bool pronto = eseguiProtetto(this, [this] {
             sondaggio_->prepara();
@@ -239,8 +220,36 @@ void TIdPesateForm::apriArchivi() {
             sondaggio_.reset();
         }
     }
-    collegaArchivio(sessione_->IBDatabase2, QStringLiteral("ArchivioTovaris"),
-                    QStringLiteral("Tovaris"), &TTabXForm::ConnettiDatabase2);
+}
+
+void TIdPesateForm::recuperaSospese() {
+    // what a killed process left between the company archive and another
+    // (an assignment, a commitment, a posting) is ended on every side before
+    // anything else is written
+    if (!sessione_->IBDatabase1.connected()) {
+        return;
+    }
+    std::vector<Database*> altri{&sessione_->IBDatabase3};
+    if (sessione_->IBDatabase2.connected()) {
+        altri.push_back(&sessione_->IBDatabase2);
+    }
+    try {
+        const EsitoRecupero r = recuperaInLimbo(sessione_->IBDatabase1, altri);
+        if (r.confermate + r.annullate > 0) {
+            qInfo("Quintar: elaborazioni rimaste a metà: %d parti confermate, %d annullate",
+                  r.confermate, r.annullate);
+        }
+        if (!r.lasciate.isEmpty()) {
+            Messaggi::avviso(QStringLiteral("Elaborazioni rimaste in sospeso non concluse:\r\n") +
+                                 r.lasciate.join(QStringLiteral("\r\n")),
+                             this);
+        }
+    } catch (const DbError& e) {
+        Messaggi::errore(QStringLiteral("Errore interno: impossibile concludere le elaborazioni "
+                                        "rimaste in sospeso\r\n") +
+                             e.messaggio(),
+                         this);
+    }
 }
 
 void TIdPesateForm::TimerPollingTimer() {

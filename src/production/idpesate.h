@@ -90,6 +90,9 @@ protected:
 
 private:
     void apriArchivi();
+    // Ends what killed processes left in limbo between the company archive
+    // and the weighings' or the host's.
+    void recuperaSospese();
     bool collegaArchivio(Database& db, const QString& parametro, const QString& nome,
                          bool (TTabXForm::*connetti)(const QString&));
     void sonda();

@@ -1,14 +1,20 @@
 #include "session/distribuita.h"
 
+#include "session/fbinterno.h"
+
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QSet>
 #include <QUuid>
 #include <QtGlobal>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace quintar {
 
@@ -62,6 +68,96 @@ bool esecuzioneRegistrata(Database& primo, const QString& esecuzione) {
     const bool registrata = q.scalar().isValid();
     t.commit();
     return registrata;
+}
+
+qint64 interoVax(const unsigned char* p, unsigned len) {
+    quint64 v = 0;
+    for (unsigned i = 0; i < len && i < 8; ++i) {
+        v |= quint64(p[i]) << (8 * i);
+    }
+    return qint64(v);
+}
+
+// How long the engine may take to list the transactions in limbo: it waits
+// for a prepared transaction another client still holds to end.
+constexpr auto kAttesaElenco = std::chrono::seconds(3);
+
+// The ids of every transaction the archive holds in limbo, as the engine
+// lists them (prepared with or without a description). An answer the
+// buffer does not hold whole, or an answer that is not one, is an error;
+// past the wait the request is cancelled and reported.
+std::vector<qint64> idInLimbo(Database& db) {
+    const unsigned char voce[] = {isc_info_limbo, isc_info_end};
+    // through a server a 64 KiB answer comes back untouched: 32 KiB is safe
+    std::vector<unsigned char> buf(32767, isc_info_end);
+    buf[0] = 0xEE; // untouched: neither an item nor the end
+    std::mutex m;
+    std::condition_variable cv;
+    bool finito = false, annullata = false;
+    std::thread guardia([&] {
+        std::unique_lock l(m);
+        if (!cv.wait_for(l, kAttesaElenco, [&] { return finito; })) {
+            annullata = true;
+            try {
+                fbinterno::fb([&](Firebird::ThrowStatusWrapper* st) {
+                    db.handle()->cancelOperation(st, fb_cancel_raise);
+                });
+            } catch (const DbError&) {
+            }
+        }
+    });
+    auto fine = qScopeGuard([&] {
+        {
+            std::lock_guard l(m);
+            finito = true;
+        }
+        cv.notify_one();
+        guardia.join();
+    });
+    try {
+        fbinterno::fb([&](Firebird::ThrowStatusWrapper* st) {
+            db.handle()->getInfo(st, sizeof(voce), voce, unsigned(buf.size()), buf.data());
+        });
+    } catch (const DbError& e) {
+        fine.dismiss();
+        {
+            std::lock_guard l(m);
+            finito = true;
+        }
+        cv.notify_one();
+        guardia.join();
+        if (annullata) {
+            throw DbError(QStringLiteral("Un'altra postazione tiene una transazione in sospeso "
+                                         "nell'archivio %1: riprovare tra poco")
+                              .arg(QFileInfo(db.databaseName()).fileName()));
+        }
+        throw;
+    }
+    std::vector<qint64> ids;
+    size_t p = 0;
+    while (true) {
+        if (p >= buf.size()) {
+            throw DbError(QStringLiteral("Elenco delle transazioni in sospeso senza fine"));
+        }
+        const unsigned char v = buf[p];
+        if (v == isc_info_end) {
+            break;
+        }
+        if (v == isc_info_truncated) {
+            throw DbError(QStringLiteral("Troppe transazioni in sospeso da elencare"));
+        }
+        if (v != isc_info_limbo || p + 3 > buf.size()) {
+            throw DbError(QStringLiteral("Risposta non valida all'elenco delle transazioni in "
+                                         "sospeso"));
+        }
+        const unsigned len = unsigned(interoVax(&buf[p + 1], 2));
+        if (p + 3 + len > buf.size()) {
+            throw DbError(QStringLiteral("Elenco delle transazioni in sospeso troncato"));
+        }
+        ids.push_back(interoVax(&buf[p + 3], len));
+        p += 3 + len;
+    }
+    return ids;
 }
 
 } // namespace
@@ -302,7 +398,7 @@ bool TransazioneDistribuita::lascia(size_t i) noexcept {
 
 // ---------------------------------------------------------------- limbo
 
-std::vector<TransazioneInLimbo> transazioniInLimbo(Database& db) {
+std::vector<TransazioneInLimbo> transazioniInLimbo(Database& db, QStringList* avvisi) {
     if (!db.connected()) {
         throw DbError(QStringLiteral("Database non connesso"));
     }
@@ -325,6 +421,34 @@ std::vector<TransazioneInLimbo> transazioniInLimbo(Database& db) {
         r.push_back(std::move(t));
     }
     q.close();
+    // what the engine holds in limbo with no description is no run of ours;
+    // what it holds no longer (ended by another opening meanwhile) is dropped
+    std::vector<qint64> ids;
+    try {
+        ids = idInLimbo(db);
+    } catch (const DbError& e) {
+        if (!avvisi) {
+            throw;
+        }
+        // the described ones are still known, each with whether it is held
+        avvisi->append(e.messaggio());
+        for (const TransazioneInLimbo& t : r) {
+            ids.push_back(t.id);
+        }
+    }
+    r.erase(std::remove_if(r.begin(), r.end(),
+                           [&](const TransazioneInLimbo& t) {
+                               return std::find(ids.begin(), ids.end(), t.id) == ids.end();
+                           }),
+            r.end());
+    for (qint64 id : ids) {
+        if (std::none_of(r.begin(), r.end(), [&](const auto& t) { return t.id == id; })) {
+            TransazioneInLimbo t;
+            t.id = id;
+            r.push_back(t);
+        }
+    }
+    std::sort(r.begin(), r.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
     if (!r.empty()) {
         QSet<qint64> vive;
         q.SQL = {QStringLiteral("SELECT MON$TRANSACTION_ID FROM MON$TRANSACTIONS")};
@@ -367,9 +491,9 @@ EsitoRecupero recuperaInLimbo(Database& primo, const std::vector<Database*>& alt
     // record's part, which is then in limbo in the first archive or ended
     std::vector<std::pair<Database*, std::vector<TransazioneInLimbo>>> elenchi;
     for (Database* db : altri) {
-        elenchi.emplace_back(db, transazioniInLimbo(*db));
+        elenchi.emplace_back(db, transazioniInLimbo(*db, &esito.lasciate));
     }
-    elenchi.emplace_back(&primo, transazioniInLimbo(primo));
+    elenchi.emplace_back(&primo, transazioniInLimbo(primo, &esito.lasciate));
 
     auto risolvi = [&](Database& db, const TransazioneInLimbo& t, bool conferma,
                        const QString& motivo) {
@@ -379,7 +503,8 @@ EsitoRecupero recuperaInLimbo(Database& primo, const std::vector<Database*>& alt
             // ended meanwhile by another opening: nothing is left to do
             bool ancora = false;
             try {
-                for (const TransazioneInLimbo& x : transazioniInLimbo(db)) {
+                QStringList ignorati;
+                for (const TransazioneInLimbo& x : transazioniInLimbo(db, &ignorati)) {
                     ancora = ancora || x.id == t.id;
                 }
             } catch (const DbError&) {

@@ -115,8 +115,11 @@ struct TransazioneInLimbo {
     bool viva = false;
 };
 
-// Transactions in limbo of an archive, by id. Never waits on another client.
-std::vector<TransazioneInLimbo> transazioniInLimbo(Database& db);
+// Transactions in limbo of an archive, by id. The engine's list waits a few
+// seconds at most for a prepared transaction another client still holds;
+// past that the transactions described in RDB$TRANSACTIONS are given alone,
+// with the reason in `avvisi` (without it, the failure is thrown).
+std::vector<TransazioneInLimbo> transazioniInLimbo(Database& db, QStringList* avvisi = nullptr);
 // Ends one transaction in limbo of the archive: commit (conferma) or rollback.
 void risolviInLimbo(Database& db, qint64 id, bool conferma);
 
