@@ -8,6 +8,8 @@
 #include <cstring>
 #include <firebird/Interface.h>
 #include <ibase.h>
+#include <list>
+#include <mutex>
 
 using namespace Firebird;
 
@@ -80,6 +82,166 @@ bool DbError::chiaveDuplicata() const {
 
 // ---------------------------------------------------------------- Database
 
+// An attachment and the prepared reads kept on it. A query gives its
+// statement back here when it moves on to another text or goes away, and
+// the next query of the same text takes it instead of preparing it again:
+// on a server each prepare is a round trip. A read kept sees the columns
+// its table had when it was prepared: a structure changed by another
+// connection is seen by the screens that open after it.
+struct Collegamento {
+    IAttachment* att = nullptr;
+    std::list<std::pair<QString, IStatement*>> frasi; // the latest first
+    // Transactions let go in limbo: their handles are released only after
+    // the attachment is detached, since a client that releases a prepared
+    // transaction on a live connection to a server rolls it back.
+    std::vector<ITransaction*> sospese;
+    static constexpr size_t kMassimo = 96;
+
+    IStatement* prendi(const QString& sql) {
+        for (auto i = frasi.begin(); i != frasi.end(); ++i) {
+            if (i->first == sql) {
+                IStatement* s = i->second;
+                frasi.erase(i);
+                return s;
+            }
+        }
+        return nullptr;
+    }
+    void rendi(const QString& sql, IStatement* s) {
+        frasi.emplace_front(sql, s);
+        if (frasi.size() > kMassimo) {
+            libera(frasi.back().second);
+            frasi.pop_back();
+        }
+    }
+    static void libera(IStatement* s) noexcept {
+        try {
+            fb([&](ThrowStatusWrapper* st) { s->free(st); });
+        } catch (const DbError&) {
+            s->release();
+        }
+    }
+    // After a change of the archive's structure, nothing kept is reused.
+    void svuota() noexcept {
+        for (auto& f : frasi) {
+            libera(f.second);
+        }
+        frasi.clear();
+    }
+    // Ends the attachment; the queries still holding a statement of it
+    // find it gone and let their statement go.
+    void stacca() noexcept {
+        svuota();
+        if (att) {
+            try {
+                fb([&](ThrowStatusWrapper* st) { att->detach(st); });
+            } catch (const DbError&) {
+                // The server is gone or the attachment is broken: drop our side.
+                att->release();
+            }
+            att = nullptr;
+        }
+        for (ITransaction* t : sospese) {
+            t->release();
+        }
+        sospese.clear();
+    }
+};
+
+namespace {
+
+// A path with a host before its colon ("server:/path", "host/3050:alias")
+// goes to a server; a local path, or a drive letter's, opens embedded.
+bool suServer(const QString& nome) {
+    const qsizetype due = nome.indexOf(QLatin1Char(':'));
+    return due > 1 || nome.startsWith(QLatin1String("inet"), Qt::CaseInsensitive);
+}
+
+// Attachments to servers a disconnect left for the next connect: a few per
+// database and user, detached when they have waited too long.
+class Riserva {
+public:
+    static Riserva& sola() {
+        static Riserva* r = new Riserva; // outlives every Database, never destroyed
+        return *r;
+    }
+    std::shared_ptr<Collegamento> prendi(const QString& chiave) {
+        std::vector<std::shared_ptr<Collegamento>> scaduti;
+        std::shared_ptr<Collegamento> c;
+        {
+            std::lock_guard lock(m_);
+            scadute(scaduti);
+            for (auto i = posti_.rbegin(); i != posti_.rend(); ++i) {
+                if (i->chiave == chiave) {
+                    c = std::move(i->c);
+                    posti_.erase(std::next(i).base());
+                    break;
+                }
+            }
+        }
+        for (auto& s : scaduti) {
+            s->stacca();
+        }
+        return c;
+    }
+    void lascia(const QString& chiave, std::shared_ptr<Collegamento> c) {
+        std::vector<std::shared_ptr<Collegamento>> fuori;
+        {
+            std::lock_guard lock(m_);
+            scadute(fuori);
+            posti_.push_back({chiave, std::move(c), QDateTime::currentMSecsSinceEpoch()});
+            if (std::count_if(posti_.begin(), posti_.end(),
+                              [&](const Posto& p) { return p.chiave == chiave; }) > kPerChiave) {
+                auto vecchio = std::find_if(posti_.begin(), posti_.end(),
+                                            [&](const Posto& p) { return p.chiave == chiave; });
+                fuori.push_back(std::move(vecchio->c));
+                posti_.erase(vecchio);
+            }
+        }
+        for (auto& s : fuori) {
+            s->stacca();
+        }
+    }
+    void svuota() {
+        std::vector<Posto> tutti;
+        {
+            std::lock_guard lock(m_);
+            tutti.swap(posti_);
+        }
+        for (auto& p : tutti) {
+            p.c->stacca();
+        }
+    }
+
+private:
+    struct Posto {
+        QString chiave;
+        std::shared_ptr<Collegamento> c;
+        qint64 quando;
+    };
+    static constexpr int kPerChiave = 4;
+    static constexpr qint64 kAttesaMassima = 5 * 60 * 1000;
+    void scadute(std::vector<std::shared_ptr<Collegamento>>& fuori) {
+        const qint64 limite = QDateTime::currentMSecsSinceEpoch() - kAttesaMassima;
+        for (auto i = posti_.begin(); i != posti_.end();) {
+            if (i->quando < limite) {
+                fuori.push_back(std::move(i->c));
+                i = posti_.erase(i);
+            } else {
+                ++i;
+            }
+        }
+    }
+    std::mutex m_;
+    std::vector<Posto> posti_;
+};
+
+QString chiaveRiserva(const QString& nome, const Credenziali& c) {
+    return nome + QChar(0) + c.utente + QChar(0) + c.password;
+}
+
+} // namespace
+
 quint64 Database::contatore_ = 0;
 
 Database::~Database() {
@@ -89,15 +251,41 @@ Database::~Database() {
     }
 }
 
+void Database::chiudiInutilizzati() {
+    Riserva::sola().svuota();
+}
+
 void Database::connect(const QString& name, const Credenziali& c) {
     disconnect();
-    Xpb dpb(IXpbBuilder::DPB);
-    riempiDpb(dpb, c);
-    QByteArray n = name.toUtf8();
-    att_ = fb([&](ThrowStatusWrapper* st) {
-        return provider()->attachDatabase(st, n.constData(), dpb.len(), dpb.buf());
-    });
+    const bool server = suServer(name);
+    if (server) {
+        // one round trip proves a kept attachment alive; an attach through a
+        // server takes several
+        while (auto kept = Riserva::sola().prendi(chiaveRiserva(name, c))) {
+            try {
+                fb([&](ThrowStatusWrapper* st) { kept->att->ping(st); });
+            } catch (const DbError&) {
+                kept->stacca();
+                continue;
+            }
+            coll_ = std::move(kept);
+            break;
+        }
+    }
+    if (!coll_) {
+        Xpb dpb(IXpbBuilder::DPB);
+        riempiDpb(dpb, c);
+        QByteArray n = name.toUtf8();
+        auto nuovo = std::make_shared<Collegamento>();
+        nuovo->att = fb([&](ThrowStatusWrapper* st) {
+            return provider()->attachDatabase(st, n.constData(), dpb.len(), dpb.buf());
+        });
+        coll_ = std::move(nuovo);
+    }
+    att_ = coll_->att;
     name_ = name;
+    cred_ = c;
+    riusabile_ = server;
     gen_ = ++contatore_;
 }
 
@@ -108,32 +296,44 @@ void Database::create(const QString& name, const Credenziali& c) {
     dpb.num(isc_dpb_page_size, 4096);
     dpb.str(isc_dpb_set_db_charset, QStringLiteral("WIN1252"));
     QByteArray n = name.toUtf8();
-    att_ = fb([&](ThrowStatusWrapper* st) {
+    auto nuovo = std::make_shared<Collegamento>();
+    nuovo->att = fb([&](ThrowStatusWrapper* st) {
         return provider()->createDatabase(st, n.constData(), dpb.len(), dpb.buf());
     });
+    coll_ = std::move(nuovo);
+    att_ = coll_->att;
     name_ = name;
+    cred_ = c;
+    // a new archive is being made: its structure follows, nothing is kept
+    riusabile_ = false;
     gen_ = ++contatore_;
 }
 
 void Database::disconnect() {
+    chiudi(true);
+}
+
+void Database::chiudi(bool riusabile) {
     for (Transaction* t : std::vector<Transaction*>(transactions_)) {
         t->detach();
     }
-    if (!att_) {
+    if (!coll_) {
         return;
     }
-    try {
-        fb([&](ThrowStatusWrapper* st) { att_->detach(st); });
-    } catch (const DbError&) {
-        // The server is gone or the attachment is broken: drop our side.
-        att_->release();
-    }
+    std::shared_ptr<Collegamento> c = std::move(coll_);
     att_ = nullptr;
+    // kept only clean: no transaction left on it, every one ended
+    if (riusabile && riusabile_) {
+        Riserva::sola().lascia(chiaveRiserva(name_, cred_), std::move(c));
+    } else {
+        c->stacca();
+    }
 }
 
 void Database::riconnetti() {
     const QString nome = name_;
-    disconnect();
+    // what was let go in limbo goes with the attachment: never kept
+    chiudi(false);
     connect(nome);
 }
 
@@ -170,6 +370,9 @@ void Transaction::detach() {
         fb([&](ThrowStatusWrapper* st) { tra_->rollback(st); });
     } catch (const DbError&) {
         tra_->release();
+        if (db_) {
+            db_->riusabile_ = false;
+        }
     }
     tra_ = nullptr;
 }
@@ -229,7 +432,12 @@ void Transaction::riprendi(const unsigned char* numero, unsigned lunghezza) {
 
 void Transaction::lasciaInSospeso() noexcept {
     if (tra_) {
-        tra_->release();
+        if (db_ && db_->coll_) {
+            db_->coll_->sospese.push_back(tra_);
+            db_->riusabile_ = false;
+        } else {
+            tra_->release();
+        }
     }
     tra_ = nullptr;
 }
@@ -464,13 +672,17 @@ void Query::freeStatement() {
     inBlob_.clear();
     inRoom_.clear();
     if (stmt_) {
-        try {
-            fb([&](ThrowStatusWrapper* st) { stmt_->free(st); });
-        } catch (const DbError&) {
-            stmt_->release();
+        auto c = coll_.lock();
+        // Reads only: a write runs the triggers and checks the archive has
+        // when it is prepared, and one added or dropped since must count.
+        if (c && c->att && !preparedSql_.isEmpty() && tipoFrase_ == isc_info_sql_stmt_select) {
+            c->rendi(preparedSql_, stmt_);
+        } else {
+            Collegamento::libera(stmt_);
         }
         stmt_ = nullptr;
     }
+    coll_.reset();
     preparedSql_.clear();
     preparedLines_.clear();
     preparedGen_ = 0;
@@ -495,11 +707,15 @@ void Query::prepare() {
         return;
     }
     freeStatement();
-    QByteArray s = sql.toUtf8();
-    stmt_ = fb([&](ThrowStatusWrapper* st) {
-        return db_->handle()->prepare(st, tra, 0, s.constData(), 3,
-                                      IStatement::PREPARE_PREFETCH_METADATA);
-    });
+    coll_ = db_->coll_;
+    stmt_ = db_->coll_->prendi(sql);
+    if (!stmt_) {
+        QByteArray s = sql.toUtf8();
+        stmt_ = fb([&](ThrowStatusWrapper* st) {
+            return db_->handle()->prepare(st, tra, 0, s.constData(), 3,
+                                          IStatement::PREPARE_PREFETCH_METADATA);
+        });
+    }
     tipoFrase_ = fb([&](ThrowStatusWrapper* st) { return stmt_->getType(st); });
     {
         IMessageMetadata* in =
@@ -949,6 +1165,10 @@ int Query::execSQL() {
     IMessageMetadata* inMeta = bindInput(inBuf);
     const unsigned type = tipoFrase_;
     const bool conRighe = !info_.empty() && type != isc_info_sql_stmt_select;
+    if (type == isc_info_sql_stmt_ddl) {
+        // the statements kept would hold the tables it changes
+        db_->coll_->svuota();
+    }
     fb([&](ThrowStatusWrapper* st) {
         stmt_->execute(st, tr_->ensure(), inMeta, inBuf.empty() ? nullptr : inBuf.data(),
                        conRighe ? outMeta_ : nullptr, conRighe ? outBuf_.data() : nullptr);

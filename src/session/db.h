@@ -73,11 +73,24 @@ public:
     // attachment are never reused.
     quint64 generazione() const { return gen_; }
 
+    // Detaches the attachments to servers kept for reuse (see connect).
+    static void chiudiInutilizzati();
+
 private:
     friend class Transaction;
+    friend class Query;
+    void chiudi(bool riusabile);
+    // The attachment and the statements its queries gave back: a connection
+    // to a server is kept for the next connect to the same database after a
+    // disconnect, with them (many screens of one host read the same tables).
+    std::shared_ptr<struct Collegamento> coll_;
     Firebird::IAttachment* att_ = nullptr;
     QString name_;
+    Credenziali cred_;
     quint64 gen_ = 0;
+    // false once a transaction was let go in limbo or could not be ended:
+    // then the attachment is detached, never kept
+    bool riusabile_ = true;
     static quint64 contatore_;
     std::vector<class Transaction*> transactions_;
 };
@@ -270,6 +283,9 @@ private:
     Transaction* tr_;
     std::vector<QVariant> params_;
     Firebird::IStatement* stmt_ = nullptr;
+    // the attachment stmt_ belongs to: it takes the statement back when the
+    // query is done with it
+    std::weak_ptr<struct Collegamento> coll_;
     Firebird::IResultSet* rs_ = nullptr;
     Firebird::IMessageMetadata* outMeta_ = nullptr;
     std::vector<unsigned char> outBuf_;
