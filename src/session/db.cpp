@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <firebird/Interface.h>
 #include <ibase.h>
@@ -65,8 +66,20 @@ const QDate kEpoca(1858, 11, 17);
 // increment before every call of the OO API that reaches it.
 std::array<std::atomic<quint64>, kTipiChiamata> chiamate{};
 
-void conta(Chiamata c) {
+const char* const kNomiChiamata[kTipiChiamata] = {
+    "attach", "transaction", "prepare", "execute", "fetch", "blob", "info", "rows", "deferred"};
+
+// With QUINTAR_TRACCIA_CHIAMATE set, each round trip counted is written to
+// stderr, with the statement's text for a prepare or an execute: where the
+// calls of a section go.
+const bool kTraccia = qEnvironmentVariableIsSet("QUINTAR_TRACCIA_CHIAMATE");
+
+void conta(Chiamata c, const QString* testo = nullptr) {
     chiamate[size_t(c)].fetch_add(1, std::memory_order_relaxed);
+    if (kTraccia && c < Chiamata::Righe) {
+        std::fprintf(stderr, "chiamata %s%s%s\n", kNomiChiamata[size_t(c)], testo ? ": " : "",
+                     testo ? qPrintable(testo->simplified()) : "");
+    }
 }
 
 // The rows in one batch the client fetches: up to 1,000, and no more than
@@ -86,8 +99,8 @@ ContoChiamate contaChiamate() {
     return r;
 }
 
-void registraChiamata(Chiamata c) {
-    conta(c);
+void registraChiamata(Chiamata c, const QString& testo) {
+    conta(c, testo.isEmpty() ? nullptr : &testo);
 }
 
 quint64 ContoChiamate::giri() const {
@@ -107,11 +120,9 @@ ContoChiamate ContoChiamate::operator-(const ContoChiamate& prima) const {
 }
 
 QString ContoChiamate::descrizione() const {
-    static const char* const nomi[kTipiChiamata] = {
-        "attach", "transaction", "prepare", "execute", "fetch", "blob", "info", "rows", "deferred"};
     QStringList parti;
     for (size_t i = 0; i < kTipiChiamata; ++i) {
-        parti << QStringLiteral("%1 %2").arg(QLatin1String(nomi[i])).arg(n[i]);
+        parti << QStringLiteral("%1 %2").arg(QLatin1String(kNomiChiamata[i])).arg(n[i]);
     }
     return parti.join(QStringLiteral(", "));
 }
@@ -562,7 +573,7 @@ void Query::prepare() {
     }
     freeStatement();
     QByteArray s = sql.toUtf8();
-    conta(Chiamata::Preparazione);
+    conta(Chiamata::Preparazione, &sql);
     stmt_ = fb([&](ThrowStatusWrapper* st) {
         return db_->handle()->prepare(st, tra, 0, s.constData(), 3,
                                       IStatement::PREPARE_PREFETCH_METADATA);
@@ -823,7 +834,7 @@ void Query::open() {
     }
     std::vector<unsigned char> inBuf;
     IMessageMetadata* inMeta = bindInput(inBuf);
-    conta(Chiamata::Esecuzione);
+    conta(Chiamata::Esecuzione, &preparedSql_);
     rs_ = fb([&](ThrowStatusWrapper* st) {
         return stmt_->openCursor(st, tr_->ensure(), inMeta, inBuf.empty() ? nullptr : inBuf.data(),
                                  outMeta_, 0);
@@ -1032,7 +1043,7 @@ int Query::execSQL() {
     IMessageMetadata* inMeta = bindInput(inBuf);
     const unsigned type = tipoFrase_;
     const bool conRighe = !info_.empty() && type != isc_info_sql_stmt_select;
-    conta(Chiamata::Esecuzione);
+    conta(Chiamata::Esecuzione, &preparedSql_);
     fb([&](ThrowStatusWrapper* st) {
         stmt_->execute(st, tr_->ensure(), inMeta, inBuf.empty() ? nullptr : inBuf.data(),
                        conRighe ? outMeta_ : nullptr, conRighe ? outBuf_.data() : nullptr);

@@ -372,7 +372,7 @@ struct ContoChiamate {
 ContoChiamate contaChiamate();
 // A call to the engine made through the OO API outside this layer, so that
 // it is counted with the others.
-void registraChiamata(Chiamata c);
+void registraChiamata(Chiamata c, const QString& testo = {});
 
 // The calls made since it was constructed: a section measured.
 class MisuraChiamate {
