@@ -33,6 +33,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
@@ -355,23 +356,20 @@ struct Esito {
     double ms = 0;
     ContoChiamate chiamate;  // from the call to the screen shown
     quint64 rete = 0;        // round trips the forwarder saw meanwhile
-    quint64 dopo = 0;        // round trips of what ran right after, until idle
+    QStringList chiuse;      // lists the opening left closed
     quint64 connessioni = 0; // connections opened
 };
 
-// Every list of the screen that shows holds its first rows (or knows it has none).
-bool mostrata(FinestraSessione* f, QString* inAttesa) {
-    if (!f->isVisible()) {
-        *inAttesa = QStringLiteral("la finestra non è visibile");
-        return false;
-    }
+// The lists of the screen that the opening left closed (a list the user
+// fills on request, as the traceability's).
+QStringList listeChiuse(FinestraSessione* f) {
+    QStringList r;
     for (TCSDGrid* g : f->findChildren<TCSDGrid*>()) {
         if (g->isVisible() && g->SorgenteDati() && !g->SorgenteDati()->isOpen()) {
-            *inAttesa = QStringLiteral("la lista %1 non è aperta").arg(g->objectName());
-            return false;
+            r << g->objectName();
         }
     }
-    return true;
+    return r;
 }
 
 void chiudiTutte() {
@@ -395,6 +393,10 @@ Esito apri(const Entrata& e, Ritardatore& inoltro, MessaggiRegistrati& messaggi)
     const MisuraChiamate misura;
     const quint64 rete0 = inoltro.giri();
     const quint64 conn0 = inoltro.connessioni();
+    const bool traccia = qEnvironmentVariableIsSet("QUINTAR_TRACCIA_CHIAMATE");
+    if (traccia) {
+        std::fprintf(stderr, "== %s\n", qPrintable(e.nome()));
+    }
     QElapsedTimer t;
     t.start();
     const QByteArray nome = e.d->nome.toLatin1();
@@ -421,12 +423,15 @@ Esito apri(const Entrata& e, Ritardatore& inoltro, MessaggiRegistrati& messaggi)
         chiudiTutte();
         return r;
     }
-    QString inAttesa;
+    // Shown: the window visible and every event the opening posted handled
+    // (the screens fill their lists on the main thread, none in the
+    // background), so that what a screen does right after its show counts.
     QEventLoop giro;
-    while (!mostrata(f, &inAttesa)) {
+    QTimer sveglia; // the wait below looks again now and then, events or not
+    sveglia.start(20);
+    while (!f->isVisible()) {
         if (t.elapsed() > kLimiteMs) {
-            r.errore = motivo(
-                QStringLiteral("non mostrata in %1 s: %2").arg(kLimiteMs / 1000).arg(inAttesa));
+            r.errore = motivo(QStringLiteral("non mostrata in %1 s").arg(kLimiteMs / 1000));
             chiudiTutte();
             return r;
         }
@@ -437,15 +442,22 @@ Esito apri(const Entrata& e, Ritardatore& inoltro, MessaggiRegistrati& messaggi)
             return r;
         }
     }
+    sveglia.stop();
+    while (giro.processEvents(QEventLoop::AllEvents)) {
+    }
+    if (!f) {
+        r.errore = motivo(QStringLiteral("la finestra si è chiusa da sola"));
+        chiudiTutte();
+        return r;
+    }
     r.ms = ms(t);
     r.chiamate = misura.finora();
     r.rete = inoltro.giri() - rete0;
     r.connessioni = inoltro.connessioni() - conn0;
-    // what the screen still does right after, on its own
-    const quint64 reteMostrata = inoltro.giri();
-    while (giro.processEvents(QEventLoop::AllEvents)) {
+    r.chiuse = listeChiuse(f);
+    if (traccia) {
+        std::fprintf(stderr, "== shown\n");
     }
-    r.dopo = inoltro.giri() - reteMostrata;
     if (!messaggi.mostrati.empty() || !messaggi.dialoghiAperti.empty()) {
         r.errore = motivo(QStringLiteral("aperta con messaggi"));
     } else {
@@ -679,11 +691,15 @@ int main(int argc, char** argv) {
             }
             if (es.riuscita) {
                 es.ms = mediana(tempi);
-                std::printf("screen_rounds %-24s %4llu round trips %8.1f ms  (net %llu, "
-                            "connections %llu, after shown %llu; %s)\n",
-                            qPrintable(e.nome()), (unsigned long long)es.chiamate.giri(), es.ms,
-                            (unsigned long long)es.rete, (unsigned long long)es.connessioni,
-                            (unsigned long long)es.dopo, qPrintable(es.chiamate.descrizione()));
+                std::printf(
+                    "screen_rounds %-24s %4llu round trips %8.1f ms  (net %llu, "
+                    "connections %llu%s; %s)\n",
+                    qPrintable(e.nome()), (unsigned long long)es.chiamate.giri(), es.ms,
+                    (unsigned long long)es.rete, (unsigned long long)es.connessioni,
+                    es.chiuse.isEmpty()
+                        ? ""
+                        : qPrintable(QStringLiteral(", lists left closed ") + es.chiuse.join(',')),
+                    qPrintable(es.chiamate.descrizione()));
                 righe.push_back({e.nome(), es});
             } else {
                 ++fallite;
