@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <firebird/Interface.h>
 #include <ibase.h>
@@ -62,7 +64,70 @@ void riempiDpb(Xpb& dpb, const Credenziali& c) {
 
 const QDate kEpoca(1858, 11, 17);
 
+// The calls to the engine counted so far, by kind (see Chiamata): one
+// increment before every call of the OO API that reaches it.
+std::array<std::atomic<quint64>, kTipiChiamata> chiamate{};
+
+const char* const kNomiChiamata[kTipiChiamata] = {
+    "attach", "transaction", "prepare", "execute", "fetch", "blob", "info", "rows", "deferred"};
+
+// With QUINTAR_TRACCIA_CHIAMATE set, each round trip counted is written to
+// stderr, with the statement's text for a prepare or an execute: where the
+// calls of a section go.
+const bool kTraccia = qEnvironmentVariableIsSet("QUINTAR_TRACCIA_CHIAMATE");
+
+void conta(Chiamata c, const QString* testo = nullptr) {
+    chiamate[size_t(c)].fetch_add(1, std::memory_order_relaxed);
+    if (kTraccia && c < Chiamata::Righe) {
+        std::fprintf(stderr, "chiamata %s%s%s\n", kNomiChiamata[size_t(c)], testo ? ": " : "",
+                     testo ? qPrintable(testo->simplified()) : "");
+    }
+}
+
+// The rows in one batch the client fetches: up to 1,000, and no more than
+// fill 1 MB, 10 at least.
+qint64 righePerLotto(size_t lunghezzaRiga) {
+    return std::clamp<qint64>(qint64(1 << 20) / qint64(std::max<size_t>(lunghezzaRiga, 1)), 10,
+                              1000);
+}
+
 } // namespace
+
+ContoChiamate contaChiamate() {
+    ContoChiamate r;
+    for (size_t i = 0; i < kTipiChiamata; ++i) {
+        r.n[i] = chiamate[i].load(std::memory_order_relaxed);
+    }
+    return r;
+}
+
+void registraChiamata(Chiamata c, const QString& testo) {
+    conta(c, testo.isEmpty() ? nullptr : &testo);
+}
+
+quint64 ContoChiamate::giri() const {
+    quint64 t = 0;
+    for (size_t i = 0; i < size_t(Chiamata::Righe); ++i) {
+        t += n[i];
+    }
+    return t;
+}
+
+ContoChiamate ContoChiamate::operator-(const ContoChiamate& prima) const {
+    ContoChiamate r;
+    for (size_t i = 0; i < kTipiChiamata; ++i) {
+        r.n[i] = n[i] - prima.n[i];
+    }
+    return r;
+}
+
+QString ContoChiamate::descrizione() const {
+    QStringList parti;
+    for (size_t i = 0; i < kTipiChiamata; ++i) {
+        parti << QStringLiteral("%1 %2").arg(QLatin1String(kNomiChiamata[i])).arg(n[i]);
+    }
+    return parti.join(QStringLiteral(", "));
+}
 
 DbError::DbError(const QString& message, int sqlCode, long gdsCode)
     : std::runtime_error(message.toStdString()), messaggio_(message), sqlCode_(sqlCode),
@@ -116,6 +181,7 @@ struct Collegamento {
     }
     static void libera(IStatement* s) noexcept {
         try {
+            conta(Chiamata::Differita);
             fb([&](ThrowStatusWrapper* st) { s->free(st); });
         } catch (const DbError&) {
             s->release();
@@ -134,6 +200,7 @@ struct Collegamento {
         svuota();
         if (att) {
             try {
+                conta(Chiamata::Attacco);
                 fb([&](ThrowStatusWrapper* st) { att->detach(st); });
             } catch (const DbError&) {
                 // The server is gone or the attachment is broken: drop our side.
@@ -263,6 +330,7 @@ void Database::connect(const QString& name, const Credenziali& c) {
         // server takes several
         while (auto kept = Riserva::sola().prendi(chiaveRiserva(name, c))) {
             try {
+                conta(Chiamata::Info);
                 fb([&](ThrowStatusWrapper* st) { kept->att->ping(st); });
             } catch (const DbError&) {
                 kept->stacca();
@@ -277,6 +345,7 @@ void Database::connect(const QString& name, const Credenziali& c) {
         riempiDpb(dpb, c);
         QByteArray n = name.toUtf8();
         auto nuovo = std::make_shared<Collegamento>();
+        conta(Chiamata::Attacco);
         nuovo->att = fb([&](ThrowStatusWrapper* st) {
             return provider()->attachDatabase(st, n.constData(), dpb.len(), dpb.buf());
         });
@@ -296,6 +365,7 @@ void Database::create(const QString& name, const Credenziali& c) {
     dpb.num(isc_dpb_page_size, 4096);
     dpb.str(isc_dpb_set_db_charset, QStringLiteral("WIN1252"));
     QByteArray n = name.toUtf8();
+    conta(Chiamata::Attacco);
     auto nuovo = std::make_shared<Collegamento>();
     nuovo->att = fb([&](ThrowStatusWrapper* st) {
         return provider()->createDatabase(st, n.constData(), dpb.len(), dpb.buf());
@@ -367,6 +437,7 @@ void Transaction::detach() {
         return;
     }
     try {
+        conta(Chiamata::Transazione);
         fb([&](ThrowStatusWrapper* st) { tra_->rollback(st); });
     } catch (const DbError&) {
         tra_->release();
@@ -394,6 +465,7 @@ void Transaction::start() {
         throw DbError(QStringLiteral("Database non connesso"));
     }
     const std::vector<unsigned char> tpb = fbinterno::bloccoTpb(params_, attesa_);
+    conta(Chiamata::Transazione);
     tra_ = fb([&](ThrowStatusWrapper* st) {
         return db_->att_->startTransaction(st, unsigned(tpb.size()), tpb.data());
     });
@@ -411,6 +483,7 @@ void Transaction::prepara(const QByteArray& messaggio) {
     if (!tra_) {
         throw DbError(QStringLiteral("Nessuna transazione attiva"));
     }
+    conta(Chiamata::Transazione);
     fb([&](ThrowStatusWrapper* st) {
         tra_->prepare(st, unsigned(messaggio.size()),
                       reinterpret_cast<const unsigned char*>(messaggio.constData()));
@@ -425,6 +498,7 @@ void Transaction::riprendi(const unsigned char* numero, unsigned lunghezza) {
     if (!db_ || !db_->att_) {
         throw DbError(QStringLiteral("Database non connesso"));
     }
+    conta(Chiamata::Transazione);
     tra_ = fb([&](ThrowStatusWrapper* st) {
         return db_->att_->reconnectTransaction(st, lunghezza, numero);
     });
@@ -447,6 +521,7 @@ void Transaction::commit() {
     if (!tra_) {
         return;
     }
+    conta(Chiamata::Transazione);
     fb([&](ThrowStatusWrapper* st) { tra_->commit(st); });
     tra_ = nullptr;
 }
@@ -456,6 +531,7 @@ void Transaction::commitRetaining() {
     if (!tra_) {
         return;
     }
+    conta(Chiamata::Transazione);
     fb([&](ThrowStatusWrapper* st) { tra_->commitRetaining(st); });
 }
 
@@ -465,6 +541,7 @@ void Transaction::rollback() {
         return;
     }
     try {
+        conta(Chiamata::Transazione);
         fb([&](ThrowStatusWrapper* st) { tra_->rollback(st); });
     } catch (const DbError&) {
         tra_->release();
@@ -479,6 +556,7 @@ void Transaction::rollbackRetaining() {
     if (!tra_) {
         return;
     }
+    conta(Chiamata::Transazione);
     fb([&](ThrowStatusWrapper* st) { tra_->rollbackRetaining(st); });
 }
 
@@ -711,6 +789,7 @@ void Query::prepare() {
     stmt_ = db_->coll_->prendi(sql);
     if (!stmt_) {
         QByteArray s = sql.toUtf8();
+        conta(Chiamata::Preparazione, &sql);
         stmt_ = fb([&](ThrowStatusWrapper* st) {
             return db_->handle()->prepare(st, tra, 0, s.constData(), 3,
                                           IStatement::PREPARE_PREFETCH_METADATA);
@@ -938,12 +1017,17 @@ IMessageMetadata* Query::bindInput(std::vector<unsigned char>& buf) {
             }
             if (inBlob_[i]) {
                 ISC_QUAD id;
+                conta(Chiamata::Blob);
                 IBlob* bl = db_->handle()->createBlob(st, tr_->ensure(), &id, 0, nullptr);
                 const QByteArray& d = testi[i];
                 for (qsizetype p = 0; p < d.size(); p += 32000) {
                     unsigned k = unsigned(std::min<qsizetype>(32000, d.size() - p));
+                    if (p > 0) {
+                        conta(Chiamata::Blob);
+                    }
                     bl->putSegment(st, k, d.constData() + p);
                 }
+                conta(Chiamata::Blob);
                 bl->close(st);
                 std::memcpy(&buf[off], &id, sizeof(id));
             } else {
@@ -967,11 +1051,13 @@ void Query::open() {
     }
     std::vector<unsigned char> inBuf;
     IMessageMetadata* inMeta = bindInput(inBuf);
+    conta(Chiamata::Esecuzione, &preparedSql_);
     rs_ = fb([&](ThrowStatusWrapper* st) {
         return stmt_->openCursor(st, tr_->ensure(), inMeta, inBuf.empty() ? nullptr : inBuf.data(),
                                  outMeta_, 0);
     });
     recNo_ = 0;
+    lettureDelCursore_ = 0;
     eof_ = false;
     next();
     if (eof_) {
@@ -988,12 +1074,17 @@ bool Query::next() {
         eof_ = true;
         return false;
     }
+    if (++lettureDelCursore_ % righePerLotto(outBuf_.size()) == 0) {
+        conta(Chiamata::Lettura);
+    }
+    conta(Chiamata::Righe);
     int r = fb([&](ThrowStatusWrapper* st) { return rs_->fetchNext(st, outBuf_.data()); });
     if (r != IStatus::RESULT_OK) {
         eof_ = true;
         // keep the cursor's fields readable as null after the last row
         row_.assign(info_.size(), QVariant());
         rigaFatta_ = true;
+        conta(Chiamata::Differita);
         fb([&](ThrowStatusWrapper* st) { rs_->close(st); });
         rs_ = nullptr;
         eofOpen_ = true;
@@ -1094,6 +1185,7 @@ QVariant contenutoBlob(ThrowStatusWrapper* st, IAttachment* att, ITransaction* t
                        const unsigned char* p, bool memo) {
     ISC_QUAD id;
     std::memcpy(&id, p, sizeof(id));
+    conta(Chiamata::Blob);
     IBlob* bl = att->openBlob(st, tra, &id, 0, nullptr);
     QByteArray data;
     try {
@@ -1104,8 +1196,10 @@ QVariant contenutoBlob(ThrowStatusWrapper* st, IAttachment* att, ITransaction* t
             if (r != IStatus::RESULT_OK && r != IStatus::RESULT_SEGMENT) {
                 break;
             }
+            conta(Chiamata::Blob);
             data.append(seg, got);
         }
+        conta(Chiamata::Differita);
         bl->close(st); // releases the blob
     } catch (...) {
         bl->release();
@@ -1145,6 +1239,7 @@ void Query::close() {
     }
     if (rs_) {
         try {
+            conta(Chiamata::Differita);
             fb([&](ThrowStatusWrapper* st) { rs_->close(st); });
         } catch (const DbError&) {
             rs_->release();
@@ -1169,6 +1264,7 @@ int Query::execSQL() {
         // the statements kept would hold the tables it changes
         db_->coll_->svuota();
     }
+    conta(Chiamata::Esecuzione, &preparedSql_);
     fb([&](ThrowStatusWrapper* st) {
         stmt_->execute(st, tr_->ensure(), inMeta, inBuf.empty() ? nullptr : inBuf.data(),
                        conRighe ? outMeta_ : nullptr, conRighe ? outBuf_.data() : nullptr);
@@ -1176,6 +1272,7 @@ int Query::execSQL() {
     if (conRighe) {
         readRow();
     }
+    conta(Chiamata::Info);
     rowsAffected_ = int(fb([&](ThrowStatusWrapper* st) { return stmt_->getAffectedRecords(st); }));
     if (type == isc_info_sql_stmt_ddl) {
         // DDL statements cannot be reused once their transaction ends

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTime>
 #include <QVariant>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -320,6 +321,8 @@ private:
     bool eofOpen_ = false;
     int recNo_ = 0;
     int rowsAffected_ = 0;
+    // fetches since the cursor opened: one in each batch crosses (Chiamata::Lettura)
+    qint64 lettureDelCursore_ = 0;
 };
 
 // A write on current data: `t` starts afresh, `scrivi` runs on it and the
@@ -338,5 +341,63 @@ bool assicuraTabella(Database& db, const QString& tabella, const QStringList& dd
 // Runs a DDL/DML script: statements ended by ';' at the end of a line,
 // whole-line "--" comments. Each statement is committed as it runs.
 void eseguiScript(Database& db, const QString& text);
+
+// The calls this layer makes to the engine, counted for the whole process:
+// what a screen costs on a slow network. Each kind counts what crosses to a
+// server as one round trip, as the client of Firebird 3 sends it (checked
+// against the traffic by bench/screen_rounds); the last two kinds are counted
+// apart and are no round trips.
+enum class Chiamata {
+    // attach, create, detach: one each, though an attach through a server
+    // takes a few (connection, authentication, encryption)
+    Attacco,
+    Transazione,  // start, commit, rollback and their retaining forms, the
+                  // first phase of a two-phase commit, a limbo taken up
+    Preparazione, // a statement prepared (its type and layouts come with it)
+    // A statement executed, a cursor opened: the open travels with the
+    // first batch of the cursor's rows.
+    Esecuzione,
+    // A further batch of a cursor's rows. The client fetches rows in
+    // batches (up to 1,000 rows and 1 MB, so fewer rows of a wide
+    // statement) and serves fetchNext from its buffer: counted is one
+    // fetch in each batch after the first.
+    Lettura,
+    // A blob read: its open and each segment of data; written: its creation,
+    // its close and each segment after the first (which travels with the
+    // close).
+    Blob,
+    Info, // information asked of the engine (the rows a statement touched)
+    // Not round trips:
+    Righe,    // every fetchNext: the rows read, and the end of each cursor
+    Differita // a cursor or a blob read closed, a statement freed: the
+              // client sends them along with the next call
+};
+inline constexpr size_t kTipiChiamata = size_t(Chiamata::Differita) + 1;
+
+struct ContoChiamate {
+    std::array<quint64, kTipiChiamata> n{};
+    quint64 operator[](Chiamata c) const { return n[size_t(c)]; }
+    // The round trips: every kind but Righe and Differita.
+    quint64 giri() const;
+    ContoChiamate operator-(const ContoChiamate& prima) const;
+    // "attach 2, transaction 5, prepare 9, ..." for a report.
+    QString descrizione() const;
+};
+
+// The calls counted since the process started.
+ContoChiamate contaChiamate();
+// A call to the engine made through the OO API outside this layer, so that
+// it is counted with the others.
+void registraChiamata(Chiamata c, const QString& testo = {});
+
+// The calls made since it was constructed: a section measured.
+class MisuraChiamate {
+public:
+    MisuraChiamate() : inizio_(contaChiamate()) {}
+    ContoChiamate finora() const { return contaChiamate() - inizio_; }
+
+private:
+    ContoChiamate inizio_;
+};
 
 } // namespace quintar

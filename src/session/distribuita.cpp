@@ -115,6 +115,7 @@ std::vector<qint64> idInLimbo(Database& db) {
         guardia.join();
     });
     try {
+        registraChiamata(Chiamata::Info);
         fbinterno::fb([&](Firebird::ThrowStatusWrapper* st) {
             db.handle()->getInfo(st, sizeof(voce), voce, unsigned(buf.size()), buf.data());
         });

@@ -605,6 +605,7 @@ QStringList TCSDGrid::originiDi(const QStringList& righe) {
     try {
         ITransaction* tra = query_->transaction()->ensure();
         const QByteArray s = testo.toUtf8();
+        registraChiamata(Chiamata::Preparazione, testo);
         stmt = query_->database()->handle()->prepare(&st, tra, 0, s.constData(), 3,
                                                      IStatement::PREPARE_PREFETCH_METADATA);
         meta = stmt->getOutputMetadata(&st);
@@ -618,6 +619,7 @@ QStringList TCSDGrid::originiDi(const QStringList& righe) {
         }
         meta->release();
         meta = nullptr;
+        registraChiamata(Chiamata::Differita);
         stmt->free(&st);
         stmt = nullptr;
         sqlOrigini_ = testo;

@@ -163,6 +163,55 @@ TEST_F(ArchivioVuoto, RowsAreFetchedOnDemand) {
     EXPECT_EQ(n, 500);
 }
 
+// What a section costs the engine: a statement prepared once and run many
+// times, a memo written and read, a cursor read to its end in batches.
+TEST_F(ArchivioVuoto, CallsToTheEngineAreCounted) {
+    Transaction tr(&db);
+    Query ins(&db, &tr);
+    ins.SQL = {"INSERT INTO T (CODICE, M) VALUES (?, ?)"};
+    const MisuraChiamate scrittura;
+    for (int i = 0; i < 100; ++i) {
+        ins.setParams({QString::number(i), i == 0 ? QVariant("memo") : QVariant()});
+        ins.execSQL();
+    }
+    tr.commit();
+    const ContoChiamate s = scrittura.finora();
+    EXPECT_EQ(s[Chiamata::Preparazione], 1u);
+    EXPECT_EQ(s[Chiamata::Esecuzione], 100u);
+    EXPECT_EQ(s[Chiamata::Info], 100u) << "each run asks the rows it touched";
+    EXPECT_EQ(s[Chiamata::Transazione], 2u) << "start and commit";
+    EXPECT_EQ(s[Chiamata::Blob], 2u) << "the memo made and closed";
+    EXPECT_EQ(s.giri(), 205u);
+
+    Query q(&db, &tr);
+    // rows of 32 KB: batches of 32 rows
+    q.SQL = {"SELECT CODICE, M, CAST('' AS VARCHAR(8000)) FROM T ORDER BY CODICE"};
+    const MisuraChiamate lettura;
+    EXPECT_EQ(q.primaColonna().size(), 100);
+    const ContoChiamate l = lettura.finora();
+    EXPECT_EQ(l[Chiamata::Transazione], 1u);
+    EXPECT_EQ(l[Chiamata::Preparazione], 1u);
+    EXPECT_EQ(l[Chiamata::Esecuzione], 1u) << "the open, with the first batch of rows";
+    EXPECT_EQ(l[Chiamata::Righe], 101u) << "the rows and the end";
+    EXPECT_EQ(l[Chiamata::Lettura], 3u) << "three more batches";
+    EXPECT_EQ(l[Chiamata::Blob], 2u) << "the memo opened and its one segment";
+    EXPECT_EQ(l[Chiamata::Differita], 2u) << "the memo and the cursor closed";
+    EXPECT_EQ(l.giri(), 8u);
+
+    // a read another query prepared on the attachment is taken, not prepared again;
+    // a write is always prepared, so that the triggers it meets are today's
+    const MisuraChiamate ancora;
+    for (int i = 0; i < 2; ++i) {
+        Query altra(&db, &tr);
+        altra.SQL = {"SELECT CODICE, M, CAST('' AS VARCHAR(8000)) FROM T ORDER BY CODICE"};
+        EXPECT_EQ(altra.primaColonna().size(), 100);
+        altra.SQL = {"UPDATE T SET NUM = 1 WHERE CODICE = '0'"};
+        altra.execSQL();
+    }
+    // the read once (q still holds the first statement of its text), the write twice
+    EXPECT_EQ(ancora.finora()[Chiamata::Preparazione], 3u);
+}
+
 TEST_F(ArchivioVuoto, NullsEmptyResultsAndErrors) {
     Transaction tr(&db);
     Query q(&db, &tr);
