@@ -503,13 +503,17 @@ Esito apri(const Entrata& e, Ritardatore& inoltro, MessaggiRegistrati& messaggi)
     return r;
 }
 
+// A fresh attachment, as a host's first screen makes it: none kept before,
+// none kept after.
 double attacco(const QString& nome) {
+    Database::chiudiInutilizzati();
     Database db;
     QElapsedTimer t;
     t.start();
     db.connect(nome);
     const double d = ms(t);
     db.disconnect();
+    Database::chiudiInutilizzati();
     return d;
 }
 

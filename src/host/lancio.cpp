@@ -256,6 +256,16 @@ FinestraSessione* LanciaSchermata(const DescrizioneSchermata& d, int utente,
     TTabXForm* sessione = proprietaria.get();
     sessione->SetUserPerNum(utente);
     const QString ut = QString::number(utente);
+    // the user's parameters the screen takes, read in one go
+    QStringList daLeggere;
+    for (const auto& o : kOrigini) {
+        if (QLatin1String(o.tipo) != QLatin1String("LST") &&
+            d.parametri.contains(QLatin1String(o.nome))) {
+            daLeggere << QString::fromUtf8(o.sorgente);
+        }
+    }
+    const QHash<QString, QString> letti =
+        daLeggere.isEmpty() ? QHash<QString, QString>() : sessione->CaricaParametri(daLeggere);
     for (const QString& nome : d.parametri) {
         for (const auto& o : kOrigini) {
             if (nome != QLatin1String(o.nome)) {
@@ -265,7 +275,7 @@ FinestraSessione* LanciaSchermata(const DescrizioneSchermata& d, int utente,
             const QString testo =
                 tipo == QLatin1String("LST")
                     ? sessione->GetV(QStringLiteral("BinDir")) + QString::fromUtf8(o.sorgente)
-                    : sessione->CaricaParametro(QString::fromUtf8(o.sorgente));
+                    : letti.value(QString::fromUtf8(o.sorgente));
             sessione->Inserisci(tipo, nome, {}, testo, {}, {}, {}, {}, ut);
         }
     }

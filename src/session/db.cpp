@@ -4,6 +4,7 @@
 #include "session/formati.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -433,6 +434,7 @@ void Transaction::setDatabase(Database* db) {
 }
 
 void Transaction::detach() {
+    avviata_ = false;
     if (!tra_) {
         return;
     }
@@ -458,31 +460,38 @@ void Transaction::soloUnita(const char* operazione) const {
 
 void Transaction::start() {
     soloUnita("start");
-    if (tra_) {
+    if (active()) {
         throw DbError(QStringLiteral("Transazione già attiva"));
     }
     if (!db_ || !db_->att_) {
         throw DbError(QStringLiteral("Database non connesso"));
     }
+    avviata_ = true;
+}
+
+ITransaction* Transaction::ensure() {
+    if (tra_) {
+        return tra_;
+    }
+    if (!db_ || !db_->att_) {
+        throw DbError(QStringLiteral("Database non connesso"));
+    }
+    // a snapshot transaction sees the archive as it is at its first statement
     const std::vector<unsigned char> tpb = fbinterno::bloccoTpb(params_, attesa_);
     conta(Chiamata::Transazione);
     tra_ = fb([&](ThrowStatusWrapper* st) {
         return db_->att_->startTransaction(st, unsigned(tpb.size()), tpb.data());
     });
-}
-
-ITransaction* Transaction::ensure() {
-    if (!tra_) {
-        start();
-    }
+    avviata_ = false;
     return tra_;
 }
 
 void Transaction::prepara(const QByteArray& messaggio) {
     soloUnita("prepare");
-    if (!tra_) {
+    if (!active()) {
         throw DbError(QStringLiteral("Nessuna transazione attiva"));
     }
+    ensure();
     conta(Chiamata::Transazione);
     fb([&](ThrowStatusWrapper* st) {
         tra_->prepare(st, unsigned(messaggio.size()),
@@ -492,7 +501,7 @@ void Transaction::prepara(const QByteArray& messaggio) {
 
 void Transaction::riprendi(const unsigned char* numero, unsigned lunghezza) {
     soloUnita("reconnect");
-    if (tra_) {
+    if (active()) {
         throw DbError(QStringLiteral("Transazione già attiva"));
     }
     if (!db_ || !db_->att_) {
@@ -505,6 +514,7 @@ void Transaction::riprendi(const unsigned char* numero, unsigned lunghezza) {
 }
 
 void Transaction::lasciaInSospeso() noexcept {
+    avviata_ = false;
     if (tra_) {
         if (db_ && db_->coll_) {
             db_->coll_->sospese.push_back(tra_);
@@ -518,6 +528,7 @@ void Transaction::lasciaInSospeso() noexcept {
 
 void Transaction::commit() {
     soloUnita("commit");
+    avviata_ = false;
     if (!tra_) {
         return;
     }
@@ -537,6 +548,7 @@ void Transaction::commitRetaining() {
 
 void Transaction::rollback() {
     soloUnita("rollback");
+    avviata_ = false;
     if (!tra_) {
         return;
     }
@@ -616,10 +628,25 @@ bool tabellaPresente(Database& db, const QString& tabella) {
 } // namespace
 
 bool assicuraTabella(Database& db, const QString& tabella, const QStringList& ddl) {
+    // a table found stays: each archive is asked once per process
+    static std::mutex m;
+    static QSet<QString> trovate;
+    const QString chiave = db.databaseName() + QChar(0) + tabella.toUpper();
+    {
+        std::lock_guard lock(m);
+        if (trovate.contains(chiave)) {
+            return true;
+        }
+    }
+    auto trovata = [&] {
+        std::lock_guard lock(m);
+        trovate.insert(chiave);
+        return true;
+    };
     for (int tentativo = 0; tentativo < 2; ++tentativo) {
         try {
             if (tabellaPresente(db, tabella)) {
-                return true;
+                return trovata();
             }
         } catch (const DbError& e) {
             qWarning("tabella %s non letta: %s", qPrintable(tabella), qPrintable(e.messaggio()));
@@ -633,7 +660,7 @@ bool assicuraTabella(Database& db, const QString& tabella, const QStringList& dd
                 q.execSQL();
             }
             t.commit();
-            return true;
+            return trovata();
         } catch (const DbError& e) {
             // made by another session in the same instant: found on the next round
             qWarning("tabella %s non creata: %s", qPrintable(tabella), qPrintable(e.messaggio()));

@@ -116,8 +116,10 @@ public:
     Database* database() const { return db_; }
     void setDatabase(Database* db);
 
+    // The engine starts the transaction when a statement first needs it:
+    // one started and ended without a statement costs no call at all.
     void start();
-    bool active() const { return tra_ != nullptr; }
+    bool active() const { return tra_ != nullptr || avviata_; }
     void commit();
     void commitRetaining();
     void rollback();
@@ -150,6 +152,7 @@ private:
     QStringList params_;
     int attesa_ = 0;
     Firebird::ITransaction* tra_ = nullptr;
+    bool avviata_ = false; // started, not yet in the engine
 };
 
 enum class TipoCampo {

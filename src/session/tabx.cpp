@@ -57,22 +57,26 @@ bool TTabXForm::SetUserPerNum(int n) {
     NomeUtente.clear();
     PwdUtente.clear();
     Ditta.clear();
-    auto primo = [this](const QString& sql, const QVariant& p) -> QString {
-        QueryArbelon.SQL = sql.split('\n');
-        QueryArbelon.setParams({p});
-        QVariant v = QueryArbelon.scalar();
-        QueryArbelon.clearParams();
-        return v.isValid() ? v.toString() : QString();
-    };
     try {
-        NomeUtente = primo(QStringLiteral("SELECT NOMEUTENTE FROM UTENTI\nWHERE (CODICE=?)"), n);
-        PwdUtente =
-            primo(QStringLiteral("SELECT PWDUTENTE FROM UTENTI\nWHERE (NOMEUTENTE=?)"), NomeUtente);
+        // the name is unique: its password and company are the same row's,
+        // none for a user without a name
         TransazioneUser.rollback();
         TransazioneUser.start();
-        Ditta = primo(QStringLiteral("SELECT DITTA FROM UTENTI\nWHERE (NOMEUTENTE=?)"), NomeUtente);
+        QueryArbelon.SQL = {
+            QStringLiteral("SELECT NOMEUTENTE, IIF(NOMEUTENTE IS NULL, NULL, PWDUTENTE),"),
+            QStringLiteral("IIF(NOMEUTENTE IS NULL, NULL, DITTA) FROM UTENTI WHERE (CODICE=?)")};
+        QueryArbelon.setParams({n});
+        QueryArbelon.open();
+        if (!QueryArbelon.eof()) {
+            NomeUtente = QueryArbelon.field(0).asString();
+            PwdUtente = QueryArbelon.field(1).asString();
+            Ditta = QueryArbelon.field(2).asString();
+        }
+        QueryArbelon.close();
+        QueryArbelon.clearParams();
         return true;
     } catch (const DbError&) {
+        QueryArbelon.close();
         QueryArbelon.clearParams();
         return false;
     }
@@ -135,6 +139,26 @@ QString TTabXForm::CaricaParametro(const QString& nome) {
         QueryArbelon.clearParams();
         return {};
     }
+}
+
+QHash<QString, QString> TTabXForm::CaricaParametri(const QStringList& nomi) {
+    QHash<QString, QString> valori;
+    try {
+        QueryArbelon.SQL = {QStringLiteral("SELECT PARAMETRO, VALORE FROM TABARBELON WHERE"),
+                            QStringLiteral("(UTENTE=?)AND"), QStringLiteral("(INTESTAZIONE=?)")};
+        QueryArbelon.setParams({NumUtente, Ditta});
+        for (QueryArbelon.open(); !QueryArbelon.eof(); QueryArbelon.next()) {
+            const QString nome = QueryArbelon.field(0).asString();
+            if (nomi.contains(nome)) {
+                valori.insert(nome, QueryArbelon.field(1).asString());
+            }
+        }
+    } catch (const DbError&) {
+        valori.clear();
+    }
+    QueryArbelon.close();
+    QueryArbelon.clearParams();
+    return valori;
 }
 
 bool TTabXForm::ScriviParametroArbelon(const QString& sezione, const QString& nome,

@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QObject>
+#include <QHash>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -75,6 +76,9 @@ public:
     QString GetV(const QString& nome) const;
 
     QString CaricaParametro(const QString& nome);
+    // The parameters named, read together: a name without a row is left out
+    // (empty text for CaricaParametro). Nothing when they cannot be read.
+    QHash<QString, QString> CaricaParametri(const QStringList& nomi);
     // Both return false after showing their error box when the write failed.
     bool ScriviParametroArbelon(const QString& sezione, const QString& nome, const QString& valore);
     bool ScriviArbelon(int utente);
