@@ -213,31 +213,14 @@ void TImpegnoFabbricazioniForm::lavora(const std::vector<Fabbricazione>& scelte)
     }
     // the warehouse routine is owed on every order: recorded with the run,
     // made once it is committed
-    if (tutte) {
-        std::vector<dovute::Passo> passi;
-        for (qint64 id : ordini) {
-            passi.push_back({dovute::Azione::Impegno, id});
-        }
-        try {
-            dovute::registra(qa, unita.esecuzione(), sessione_->NumUtente, passi);
-        } catch (const DbError& e) {
-            qWarning("impegno: passi dovuti non registrati: %s", qPrintable(e.messaggio()));
-            Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
-            tutte = false;
-        }
+    std::vector<dovute::Passo> passi;
+    for (qint64 id : ordini) {
+        passi.push_back({dovute::Azione::Impegno, id});
     }
-    if (!tutte) {
-        unita.rollback();
-        Messaggi::errore(descrizione().testoAnnullato, this);
-        concludi(false);
-        return;
-    }
-    if (!conferma(unita, QStringLiteral("Impegno fabbricazioni, utente %1: %2")
-                             .arg(sessione_->NumUtente)
-                             .arg(voci.join(QStringLiteral("; "))))) {
-        return;
-    }
-    concludi(completaDovute(unita.esecuzione()));
+    concludiRun(unita, tutte, passi,
+                QStringLiteral("Impegno fabbricazioni, utente %1: %2")
+                    .arg(sessione_->NumUtente)
+                    .arg(voci.join(QStringLiteral("; "))));
 }
 
 } // namespace quintar

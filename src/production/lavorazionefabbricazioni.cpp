@@ -324,35 +324,54 @@ bool LavorazioneFabbricazioni::eseguiFrase(Query& q, const QStringList& sql,
     return true;
 }
 
-bool LavorazioneFabbricazioni::conferma(TransazioneDistribuita& unita, const QString& descrizione) {
+void LavorazioneFabbricazioni::concludiRun(TransazioneDistribuita& unita, bool riuscita,
+                                           const std::vector<dovute::Passo>& passi,
+                                           const QString& descrizione) {
+    if (riuscita) {
+        try {
+            Query q(&azienda(), &unita.su(azienda()));
+            dovute::registra(q, unita.esecuzione(), sessione_->NumUtente, passi);
+        } catch (const DbError& e) {
+            qWarning("%s: passi dovuti non registrati: %s", qPrintable(d_.nome),
+                     qPrintable(e.messaggio()));
+            Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
+            riuscita = false;
+        }
+    }
+    if (!riuscita) {
+        unita.rollback();
+        Messaggi::errore(d_.testoAnnullato, this);
+        concludi(false);
+        return;
+    }
     try {
         unita.prepare(descrizione);
         if (DopoPreparazione) {
             DopoPreparazione();
         }
         unita.commit();
-        return true;
     } catch (const CommitDaCompletare& e) {
         // registered: the rest, and what the run owes, at the next opening
         Messaggi::avviso(e.messaggio(), this);
+        concludi(false);
+        return;
     } catch (const EsitoIncerto& e) {
         Messaggi::errore(e.messaggio(), this);
+        concludi(false);
+        return;
     } catch (const DbError& e) {
         qWarning("%s: esecuzione non confermata: %s", qPrintable(d_.nome),
                  qPrintable(e.messaggio()));
         Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
+        concludi(false);
+        return;
     }
-    concludi(false);
-    return false;
-}
-
-bool LavorazioneFabbricazioni::completaDovute(const QString& esecuzione) {
     const dovute::Esito d =
-        dovute::esegui(azienda(), erp(), sessione_->NumUtente, this, esecuzione);
+        dovute::esegui(azienda(), erp(), sessione_->NumUtente, this, unita.esecuzione());
     if (!d.errori.isEmpty()) {
         Messaggi::errore(d.errori.join(QStringLiteral("\r\n")), this);
     }
-    return d.rimasti == 0 && d.errori.isEmpty();
+    concludi(d.rimasti == 0 && d.errori.isEmpty());
 }
 
 void LavorazioneFabbricazioni::concludi(bool riuscita) {

@@ -6,6 +6,7 @@
 // archive.
 #pragma once
 
+#include "production/dovute.h"
 #include "session/db.h"
 #include "ui/finestra.h"
 
@@ -99,14 +100,12 @@ protected:
                      const QString& errore = {});
     // Keeps the statement in Errore.sql of the working folder.
     void registraFrase(const QStringList& sql, const std::vector<QVariant>& valori) const;
-    // Commits the unit in both archives (the description names the run in
-    // each archive's record of it). False, after its message and concludi,
-    // when it could not, or only in the company archive for now.
-    bool conferma(TransazioneDistribuita& unita, const QString& descrizione);
-    // Makes what the run owes once committed (the warehouse routine, the
-    // orders' moves); false, after the messages, when something is left for
-    // the next opening.
-    bool completaDovute(const QString& esecuzione);
+    // Ends a run: when every write went through, what it owes (`passi`) is
+    // recorded with it, the unit commits in both archives (the description
+    // names the run in each archive's record of it) and what it owes is made;
+    // otherwise it is rolled back and told. concludi follows in every case.
+    void concludiRun(TransazioneDistribuita& unita, bool riuscita,
+                     const std::vector<dovute::Passo>& passi, const QString& descrizione);
     // After a run: the selection emptied, the list read again, "Completato"
     // when the run succeeded.
     void concludi(bool riuscita);

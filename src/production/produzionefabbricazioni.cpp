@@ -162,32 +162,15 @@ void TProduzioneFabbricazioniForm::lavora(const std::vector<Fabbricazione>& scel
     // each order is owed the warehouse routine, as it stands, then its move
     // to the customer of handled orders: recorded with the run, made once it
     // is committed
-    if (riuscita) {
-        std::vector<dovute::Passo> passi;
-        for (qint64 o : ordini) {
-            passi.push_back({dovute::Azione::Impegno, o});
-            passi.push_back({dovute::Azione::Cliente, o, EditClienteGestito->text()});
-        }
-        try {
-            dovute::registra(qa, unita.esecuzione(), sessione_->NumUtente, passi);
-        } catch (const DbError& e) {
-            qWarning("produzione: passi dovuti non registrati: %s", qPrintable(e.messaggio()));
-            Messaggi::errore(QStringLiteral("Errore interno: ") + e.messaggio(), this);
-            riuscita = false;
-        }
+    std::vector<dovute::Passo> passi;
+    for (qint64 o : ordini) {
+        passi.push_back({dovute::Azione::Impegno, o});
+        passi.push_back({dovute::Azione::Cliente, o, EditClienteGestito->text()});
     }
-    if (!riuscita) {
-        unita.rollback();
-        Messaggi::errore(descrizione().testoAnnullato, this);
-        concludi(false);
-        return;
-    }
-    if (!conferma(unita, QStringLiteral("Produzione fabbricazioni, utente %1: %2")
-                             .arg(sessione_->NumUtente)
-                             .arg(voci.join(QStringLiteral("; "))))) {
-        return;
-    }
-    concludi(completaDovute(unita.esecuzione()));
+    concludiRun(unita, riuscita, passi,
+                QStringLiteral("Produzione fabbricazioni, utente %1: %2")
+                    .arg(sessione_->NumUtente)
+                    .arg(voci.join(QStringLiteral("; "))));
 }
 
 } // namespace quintar
