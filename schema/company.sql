@@ -191,6 +191,12 @@ CREATE TABLE CAPCON1 (
 
 -- Products are matched to their capacity by description, ignoring case.
 CREATE INDEX CAPCON1_UPPER_DESCRIZIONE ON CAPCON1 COMPUTED BY (UPPER(DESCRIZIONE));
+-- List search on the description: the column in capitals, then the key
+-- (schema/indici_ricerca.sql adds them to an older archive).
+CREATE INDEX CAPCON1_RICERCA_DESCRIZIONE ON CAPCON1 COMPUTED BY
+  (UPPER(DESCRIZIONE) || ASCII_CHAR(1) || LPAD(CODICE + 2147483648, 10, '0'));
+CREATE DESCENDING INDEX CAPCON1_RICERCA_DESCRIZIONE_D ON CAPCON1 COMPUTED BY
+  (UPPER(DESCRIZIONE) || ASCII_CHAR(1) || LPAD(CODICE + 2147483648, 10, '0'));
 
 -- ---------------------------------------------------------------------------
 -- Suppliers

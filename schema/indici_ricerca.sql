@@ -23,7 +23,14 @@
 -- descending one serves "Decres.". Without them a list searches as before.
 --
 -- The plain indexes on UPPER(column) of the same columns (FORNITO_UPPER_CODICE
--- and the like) serve no list once these are in place and may be dropped.
+-- and the like) serve no list once these are in place and may be dropped;
+-- CAPCON1_UPPER_DESCRIZIONE stays: a product is matched to its capacity by
+-- UPPER(DESCRIZIONE) = ?.
+
+CREATE INDEX CAPCON1_RICERCA_DESCRIZIONE ON CAPCON1 COMPUTED BY
+  (UPPER(DESCRIZIONE) || ASCII_CHAR(1) || LPAD(CODICE + 2147483648, 10, '0'));
+CREATE DESCENDING INDEX CAPCON1_RICERCA_DESCRIZIONE_D ON CAPCON1 COMPUTED BY
+  (UPPER(DESCRIZIONE) || ASCII_CHAR(1) || LPAD(CODICE + 2147483648, 10, '0'));
 
 CREATE INDEX FORNITO_RICERCA_CODICE ON FORNITO COMPUTED BY
   (UPPER(CODICE) || ASCII_CHAR(1) || CODICE);

@@ -270,7 +270,8 @@ TEST(IndiciRicerca, EveryListSearchIndexOfTheDdlAndOfTheScriptServesItsSearch) {
         {"FORNITO", "CODICE"},        {"FORNITO", "RAGSOC"}, {"MATER", "CODICE"},
         {"MATER", "NOMECOMMERCIALE"}, {"IMBALLI", "CODICE"}, {"IMBALLI", "NOMEIMBALLO"},
         {"PRODOT", "CODICE"},         {"PRODOT", "NOME"},    {"FORMUL", "NOME"},
-        {"COSTI", "DESCRIZIONE"},     {"FABBRIC", "CODICE"}, {"FABBRIC", "NOMEPRODOTTO"}};
+        {"COSTI", "DESCRIZIONE"},     {"FABBRIC", "CODICE"}, {"FABBRIC", "NOMEPRODOTTO"},
+        {"CAPCON1", "DESCRIZIONE"}};
     auto verifica = [&] {
         Database db;
         db.connect(demo.c().azienda());
@@ -304,9 +305,11 @@ TEST(IndiciRicerca, EveryListSearchIndexOfTheDdlAndOfTheScriptServesItsSearch) {
     QStringList frasi;
     for (const auto& [tabella, colonna] : colonne) {
         frasi << "DROP INDEX " + tabella + "_RICERCA_" + colonna
-              << "DROP INDEX " + tabella + "_RICERCA_" + colonna + "_D"
-              << "CREATE INDEX " + tabella + "_UPPER_" + colonna + " ON " + tabella +
-                     " COMPUTED BY (UPPER(" + colonna + "))";
+              << "DROP INDEX " + tabella + "_RICERCA_" + colonna + "_D";
+        if (tabella != "CAPCON1") { // it keeps its own, for matching a capacity
+            frasi << "CREATE INDEX " + tabella + "_UPPER_" + colonna + " ON " + tabella +
+                         " COMPUTED BY (UPPER(" + colonna + "))";
+        }
     }
     demo.esegui(demo.c().azienda(), frasi);
     {
