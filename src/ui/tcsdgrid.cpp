@@ -150,6 +150,67 @@ QString espressioneAlias(const QString& sql, const QString& alias) {
     return {};
 }
 
+QString espressioneRicercaOrdinata(const QString& colonna, const std::vector<ColonnaChiave>& chiave,
+                                   const QString& qualifica) {
+    if (colonna.isEmpty() || chiave.empty()) {
+        return {};
+    }
+    QString r = QStringLiteral("UPPER(") + qualifica + colonna + ')';
+    for (const ColonnaChiave& k : chiave) {
+        const QString c = qualifica + k.nome;
+        QString parte;
+        switch (k.tipo) {
+        case 7: // SMALLINT
+        case 8: // INTEGER
+            if (k.scala != 0) {
+                return {};
+            }
+            // from 0 to 4294967295: ten digits, in the order of the numbers
+            parte = QStringLiteral("LPAD(%1 + 2147483648, 10, '0')").arg(c);
+            break;
+        case 14: // CHAR
+        case 37: // VARCHAR
+            parte = c;
+            break;
+        case 12: // DATE: joins the text as yyyy-mm-dd (the archive finds no
+                 // index through a CAST to CHAR)
+            parte = c;
+            break;
+        default:
+            return {};
+        }
+        r += QStringLiteral(" || ASCII_CHAR(1) || ") + parte;
+    }
+    return r;
+}
+
+QString espressioneNormalizzata(const QString& espressione) {
+    QString r;
+    r.reserve(espressione.size());
+    for (const QChar c : espressione) {
+        if (!c.isSpace()) {
+            r += c.toUpper();
+        }
+    }
+    while (r.size() >= 2 && r.startsWith('(') && r.endsWith(')')) {
+        // only when the first parenthesis closes at the very end
+        int profondita = 0;
+        bool intorno = true;
+        for (int i = 0; i < r.size() - 1 && intorno; ++i) {
+            if (r[i] == '(') {
+                ++profondita;
+            } else if (r[i] == ')') {
+                intorno = --profondita > 0;
+            }
+        }
+        if (!intorno) {
+            break;
+        }
+        r = r.mid(1, r.size() - 2);
+    }
+    return r;
+}
+
 ClasseCampo classeCampo(TipoCampo t) {
     switch (t) {
     case TipoCampo::Intero:
@@ -273,6 +334,7 @@ void TCSDGrid::setSorgenteDati(Query* q) {
     dopoAvereAperto_ = nullptr;
     sqlOrigini_.clear();
     tabellaChiave_.clear();
+    tabellaIndici_.clear();
     if (!q) {
         return;
     }
@@ -583,6 +645,97 @@ QStringList TCSDGrid::colonneChiave() {
                  qPrintable(e.messaggio()));
     }
     return colonneChiave_;
+}
+
+void TCSDGrid::leggiIndiciRicerca(const QString& tabella) {
+    tabellaIndici_ = tabella;
+    tipiChiave_.clear();
+    indiciCrescenti_.clear();
+    indiciDecrescenti_.clear();
+    try {
+        Transaction t(query_->database());
+        Query r(query_->database(), &t);
+        const QString nome = sql::testoNonNullo(sql::identificatore(tabella).remove('"'));
+        r.SQL = {QStringLiteral("SELECT TRIM(S.RDB$FIELD_NAME), F.RDB$FIELD_TYPE, "
+                                "COALESCE(F.RDB$FIELD_SCALE, 0)"),
+                 QStringLiteral("FROM RDB$RELATION_CONSTRAINTS C"),
+                 QStringLiteral("JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = C.RDB$INDEX_NAME"),
+                 QStringLiteral("JOIN RDB$RELATION_FIELDS R ON R.RDB$RELATION_NAME = "
+                                "C.RDB$RELATION_NAME AND R.RDB$FIELD_NAME = S.RDB$FIELD_NAME"),
+                 QStringLiteral("JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = R.RDB$FIELD_SOURCE"),
+                 QStringLiteral("WHERE C.RDB$RELATION_NAME = ") + nome +
+                     QStringLiteral(" AND C.RDB$CONSTRAINT_TYPE = 'PRIMARY KEY'"),
+                 QStringLiteral("ORDER BY S.RDB$FIELD_POSITION")};
+        for (r.open(); !r.eof(); r.next()) {
+            tipiChiave_.push_back(
+                {r.field(0).asString(), int(r.field(1).asInteger()), int(r.field(2).asInteger())});
+        }
+        r.close();
+        r.SQL = {QStringLiteral("SELECT RDB$EXPRESSION_SOURCE, COALESCE(RDB$INDEX_TYPE, 0) FROM "
+                                "RDB$INDICES"),
+                 QStringLiteral("WHERE RDB$RELATION_NAME = ") + nome +
+                     QStringLiteral(" AND RDB$EXPRESSION_SOURCE IS NOT NULL"),
+                 QStringLiteral("AND COALESCE(RDB$INDEX_INACTIVE, 0) = 0")};
+        for (r.open(); !r.eof(); r.next()) {
+            const QString e = espressioneNormalizzata(r.field(0).asString());
+            (r.field(1).asInteger() == 1 ? indiciDecrescenti_ : indiciCrescenti_) << e;
+        }
+        r.close();
+        t.commit();
+    } catch (const DbError& e) {
+        // searched as before, through the column's own index if any
+        tipiChiave_.clear();
+        indiciCrescenti_.clear();
+        indiciDecrescenti_.clear();
+        qWarning("Indici di %s non leggibili: %s", qPrintable(tabella), qPrintable(e.messaggio()));
+    }
+}
+
+namespace {
+
+// What a LIKE pattern typed by the user fixes at its start: the text before
+// its first wildcard.
+QString inizioFisso(const QString& modello) {
+    int i = 0;
+    while (i < modello.size() && modello[i] != '%' && modello[i] != '_') {
+        ++i;
+    }
+    return modello.left(i);
+}
+
+} // namespace
+
+std::optional<TCSDGrid::FormaRicerca> TCSDGrid::formaRicerca(const InfoCampo& campo,
+                                                             const ParametriRicerca& p) {
+    const QString tabella = NomeTabella.trimmed();
+    if (tabella.isEmpty() || campo.tabella.compare(tabella, Qt::CaseInsensitive) != 0 ||
+        EspressioneRicerca != campo.origine() || !query_ || !query_->database() ||
+        !query_->database()->connected()) {
+        return std::nullopt;
+    }
+    // only a condition that starts the index somewhere: ">=", or a beginning
+    // typed before any wildcard. A text contained anywhere is no place in the
+    // index: its rows are sorted, not looked for through the whole index.
+    if (p.tipo == 1 || (p.tipo == 2 && inizioFisso(p.testo).isEmpty())) {
+        return std::nullopt;
+    }
+    if (tabellaIndici_ != tabella) {
+        leggiIndiciRicerca(tabella);
+    }
+    // the key ends the order only where the statement may name it
+    const QStringList origini = originiDi(SQLIniziale);
+    for (const ColonnaChiave& k : tipiChiave_) {
+        if (!origini.contains(campo.tabella + '.' + k.nome, Qt::CaseInsensitive)) {
+            return std::nullopt;
+        }
+    }
+    const QString forma =
+        espressioneNormalizzata(espressioneRicercaOrdinata(campo.colonna, tipiChiave_));
+    if (forma.isEmpty() || !indiciCrescenti_.contains(forma)) {
+        return std::nullopt;
+    }
+    return FormaRicerca{espressioneRicercaOrdinata(campo.colonna, tipiChiave_, campo.tabella + '.'),
+                        indiciDecrescenti_.contains(forma)};
 }
 
 // The origins (TABLE.COLUMN) of the fields of a statement, read from the
@@ -975,7 +1128,8 @@ QString TCSDGrid::espressione(const InfoCampo& c) const {
     return calcolata.isEmpty() ? c.nome : calcolata;
 }
 
-std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, int colonna) {
+std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, int colonna,
+                                                   const std::optional<FormaRicerca>& forma) {
     const InfoCampo& f = modello_->campi()[size_t(colonna)];
     const ClasseCampo classe = classeCampo(f.tipo);
     const QString connettore =
@@ -1032,6 +1186,30 @@ std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, in
             return std::nullopt; // not yet a number: nothing to search
         }
     }
+    if (forma && p.tipo == 2) {
+        // the same rows through the index: what starts with the fixed
+        // beginning, then the wildcards typed as they were meant (the
+        // concatenation keeps that test off the column's own index)
+        const QString inizio = inizioFisso(v);
+        QString c = connettore + '(' + forma->espressione + QStringLiteral(" STARTING WITH ") +
+                    sql::testoNonNullo(inizio) + ')';
+        if (inizio.size() != v.size()) {
+            c += QStringLiteral("AND(") + e + QStringLiteral(" || '' LIKE ") +
+                 sql::testoNonNullo(v + '%') + ')';
+        }
+        return c;
+    }
+    if (forma) {
+        // ">=" through the index: a text and the longer ones it begins come
+        // after the typed one and ASCII_CHAR(1); blanks at the end never
+        // count in a comparison
+        QString fino = v;
+        while (fino.endsWith(' ')) {
+            fino.chop(1);
+        }
+        return connettore + '(' + forma->espressione + QStringLiteral(" >= ") +
+               sql::testoNonNullo(fino) + QStringLiteral(" || ASCII_CHAR(1))");
+    }
     switch (p.tipo) {
     case 1:
         return condizione(QStringLiteral("LIKE"), sql::testoNonNullo('%' + v + '%'));
@@ -1042,7 +1220,25 @@ std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, in
     }
 }
 
-QString TCSDGrid::rigaOrdineRicerca(const ParametriRicerca& p, bool upperTesto) {
+QString TCSDGrid::rigaOrdineRicerca(const ParametriRicerca& p, bool upperTesto,
+                                    const std::optional<FormaRicerca>& forma) {
+    if (forma) {
+        // the index's expression is UPPER(column) followed by the key: the
+        // order asked, read in the index from where the condition starts
+        int direzione = p.ordinamento;
+        if (p.ordinamento == 0) {
+            const bool stessa =
+                ModoOrdinamento != 2 && OrdineSingolo.valida() &&
+                OrdineSingolo.espressione.compare(EspressioneRicerca, Qt::CaseInsensitive) == 0;
+            direzione = stessa ? OrdineSingolo.direzione : 0;
+        }
+        if (direzione == 1) {
+            return QStringLiteral("ORDER BY ") + forma->espressione;
+        }
+        if (direzione == 2 && forma->discendente) {
+            return QStringLiteral("ORDER BY ") + forma->espressione + QStringLiteral(" DESC");
+        }
+    }
     if (p.ordinamento == 0) {
         // "No": the title order stays in force
         if (ModoOrdinamento != 2 || OrderBy) {
@@ -1074,17 +1270,21 @@ bool TCSDGrid::EseguiRicerca(const ParametriRicerca& p) {
         }
         EspressioneRicerca = espressione(modello_->campi()[size_t(colonna)]);
     }
-    const std::optional<QString> condizione = condizioneColonna(p, colonna);
+    const InfoCampo& campo = modello_->campi()[size_t(colonna)];
+    const bool upperTesto = classeCampo(campo.tipo) == ClasseCampo::Testo && p.upper;
+    std::optional<FormaRicerca> forma;
+    if (upperTesto && !p.testo.isEmpty()) {
+        forma = formaRicerca(campo, p);
+    }
+    const std::optional<QString> condizione = condizioneColonna(p, colonna, forma);
     if (!condizione) {
         return false;
     }
     QStringList sqlNuovo = SQLIniziale;
     QString ordine;
     if (!condizione->isEmpty()) {
-        const bool upperTesto =
-            classeCampo(modello_->campi()[size_t(colonna)].tipo) == ClasseCampo::Testo && p.upper;
         sqlNuovo << *condizione;
-        ordine = rigaOrdineRicerca(p, upperTesto);
+        ordine = rigaOrdineRicerca(p, upperTesto, forma);
     } else {
         ordine = rigaOrdineCorrente(SQLIniziale); // the whole list, in its own order
     }

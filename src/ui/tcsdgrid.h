@@ -53,6 +53,33 @@ QString espressioneAlias(const QString& sql, const QString& alias);
 // parentheses, quotes or comments); -1 when there is none.
 int posizioneFromPrincipale(const QString& sql);
 
+// A column of a table's primary key, with its type as the catalogue gives it
+// (RDB$FIELD_TYPE and RDB$FIELD_SCALE of its domain).
+struct ColonnaChiave {
+    QString nome;
+    int tipo = 0;
+    int scala = 0;
+};
+
+// The expression whose index serves a search on a text column in capitals,
+// condition and order at once: the column in capitals, then each part of the
+// key as a text that sorts as the part does (a whole number offset and
+// zero-padded, a date as yyyy-mm-dd), every piece after ASCII_CHAR(1), below
+// every character typed, so that a text comes before the longer ones it
+// begins:
+//   UPPER(DESCRIZIONE) || ASCII_CHAR(1) || LPAD(CODICE + 2147483648, 10, '0')
+// Ordering by it is ordering by UPPER(column) and then by the key, in one
+// expression that an index can hold (an expression index has one segment, and
+// "ORDER BY UPPER(column), key" is always sorted). Column names take the
+// prefix `qualifica` ("ARTICOLI." in a statement, none in the index). Empty
+// when a key part has no such text (only whole numbers up to INTEGER, texts
+// and dates have one).
+QString espressioneRicercaOrdinata(const QString& colonna, const std::vector<ColonnaChiave>& chiave,
+                                   const QString& qualifica = {});
+// An index expression as written, for comparing: capitals, no blanks, no
+// parentheses around the whole.
+QString espressioneNormalizzata(const QString& espressione);
+
 // Colours as the layout tables store them (0x00BBGGRR); 0 is "no colour".
 QColor coloreDaIntero(qint64 v);
 qint64 coloreInIntero(const QColor& c);
@@ -201,13 +228,27 @@ private:
     // The key columns not yet among the order's expressions, to end an
     // ORDER BY with: tied rows then always come in the same order.
     QStringList spareggio(const QStringList& giaOrdinate, const QStringList& origini);
+    // A search in capitals on a column of NomeTabella whose condition can
+    // bound an index of espressioneRicercaOrdinata: that expression, as the
+    // statement writes it, and whether a descending index of it serves the
+    // descending order too.
+    struct FormaRicerca {
+        QString espressione;
+        bool discendente = false;
+    };
+    std::optional<FormaRicerca> formaRicerca(const InfoCampo& campo, const ParametriRicerca& p);
+    // The key's columns with their types and the expressions of the
+    // table's active expression indexes, read once per table.
+    void leggiIndiciRicerca(const QString& tabella);
     // Expression of a field in conditions and orders: its origin, the
     // expression of a computed column, or its name.
     QString espressione(const InfoCampo& c) const;
     // The condition line of a column search; nullopt when there is nothing
     // to search yet (a number or date not complete).
-    std::optional<QString> condizioneColonna(const ParametriRicerca& p, int colonna);
-    QString rigaOrdineRicerca(const ParametriRicerca& p, bool upperTesto);
+    std::optional<QString> condizioneColonna(const ParametriRicerca& p, int colonna,
+                                             const std::optional<FormaRicerca>& forma);
+    QString rigaOrdineRicerca(const ParametriRicerca& p, bool upperTesto,
+                              const std::optional<FormaRicerca>& forma);
     void leggiScelteRicerca(TRCSDGridForm& dlg, std::vector<QVariant>& memorizzati);
     void salvaScelteRicerca(const TRCSDGridForm& dlg, const std::vector<QVariant>& memorizzati);
     void inizioRicerca();
@@ -234,6 +275,10 @@ private:
     std::map<int, int> larghezzeNascoste_;
     QString tabellaChiave_;
     QStringList colonneChiave_;
+    QString tabellaIndici_;
+    std::vector<ColonnaChiave> tipiChiave_;
+    QStringList indiciCrescenti_; // normalised expressions
+    QStringList indiciDecrescenti_;
     bool ricercaInCorso_ = false;
     QString sqlOrigini_;
     QStringList origini_;

@@ -1,3 +1,4 @@
+#include "inizializza.h"
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "support/archivi.h"
@@ -22,6 +23,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <firebird/Interface.h>
 #include <gtest/gtest.h>
 
 using namespace quintar;
@@ -134,6 +136,19 @@ ParametriRicerca ricerca(const QString& testo, int tipo = 0, bool upper = true, 
     return p;
 }
 
+// The plan the archive makes for the statement of an open list.
+QString pianoDi(Query& q) {
+    using namespace Firebird;
+    ThrowStatusWrapper st(fb_get_master_interface()->getStatus());
+    const QByteArray testo = q.sqlText().toUtf8();
+    IStatement* s =
+        q.database()->handle()->prepare(&st, q.transaction()->ensure(), 0, testo.constData(), 3, 0);
+    const QString p = QString::fromUtf8(s->getPlan(&st, false));
+    s->free(&st);
+    st.dispose();
+    return p;
+}
+
 } // namespace
 
 TEST_F(Griglia, RowsComeInBlocksAndOnlyFetchedRowsAreKept) {
@@ -182,6 +197,128 @@ TEST_F(Griglia, TextSearchWithUpperBuildsTheConditionAndItsOrder) {
     suColonna("DESCRIZIONE");
     ASSERT_TRUE(g->EseguiRicerca(ricerca("ros")));
     EXPECT_EQ(codici(), QStringList({"A01", "A02"})) << "the screen's own condition stays";
+}
+
+TEST_F(Griglia, ASearchServedByItsIndexKeepsTiesInKeyOrderAcrossScreenfuls) {
+    // the index as an archive's DDL may write it: the column in capitals, then the key
+    c.esegui(c.c().azienda(),
+             {"CREATE INDEX ARTICOLI_RICERCA_DESCR ON ARTICOLI COMPUTED BY "
+              "(upper(DESCRIZIONE)||ascii_char(1)||CODICE)",
+              "CREATE DESCENDING INDEX ARTICOLI_RICERCA_DESCR_D ON ARTICOLI COMPUTED BY "
+              "(UPPER(DESCRIZIONE) || ASCII_CHAR(1) || CODICE)"});
+    // thirty rows tied in capitals, stored out of key order: the archive
+    // gives tied rows of an index in the order it stores them
+    std::vector<std::tuple<QString, QString, double>> righe;
+    QStringList salvie;
+    for (int i = 0; i < 30; ++i) {
+        const QString codice = QString("S%1").arg(i * 7 % 30, 2, 10, QChar('0'));
+        righe.emplace_back(codice, i % 3 == 0 ? "salvia" : i % 3 == 1 ? "SALVIA" : "Salvia", 1);
+        salvie << codice;
+    }
+    aggiungi(righe);
+    std::sort(salvie.begin(), salvie.end());
+    QStringList inverse = salvie;
+    std::reverse(inverse.begin(), inverse.end());
+    apri();
+    g->modello()->DimensioneBlocco = 8;
+    suColonna("DESCRIZIONE");
+    auto tutte = [&] {
+        while (g->modello()->canFetchMore({})) {
+            g->modello()->fetchMore({});
+        }
+        return codici();
+    };
+    auto piano = [&] { return pianoDi(*q); };
+    // the row numbers the archive gives in the list's order, as a card
+    // finds a row's place
+    auto numerate = [&] {
+        QStringList sql = q->SQL;
+        const QString ordine = sql.takeLast();
+        const QString testo = sql.join('\n');
+        Query n(&db, tr.get());
+        n.SQL = {"SELECT CODICE FROM (SELECT ROW_NUMBER() OVER (" + ordine +
+                     ") AS R, ARTICOLI.CODICE " + testo.mid(testo.indexOf("FROM")) + ")",
+                 "ORDER BY R"};
+        QStringList r;
+        for (n.open(); !n.eof(); n.next()) {
+            r << n.field(0).asString();
+        }
+        return r;
+    };
+
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("salvia "))) << "a blank at the end never counts";
+    EXPECT_EQ(g->modello()->rowCount(), 8);
+    EXPECT_FALSE(piano().contains("SORT")) << piano().toStdString();
+    EXPECT_EQ(tutte(), salvie + QStringList{"A05"}) << "tied rows by key over four screenfuls";
+    EXPECT_EQ(numerate(), salvie + QStringList{"A05"});
+
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("sal", 2, true, 2)));
+    EXPECT_FALSE(piano().contains("SORT")) << piano().toStdString();
+    EXPECT_EQ(tutte(), inverse) << "starts with, descending: the key descending too";
+    EXPECT_EQ(numerate(), inverse);
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("S_LV", 2)));
+    EXPECT_EQ(tutte(), salvie) << "a wildcard typed keeps its meaning";
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("alvi", 1)));
+    EXPECT_EQ(tutte(), salvie) << "contains: the same order";
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << messaggi->testi().join('|').toStdString();
+}
+
+TEST(IndiciRicerca, EveryListSearchIndexOfTheDdlAndOfTheScriptServesItsSearch) {
+    prova::Cartella demo(true);
+    RegistraMessaggi messaggi;
+    const std::vector<std::pair<QString, QString>> colonne = {
+        {"FORNITO", "CODICE"},        {"FORNITO", "RAGSOC"}, {"MATER", "CODICE"},
+        {"MATER", "NOMECOMMERCIALE"}, {"IMBALLI", "CODICE"}, {"IMBALLI", "NOMEIMBALLO"},
+        {"PRODOT", "CODICE"},         {"PRODOT", "NOME"},    {"FORMUL", "NOME"},
+        {"COSTI", "DESCRIZIONE"},     {"FABBRIC", "CODICE"}, {"FABBRIC", "NOMEPRODOTTO"},
+        {"CAPCON1", "DESCRIZIONE"}};
+    auto verifica = [&] {
+        Database db;
+        db.connect(demo.c().azienda());
+        for (const auto& [tabella, colonna] : colonne) {
+            SCOPED_TRACE((tabella + "." + colonna).toStdString());
+            Transaction tr(&db);
+            Query q(&db, &tr);
+            TCSDGrid g;
+            g.NomeTabella = tabella;
+            g.collega(&q, [t = tabella] { return QStringList{"SELECT * FROM " + t}; });
+            q.open();
+            const int c = g.modello()->indiceCampo(colonna);
+            ASSERT_GE(c, 0);
+            if (g.modello()->rowCount() > 0) {
+                g.setCurrentIndex(g.modello()->index(0, c));
+            } else { // an empty list searches on its first column
+                g.horizontalHeader()->moveSection(g.horizontalHeader()->visualIndex(c), 0);
+            }
+            for (const int ordine : {1, 2}) {
+                ASSERT_TRUE(g.EseguiRicerca(ricerca("a", 0, true, ordine)));
+                const QString p = pianoDi(q);
+                EXPECT_FALSE(p.contains("SORT")) << p.toStdString() << '\n'
+                                                 << q.sqlText().toStdString();
+                EXPECT_TRUE(p.contains(tabella + "_RICERCA_" + colonna + (ordine == 2 ? "_D" : "")))
+                    << p.toStdString();
+            }
+        }
+    };
+    verifica();
+    // an older archive: its plain indexes, then the script
+    QStringList frasi;
+    for (const auto& [tabella, colonna] : colonne) {
+        frasi << "DROP INDEX " + tabella + "_RICERCA_" + colonna
+              << "DROP INDEX " + tabella + "_RICERCA_" + colonna + "_D";
+        if (tabella != "CAPCON1") { // it keeps its own, for matching a capacity
+            frasi << "CREATE INDEX " + tabella + "_UPPER_" + colonna + " ON " + tabella +
+                         " COMPUTED BY (UPPER(" + colonna + "))";
+        }
+    }
+    demo.esegui(demo.c().azienda(), frasi);
+    {
+        Database db;
+        db.connect(demo.c().azienda());
+        eseguiScript(db, tovaris::schema("indici_ricerca.sql"));
+    }
+    verifica();
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << messaggi->testi().join('|').toStdString();
 }
 
 TEST_F(Griglia, LikeSearchesAndAnApostropheFindTheAccentedText) {
