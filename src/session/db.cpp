@@ -314,9 +314,31 @@ quint64 Database::contatore_ = 0;
 
 Database::~Database() {
     disconnect();
+    lettura_.reset();
     for (Transaction* t : std::vector<Transaction*>(transactions_)) {
         t->setDatabase(nullptr);
     }
+}
+
+Transaction& Database::lettura() {
+    if (!lettura_) {
+        lettura_ = std::make_unique<Transaction>(
+            this, QStringList{QStringLiteral("isc_tpb_read_committed"),
+                              QStringLiteral("isc_tpb_rec_version"), QStringLiteral("isc_tpb_read"),
+                              QStringLiteral("isc_tpb_nowait")});
+    }
+    if (!lettura_->active()) {
+        lettura_->start();
+    }
+    return *lettura_;
+}
+
+namespace {
+std::atomic<quint64> struttura{1};
+} // namespace
+
+quint64 generazioneStruttura() {
+    return struttura.load(std::memory_order_relaxed);
 }
 
 void Database::chiudiInutilizzati() {
@@ -466,23 +488,31 @@ void Transaction::start() {
     if (!db_ || !db_->att_) {
         throw DbError(QStringLiteral("Database non connesso"));
     }
+    // A snapshot is taken when the transaction starts, and what it shows
+    // may be relied on later (the row as it was before a save): started
+    // now. One that reads what is committed at each statement waits for
+    // its first statement.
     avviata_ = true;
+    if (!params_.contains(QStringLiteral("isc_tpb_read_committed"))) {
+        ensure();
+    }
 }
 
 ITransaction* Transaction::ensure() {
     if (tra_) {
         return tra_;
     }
+    // started or not, it is no longer waiting: a start that failed leaves
+    // the transaction ended, as it always did
+    avviata_ = false;
     if (!db_ || !db_->att_) {
         throw DbError(QStringLiteral("Database non connesso"));
     }
-    // a snapshot transaction sees the archive as it is at its first statement
     const std::vector<unsigned char> tpb = fbinterno::bloccoTpb(params_, attesa_);
     conta(Chiamata::Transazione);
     tra_ = fb([&](ThrowStatusWrapper* st) {
         return db_->att_->startTransaction(st, unsigned(tpb.size()), tpb.data());
     });
-    avviata_ = false;
     return tra_;
 }
 
@@ -1290,6 +1320,7 @@ int Query::execSQL() {
     if (type == isc_info_sql_stmt_ddl) {
         // the statements kept would hold the tables it changes
         db_->coll_->svuota();
+        struttura.fetch_add(1, std::memory_order_relaxed);
     }
     conta(Chiamata::Esecuzione, &preparedSql_);
     fb([&](ThrowStatusWrapper* st) {

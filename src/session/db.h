@@ -50,6 +50,8 @@ struct Credenziali {
     QString password = QStringLiteral("pinecrest");
 };
 
+class Transaction;
+
 // One connection slot (IBDatabase... of a session). A local path opens in the
 // embedded engine, "server:path" goes to a server.
 class Database {
@@ -77,6 +79,12 @@ public:
     // Detaches the attachments to servers kept for reuse (see connect).
     static void chiudiInutilizzati();
 
+    // A read-only transaction that reads what is committed at each
+    // statement, kept as long as the attachment: settings and the catalogue
+    // are read in it without a transaction of their own (a start and an end
+    // are two round trips on a server). Never for what a write relies on.
+    Transaction& lettura();
+
 private:
     friend class Transaction;
     friend class Query;
@@ -94,7 +102,12 @@ private:
     bool riusabile_ = true;
     static quint64 contatore_;
     std::vector<class Transaction*> transactions_;
+    std::unique_ptr<class Transaction> lettura_;
 };
+
+// Changes whenever this process changes an archive's structure: what is read
+// from the catalogue once per process is read again after it.
+quint64 generazioneStruttura();
 
 // A transaction with an explicit parameter block. Default parameters are
 // "isc_tpb_concurrency" and "isc_tpb_nowait"; an active transaction is rolled
@@ -116,8 +129,8 @@ public:
     Database* database() const { return db_; }
     void setDatabase(Database* db);
 
-    // The engine starts the transaction when a statement first needs it:
-    // one started and ended without a statement costs no call at all.
+    // A snapshot starts at once; a read-committed transaction when a statement
+    // first needs it (started and ended without a statement, it costs nothing).
     void start();
     bool active() const { return tra_ != nullptr || avviata_; }
     void commit();

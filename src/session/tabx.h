@@ -5,8 +5,8 @@
 #include "session/db.h"
 
 #include <QDate>
-#include <QObject>
 #include <QHash>
+#include <QObject>
 #include <QString>
 #include <optional>
 #include <vector>

@@ -1,5 +1,7 @@
 #include "ui/tcsdgrid.h"
 
+#include <QHash>
+
 #include "session/formati.h"
 #include "session/messaggi.h"
 #include "session/sqlvalori.h"
@@ -423,8 +425,7 @@ void TCSDGrid::leggiImpostazioni() {
         return;
     }
     try {
-        Transaction t(query_->database());
-        Query r(query_->database(), &t);
+        Query r(query_->database(), &query_->database()->lettura());
         r.SQL = {QStringLiteral("SELECT COLORECAMPOORD, ABILITATIMERRIC FROM ") +
                      sql::identificatore(TabellaAspettoGriglie),
                  QStringLiteral("WHERE (CODICEUTENTE=") + sql::intero(qint64(Utente)) +
@@ -439,7 +440,6 @@ void TCSDGrid::leggiImpostazioni() {
             AbilitaTimerRic = interoMemorizzato(r.field(1)) == 1;
         }
         r.close();
-        t.commit();
     } catch (const DbError& e) {
         qWarning("Impostazioni della griglia non leggibili: %s", qPrintable(e.messaggio()));
     }
@@ -506,8 +506,7 @@ void TCSDGrid::caricaOrdinamento() {
         return;
     }
     try {
-        Transaction t(query_->database());
-        Query r(query_->database(), &t);
+        Query r(query_->database(), &query_->database()->lettura());
         // the order in C++: a value left empty counts as no order, where
         // ABS() in the statement would fail on converting it
         r.SQL = {QStringLiteral("SELECT Ordinamento,NomeCampo,Origine,Posizione FROM ") +
@@ -539,7 +538,6 @@ void TCSDGrid::caricaOrdinamento() {
             chiavi.push_back(std::move(k));
         }
         r.close();
-        t.commit();
         if (multiplo) {
             ModoOrdinamento = 2;
             OrdineMultiplo = chiavi;
@@ -618,9 +616,22 @@ QStringList TCSDGrid::colonneChiave() {
         return colonneChiave_;
     }
     colonneChiave_.clear();
+    // a table's key is read once per archive while this process changes no
+    // structure: every list of every screen asks
+    struct Chiave {
+        quint64 generazione;
+        QStringList colonne;
+    };
+    static QHash<QString, Chiave> giaLette;
+    const QString chiave = query_->database()->databaseName() + QChar(0) + tabella;
+    const auto letta = giaLette.constFind(chiave);
+    if (letta != giaLette.constEnd() && letta->generazione == generazioneStruttura()) {
+        colonneChiave_ = letta->colonne;
+        tabellaChiave_ = tabella;
+        return colonneChiave_;
+    }
     try {
-        Transaction t(query_->database());
-        Query r(query_->database(), &t);
+        Query r(query_->database(), &query_->database()->lettura());
         r.SQL = {QStringLiteral("SELECT B.RDB$FIELD_NAME"),
                  QStringLiteral("FROM RDB$RELATION_CONSTRAINTS A LEFT JOIN"),
                  QStringLiteral("RDB$INDEX_SEGMENTS B ON"),
@@ -637,9 +648,9 @@ QStringList TCSDGrid::colonneChiave() {
             colonne << c;
         }
         r.close();
-        t.commit();
         colonneChiave_ = colonne;
         tabellaChiave_ = tabella;
+        giaLette.insert(chiave, {generazioneStruttura(), colonne});
     } catch (const DbError& e) {
         qWarning("Chiave primaria di %s non leggibile: %s", qPrintable(tabella),
                  qPrintable(e.messaggio()));
@@ -653,8 +664,7 @@ void TCSDGrid::leggiIndiciRicerca(const QString& tabella) {
     indiciCrescenti_.clear();
     indiciDecrescenti_.clear();
     try {
-        Transaction t(query_->database());
-        Query r(query_->database(), &t);
+        Query r(query_->database(), &query_->database()->lettura());
         const QString nome = sql::testoNonNullo(sql::identificatore(tabella).remove('"'));
         r.SQL = {QStringLiteral("SELECT TRIM(S.RDB$FIELD_NAME), F.RDB$FIELD_TYPE, "
                                 "COALESCE(F.RDB$FIELD_SCALE, 0)"),
@@ -681,7 +691,6 @@ void TCSDGrid::leggiIndiciRicerca(const QString& tabella) {
             (r.field(1).asInteger() == 1 ? indiciDecrescenti_ : indiciCrescenti_) << e;
         }
         r.close();
-        t.commit();
     } catch (const DbError& e) {
         // searched as before, through the column's own index if any
         tipiChiave_.clear();
@@ -960,8 +969,7 @@ void TCSDGrid::CaricaAspetto() {
     std::vector<Riga> righe;
     try {
         Database* db = query_->database();
-        Transaction t(db);
-        Query q(db, &t);
+        Query q(db, &db->lettura());
         q.SQL = {QStringLiteral("SELECT NOMECAMPO, POSIZIONE, LARGHEZZA, NOMECOLONNA, VISIBILE, "
                                 "COLORECOLONNA FROM ") +
                      sql::identificatore(TabellaAspettoGriglia),
@@ -987,7 +995,6 @@ void TCSDGrid::CaricaAspetto() {
                              interoMemorizzato(q.field(5)).value_or(0)});
         }
         q.close();
-        t.commit();
     } catch (const DbError& e) {
         qWarning("Aspetto della griglia non leggibile: %s", qPrintable(e.messaggio()));
         return;
@@ -1431,8 +1438,7 @@ void TCSDGrid::leggiScelteRicerca(TRCSDGridForm& dlg, std::vector<QVariant>& mem
     memorizzati.clear();
     try {
         Database* db = query_->database();
-        Transaction t(db);
-        Query q(db, &t);
+        Query q(db, &db->lettura());
         q.SQL = {QStringLiteral("SELECT POSX, POSY, INFO3, INFO4, INFO1 FROM ") +
                      sql::identificatore(TabellaPosizioneFinestre),
                  chiaveAspetto()};
@@ -1450,7 +1456,6 @@ void TCSDGrid::leggiScelteRicerca(TRCSDGridForm& dlg, std::vector<QVariant>& mem
             ordine = int(interoMemorizzato(q.field(4)).value_or(1));
         }
         q.close();
-        t.commit();
     } catch (const DbError& e) {
         qWarning("Impostazioni della ricerca non leggibili: %s", qPrintable(e.messaggio()));
     }
