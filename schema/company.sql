@@ -880,6 +880,8 @@ CREATE INDEX FABBRIC_IDORDINEIMPMAT ON FABBRIC (IDORDINEIMPMAT);
 -- List searches on product code and product name.
 CREATE INDEX FABBRIC_UPPER_CODICE ON FABBRIC COMPUTED BY (UPPER(CODICE));
 CREATE INDEX FABBRIC_UPPER_NOMEPRODOTTO ON FABBRIC COMPUTED BY (UPPER(NOMEPRODOTTO));
+-- The genealogy finds the batches made from a semi-finished batch by its lot.
+CREATE INDEX FABBRIC_FABBRICAZIONEDA_LOTTO ON FABBRIC (FABBRICAZIONEDA_LOTTO);
 -- Lot traceability finds a batch by its lot alone (a customer complaint
 -- names the lot printed on the package, not the product and date).
 CREATE INDEX FABBRIC_LOTTO ON FABBRIC (LOTTO);
@@ -1129,3 +1131,27 @@ CREATE TABLE CHIAMATEDOVUTE (
   CONSTRAINT CHIAMATEDOVUTE_CHIAVEPRIMARIA PRIMARY KEY (ID)
 );
 CREATE INDEX CHIAMATEDOVUTE_DAFARE ON CHIAMATEDOVUTE (FATTA, ID);
+
+-- Holds on a supplier lot (TIPO LOTTO), a package serial (SERIALE) or a batch
+-- (FABBRICAZIONE): each covers every batch the forward genealogy of what it
+-- holds reaches, which is then neither committed nor posted and whose
+-- weighings are not assigned. Who set it, when and why; released when, by
+-- whom and why. Rows are never deleted: they are the holds' history.
+CREATE SEQUENCE GEN_BLOCCHI;
+CREATE TABLE BLOCCHI (
+  ID INTEGER NOT NULL,
+  TIPO VARCHAR(15) NOT NULL,
+  VALORE VARCHAR(30),
+  CODICEFABBRICAZIONE VARCHAR(20),
+  DATAFABBRICAZIONE DATE,
+  LOTTOFABBRICAZIONE VARCHAR(20),
+  MOTIVO VARCHAR(500) NOT NULL,
+  UTENTE INTEGER,
+  MOMENTO TIMESTAMP DEFAULT CURRENT_TIMESTAMP,
+  MOTIVORILASCIO VARCHAR(500),
+  UTENTERILASCIO INTEGER,
+  MOMENTORILASCIO TIMESTAMP,
+  CONSTRAINT BLOCCHI_CHIAVEPRIMARIA PRIMARY KEY (ID)
+);
+-- The writes read the standing holds.
+CREATE INDEX BLOCCHI_RILASCIO ON BLOCCHI (MOMENTORILASCIO);

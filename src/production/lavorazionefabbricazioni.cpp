@@ -1,5 +1,7 @@
 #include "production/lavorazionefabbricazioni.h"
 
+#include "production/blocchi.h"
+
 #include "production/dovute.h"
 #include "session/distribuita.h"
 #include "session/formati.h"
@@ -293,6 +295,23 @@ void LavorazioneFabbricazioni::esegui() {
     // what earlier runs still owe goes first: the routine on an order, then its move
     completaRimasti();
     lavora(scelte());
+}
+
+bool LavorazioneFabbricazioni::liberaDaBlocchi(Transaction& t, const Fabbricazione& f) {
+    try {
+        if (const std::optional<blocchi::Blocco> b =
+                blocchi::copre(azienda(), t, f.codice, f.data, f.lotto)) {
+            Messaggi::avviso(blocchi::testoRifiuto(*b, f.codice, f.data, f.lotto), this);
+            return false;
+        }
+    } catch (const DbError& e) {
+        qWarning("%s: blocchi non letti: %s", qPrintable(d_.nome), qPrintable(e.messaggio()));
+        Messaggi::errore(QStringLiteral("Errore interno durante la lettura dei blocchi:\n") +
+                             e.messaggio(),
+                         this);
+        return false;
+    }
+    return true;
 }
 
 void LavorazioneFabbricazioni::registraFrase(const QStringList& sql,

@@ -159,6 +159,10 @@ private:
     std::map<std::vector<size_t>, std::unique_ptr<Query>> frasi_;
 };
 
+struct Genealogia;
+struct Partenza;
+class Genealogista;
+
 // Statements prepared once and run again for every trace.
 class Tracciatore {
 public:
@@ -172,6 +176,13 @@ public:
     Avanti avanti(const Ricerca& r);
     // A fresh view of both archives for the next trace.
     void aggiorna();
+    // The company archive's view the traces read on.
+    Transaction& transazione() { return trAz_; }
+    // The genealogies of this view, forward from a lot, a serial, a material
+    // or a batch, backward from a batch; forward with the host orders of the
+    // batches and their customers.
+    Genealogia genealogiaAvanti(const Partenza& p);
+    Genealogia genealogiaIndietro(const Fabbricazione& f);
 
 private:
     void completaNomi(const std::vector<Prelievo*>& righe);
@@ -189,6 +200,77 @@ private:
     std::map<int, std::vector<std::unique_ptr<Query>>> qAvanti_;
     std::vector<Utilizzo> riserva_; // room made for the next forward trace's rows
     std::unique_ptr<Gruppi> nomi_, ordini_, serialiEClienti_;
+    std::unique_ptr<Genealogista> genealogista_;
 };
+
+// ------------------------------------------------------------ genealogy
+
+// A genealogy follows a lot through every level of production: the batches
+// that weighed or consumed it, the batches that took those batches' product
+// (a semi-finished product weighed or consumed by its code and lot, or named
+// as the batch it was made from), and so on down to the batches nothing
+// took further; backward the same from a batch up to the batches whose
+// product it took. Each level is one read of the archive, whatever the
+// number of batches in it.
+
+// How a batch took what the level above made.
+enum class Legame { Pesata, Consumo, FabbricazioneDa };
+
+// Levels followed at most: a deeper chain is cut there and said to be.
+inline constexpr int kLivelliMassimi = 12;
+
+struct Nodo {
+    Fabbricazione fabbricazione; // with its quantity
+    int livello = 0;             // 0: the batch traced from; 1: the first to take the lot traced
+    int padre = -1;              // the node it was reached from (first found); -1 for none
+    // what of the node above it took, and how much (weighed and consumed
+    // together; none when only named as the batch it was made from)
+    QString materia, lotto;
+    std::optional<double> quantita;
+    Legame legame = Legame::Pesata;
+};
+
+struct Genealogia {
+    std::vector<Nodo> nodi;           // level by level, each level in the order of the batch key
+    bool interrotta = false;          // batches beyond kLivelliMassimi were left out
+    std::map<QString, Ordine> ordini; // by FABBRIC.IDORDINEIMPMAT (filled by the tracer)
+    int livelli() const;
+    // The nodes reached from node i, in their order.
+    std::vector<size_t> figli(int i) const;
+    // The batches at the end of the trail: those nothing took further.
+    std::vector<size_t> finali() const;
+    // Whether the batch (by key) is in it.
+    bool contiene(const QString& codice, const QDate& data, const QString& lotto) const;
+};
+
+// What a forward genealogy starts from: a lot, a serial or a material
+// (level 1 the batches that used it, within the dates given), or a batch
+// (level 0).
+struct Partenza {
+    Ricerca ricerca;
+    std::optional<Fabbricazione> fabbricazione;
+};
+
+// The reads of a genealogy, on a transaction the caller owns (the screen's,
+// or the one a write runs in).
+class Genealogista {
+public:
+    Genealogista(Database* db, Transaction* tr);
+    ~Genealogista();
+    Genealogia avanti(const Partenza& p, int livelliMassimi = kLivelliMassimi);
+    Genealogia indietro(const Fabbricazione& f, int livelliMassimi = kLivelliMassimi);
+
+private:
+    Database* db_;
+    Transaction* tr_;
+    std::unique_ptr<Gruppi> avanti_, indietro_;
+    std::map<int, std::unique_ptr<Query>> primo_; // level 1, by key and limits
+    std::unique_ptr<Query> fabbricazione_;
+};
+
+// The list below the tree: one row per batch of a genealogy, in the order
+// of the batch key, columns titled in words (titoliLista).
+Frase fraseLista(const Genealogia& g);
+const std::vector<std::pair<QString, QString>>& titoliLista();
 
 } // namespace quintar::traccia
