@@ -1132,8 +1132,12 @@ void aggiungiLivello(Genealogia& g, std::map<QString, size_t>& noti, std::vector
         if (t.padre < n.padre) {
             n = std::move(t);
         } else if (t.padre == n.padre && t.quantita) {
-            n.quantita = n.quantita.value_or(0) + *t.quantita;
-            if (n.legame == Legame::FabbricazioneDa) {
+            // what was weighed, summed; what was consumed only without
+            // weighings (a package weighed and consumed is one use)
+            if (t.legame == n.legame) {
+                n.quantita = n.quantita.value_or(0) + *t.quantita;
+            } else if (t.legame == Legame::Pesata || n.legame == Legame::FabbricazioneDa) {
+                n.quantita = t.quantita;
                 n.legame = t.legame;
             }
         }

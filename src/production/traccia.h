@@ -223,8 +223,9 @@ struct Nodo {
     Fabbricazione fabbricazione; // with its quantity
     int livello = 0;             // 0: the batch traced from; 1: the first to take the lot traced
     int padre = -1;              // the node it was reached from (first found); -1 for none
-    // what of the node above it took, and how much (weighed and consumed
-    // together; none when only named as the batch it was made from)
+    // what of the node above it took, and how much (the weighings summed, or
+    // the consumption lines when it has no weighing of it; none when only
+    // named as the batch it was made from)
     QString materia, lotto;
     std::optional<double> quantita;
     Legame legame = Legame::Pesata;

@@ -178,7 +178,7 @@ TTracciabilitaForm::TTracciabilitaForm(TTabXForm* sessione, QWidget* owner)
                                         QStringLiteral("Seriale"), QStringLiteral("Fornitore"),
                                         QStringLiteral("Quantità"), QStringLiteral("Data e ora"),
                                         QStringLiteral("Bilancia"), QStringLiteral("Stato")});
-    TreeTracciabilita->header()->resizeSection(cVoce, 420);
+    TreeTracciabilita->header()->resizeSection(cVoce, 560);
 
     GridTraccia = new TCSDGrid(this);
     GridTraccia->setObjectName(QStringLiteral("GridTraccia"));
