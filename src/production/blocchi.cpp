@@ -184,8 +184,8 @@ std::optional<Blocco> copre(Database& azienda, Transaction& t, const QString& co
     return std::nullopt;
 }
 
-std::map<QString, Blocco> coperte(Database& azienda, Transaction& t) {
-    std::map<QString, Blocco> r;
+std::map<QString, Coperta> coperte(Database& azienda, Transaction& t) {
+    std::map<QString, Coperta> r;
     if (!presente(azienda, t)) {
         return r;
     }
@@ -197,7 +197,7 @@ std::map<QString, Blocco> coperte(Database& azienda, Transaction& t) {
     for (const Blocco& b : a) {
         for (const traccia::Nodo& n : g.avanti(partenza(b)).nodi) {
             const traccia::Fabbricazione& f = n.fabbricazione;
-            r.emplace(chiave(f.codice, f.data, f.lotto), b);
+            r.emplace(chiave(f.codice, f.data, f.lotto), Coperta{f, b});
         }
     }
     return r;

@@ -70,7 +70,11 @@ std::optional<Blocco> copre(Database& azienda, Transaction& t, const QString& co
 
 // Every batch the standing holds cover, by "code|yyyy-MM-dd|lot" (see
 // chiave), each with the first hold that covers it.
-std::map<QString, Blocco> coperte(Database& azienda, Transaction& t);
+struct Coperta {
+    traccia::Fabbricazione fabbricazione;
+    Blocco blocco;
+};
+std::map<QString, Coperta> coperte(Database& azienda, Transaction& t);
 QString chiave(const QString& codice, const QDate& data, const QString& lotto);
 
 // Sets a hold, committed on a transaction of its own; its number.

@@ -70,6 +70,8 @@ public:
 
     QLabel* LabelTitolo;
     TCSDGrid* GridFabbr;
+    // the batches of the list a standing hold covers, with the hold
+    QLabel* LabelBlocchi;
     SelezioneGriglia* Selezione;
     QPushButton* ButtonAzione;
     QPushButton* ButtonChiudi;
@@ -126,6 +128,7 @@ private:
     void caricaParametri();
     void salvaParametri();
     void riapriLista();
+    void mostraBlocchi();
 
     DescrizioneLavorazione d_;
     Transaction TransazioneLista;

@@ -372,7 +372,7 @@ QTreeWidgetItem* TTracciabilitaForm::voceNodo(QTreeWidgetItem* padre, size_t nod
     t[cStato] = testoStato(f);
     auto it = coperte_.find(chiaveNodo(f));
     if (it != coperte_.end()) {
-        t[cStato] += QStringLiteral(" - BLOCCATA (blocco n. %1)").arg(it->second.id);
+        t[cStato] += QStringLiteral(" - BLOCCATA (blocco n. %1)").arg(it->second.blocco.id);
     }
     QTreeWidgetItem* v = voce(padre, t);
     v->setData(cVoce, Qt::UserRole, QStringList{f.codice, f.data.toString(Qt::ISODate), f.lotto});
@@ -452,7 +452,7 @@ void TTracciabilitaForm::tracciaIndietro(const QString& valore) {
         t[cStato] = testoStato(f);
         auto it = coperte_.find(chiaveNodo(f));
         if (it != coperte_.end()) {
-            t[cStato] += QStringLiteral(" - BLOCCATA (blocco n. %1)").arg(it->second.id);
+            t[cStato] += QStringLiteral(" - BLOCCATA (blocco n. %1)").arg(it->second.blocco.id);
         }
         auto* radiceVoce = new QTreeWidgetItem(TreeTracciabilita, t);
         radiceVoce->setData(cVoce, Qt::UserRole,
@@ -793,7 +793,7 @@ std::vector<TTracciabilitaForm::RigaRichiamo> TTracciabilitaForm::righeRichiamo(
         }
         auto jt = coperte_.find(chiaveNodo(f));
         if (jt != coperte_.end()) {
-            x.blocco = QStringLiteral("n. %1").arg(jt->second.id);
+            x.blocco = QStringLiteral("n. %1").arg(jt->second.blocco.id);
         }
         r.push_back(std::move(x));
     }

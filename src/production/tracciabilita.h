@@ -103,7 +103,7 @@ private:
     traccia::Avanti avanti_;
     traccia::Genealogia genealogia_;
     // the batches the standing holds cover, as read with the last trace
-    std::map<QString, blocchi::Blocco> coperte_;
+    std::map<QString, blocchi::Coperta> coperte_;
     bool avantiMostrato_ = false;
     bool tracciato_ = false;
     bool soloLettura_ = false;

@@ -10,6 +10,7 @@
 #include "host/lancio.h"
 #include "production/blocchi.h"
 #include "production/impegnofabbricazioni.h"
+#include "production/liqpolv.h"
 #include "production/pesate.h"
 #include "production/produzionefabbricazioni.h"
 #include "production/traccia.h"
@@ -280,10 +281,29 @@ TEST_F(Richiamo, AHoldOnTheLotStopsEveryWriteOfABatchItReachesUntilReleased) {
     ASSERT_GE(msg->testi().size(), 1);
     EXPECT_EQ(msg->testi()[0], kRifiuto.arg("FM004 del 10/02/2025 lotto L25041"));
     EXPECT_EQ(stato("L25041"), "DA FARE");
+    // the list, read again, shows the hold
+    EXPECT_EQ(impegno->LabelBlocchi->text(),
+              "Fabbricazioni bloccate: FM004 del 10/02/2025 lotto L25041: blocco n. 1 sul lotto "
+              "fornitore TS24-0981 (" +
+                  kMotivo + ")");
+    // and so does the manufacturing sheet of a batch it covers, not of another
+    auto* scheda = apri<TLiqPolvForm>("ShowLiqPolvForm");
+    for (const auto& [lotto, atteso] : {std::pair{"L25041", true}, std::pair{"L25043", false}}) {
+        GrigliaModello* m = scheda->Griglia->modello();
+        const int r = m->cerca("LOTTO", [&](const QString& v) { return v == lotto; });
+        ASSERT_GE(r, 0) << lotto;
+        scheda->Griglia->setCurrentIndex(m->index(r, 0));
+        scheda->aggiornaInformazioni();
+        EXPECT_EQ(scheda->LabelBlocco->text().startsWith("BLOCCATA: blocco n. 1 sul lotto "
+                                                         "fornitore TS24-0981"),
+                  atteso)
+            << lotto << ": " << scheda->LabelBlocco->text().toStdString();
+    }
 
     // posting
     msg->pulisci();
     auto* produzione = apri<TProduzioneFabbricazioniForm>("ShowProdFabbrForm");
+    EXPECT_TRUE(produzione->LabelBlocchi->text().contains("FM003 del 03/02/2025 lotto L25034"));
     scegli(produzione, "FM003");
     produzione->ButtonProduci->click();
     ASSERT_GE(msg->testi().size(), 1);
