@@ -681,14 +681,14 @@ std::vector<RigaComponente> raggruppaPerRiga(const std::vector<Prelievo>& flat) 
 
 // ------------------------------------------------------------ Gruppi
 
-Gruppi::Gruppi(Database* db, Transaction* tr, std::vector<QStringList> parti)
-    : db_(db), tr_(tr), parti_(std::move(parti)) {}
+Gruppi::Gruppi(Database* db, Transaction* tr, std::vector<QStringList> parti, size_t massimo)
+    : db_(db), tr_(tr), parti_(std::move(parti)), massimo_(std::max<size_t>(1, massimo)) {}
 
 Gruppi::~Gruppi() = default;
 
-size_t Gruppi::posti(size_t n) {
+size_t Gruppi::posti(size_t n, size_t massimo) {
     size_t p = 1;
-    while (p < n && p < size_t(kGruppoRicerca)) {
+    while (p < n && p < massimo) {
         p *= 2;
     }
     return p;
@@ -725,18 +725,19 @@ void Gruppi::leggi(const std::vector<std::vector<QVariant>>& liste,
     for (const std::vector<QVariant>& l : liste) {
         piuLunga = std::max(piuLunga, l.size());
     }
-    for (size_t da = 0; da < piuLunga; da += kGruppoRicerca) {
+    for (size_t da = 0; da < piuLunga; da += massimo_) {
         std::vector<size_t> p(parti_.size(), 0);
         std::vector<QVariant> valori;
         for (size_t k = 0; k < parti_.size(); ++k) {
             const size_t n =
-                da < liste[k].size() ? std::min<size_t>(kGruppoRicerca, liste[k].size() - da) : 0;
+                da < liste[k].size() ? std::min<size_t>(massimo_, liste[k].size() - da) : 0;
             if (n == 0) {
                 continue;
             }
-            p[k] = posti(n);
+            p[k] = posti(n, massimo_);
             for (size_t j = 0; j < p[k]; ++j) {
-                valori.push_back(j < n ? liste[k][da + j] : QVariant());
+                // the places left over repeat the last code: a null would be looked up too
+                valori.push_back(liste[k][da + std::min(j, n - 1)]);
             }
         }
         Query& q = per(p);
@@ -1229,7 +1230,8 @@ Genealogista::Genealogista(Database* db, Transaction* tr) : db_(db), tr_(tr) {
                  kColonneNodo,
              QStringLiteral("FROM FABBRIC F"),
              QStringLiteral("WHERE F.FABBRICAZIONEDA_LOTTO IN (%1) AND F.FABBRICAZIONEDA = "
-                            "'SM'")}});
+                            "'SM'")}},
+        kGruppoLivello);
     // the batches whose product a batch (by its number) took
     indietro_ = std::make_unique<Gruppi>(
         db, tr,
@@ -1255,7 +1257,8 @@ Genealogista::Genealogista(Database* db, Transaction* tr) : db_(db), tr_(tr) {
              QStringLiteral("  INNER JOIN FABBRIC F ON F.CODICE = G.FABBRICAZIONEDA_CODICE AND "
                             "F.DATA = G.FABBRICAZIONEDA_DATA AND F.LOTTO = "
                             "G.FABBRICAZIONEDA_LOTTO"),
-             QStringLiteral("WHERE G.ID IN (%1) AND G.FABBRICAZIONEDA = 'SM'")}});
+             QStringLiteral("WHERE G.ID IN (%1) AND G.FABBRICAZIONEDA = 'SM'")}},
+        kGruppoLivello);
 }
 
 Genealogista::~Genealogista() = default;

@@ -141,14 +141,16 @@ inline constexpr int kGruppoRicerca = 16;
 class Gruppi {
 public:
     // parti: the statements united, each with "%1" where its places go and
-    // its rows told apart by their first column when there are several.
-    Gruppi(Database* db, Transaction* tr, std::vector<QStringList> parti);
+    // its rows told apart by their first column when there are several;
+    // massimo: the codes of each list bound at a time (a power of two).
+    Gruppi(Database* db, Transaction* tr, std::vector<QStringList> parti,
+           size_t massimo = kGruppoRicerca);
     ~Gruppi();
-    // Reads the codes of every list, kGruppoRicerca of each at a time; riga
-    // is called for each row found.
+    // Reads the codes of every list, massimo of each at a time; riga is
+    // called for each row found.
     void leggi(const std::vector<std::vector<QVariant>>& liste,
                const std::function<void(const Query&)>& riga);
-    static size_t posti(size_t n);
+    static size_t posti(size_t n, size_t massimo = kGruppoRicerca);
 
 private:
     Query& per(const std::vector<size_t>& posti);
@@ -156,6 +158,7 @@ private:
     Database* db_;
     Transaction* tr_;
     std::vector<QStringList> parti_;
+    size_t massimo_;
     std::map<std::vector<size_t>, std::unique_ptr<Query>> frasi_;
 };
 
@@ -218,6 +221,9 @@ enum class Legame { Pesata, Consumo, FabbricazioneDa };
 
 // Levels followed at most: a deeper chain is cut there and said to be.
 inline constexpr int kLivelliMassimi = 12;
+// The lots of a level looked up at a time: a level is one read up to this
+// many lots (the places of a statement are prepared in powers of two).
+inline constexpr size_t kGruppoLivello = 128;
 
 struct Nodo {
     Fabbricazione fabbricazione; // with its quantity
