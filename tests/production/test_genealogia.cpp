@@ -7,6 +7,7 @@
 // also for a screen opened before the hold was set, until it is released;
 // the recall report names exactly the customers reached; the list and the
 // recall go to spreadsheets a real reader opens.
+#include "../report/comune.h"
 #include "host/lancio.h"
 #include "production/blocchi.h"
 #include "production/impegnofabbricazioni.h"
@@ -15,6 +16,7 @@
 #include "production/produzionefabbricazioni.h"
 #include "production/traccia.h"
 #include "production/tracciabilita.h"
+#include "report/finestrestampa.h"
 #include "session/messaggi.h"
 #include "support/archivi.h"
 #include "support/strumenti.h"
@@ -249,6 +251,28 @@ TEST_F(Richiamo, TracesThreeLevelsBothWaysAndTheRecallNamesTheCustomersReached) 
     EXPECT_TRUE(lista[0].startsWith("Data|Prodotto|Descrizione|Lotto|Quantità"))
         << lista[0].toStdString();
     EXPECT_TRUE(lista[3].contains("|S25032|")) << lista[3].toStdString();
+
+    // the recall printed: every batch reached with its customer
+    RICHIEDI_STRUMENTO("pdftotext", "poppler-utils");
+    const QString pdf = dir.filePath("richiamo.pdf");
+    msg->pulisci();
+    msg->risposte = {"Sì"};
+    msg->dialogo = [&](QDialog* d) {
+        if (auto* p = qobject_cast<report::AnteprimaStampa*>(d)) {
+            EXPECT_EQ(p->windowTitle(), "Anteprima stampa richiamo");
+            EXPECT_TRUE(p->esportaPdf(pdf));
+        }
+        return int(QDialog::Accepted);
+    };
+    f->ButtonRichiamoClick();
+    EXPECT_EQ(msg->testi(), QStringList{"Avviare la stampa?"});
+    const QString testo = provareport::testoPdf(pdf);
+    for (const char* atteso : {"RICHIAMO", "Lotto fornitore TS24-0981", "L25041", "L25036",
+                               "Supermercati Adriatici", "Ipermercati Tirreno"}) {
+        EXPECT_TRUE(testo.contains(QString::fromUtf8(atteso))) << atteso << "\n"
+                                                               << testo.toStdString();
+    }
+    EXPECT_FALSE(testo.contains("{?")) << testo.toStdString();
 }
 
 TEST_F(Richiamo, AHoldOnTheLotStopsEveryWriteOfABatchItReachesUntilReleased) {
