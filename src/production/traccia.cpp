@@ -1174,11 +1174,11 @@ int Genealogia::livelli() const {
     return n;
 }
 
-std::vector<size_t> Genealogia::figli(int i) const {
-    std::vector<size_t> r;
+std::vector<std::vector<size_t>> Genealogia::figli() const {
+    std::vector<std::vector<size_t>> r(nodi.size());
     for (size_t k = 0; k < nodi.size(); ++k) {
-        if (nodi[k].padre == i) {
-            r.push_back(k);
+        if (nodi[k].padre >= 0) {
+            r[size_t(nodi[k].padre)].push_back(k);
         }
     }
     return r;

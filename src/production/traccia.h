@@ -242,8 +242,8 @@ struct Genealogia {
     bool interrotta = false;          // batches beyond kLivelliMassimi were left out
     std::map<QString, Ordine> ordini; // by FABBRIC.IDORDINEIMPMAT (filled by the tracer)
     int livelli() const;
-    // The nodes reached from node i, in their order.
-    std::vector<size_t> figli(int i) const;
+    // For each node, the nodes reached from it, in their order.
+    std::vector<std::vector<size_t>> figli() const;
     // The batches at the end of the trail: those nothing took further.
     std::vector<size_t> finali() const;
     // Whether the batch (by key) is in it.

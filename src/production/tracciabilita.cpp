@@ -381,7 +381,7 @@ QTreeWidgetItem* TTracciabilitaForm::voceNodo(QTreeWidgetItem* padre, size_t nod
 }
 
 void TTracciabilitaForm::ramoIndietro(QTreeWidgetItem* v, size_t nodo) {
-    for (size_t k : genealogia_.figli(int(nodo))) {
+    for (size_t k : figli_[nodo]) {
         QTreeWidgetItem* c = voceNodo(v, k);
         // the lines of the semi-finished batch, with their lots
         const Indietro r = tracciatore_->indietro(genealogia_.nodi[k].fabbricazione);
@@ -401,7 +401,7 @@ void TTracciabilitaForm::ramoIndietro(QTreeWidgetItem* v, size_t nodo) {
 }
 
 void TTracciabilitaForm::ramoAvanti(QTreeWidgetItem* v, size_t nodo) {
-    for (size_t k : genealogia_.figli(int(nodo))) {
+    for (size_t k : figli_[nodo]) {
         QTreeWidgetItem* c = voceNodo(v, k);
         ramoAvanti(c, k);
         const Fabbricazione& f = genealogia_.nodi[k].fabbricazione;
@@ -470,6 +470,7 @@ void TTracciabilitaForm::tracciaIndietro(const QString& valore) {
             }
             vr->setExpanded(true);
         }
+        figli_ = genealogia_.figli();
         ramoIndietro(radiceVoce, radice);
         radiceVoce->setExpanded(true);
     }
@@ -522,6 +523,7 @@ void TTracciabilitaForm::tracciaAvanti(const traccia::Ricerca& r) {
     for (const auto& [id, o] : avanti_.ordini) {
         genealogia_.ordini.emplace(id, o);
     }
+    figli_ = genealogia_.figli();
     QStringList tr(cN);
     tr[cVoce] = descrizioneRicerca();
     auto* radice = new QTreeWidgetItem(TreeTracciabilita, tr);

@@ -102,6 +102,7 @@ private:
     std::vector<traccia::Indietro> indietro_;
     traccia::Avanti avanti_;
     traccia::Genealogia genealogia_;
+    std::vector<std::vector<size_t>> figli_; // of genealogia_'s nodes
     // the batches the standing holds cover, as read with the last trace
     std::map<QString, blocchi::Coperta> coperte_;
     bool avantiMostrato_ = false;
