@@ -391,3 +391,21 @@ TEST_F(Richiamo, AHoldOnTheLotStopsEveryWriteOfABatchItReachesUntilReleased) {
     EXPECT_FALSE(lettore->EditMotivo->isEnabled());
     EXPECT_EQ(lettore->TreeBlocchi->topLevelItemCount(), 1);
 }
+
+TEST_F(Richiamo, AnArchiveWithoutHoldsRefusesNothingAndGetsTheirTableWhenTheScreenOpens) {
+    h.esegui(h.c().azienda(), {"DROP INDEX FABBRIC_FABBRICAZIONEDA_LOTTO", "DROP TABLE BLOCCHI",
+                               "DROP SEQUENCE GEN_BLOCCHI"});
+    auto* impegno = apri<TImpegnoFabbricazioniForm>("ShowImpFabbrForm");
+    scegli(impegno, "FM004");
+    impegno->ButtonImpegna->click();
+    EXPECT_EQ(msg->testi(), QStringList{"Completato"});
+    EXPECT_EQ(impegno->LabelBlocchi->text(), "");
+
+    tracciabilita();
+    EXPECT_EQ(h.conta(h.c().azienda(), "SELECT COUNT(*) FROM RDB$RELATIONS WHERE "
+                                       "RDB$RELATION_NAME = 'BLOCCHI'"),
+              1);
+    EXPECT_EQ(h.conta(h.c().azienda(), "SELECT COUNT(*) FROM RDB$INDICES WHERE "
+                                       "RDB$INDEX_NAME = 'FABBRIC_FABBRICAZIONEDA_LOTTO'"),
+              1);
+}
