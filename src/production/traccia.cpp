@@ -1083,8 +1083,8 @@ namespace {
 
 // A batch as the archive tells batches apart.
 QString chiaveFabbricazione(const QString& codice, const QDate& data, const QString& lotto) {
-    return senzaSpaziFinali(codice) + QChar(u'\x1f') + data.toString(Qt::ISODate) + QChar(u'\x1f') +
-           senzaSpaziFinali(lotto);
+    return senzaSpaziFinali(codice) + QChar(u'\x1f') + QString::number(data.toJulianDay()) +
+           QChar(u'\x1f') + senzaSpaziFinali(lotto);
 }
 QString chiaveFabbricazione(const Fabbricazione& f) {
     return chiaveFabbricazione(f.codice, f.data, f.lotto);
