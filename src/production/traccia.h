@@ -222,7 +222,8 @@ enum class Legame { Pesata, Consumo, FabbricazioneDa };
 // Levels followed at most: a deeper chain is cut there and said to be.
 inline constexpr int kLivelliMassimi = 12;
 // The lots of a level looked up at a time: a level is one read up to this
-// many lots (the places of a statement are prepared in powers of two).
+// many lots (the places of a statement are prepared in powers of two up to
+// 8, then in steps of an eighth of the next one).
 inline constexpr size_t kGruppoLivello = 128;
 
 struct Nodo {
