@@ -3,7 +3,9 @@
 // the single indexed join that answers each, in the same run. The trace
 // adds what the join leaves out (consumption lines, lines never weighed,
 // material and supplier names, the host's suppliers and orders); it should
-// cost little more.
+// cost little more. Then the genealogy of the same lot through semi-finished
+// batches three levels deep (added to the archive once), against one indexed
+// join per level.
 //
 //   trace [--scale F] [--repeat N] [--archive DIR]
 //     scale 1: 200,000 batches of 5 lines, 1,000,000 weighings assigned;
@@ -25,6 +27,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <vector>
 
 using namespace quintar;
@@ -42,6 +45,108 @@ int leggiTutto(Query& q) {
     q.close();
     return n;
 }
+
+// Semi-finished batches three levels under the first batches that weighed
+// the lot, added once (an archive kept with --archive has them already):
+// each of up to 8 of those batches is weighed by 2 premixes of level 2, each
+// of those consumed by 2 premixes of level 3, each of those weighed by 2
+// finished batches of level 4.
+void aggiungiSemilavorati(Database& az, const QString& lotto) {
+    Transaction t(&az);
+    Query q(&az, &t);
+    q.SQL = {QStringLiteral("SELECT COUNT(*) FROM FABBRIC WHERE CODICE = 'SEMI2'")};
+    if (q.scalar().toLongLong() > 0) {
+        t.rollback();
+        return;
+    }
+    struct Fab {
+        qint64 id;
+        QString codice, lotto;
+    };
+    std::vector<Fab> primo;
+    q.SQL = {QStringLiteral("SELECT DISTINCT F.ID, F.CODICE, F.LOTTO FROM PESATE_FABBR P"),
+             QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = P.ID_FABBRICAZIONE"),
+             QStringLiteral("WHERE P.LOTTOMATERIAPRIMA = ? ORDER BY F.ID ROWS 8")};
+    q.setParams({lotto});
+    for (q.open(); !q.eof(); q.next()) {
+        primo.push_back(
+            {q.field(0).asInteger(), q.field(1).asString().trimmed(), q.field(2).asString()});
+    }
+    q.close();
+    auto massimo = [&](const QString& sql) {
+        q.SQL = {sql};
+        q.clearParams();
+        return q.scalar().toLongLong();
+    };
+    qint64 idFab = massimo(QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM FABBRIC"));
+    qint64 idPesata = massimo(QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM PESATE_FABBR"));
+    qint64 idConsumo = massimo(QStringLiteral("SELECT COALESCE(MAX(ID_CONSUMI), 0) FROM CONSUMI"));
+    Query fab(&az, &t), pesata(&az, &t), consumo(&az, &t);
+    fab.SQL = {QStringLiteral("INSERT INTO FABBRIC (CODICE, DATA, LOTTO, ID, NOMEPRODOTTO, "
+                              "QUANTITALITRI, UNITAMISURA, STATUS) VALUES (?, ?, ?, ?, ?, ?, "
+                              "'Kg', ?)")};
+    pesata.SQL = {QStringLiteral("INSERT INTO PESATE_FABBR (ID, BILANCIA, DATAORA, BARCODE, PESO, "
+                                 "ID_FABBRICAZIONE, CODICEMATERIAPRIMA, LOTTOMATERIAPRIMA) "
+                                 "VALUES (?, 'B1', '2027-01-01 08:00:00.0000', ?, ?, ?, ?, ?)")};
+    consumo.SQL = {QStringLiteral("INSERT INTO CONSUMI (ID_CONSUMI, ID_FABBRICAZIONE, "
+                                  "CODICEMATERIA, CODICECONSUMATO, SERIALE, QUANTITA, LOTTO) "
+                                  "VALUES (?, ?, ?, ?, ?, ?, ?)")};
+    // a new batch of the level, taking its parent by weighing or consumption
+    auto nuova = [&](int livello, int k, const Fab& padre, bool pesando) {
+        Fab f{++idFab, livello < 4 ? QStringLiteral("SEMI%1").arg(livello) : QStringLiteral("FIN4"),
+              QStringLiteral("S%1-%2").arg(livello).arg(k, 4, 10, QChar('0'))};
+        fab.setParams({f.codice, QDate(2027, 1, livello), f.lotto, f.id,
+                       QStringLiteral("Premiscela di livello %1").arg(livello), 500.0,
+                       livello < 4 ? QStringLiteral("FINITA") : QStringLiteral("DA FARE")});
+        fab.execSQL();
+        if (pesando) {
+            pesata.setParams({++idPesata, QStringLiteral("CONTEST9%1").arg(f.id), 25.0, f.id,
+                              padre.codice, padre.lotto});
+            pesata.execSQL();
+        } else {
+            consumo.setParams({++idConsumo, f.id, padre.codice, padre.codice,
+                               QStringLiteral("IBC%1").arg(f.id), 25.0, padre.lotto});
+            consumo.execSQL();
+        }
+        return f;
+    };
+    std::vector<Fab> livello = primo;
+    for (int l = 2; l <= 4; ++l) {
+        std::vector<Fab> prossimo;
+        int k = 0;
+        for (const Fab& padre : livello) {
+            for (int j = 0; j < 2; ++j) {
+                prossimo.push_back(nuova(l, ++k, padre, l != 3));
+            }
+        }
+        livello = std::move(prossimo);
+    }
+    t.commit();
+}
+
+// One indexed join: the batches that took any of the lots given, by their
+// weighings or their consumption lines, every row fetched.
+struct JoinLivello {
+    Query q;
+    JoinLivello(Database* az, Transaction* tr, const QStringList& lotti, bool consumi) : q(az, tr) {
+        QStringList posti;
+        std::vector<QVariant> valori;
+        for (const QString& l : lotti) {
+            posti << QStringLiteral("?");
+            valori.emplace_back(l);
+        }
+        q.SQL = {consumi ? QStringLiteral("SELECT F.ID, F.CODICE, F.DATA, F.LOTTO, F.STATUS, "
+                                          "C.CODICECONSUMATO, C.QUANTITA FROM CONSUMI C")
+                         : QStringLiteral("SELECT F.ID, F.CODICE, F.DATA, F.LOTTO, F.STATUS, "
+                                          "P.CODICEMATERIAPRIMA, P.PESO FROM PESATE_FABBR P"),
+                 consumi ? QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = C.ID_FABBRICAZIONE")
+                         : QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = P.ID_FABBRICAZIONE"),
+                 (consumi ? QStringLiteral("WHERE C.LOTTO IN (")
+                          : QStringLiteral("WHERE P.LOTTOMATERIAPRIMA IN (")) +
+                     posti.join(QStringLiteral(", ")) + ')'};
+        q.setParams(std::move(valori));
+    }
+};
 
 } // namespace
 
@@ -210,6 +315,72 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "trace: the trace found fewer rows than the join\n");
             return 1;
         }
+
+        // the genealogy of the same lot through the semi-finished batches
+        aggiungiSemilavorati(az, lottoFornitore);
+        tr.rollback(); // the joins and the genealogy see the batches added
+        traccia::Genealogista genealogista(&az, &tr);
+        traccia::Partenza partenza;
+        partenza.ricerca = ricerca;
+        traccia::Genealogia g = genealogista.avanti(partenza);
+        // the lots of each level, as the joins bind them
+        std::vector<QStringList> lottiLivello(size_t(std::max(1, g.livelli())) + 1);
+        for (const traccia::Nodo& n : g.nodi) {
+            QStringList& l = lottiLivello[size_t(n.livello)];
+            if (!l.contains(n.fabbricazione.lotto.trimmed())) {
+                l << n.fabbricazione.lotto.trimmed();
+            }
+        }
+        // level 1 is the lot's own join; level 3 consumed level 2, the
+        // others weighed the level above
+        std::vector<std::unique_ptr<JoinLivello>> join;
+        for (size_t l = 1; l + 1 < lottiLivello.size(); ++l) {
+            join.push_back(std::make_unique<JoinLivello>(&az, &tr, lottiLivello[l], l + 1 == 3));
+        }
+        int righeJoin = 0;
+        auto joinPerLivello = [&] {
+            righeJoin = leggiTutto(avanti);
+            for (auto& j : join) {
+                righeJoin += leggiTutto(j->q);
+            }
+        };
+        size_t nodi = 0;
+        auto genealogia = [&] { nodi = genealogista.avanti(partenza).nodi.size(); };
+        joinPerLivello();
+        genealogia();
+        const bench::Alternate ml = bench::misuraAlternate(
+            giri, volte, {joinPerLivello, genealogia},
+            [](const std::vector<double>& t) { return t[1] / std::max(0.001, t[0]); });
+        QStringList perLivello;
+        for (int l = 1; l <= g.livelli(); ++l) {
+            perLivello << QString::number(
+                std::count_if(g.nodi.begin(), g.nodi.end(),
+                              [&](const traccia::Nodo& n) { return n.livello == l; }));
+        }
+        std::printf("trace levels: %zu batches on %d levels (%s), %d join rows in %.1f us (%zu "
+                    "joins); genealogy in %.1f us (%.2f times)\n",
+                    nodi, g.livelli(), qPrintable(perLivello.join(QStringLiteral(" + "))),
+                    righeJoin, ml.mediane[0], join.size() + 1, ml.mediane[1],
+                    ml.mediane[1] / std::max(0.001, ml.mediane[0]));
+        if (g.livelli() < 4 || nodi < size_t(righeJoin) / 2) {
+            std::fprintf(stderr, "trace: the genealogy did not reach the fourth level\n");
+            return 1;
+        }
+        std::printf(
+            "trace levels plans: %s | %s | %s\n",
+            qPrintable(bench::piano(
+                az, tr,
+                QStringLiteral("SELECT F.ID FROM PESATE_FABBR P INNER JOIN FABBRIC F ON "
+                               "F.ID = P.ID_FABBRICAZIONE WHERE P.LOTTOMATERIAPRIMA IN "
+                               "(?, ?) UNION ALL SELECT F.ID FROM CONSUMI C INNER JOIN "
+                               "FABBRIC F ON F.ID = C.ID_FABBRICAZIONE WHERE C.LOTTO IN "
+                               "(?, ?)"))),
+            qPrintable(bench::piano(
+                az, tr,
+                QStringLiteral("SELECT F.ID FROM FABBRIC F WHERE F.FABBRICAZIONEDA_LOTTO "
+                               "IN (?, ?) AND F.FABBRICAZIONEDA = 'SM'"))),
+            qPrintable(join.empty() ? QString() : bench::piano(az, tr, join.back()->q.sqlText())));
+        std::printf("trace levels ratio=%.2f\n", ml.rapporto);
         std::printf("trace ratio=%.2f\n", m.rapporto);
         return 0;
     } catch (const DbError& e) {

@@ -181,6 +181,11 @@ void TImpegnoFabbricazioniForm::lavora(const std::vector<Fabbricazione>& scelte)
     std::vector<qint64> ordini;
     QStringList voci;
     for (const Fabbricazione& f : scelte) {
+        // a hold stands on the batch as the write finds the archive
+        if (!liberaDaBlocchi(unita.su(azienda()), f)) {
+            tutte = false;
+            break;
+        }
         const std::optional<qint64> id = CreaOrdine(qe, linea, tipo, t);
         bool ok = id.has_value();
         ok = ok && eseguiFrase(qe,

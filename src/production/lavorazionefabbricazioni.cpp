@@ -1,5 +1,7 @@
 #include "production/lavorazionefabbricazioni.h"
 
+#include "production/blocchi.h"
+
 #include "production/dovute.h"
 #include "session/distribuita.h"
 #include "session/formati.h"
@@ -128,9 +130,15 @@ LavorazioneFabbricazioni::LavorazioneFabbricazioni(TTabXForm* sessione, Descrizi
     ButtonAzione = creaPulsante(d_.azione, d_.nomeAzione, this);
     ButtonChiudi = creaPulsante(QStringLiteral("&Chiudi"), QStringLiteral("ButtonChiudi"), this);
 
+    LabelBlocchi = new QLabel(this);
+    LabelBlocchi->setObjectName(QStringLiteral("LabelBlocchi"));
+    LabelBlocchi->setWordWrap(true);
+    LabelBlocchi->setStyleSheet(QStringLiteral("color: #b00000"));
+
     auto* v = new QVBoxLayout(this);
     v->addWidget(LabelTitolo);
     v->addWidget(GridFabbr, 1);
+    v->addWidget(LabelBlocchi);
     v->addLayout(campi);
     auto* piede = new QHBoxLayout;
     piede->addStretch();
@@ -156,6 +164,7 @@ LavorazioneFabbricazioni::LavorazioneFabbricazioni(TTabXForm* sessione, Descrizi
         TransazioneLista.start();
         QueryFabbr.open();
     });
+    mostraBlocchi();
 }
 
 LavorazioneFabbricazioni::~LavorazioneFabbricazioni() {
@@ -295,6 +304,23 @@ void LavorazioneFabbricazioni::esegui() {
     lavora(scelte());
 }
 
+bool LavorazioneFabbricazioni::liberaDaBlocchi(Transaction& t, const Fabbricazione& f) {
+    try {
+        if (const std::optional<blocchi::Blocco> b =
+                blocchi::copre(azienda(), t, f.codice, f.data, f.lotto)) {
+            Messaggi::avviso(blocchi::testoRifiuto(*b, f.codice, f.data, f.lotto), this);
+            return false;
+        }
+    } catch (const DbError& e) {
+        qWarning("%s: blocchi non letti: %s", qPrintable(d_.nome), qPrintable(e.messaggio()));
+        Messaggi::errore(QStringLiteral("Errore interno durante la lettura dei blocchi:\n") +
+                             e.messaggio(),
+                         this);
+        return false;
+    }
+    return true;
+}
+
 void LavorazioneFabbricazioni::registraFrase(const QStringList& sql,
                                              const std::vector<QVariant>& valori) const {
     storico::registraErrore(percorsi::suDisco(sessione_->GetV(QStringLiteral("LavoroDir"))),
@@ -389,6 +415,28 @@ void LavorazioneFabbricazioni::riapriLista() {
         TransazioneLista.restart();
         QueryFabbr.open();
     });
+    mostraBlocchi();
+}
+
+void LavorazioneFabbricazioni::mostraBlocchi() {
+    QStringList righe;
+    try {
+        Transaction t(&azienda());
+        for (const auto& [chiave, c] : blocchi::coperte(azienda(), t)) {
+            const traccia::Fabbricazione& f = c.fabbricazione;
+            if (f.stato.trimmed() == d_.stato) {
+                righe << QStringLiteral("%1 del %2 lotto %3: %4")
+                             .arg(f.codice.trimmed(), Formati::dataInTesto(f.data), f.lotto,
+                                  blocchi::testoBlocco(c.blocco));
+            }
+        }
+        t.rollback();
+    } catch (const DbError& e) {
+        qWarning("%s: blocchi non letti: %s", qPrintable(d_.nome), qPrintable(e.messaggio()));
+    }
+    LabelBlocchi->setText(righe.isEmpty() ? QString()
+                                          : QStringLiteral("Fabbricazioni bloccate: ") +
+                                                righe.join(QStringLiteral("; ")));
 }
 
 void LavorazioneFabbricazioni::showEvent(QShowEvent* e) {

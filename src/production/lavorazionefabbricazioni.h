@@ -70,6 +70,8 @@ public:
 
     QLabel* LabelTitolo;
     TCSDGrid* GridFabbr;
+    // the batches of the list a standing hold covers, with the hold
+    QLabel* LabelBlocchi;
     SelezioneGriglia* Selezione;
     QPushButton* ButtonAzione;
     QPushButton* ButtonChiudi;
@@ -98,6 +100,9 @@ protected:
     bool eseguiFrase(Query& q, const QStringList& sql, std::vector<QVariant> valori,
                      std::optional<int> attese = std::nullopt, const QString& diverse = {},
                      const QString& errore = {});
+    // False, after telling the hold and its reason, when a standing hold
+    // covers the batch; read on the run's own transaction t.
+    bool liberaDaBlocchi(Transaction& t, const Fabbricazione& f);
     // Keeps the statement in Errore.sql of the working folder.
     void registraFrase(const QStringList& sql, const std::vector<QVariant>& valori) const;
     // Ends a run: when every write went through, what it owes (`passi`) is
@@ -123,6 +128,7 @@ private:
     void caricaParametri();
     void salvaParametri();
     void riapriLista();
+    void mostraBlocchi();
 
     DescrizioneLavorazione d_;
     Transaction TransazioneLista;

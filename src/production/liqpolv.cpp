@@ -2,6 +2,7 @@
 
 #include "master/prodotti.h"
 #include "master/prodottipo.h"
+#include "production/blocchi.h"
 #include "production/critici.h"
 #include "production/datilotto.h"
 #include "production/etichette.h"
@@ -471,6 +472,10 @@ void TLiqPolvForm::creaPagine() {
     LabelVersione = new QLabel(PaginaConsultazione);
     LabelVersione->setObjectName(QStringLiteral("LabelVersione"));
     versione->addWidget(LabelVersione);
+    LabelBlocco = new QLabel(PaginaConsultazione);
+    LabelBlocco->setObjectName(QStringLiteral("LabelBlocco"));
+    LabelBlocco->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    versione->addWidget(LabelBlocco);
     versione->addStretch();
     CheckCopiaClip = new QCheckBox(QStringLiteral("Copia su clip."), PaginaConsultazione);
     CheckCopiaClip->setObjectName(QStringLiteral("CheckCopiaClip"));
@@ -898,6 +903,7 @@ void TLiqPolvForm::aggiornaInformazioni() {
     mostra("PRODOT.ADRENTROQTALIMITATA", QStringLiteral("0"));
     if (!suEditazione) {
         LabelVersione->clear();
+        LabelBlocco->clear();
     }
     const QString codice = suEditazione ? CodiceCorrente : codiceCorrenteGriglia();
     const QDate data = suEditazione ? Formati::leggiData(AltreChiaviCorrenti.value(0))
@@ -956,6 +962,17 @@ void TLiqPolvForm::aggiornaInformazioni() {
     }
     if (!suEditazione) {
         mostraVersione();
+        // a hold that covers the batch, as the archive stands now
+        try {
+            TransazioneControllo.restart();
+            if (const std::optional<blocchi::Blocco> b =
+                    blocchi::copre(sessione_->IBDatabase1, TransazioneControllo, codice, data,
+                                   Griglia->campoCorrente(QStringLiteral("LOTTO")).asString())) {
+                LabelBlocco->setText(QStringLiteral("BLOCCATA: ") + blocchi::testoBlocco(*b));
+            }
+        } catch (const DbError& e) {
+            qWarning("blocchi della fabbricazione non letti: %s", qPrintable(e.messaggio()));
+        }
     }
 }
 

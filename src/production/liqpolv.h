@@ -58,6 +58,7 @@ public:
     QRadioButton* RadioMateriePrime;
     QRadioButton* RadioSemilavorato;
     QLabel* LabelVersione;
+    QLabel* LabelBlocco; // the hold that stands on the batch shown, if any
     QTimer* TimerPO = nullptr;
     PaginaMaterie* PaginaComponenti = nullptr; // "Materie"
     PagineCritici* Critici = nullptr;          // "Comp. Critici" and "Qualità"

@@ -1,5 +1,6 @@
 #include "production/pesate.h"
 
+#include "production/blocchi.h"
 #include "session/distribuita.h"
 #include "session/formati.h"
 #include "session/sqlvalori.h"
@@ -468,6 +469,18 @@ Esito Assegnazione::scrivi() {
     } catch (const DbError& e) {
         annulla(unita);
         return nonChiusa(e.messaggio());
+    }
+
+    // a hold stands on the batch as the write finds the company archive
+    try {
+        if (const std::optional<blocchi::Blocco> b =
+                blocchi::copre(*azienda_, unita.su(*azienda_), d_->codice, d_->data, d_->lotto)) {
+            annulla(unita);
+            return Esito::avviso(blocchi::testoRifiuto(*b, d_->codice, d_->data, d_->lotto));
+        }
+    } catch (const DbError& e) {
+        annulla(unita);
+        return errore(QStringLiteral("Errore interno durante la lettura dei blocchi:"), e);
     }
 
     // each further write undoes the whole unit when it fails

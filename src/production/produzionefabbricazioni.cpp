@@ -118,6 +118,11 @@ void TProduzioneFabbricazioniForm::lavora(const std::vector<Fabbricazione>& scel
             riuscita = false;
             break;
         }
+        // a hold stands on the batch as the write finds the archive
+        if (!liberaDaBlocchi(*qa.transaction(), f)) {
+            riuscita = false;
+            break;
+        }
         qint64 codice = 0;
         try {
             qe.SQL = {QStringLiteral("SELECT GEN_ID(CODICESTOPRODUZCOUNTER,1) FROM RDB$DATABASE")};

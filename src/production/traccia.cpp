@@ -6,6 +6,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <numeric>
+#include <set>
 #include <tuple>
 
 namespace quintar::traccia {
@@ -106,22 +107,22 @@ int byteWin1252(QChar c) {
 
 // The batch columns of a tracer's row into f; the quantity after them when
 // asked.
-void leggiFabbricazione(const Query& q, bool conQuantita, Fabbricazione& f) {
-    if (!q.isNull(0)) {
-        f.id = q.leggiIntero(0);
+void leggiFabbricazione(const Query& q, bool conQuantita, Fabbricazione& f, int da = 0) {
+    if (!q.isNull(da)) {
+        f.id = q.leggiIntero(da);
     }
-    f.codice = q.leggiTesto(1);
-    f.data = q.leggiData(2);
-    f.lotto = q.leggiTesto(3);
-    f.nomeProdotto = q.leggiTesto(4);
-    f.stato = q.leggiTesto(5);
-    f.idOrdine = q.leggiTesto(6).trimmed();
+    f.codice = q.leggiTesto(da + 1);
+    f.data = q.leggiData(da + 2);
+    f.lotto = q.leggiTesto(da + 3);
+    f.nomeProdotto = q.leggiTesto(da + 4);
+    f.stato = q.leggiTesto(da + 5);
+    f.idOrdine = q.leggiTesto(da + 6).trimmed();
     f.dataStato = f.stato == QLatin1String("FINITA") || f.stato == QLatin1String("IMPEGNATA")
-                      ? q.leggiData(7)
+                      ? q.leggiData(da + 7)
                       : QDate();
     if (conQuantita) {
-        f.quantita = q.leggiNumero(kColonneFabbricazione);
-        f.unita = q.leggiTesto(kColonneFabbricazione + 1);
+        f.quantita = q.leggiNumero(da + kColonneFabbricazione);
+        f.unita = q.leggiTesto(da + kColonneFabbricazione + 1);
     }
 }
 
@@ -680,17 +681,23 @@ std::vector<RigaComponente> raggruppaPerRiga(const std::vector<Prelievo>& flat) 
 
 // ------------------------------------------------------------ Gruppi
 
-Gruppi::Gruppi(Database* db, Transaction* tr, std::vector<QStringList> parti)
-    : db_(db), tr_(tr), parti_(std::move(parti)) {}
+Gruppi::Gruppi(Database* db, Transaction* tr, std::vector<QStringList> parti, size_t massimo)
+    : db_(db), tr_(tr), parti_(std::move(parti)), massimo_(std::max<size_t>(1, massimo)) {}
 
 Gruppi::~Gruppi() = default;
 
-size_t Gruppi::posti(size_t n) {
+size_t Gruppi::posti(size_t n, size_t massimo) {
     size_t p = 1;
-    while (p < n && p < size_t(kGruppoRicerca)) {
+    while (p < n && p < massimo) {
         p *= 2;
     }
-    return p;
+    if (massimo <= size_t(kGruppoRicerca) || p <= 8 || n >= p) {
+        return p;
+    }
+    // past 8 places, in steps of an eighth of the next power of two: at most
+    // 24 statements up to 128 places, and an eighth of them left over
+    const size_t passo = p / 8;
+    return (n + passo - 1) / passo * passo;
 }
 
 Query& Gruppi::per(const std::vector<size_t>& posti) {
@@ -724,18 +731,19 @@ void Gruppi::leggi(const std::vector<std::vector<QVariant>>& liste,
     for (const std::vector<QVariant>& l : liste) {
         piuLunga = std::max(piuLunga, l.size());
     }
-    for (size_t da = 0; da < piuLunga; da += kGruppoRicerca) {
+    for (size_t da = 0; da < piuLunga; da += massimo_) {
         std::vector<size_t> p(parti_.size(), 0);
         std::vector<QVariant> valori;
         for (size_t k = 0; k < parti_.size(); ++k) {
             const size_t n =
-                da < liste[k].size() ? std::min<size_t>(kGruppoRicerca, liste[k].size() - da) : 0;
+                da < liste[k].size() ? std::min<size_t>(massimo_, liste[k].size() - da) : 0;
             if (n == 0) {
                 continue;
             }
-            p[k] = posti(n);
+            p[k] = posti(n, massimo_);
             for (size_t j = 0; j < p[k]; ++j) {
-                valori.push_back(j < n ? liste[k][da + j] : QVariant());
+                // the places left over repeat the last code: a null would be looked up too
+                valori.push_back(liste[k][da + std::min(j, n - 1)]);
             }
         }
         Query& q = per(p);
@@ -1073,6 +1081,429 @@ void Tracciatore::completaDaErp(const std::vector<Prelievo*>& righe, Avanti* a) 
             }
         }
     }
+}
+
+// ------------------------------------------------------------ genealogy
+
+namespace {
+
+// A batch as the archive tells batches apart.
+QString chiaveFabbricazione(const QString& codice, const QDate& data, const QString& lotto) {
+    return senzaSpaziFinali(codice) + QChar(u'\x1f') + QString::number(data.toJulianDay()) +
+           QChar(u'\x1f') + senzaSpaziFinali(lotto);
+}
+QString chiaveFabbricazione(const Fabbricazione& f) {
+    return chiaveFabbricazione(f.codice, f.data, f.lotto);
+}
+// A product and lot, as a weighing or a consumption line names a batch.
+QString chiaveLotto(const QString& codice, const QString& lotto) {
+    return senzaSpaziFinali(codice) + QChar(u'\x1f') + senzaSpaziFinali(lotto);
+}
+
+// The batch columns of every genealogy row, after the link's five: kind,
+// material (or the batch it goes to, backward), lot, date, quantity.
+const QString kColonneNodo = kColonneFabbricTraccia + ' ' + kQuantitaFabbric;
+constexpr int kColonneLegame = 5;
+
+Legame legame(qint64 tipo) {
+    return tipo == 0 ? Legame::Pesata : tipo == 1 ? Legame::Consumo : Legame::FabbricazioneDa;
+}
+
+// What one row of a level found: the batch, and what it took of which node.
+struct Trovato {
+    Fabbricazione f;
+    int padre;
+    QString materia, lotto;
+    std::optional<double> quantita;
+    Legame legame;
+};
+
+// Adds a level: each batch not yet in the genealogy once, under the first
+// node (in the genealogy's order) it was found from, with what it took of
+// that node summed; the level in the order of the batch key.
+void aggiungiLivello(Genealogia& g, std::map<QString, size_t>& noti, std::vector<Trovato>& trovati,
+                     int livello) {
+    // by batch: the node it came from first, and what it took of it
+    std::map<QString, Trovato> nuovi;
+    for (Trovato& t : trovati) {
+        const QString k = chiaveFabbricazione(t.f);
+        if (noti.count(k)) {
+            continue; // already in the genealogy: a cycle, or reached twice
+        }
+        auto it = nuovi.find(k);
+        if (it == nuovi.end()) {
+            nuovi.emplace(k, std::move(t));
+            continue;
+        }
+        Trovato& n = it->second;
+        if (t.padre < n.padre) {
+            n = std::move(t);
+        } else if (t.padre == n.padre && t.quantita) {
+            // what was weighed, summed; what was consumed only without
+            // weighings (a package weighed and consumed is one use)
+            if (t.legame == n.legame) {
+                n.quantita = n.quantita.value_or(0) + *t.quantita;
+            } else if (t.legame == Legame::Pesata || n.legame == Legame::FabbricazioneDa) {
+                n.quantita = t.quantita;
+                n.legame = t.legame;
+            }
+        }
+    }
+    std::vector<Trovato*> ordine;
+    for (auto& [k, t] : nuovi) {
+        ordine.push_back(&t);
+    }
+    std::sort(ordine.begin(), ordine.end(), [](const Trovato* a, const Trovato* b) {
+        return confrontaFabbricazioni(a->f, b->f) < 0;
+    });
+    for (Trovato* t : ordine) {
+        noti.emplace(chiaveFabbricazione(t->f), g.nodi.size());
+        Nodo n;
+        n.fabbricazione = std::move(t->f);
+        n.livello = livello;
+        n.padre = t->padre;
+        n.materia = std::move(t->materia);
+        n.lotto = std::move(t->lotto);
+        n.quantita = t->quantita;
+        n.legame = t->legame;
+        g.nodi.push_back(std::move(n));
+    }
+}
+
+} // namespace
+
+int Genealogia::livelli() const {
+    int n = 0;
+    for (const Nodo& x : nodi) {
+        n = std::max(n, x.livello);
+    }
+    return n;
+}
+
+std::vector<std::vector<size_t>> Genealogia::figli() const {
+    std::vector<std::vector<size_t>> r(nodi.size());
+    for (size_t k = 0; k < nodi.size(); ++k) {
+        if (nodi[k].padre >= 0) {
+            r[size_t(nodi[k].padre)].push_back(k);
+        }
+    }
+    return r;
+}
+
+std::vector<size_t> Genealogia::finali() const {
+    std::vector<bool> preso(nodi.size(), false);
+    for (const Nodo& n : nodi) {
+        if (n.padre >= 0) {
+            preso[size_t(n.padre)] = true;
+        }
+    }
+    std::vector<size_t> r;
+    for (size_t k = 0; k < nodi.size(); ++k) {
+        if (!preso[k] && nodi[k].livello > 0) {
+            r.push_back(k);
+        }
+    }
+    return r;
+}
+
+bool Genealogia::contiene(const QString& codice, const QDate& data, const QString& lotto) const {
+    const QString k = chiaveFabbricazione(codice, data, lotto);
+    return std::any_of(nodi.begin(), nodi.end(),
+                       [&](const Nodo& n) { return chiaveFabbricazione(n.fabbricazione) == k; });
+}
+
+Genealogista::Genealogista(Database* db, Transaction* tr) : db_(db), tr_(tr) {
+    // the batches that took a product by its lot: weighed, consumed, or named
+    // as the batch they were made from
+    avanti_ = std::make_unique<Gruppi>(
+        db, tr,
+        std::vector<QStringList>{
+            {QStringLiteral("SELECT CAST(0 AS SMALLINT), P.CODICEMATERIAPRIMA, "
+                            "P.LOTTOMATERIAPRIMA, CAST(NULL AS DATE), P.PESO, ") +
+                 kColonneNodo,
+             QStringLiteral("FROM PESATE_FABBR P"),
+             QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = P.ID_FABBRICAZIONE"),
+             QStringLiteral("WHERE P.LOTTOMATERIAPRIMA IN (%1)")},
+            {QStringLiteral("SELECT CAST(1 AS SMALLINT), C.CODICECONSUMATO, C.LOTTO, CAST(NULL AS "
+                            "DATE), C.QUANTITA, ") +
+                 kColonneNodo,
+             QStringLiteral("FROM CONSUMI C"),
+             QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = C.ID_FABBRICAZIONE"),
+             QStringLiteral("WHERE C.LOTTO IN (%1)")},
+            {QStringLiteral("SELECT CAST(2 AS SMALLINT), F.FABBRICAZIONEDA_CODICE, "
+                            "F.FABBRICAZIONEDA_LOTTO, F.FABBRICAZIONEDA_DATA, CAST(NULL AS "
+                            "DOUBLE PRECISION), ") +
+                 kColonneNodo,
+             QStringLiteral("FROM FABBRIC F"),
+             QStringLiteral("WHERE F.FABBRICAZIONEDA_LOTTO IN (%1) AND F.FABBRICAZIONEDA = "
+                            "'SM'")}},
+        kGruppoLivello);
+    // the batches whose product a batch (by its number) took
+    indietro_ = std::make_unique<Gruppi>(
+        db, tr,
+        std::vector<QStringList>{
+            {QStringLiteral("SELECT CAST(0 AS SMALLINT), P.ID_FABBRICAZIONE, "
+                            "P.CODICEMATERIAPRIMA, P.LOTTOMATERIAPRIMA, P.PESO, ") +
+                 kColonneNodo,
+             QStringLiteral("FROM PESATE_FABBR P"),
+             QStringLiteral("  INNER JOIN FABBRIC F ON F.CODICE = P.CODICEMATERIAPRIMA AND "
+                            "F.LOTTO = P.LOTTOMATERIAPRIMA"),
+             QStringLiteral("WHERE P.ID_FABBRICAZIONE IN (%1)")},
+            {QStringLiteral("SELECT CAST(1 AS SMALLINT), C.ID_FABBRICAZIONE, C.CODICECONSUMATO, "
+                            "C.LOTTO, C.QUANTITA, ") +
+                 kColonneNodo,
+             QStringLiteral("FROM CONSUMI C"),
+             QStringLiteral("  INNER JOIN FABBRIC F ON F.CODICE = C.CODICECONSUMATO AND F.LOTTO "
+                            "= C.LOTTO"),
+             QStringLiteral("WHERE C.ID_FABBRICAZIONE IN (%1)")},
+            {QStringLiteral("SELECT CAST(2 AS SMALLINT), G.ID, G.FABBRICAZIONEDA_CODICE, "
+                            "G.FABBRICAZIONEDA_LOTTO, CAST(NULL AS DOUBLE PRECISION), ") +
+                 kColonneNodo,
+             QStringLiteral("FROM FABBRIC G"),
+             QStringLiteral("  INNER JOIN FABBRIC F ON F.CODICE = G.FABBRICAZIONEDA_CODICE AND "
+                            "F.DATA = G.FABBRICAZIONEDA_DATA AND F.LOTTO = "
+                            "G.FABBRICAZIONEDA_LOTTO"),
+             QStringLiteral("WHERE G.ID IN (%1) AND G.FABBRICAZIONEDA = 'SM'")}},
+        kGruppoLivello);
+}
+
+Genealogista::~Genealogista() = default;
+
+Genealogia Genealogista::avanti(const Partenza& p, int livelliMassimi) {
+    Genealogia g;
+    std::map<QString, size_t> noti;
+    if (p.fabbricazione) {
+        // the batch itself, as the archive holds it now
+        if (!fabbricazione_) {
+            fabbricazione_ = std::make_unique<Query>(db_, tr_);
+            fabbricazione_->setLetturaPerColonna(true);
+            fabbricazione_->SQL = {QStringLiteral("SELECT ") + kColonneNodo,
+                                   QStringLiteral("FROM FABBRIC F"),
+                                   QStringLiteral("WHERE F.CODICE = ? AND F.DATA = ? AND F.LOTTO = "
+                                                  "?")};
+        }
+        Query& q = *fabbricazione_;
+        q.setParams({p.fabbricazione->codice, p.fabbricazione->data, p.fabbricazione->lotto});
+        q.open();
+        if (!q.eof()) {
+            Nodo n;
+            leggiFabbricazione(q, true, n.fabbricazione);
+            noti.emplace(chiaveFabbricazione(n.fabbricazione), 0);
+            g.nodi.push_back(std::move(n));
+        }
+        q.close();
+    } else {
+        const Ricerca& r = p.ricerca;
+        if (r.valore.trimmed().isEmpty()) {
+            return g;
+        }
+        std::unique_ptr<Query>& q = primo_[variante(r)];
+        if (!q) {
+            const Condizioni c = condizioni(r.chiave);
+            const QString limiti = periodo(r);
+            q = std::make_unique<Query>(db_, tr_);
+            q->setLetturaPerColonna(true);
+            q->SQL = {QStringLiteral("SELECT CAST(0 AS SMALLINT), P.CODICEMATERIAPRIMA, "
+                                     "P.LOTTOMATERIAPRIMA, CAST(NULL AS DATE), P.PESO, ") +
+                          kColonneNodo,
+                      QStringLiteral("FROM PESATE_FABBR P"),
+                      QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = P.ID_FABBRICAZIONE"),
+                      QStringLiteral("WHERE ") + c.pesata + limiti,
+                      QStringLiteral("UNION ALL"),
+                      QStringLiteral("SELECT CAST(1 AS SMALLINT), C.CODICECONSUMATO, C.LOTTO, "
+                                     "CAST(NULL AS DATE), C.QUANTITA, ") +
+                          kColonneNodo,
+                      QStringLiteral("FROM CONSUMI C"),
+                      QStringLiteral("  INNER JOIN FABBRIC F ON F.ID = C.ID_FABBRICAZIONE"),
+                      QStringLiteral("WHERE ") + c.consumo + limiti};
+        }
+        std::vector<QVariant> valori = parametriAvanti(r);
+        const std::vector<QVariant> una = valori;
+        valori.insert(valori.end(), una.begin(), una.end());
+        q->setParams(std::move(valori));
+        std::vector<Trovato> trovati;
+        for (q->open(); !q->eof(); q->next()) {
+            Trovato& t = trovati.emplace_back();
+            leggiFabbricazione(*q, true, t.f, kColonneLegame);
+            t.padre = -1;
+            t.legame = legame(q->leggiIntero(0));
+            t.materia = q->leggiTesto(1);
+            t.lotto = q->leggiTesto(2);
+            t.quantita = q->leggiNumero(4);
+        }
+        q->close();
+        aggiungiLivello(g, noti, trovati, 1);
+    }
+
+    // level by level: the batches that took the product of the level above
+    size_t da = 0;
+    for (int livello = g.nodi.empty() ? 0 : g.nodi.front().livello + 1; da < g.nodi.size();
+         ++livello) {
+        const size_t a = g.nodi.size();
+        std::multimap<QString, int> perLotto; // a product and lot: the nodes that made it
+        std::vector<QVariant> lotti;
+        std::set<QString> visti;
+        for (size_t k = da; k < a; ++k) {
+            const Fabbricazione& f = g.nodi[k].fabbricazione;
+            perLotto.emplace(chiaveLotto(f.codice, f.lotto), int(k));
+            const QString l = senzaSpaziFinali(f.lotto);
+            if (visti.insert(l).second) {
+                lotti.emplace_back(l);
+            }
+        }
+        std::vector<Trovato> trovati;
+        avanti_->leggi({lotti, lotti, lotti}, [&](const Query& q) {
+            const QString materia = q.leggiTesto(1);
+            const QString lotto = q.leggiTesto(2);
+            const QDate data = q.leggiData(3);
+            const auto [primo, ultimo] = perLotto.equal_range(chiaveLotto(materia, lotto));
+            for (auto it = primo; it != ultimo; ++it) {
+                const Nodo& padre = g.nodi[size_t(it->second)];
+                if (data.isValid() && padre.fabbricazione.data != data) {
+                    continue; // made from a batch of the same lot on another day
+                }
+                Trovato& t = trovati.emplace_back();
+                leggiFabbricazione(q, true, t.f, kColonneLegame);
+                t.padre = it->second;
+                t.legame = legame(q.leggiIntero(0));
+                t.materia = materia;
+                t.lotto = lotto;
+                t.quantita = q.leggiNumero(4);
+            }
+        });
+        if (livello > livelliMassimi) {
+            // cut here: said only when there was more to follow
+            g.interrotta = std::any_of(trovati.begin(), trovati.end(), [&](const Trovato& t) {
+                return !noti.count(chiaveFabbricazione(t.f));
+            });
+            break;
+        }
+        aggiungiLivello(g, noti, trovati, livello);
+        da = a;
+    }
+    return g;
+}
+
+Genealogia Genealogista::indietro(const Fabbricazione& f, int livelliMassimi) {
+    Genealogia g;
+    std::map<QString, size_t> noti;
+    Nodo radice;
+    radice.fabbricazione = f;
+    noti.emplace(chiaveFabbricazione(f), 0);
+    g.nodi.push_back(std::move(radice));
+    size_t da = 0;
+    for (int livello = 1; da < g.nodi.size(); ++livello) {
+        const size_t a = g.nodi.size();
+        std::map<qint64, int> perNumero; // a batch's number: its node
+        std::vector<QVariant> numeri;
+        for (size_t k = da; k < a; ++k) {
+            if (const std::optional<qint64> id = g.nodi[k].fabbricazione.id) {
+                if (perNumero.emplace(*id, int(k)).second) {
+                    numeri.emplace_back(*id);
+                }
+            }
+        }
+        if (numeri.empty()) {
+            break;
+        }
+        std::vector<Trovato> trovati;
+        indietro_->leggi({numeri, numeri, numeri}, [&](const Query& q) {
+            auto it = perNumero.find(q.leggiIntero(1));
+            if (it == perNumero.end()) {
+                return;
+            }
+            Trovato& t = trovati.emplace_back();
+            leggiFabbricazione(q, true, t.f, kColonneLegame);
+            t.padre = it->second;
+            t.legame = legame(q.leggiIntero(0));
+            t.materia = q.leggiTesto(2);
+            t.lotto = q.leggiTesto(3);
+            t.quantita = q.leggiNumero(4);
+        });
+        if (livello > livelliMassimi) {
+            // cut here: said only when there was more to follow
+            g.interrotta = std::any_of(trovati.begin(), trovati.end(), [&](const Trovato& t) {
+                return !noti.count(chiaveFabbricazione(t.f));
+            });
+            break;
+        }
+        aggiungiLivello(g, noti, trovati, livello);
+        da = a;
+    }
+    return g;
+}
+
+Frase fraseLista(const Genealogia& g) {
+    Frase f;
+    f.sql = {QStringLiteral("SELECT F.DATA, F.CODICE, F.NOMEPRODOTTO, F.LOTTO, F.QUANTITALITRI, "
+                            "F.UNITAMISURA, F.STATUS, F.IDORDINEIMPMAT, F.ID"),
+             QStringLiteral("FROM FABBRIC F")};
+    std::set<qint64> numeri;
+    for (const Nodo& n : g.nodi) {
+        if (n.fabbricazione.id) {
+            numeri.insert(*n.fabbricazione.id);
+        }
+    }
+    if (numeri.empty()) {
+        f.sql << QStringLiteral("WHERE 1 = 0");
+    } else {
+        // a list of places has at most 1500 values: several lists when longer
+        constexpr size_t kPerLista = 1000;
+        QStringList liste;
+        QStringList posti;
+        for (qint64 n : numeri) {
+            posti << QStringLiteral("?");
+            f.parametri.emplace_back(n);
+            if (posti.size() == int(kPerLista)) {
+                liste << QStringLiteral("F.ID IN (") + posti.join(QStringLiteral(", ")) + ')';
+                posti.clear();
+            }
+        }
+        if (!posti.isEmpty()) {
+            liste << QStringLiteral("F.ID IN (") + posti.join(QStringLiteral(", ")) + ')';
+        }
+        f.sql << QStringLiteral("WHERE ") + liste.join(QStringLiteral(" OR "));
+    }
+    // in the order of the trees' levels' batches: date, product, lot
+    f.sql << QStringLiteral("ORDER BY F.DATA, F.CODICE, F.LOTTO");
+    return f;
+}
+
+const std::vector<std::pair<QString, QString>>& titoliLista() {
+    static const std::vector<std::pair<QString, QString>> t = {
+        {QStringLiteral("DATA"), QStringLiteral("Data")},
+        {QStringLiteral("CODICE"), QStringLiteral("Prodotto")},
+        {QStringLiteral("NOMEPRODOTTO"), QStringLiteral("Descrizione")},
+        {QStringLiteral("LOTTO"), QStringLiteral("Lotto")},
+        {QStringLiteral("QUANTITALITRI"), QStringLiteral("Quantità")},
+        {QStringLiteral("UNITAMISURA"), QStringLiteral("Unità")},
+        {QStringLiteral("STATUS"), QStringLiteral("Stato")},
+        {QStringLiteral("IDORDINEIMPMAT"), QStringLiteral("Ordine")},
+        {QStringLiteral("ID"), QStringLiteral("Numero")}};
+    return t;
+}
+
+Genealogia Tracciatore::genealogiaAvanti(const Partenza& p) {
+    if (!genealogista_) {
+        genealogista_ = std::make_unique<Genealogista>(az_, &trAz_);
+    }
+    Genealogia g = genealogista_->avanti(p);
+    // the host's orders of every batch reached, with their customers
+    Avanti a;
+    a.utilizzi.reserve(g.nodi.size());
+    for (const Nodo& n : g.nodi) {
+        a.utilizzi.push_back({n.fabbricazione, {}});
+    }
+    completaDaErp({}, &a);
+    g.ordini = std::move(a.ordini);
+    return g;
+}
+
+Genealogia Tracciatore::genealogiaIndietro(const Fabbricazione& f) {
+    if (!genealogista_) {
+        genealogista_ = std::make_unique<Genealogista>(az_, &trAz_);
+    }
+    return genealogista_->indietro(f);
 }
 
 } // namespace quintar::traccia

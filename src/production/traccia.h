@@ -141,14 +141,16 @@ inline constexpr int kGruppoRicerca = 16;
 class Gruppi {
 public:
     // parti: the statements united, each with "%1" where its places go and
-    // its rows told apart by their first column when there are several.
-    Gruppi(Database* db, Transaction* tr, std::vector<QStringList> parti);
+    // its rows told apart by their first column when there are several;
+    // massimo: the codes of each list bound at a time (a power of two).
+    Gruppi(Database* db, Transaction* tr, std::vector<QStringList> parti,
+           size_t massimo = kGruppoRicerca);
     ~Gruppi();
-    // Reads the codes of every list, kGruppoRicerca of each at a time; riga
-    // is called for each row found.
+    // Reads the codes of every list, massimo of each at a time; riga is
+    // called for each row found.
     void leggi(const std::vector<std::vector<QVariant>>& liste,
                const std::function<void(const Query&)>& riga);
-    static size_t posti(size_t n);
+    static size_t posti(size_t n, size_t massimo = kGruppoRicerca);
 
 private:
     Query& per(const std::vector<size_t>& posti);
@@ -156,8 +158,13 @@ private:
     Database* db_;
     Transaction* tr_;
     std::vector<QStringList> parti_;
+    size_t massimo_;
     std::map<std::vector<size_t>, std::unique_ptr<Query>> frasi_;
 };
+
+struct Genealogia;
+struct Partenza;
+class Genealogista;
 
 // Statements prepared once and run again for every trace.
 class Tracciatore {
@@ -172,6 +179,13 @@ public:
     Avanti avanti(const Ricerca& r);
     // A fresh view of both archives for the next trace.
     void aggiorna();
+    // The company archive's view the traces read on.
+    Transaction& transazione() { return trAz_; }
+    // The genealogies of this view, forward from a lot, a serial, a material
+    // or a batch, backward from a batch; forward with the host orders of the
+    // batches and their customers.
+    Genealogia genealogiaAvanti(const Partenza& p);
+    Genealogia genealogiaIndietro(const Fabbricazione& f);
 
 private:
     void completaNomi(const std::vector<Prelievo*>& righe);
@@ -189,6 +203,82 @@ private:
     std::map<int, std::vector<std::unique_ptr<Query>>> qAvanti_;
     std::vector<Utilizzo> riserva_; // room made for the next forward trace's rows
     std::unique_ptr<Gruppi> nomi_, ordini_, serialiEClienti_;
+    std::unique_ptr<Genealogista> genealogista_;
 };
+
+// ------------------------------------------------------------ genealogy
+
+// A genealogy follows a lot through every level of production: the batches
+// that weighed or consumed it, the batches that took those batches' product
+// (a semi-finished product weighed or consumed by its code and lot, or named
+// as the batch it was made from), and so on down to the batches nothing
+// took further; backward the same from a batch up to the batches whose
+// product it took. Each level is one read of the archive, whatever the
+// number of batches in it.
+
+// How a batch took what the level above made.
+enum class Legame { Pesata, Consumo, FabbricazioneDa };
+
+// Levels followed at most: a deeper chain is cut there and said to be.
+inline constexpr int kLivelliMassimi = 12;
+// The lots of a level looked up at a time: a level is one read up to this
+// many lots (the places of a statement are prepared in powers of two up to
+// 8, then in steps of an eighth of the next one).
+inline constexpr size_t kGruppoLivello = 128;
+
+struct Nodo {
+    Fabbricazione fabbricazione; // with its quantity
+    int livello = 0;             // 0: the batch traced from; 1: the first to take the lot traced
+    int padre = -1;              // the node it was reached from (first found); -1 for none
+    // what of the node above it took, and how much (the weighings summed, or
+    // the consumption lines when it has no weighing of it; none when only
+    // named as the batch it was made from)
+    QString materia, lotto;
+    std::optional<double> quantita;
+    Legame legame = Legame::Pesata;
+};
+
+struct Genealogia {
+    std::vector<Nodo> nodi;           // level by level, each level in the order of the batch key
+    bool interrotta = false;          // batches beyond kLivelliMassimi were left out
+    std::map<QString, Ordine> ordini; // by FABBRIC.IDORDINEIMPMAT (filled by the tracer)
+    int livelli() const;
+    // For each node, the nodes reached from it, in their order.
+    std::vector<std::vector<size_t>> figli() const;
+    // The batches at the end of the trail: those nothing took further.
+    std::vector<size_t> finali() const;
+    // Whether the batch (by key) is in it.
+    bool contiene(const QString& codice, const QDate& data, const QString& lotto) const;
+};
+
+// What a forward genealogy starts from: a lot, a serial or a material
+// (level 1 the batches that used it, within the dates given), or a batch
+// (level 0).
+struct Partenza {
+    Ricerca ricerca;
+    std::optional<Fabbricazione> fabbricazione;
+};
+
+// The reads of a genealogy, on a transaction the caller owns (the screen's,
+// or the one a write runs in).
+class Genealogista {
+public:
+    Genealogista(Database* db, Transaction* tr);
+    ~Genealogista();
+    Genealogia avanti(const Partenza& p, int livelliMassimi = kLivelliMassimi);
+    Genealogia indietro(const Fabbricazione& f, int livelliMassimi = kLivelliMassimi);
+
+private:
+    Database* db_;
+    Transaction* tr_;
+    std::unique_ptr<Gruppi> avanti_, indietro_;
+    std::map<int, std::unique_ptr<Query>> primo_; // level 1, by key and limits
+    std::unique_ptr<Query> fabbricazione_;
+};
+
+// The list below the tree: one row per batch of a genealogy, in the order
+// of the batch key, columns titled in words (titoliLista).
+Frase fraseLista(const Genealogia& g);
+const std::vector<std::pair<QString, QString>>& titoliLista();
 
 } // namespace quintar::traccia

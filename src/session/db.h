@@ -233,6 +233,7 @@ public:
     void clearParams() { params_.clear(); }
     void addParam(const QVariant& v) { params_.push_back(v); }
     void setParams(std::vector<QVariant> p) { params_ = std::move(p); }
+    const std::vector<QVariant>& parametri() const { return params_; }
 
     std::function<void(Query&)> beforeOpen, afterOpen, beforeClose;
 

@@ -71,9 +71,60 @@ double larghezzaExcel(int pixel) {
 
 } // namespace
 
-EsitoEsportazione scriviXlsx(Query& q, const std::vector<ColonnaEsportata>& colonneRichieste,
+namespace {
+
+// Rows kept in memory, read as a cursor is.
+class CursoreInMemoria {
+public:
+    explicit CursoreInMemoria(const ElencoInMemoria& e) : e_(e) {}
+    const std::vector<InfoCampo>& fields() const { return e_.campi; }
+    int indexOf(const QString& nome) const {
+        for (size_t i = 0; i < e_.campi.size(); ++i) {
+            if (e_.campi[i].nome.compare(nome, Qt::CaseInsensitive) == 0) {
+                return int(i);
+            }
+        }
+        return -1;
+    }
+    bool eof() const { return riga_ >= e_.righe.size(); }
+    void next() { ++riga_; }
+    Campo field(int i) const {
+        const std::vector<QVariant>& r = e_.righe[riga_];
+        return Campo(&e_.campi[size_t(i)], size_t(i) < r.size() ? r[size_t(i)] : QVariant());
+    }
+
+private:
+    const ElencoInMemoria& e_;
+    size_t riga_ = 0;
+};
+
+template <typename Cursore>
+EsitoEsportazione scrivi(Cursore& q, const std::vector<ColonnaEsportata>& colonneRichieste,
+                         const QString& file, const std::function<bool(qint64)>& avanzamento,
+                         qint64 righePerFoglio);
+
+} // namespace
+
+EsitoEsportazione scriviXlsx(Query& q, const std::vector<ColonnaEsportata>& colonne,
                              const QString& file, const std::function<bool(qint64)>& avanzamento,
                              qint64 righePerFoglio) {
+    return scrivi(q, colonne, file, avanzamento, righePerFoglio);
+}
+
+EsitoEsportazione scriviXlsx(const ElencoInMemoria& elenco,
+                             const std::vector<ColonnaEsportata>& colonne, const QString& file,
+                             const std::function<bool(qint64)>& avanzamento,
+                             qint64 righePerFoglio) {
+    CursoreInMemoria c(elenco);
+    return scrivi(c, colonne, file, avanzamento, righePerFoglio);
+}
+
+namespace {
+
+template <typename Cursore>
+EsitoEsportazione scrivi(Cursore& q, const std::vector<ColonnaEsportata>& colonneRichieste,
+                         const QString& file, const std::function<bool(qint64)>& avanzamento,
+                         qint64 righePerFoglio) {
     EsitoEsportazione esito;
     auto errore = [&esito](const QString& m) {
         esito.stato = EsitoEsportazione::Errore;
@@ -306,6 +357,8 @@ EsitoEsportazione scriviXlsx(Query& q, const std::vector<ColonnaEsportata>& colo
     return esito;
 }
 
+} // namespace
+
 std::vector<ColonnaEsportata> colonneVista(const QTableView* vista, const GrigliaModello* modello) {
     std::vector<ColonnaEsportata> r;
     const QHeaderView* h = vista->horizontalHeader();
@@ -377,6 +430,7 @@ bool daBloccare(QWidget* w) {
 } // namespace
 
 QString esportaElencoXlsx(QWidget* finestra, Database* db, const QStringList& sqlElenco,
+                          const std::vector<QVariant>& parametri,
                           const std::vector<ColonnaEsportata>& colonne, const QString& nomeProposto,
                           const QString& cartella) {
     QWidget* schermo = finestra ? finestra->window() : nullptr;
@@ -430,6 +484,7 @@ QString esportaElencoXlsx(QWidget* finestra, Database* db, const QStringList& sq
             Query conteggio(db, &t);
             conteggio.SQL = QStringList{QStringLiteral("SELECT COUNT(*) FROM (")} + sql +
                             QStringList{QStringLiteral(")")};
+            conteggio.setParams(parametri);
             try {
                 totale = conteggio.scalar().toLongLong();
             } catch (const DbError&) {
@@ -442,6 +497,7 @@ QString esportaElencoXlsx(QWidget* finestra, Database* db, const QStringList& sq
         }
         Query q(db, &t);
         q.SQL = sql;
+        q.setParams(parametri); // bound as the list binds them
         q.open();
         FinestraEsportazione* p = progresso.get();
         esito = scriviXlsx(q, colonne, file, [&](qint64 n) {

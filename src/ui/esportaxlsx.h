@@ -46,6 +46,17 @@ EsitoEsportazione scriviXlsx(Query& q, const std::vector<ColonnaEsportata>& colo
                              const std::function<bool(qint64)>& avanzamento = {},
                              qint64 righePerFoglio = kRigheFoglio);
 
+// Rows made in memory (a report gathered from more than one archive), with
+// their fields as a statement would name and type them.
+struct ElencoInMemoria {
+    std::vector<InfoCampo> campi;
+    std::vector<std::vector<QVariant>> righe;
+};
+EsitoEsportazione scriviXlsx(const ElencoInMemoria& elenco,
+                             const std::vector<ColonnaEsportata>& colonne, const QString& file,
+                             const std::function<bool(qint64)>& avanzamento = {},
+                             qint64 righePerFoglio = kRigheFoglio);
+
 // The columns a view shows, in their order on screen, with its titles and
 // widths; hidden ones left out.
 std::vector<ColonnaEsportata> colonneVista(const QTableView* vista, const GrigliaModello* modello);
@@ -56,10 +67,12 @@ QStringList sqlSenzaFinestra(QStringList sql);
 
 // The whole export of a list from a screen: the file is chosen through the
 // dialog service (`nomeProposto` in `cartella`), the rows are read on a
-// read-only transaction of their own while a progress window with "Annulla"
-// shows how far it got and the screen stays locked; the outcome ends in a
-// message. Returns the file written, empty when none was.
+// read-only transaction of their own, with the values the list's statement
+// is bound to, while a progress window with "Annulla" shows how far it got
+// and the screen stays locked; the outcome ends in a message. Returns the
+// file written, empty when none was.
 QString esportaElencoXlsx(QWidget* finestra, Database* db, const QStringList& sql,
+                          const std::vector<QVariant>& parametri,
                           const std::vector<ColonnaEsportata>& colonne, const QString& nomeProposto,
                           const QString& cartella);
 

@@ -138,8 +138,8 @@ QString TGridQueryForm::EsportaExcel() {
     if (!query_ || !query_->isOpen()) {
         return {};
     }
-    return esportaElencoXlsx(this, db_, sql(), colonneVista(GridQuery, modello_), tabella_,
-                             DirectoryBin);
+    return esportaElencoXlsx(this, db_, sql(), query_->parametri(),
+                             colonneVista(GridQuery, modello_), tabella_, DirectoryBin);
 }
 
 void TGridQueryForm::Esporta() {

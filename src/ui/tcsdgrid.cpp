@@ -1635,8 +1635,8 @@ QString TCSDGrid::EsportaExcel() {
     if (nome.isEmpty()) {
         nome = objectName();
     }
-    return esportaElencoXlsx(this, query_->database(), query_->SQL, colonneVista(this, modello_),
-                             nome, DirectoryBin);
+    return esportaElencoXlsx(this, query_->database(), query_->SQL, query_->parametri(),
+                             colonneVista(this, modello_), nome, DirectoryBin);
 }
 
 // ------------------------------------------------------------ menu and keys

@@ -595,7 +595,11 @@ TEST_F(Schermata, TracesBothWaysAsATreeAndTheFlatList) {
     EXPECT_EQ(b1->child(0)->child(0)->text(1), "LA-01");
     EXPECT_EQ(b1->child(0)->child(0)->text(4), "10,5");
     EXPECT_EQ(figli(b1->child(2)), QStringList{"Nessuna pesata"});
-    EXPECT_EQ(f->GridTraccia->modello()->rowCount(), 3);
+    // the list: one row per batch, its columns titled in words
+    EXPECT_EQ(f->GridTraccia->modello()->rowCount(), 1);
+    GrigliaModello* m = f->GridTraccia->modello();
+    EXPECT_EQ(m->titolo(m->indiceCampo("LOTTO")), "Lotto");
+    EXPECT_EQ(m->titolo(m->indiceCampo("QUANTITALITRI")), "Quantità");
     EXPECT_EQ(f->LabelEsito->text(), "1 fabbricazioni, 1 righe senza pesata");
 
     traccia(TTracciabilitaForm::DaLottoFornitore, "LA-01");
@@ -617,7 +621,11 @@ TEST_F(Schermata, TracesBothWaysAsATreeAndTheFlatList) {
 
 TEST_F(Schermata, WarnsOfWhatCannotBeTraced) {
     traccia(TTracciabilitaForm::DaFabbricazione, "");
+    traccia(TTracciabilitaForm::DaFabbricazione, "B1");
+    ASSERT_EQ(f->GridTraccia->modello()->rowCount(), 1);
     traccia(TTracciabilitaForm::DaFabbricazione, "NESSUNO");
+    EXPECT_EQ(f->GridTraccia->modello()->rowCount(), 0) << "nothing of the last batch stays";
+    EXPECT_EQ(f->TreeTracciabilita->topLevelItemCount(), 0);
     f->EditDal->setText("31/02/2025");
     traccia(TTracciabilitaForm::DaLottoFornitore, "LA-01");
     f->EditDal->setText("10/03/2025");
