@@ -1170,6 +1170,20 @@ void aggiungiLivello(Genealogia& g, std::map<QString, size_t>& noti, std::vector
     }
 }
 
+// A level found beyond the limit is not added: the genealogy says it was cut,
+// when there was more to follow. False then.
+bool accogliLivello(Genealogia& g, std::map<QString, size_t>& noti, std::vector<Trovato>& trovati,
+                    int livello, int livelliMassimi) {
+    if (livello > livelliMassimi) {
+        g.interrotta = std::any_of(trovati.begin(), trovati.end(), [&](const Trovato& t) {
+            return !noti.count(chiaveFabbricazione(t.f));
+        });
+        return false;
+    }
+    aggiungiLivello(g, noti, trovati, livello);
+    return true;
+}
+
 } // namespace
 
 int Genealogia::livelli() const {
@@ -1371,14 +1385,9 @@ Genealogia Genealogista::avanti(const Partenza& p, int livelliMassimi) {
                 t.quantita = q.leggiNumero(4);
             }
         });
-        if (livello > livelliMassimi) {
-            // cut here: said only when there was more to follow
-            g.interrotta = std::any_of(trovati.begin(), trovati.end(), [&](const Trovato& t) {
-                return !noti.count(chiaveFabbricazione(t.f));
-            });
+        if (!accogliLivello(g, noti, trovati, livello, livelliMassimi)) {
             break;
         }
-        aggiungiLivello(g, noti, trovati, livello);
         da = a;
     }
     return g;
@@ -1420,14 +1429,9 @@ Genealogia Genealogista::indietro(const Fabbricazione& f, int livelliMassimi) {
             t.lotto = q.leggiTesto(3);
             t.quantita = q.leggiNumero(4);
         });
-        if (livello > livelliMassimi) {
-            // cut here: said only when there was more to follow
-            g.interrotta = std::any_of(trovati.begin(), trovati.end(), [&](const Trovato& t) {
-                return !noti.count(chiaveFabbricazione(t.f));
-            });
+        if (!accogliLivello(g, noti, trovati, livello, livelliMassimi)) {
             break;
         }
-        aggiungiLivello(g, noti, trovati, livello);
         da = a;
     }
     return g;
