@@ -1022,6 +1022,12 @@ std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, in
             if (!numero) {
                 n.replace(Formati::separatoreDecimale(), QLatin1Char('.'));
             }
+            // a text no number holds finds nothing, and the statement, which
+            // must turn it into the number's character set, would only fail
+            static const QString kCifre = QStringLiteral("0123456789.-+eE");
+            if (std::any_of(n.begin(), n.end(), [](QChar ch) { return !kCifre.contains(ch); })) {
+                return std::nullopt;
+            }
             return condizione(QStringLiteral("LIKE"), sql::testoNonNullo('%' + n + '%'));
         }
         try {

@@ -221,6 +221,21 @@ TEST_F(Griglia, EmptyTextRemovesTheConditionAndNumbersCompareAsNumbers) {
     EXPECT_EQ(codici().size(), 5);
 }
 
+// A part of a number is searched as the database writes it; a text that no
+// number holds (a quote, an accent, a letter) finds nothing to search and
+// reaches no statement, where it could only fail.
+TEST_F(Griglia, ALikeSearchOfANumberWithTextNoNumberHoldsRunsNothing) {
+    suColonna("PREZZO");
+    for (const QString& t : {QStringLiteral("'"), QStringLiteral("à€"), QStringLiteral("-0x")}) {
+        EXPECT_FALSE(g->EseguiRicerca(ricerca(t, 1))) << qPrintable(t);
+    }
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
+    EXPECT_EQ(codici().size(), 5);
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("-2,5", 1)));
+    EXPECT_TRUE(codici().isEmpty()) << "no price is negative";
+    EXPECT_TRUE(messaggi->testi().isEmpty());
+}
+
 TEST_F(Griglia, DateSearchesTakeOneOrTwoDatesAndTheWholeLastDay) {
     suColonna("DATAORA");
     ParametriRicerca p;
