@@ -955,8 +955,14 @@ void TCSDGrid::OrdinaColonna(int colonna, bool ctrl) {
         }
     }
     SalvaAspetto();
-    QStringList sql = SQLIniziale;
-    if (!CondizioneRicerca.isEmpty()) {
+    // a list its screen opens with its own statement gave the grid no text:
+    // it opens again on the screen's, and one that is not open stays closed
+    if (SQLIniziale.isEmpty() && (!query_->isOpen() || query_->SQL.isEmpty())) {
+        dipingiTitoli();
+        return;
+    }
+    QStringList sql = SQLIniziale.isEmpty() ? query_->SQL : SQLIniziale;
+    if (!CondizioneRicerca.isEmpty() && !SQLIniziale.isEmpty()) {
         sql << condizionePer(SQLIniziale);
     }
     if (gestisciErrore([&] { riapri(sql, false); }) && modello_->rowCount() > 0) {

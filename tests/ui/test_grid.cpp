@@ -532,6 +532,39 @@ TEST_F(Griglia, TitlesOrderAscendingThenDescendingAndCtrlAddsKeys) {
         << "a plain click returns to one key";
 }
 
+// A list its screen opens with its own statement (the grid given only the
+// query): a double click on a title orders it as the screen wrote it, never
+// runs an empty statement nor loses the list.
+TEST_F(Griglia, AListTheScreenOpensItselfIsOrderedByItsTitles) {
+    Query propria(&db, tr.get());
+    TCSDGrid piccola;
+    piccola.resize(800, 400);
+    piccola.Situazione = 29;
+    piccola.Utente = 3;
+    piccola.NomeTabella = "ARTICOLI";
+    piccola.OrderBy = false;
+    piccola.setSorgenteDati(&propria);
+    propria.SQL = {"SELECT CODICE, DESCRIZIONE FROM ARTICOLI WHERE", "PREZZO > 5",
+                   "ORDER BY CODICE"};
+    propria.open();
+    auto codiciPiccola = [&] {
+        QStringList r;
+        for (int i = 0; i < piccola.modello()->rowCount(); ++i) {
+            r << piccola.modello()->data(piccola.modello()->index(i, 0)).toString();
+        }
+        return r;
+    };
+    ASSERT_EQ(codiciPiccola(), QStringList({"A01", "A02", "A03", "A04"}));
+    piccola.OrdinaColonna(1, false);
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
+    EXPECT_TRUE(propria.isOpen());
+    EXPECT_EQ(codiciPiccola(), QStringList({"A01", "A02", "A03", "A04"}))
+        << "its own order, as the screen wrote it";
+    propria.close();
+    piccola.OrdinaColonna(1, false);
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
+}
+
 TEST_F(Griglia, TheLayoutIsSavedAndLoadedAndStaleRowsAreSkipped) {
     QHeaderView* h = g->horizontalHeader();
     const int prezzo = colonna("PREZZO");
