@@ -209,22 +209,34 @@ private:
         if (inode.isEmpty()) {
             return 0;
         }
-        for (const QString& p : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            bool numero = false;
-            const int pid = p.toInt(&numero);
-            if (!numero) {
+        // the descriptors of every process: a socket's link names its inode
+        DIR* proc = opendir("/proc");
+        pid_t trovato = 0;
+        for (dirent* p = proc ? readdir(proc) : nullptr; p && !trovato; p = readdir(proc)) {
+            char* fine = nullptr;
+            const long pid = std::strtol(p->d_name, &fine, 10);
+            if (*fine != '\0' || pid <= 0) {
                 continue;
             }
-            const QString fd = QStringLiteral("/proc/%1/fd").arg(pid);
-            for (const QString& f : QDir(fd).entryList(QDir::Files | QDir::System)) {
-                const QString dove = QFile::symLinkTarget(fd + '/' + f);
-                if (dove.startsWith(QLatin1String("socket:[")) &&
-                    inode.contains(dove.mid(8).chopped(1).toLatin1())) {
-                    return pid;
+            const std::string cartella = "/proc/" + std::string(p->d_name) + "/fd";
+            DIR* fd = opendir(cartella.c_str());
+            for (dirent* f = fd ? readdir(fd) : nullptr; f && !trovato; f = readdir(fd)) {
+                char dove[128];
+                const ssize_t n =
+                    readlink((cartella + '/' + f->d_name).c_str(), dove, sizeof dove - 1);
+                if (n > 9 && std::strncmp(dove, "socket:[", 8) == 0 &&
+                    inode.contains(QByteArray(dove + 8, int(n) - 9))) {
+                    trovato = pid_t(pid);
                 }
             }
+            if (fd) {
+                closedir(fd);
+            }
         }
-        return 0;
+        if (proc) {
+            closedir(proc);
+        }
+        return trovato;
     }
 
     void leggiComando() {
@@ -372,6 +384,9 @@ private:
                 ultime_.pop_front();
             }
             esito_.azioni = resto.section(' ', 0, 0).toULongLong();
+            if (resto.section(' ', 1).startsWith(QLatin1String("apre Show"))) {
+                ++esito_.finestre;
+            }
             ultimaAzione_ = adessoMs();
         } else if (tipo == 'M') {
             esito_.messaggi[resto]++;
@@ -393,8 +408,6 @@ private:
             server(resto);
         } else if (tipo == 'F') {
             fallisce(resto);
-        } else if (tipo == 'E') {
-            esito_.finestre = resto.section(' ', 1, 1).toInt();
         }
     }
 

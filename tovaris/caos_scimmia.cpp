@@ -26,6 +26,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -203,7 +204,7 @@ private:
 
     // ------------------------------------------------------------ the steps
     void prossimo() {
-        static const int pause[] = {0, 0, 5, 5, 20, 50, 150, 450, 1100};
+        static const int pause[] = {0, 0, 0, 5, 5, 5, 20, 50, 150, 450, 1100};
         QTimer::singleShot(pause[tra(int(std::size(pause)))], this, [this] { passo(); });
     }
 
@@ -334,7 +335,7 @@ private:
             return;
         }
         const QList<QWidget*> aperte = finestreAperte();
-        if (aperte.isEmpty() || (aperte.size() < 4 && tra(40) == 0)) {
+        if (aperte.isEmpty() || (aperte.size() < 4 && tra(25) == 0)) {
             apri();
         } else {
             if (!attiva_ || !aperte.contains(attiva_.data()) || tra(15) == 0) {
@@ -342,7 +343,7 @@ private:
                 attiva_->activateWindow();
                 attiva_->raise();
             }
-            if (tra(150) == 0) {
+            if (tra(80) == 0) {
                 azione(QStringLiteral("chiude la finestra %1").arg(nomeDi(attiva_)));
                 QPointer<QWidget> q(attiva_.data());
                 QTimer::singleShot(0, attiva_.data(), [q] {
@@ -805,6 +806,30 @@ private:
                 return;
             }
             QWidget* w = aperte[tra(int(aperte.size()))];
+            // a card being edited does not close: the user saves or cancels first
+            if (rifiuti_[w]++ % 2 == 1) {
+                QList<QAbstractButton*> fine;
+                for (QAbstractButton* b : visibili<QAbstractButton>(w)) {
+                    const QString t = senzaAcceleratori(b->text());
+                    if (t == QLatin1String("Annulla") || t == QLatin1String("Memorizza")) {
+                        fine << b;
+                    }
+                }
+                if (fine.isEmpty()) {
+                    premi(w);
+                } else {
+                    QAbstractButton* b = uno(fine);
+                    azione(QStringLiteral("preme %1 in %2 per finire").arg(nomeDi(b), nomeDi(w)));
+                    QPointer<QAbstractButton> q(b);
+                    QTimer::singleShot(0, b, [q] {
+                        if (q) {
+                            q->click();
+                        }
+                    });
+                }
+                QTimer::singleShot(5, this, [this] { passo(); });
+                return;
+            }
             azione(QStringLiteral("chiude la finestra %1 per finire").arg(nomeDi(w)));
             QPointer<QWidget> q(w);
             QTimer::singleShot(0, w, [q] {
@@ -860,6 +885,7 @@ private:
     QElapsedTimer orologio_;
     bool chiusura_ = false;
     int passiChiusura_ = 0;
+    QHash<QWidget*, int> rifiuti_; // closings a window refused at the end
     bool serverSu_ = true;
     quint64 prossimaFermata_ = 0;
     std::atomic<qint64> battito_{0};
