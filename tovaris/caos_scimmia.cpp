@@ -120,6 +120,14 @@ void digita(QWidget* w, const QString& t) {
     }
 }
 
+// What a user can reach: with a modal window up, that window only. An act
+// decided before a box came up does not go through to the window behind it.
+bool raggiungibile(const QObject* o) {
+    const auto* w = qobject_cast<const QWidget*>(o);
+    QWidget* modale = QApplication::activeModalWidget();
+    return !w || !modale || w->window() == modale || modale->isAncestorOf(w);
+}
+
 QString nomeDi(QWidget* w) {
     if (!w) {
         return QStringLiteral("-");
@@ -149,7 +157,7 @@ public:
         for (q.open(); !q.eof(); q.next()) {
             utenti_.push_back(int(q.field(0).asInteger()));
         }
-        prossimaFermata_ = 1 + tra(150, 600);
+        prossimaFermata_ = 1 + tra(100, 400);
     }
 
     ~Scimmia() override {
@@ -234,7 +242,7 @@ private:
             QTimer::singleShot(0, box, [q] {
                 if (q && !q->buttons().isEmpty()) {
                     q->buttons().first()->click();
-                } else if (q) {
+                } else if (q && raggiungibile(q)) {
                     q->reject();
                 }
             });
@@ -250,7 +258,7 @@ private:
                 azione(QStringLiteral("chiude la finestra %1").arg(nomeDi(w)));
                 QPointer<QWidget> q(w);
                 QTimer::singleShot(0, w, [q] {
-                    if (q) {
+                    if (q && raggiungibile(q)) {
                         q->close();
                     }
                 });
@@ -309,7 +317,7 @@ private:
             azione(QStringLiteral("annulla la scelta del file \"%1\"").arg(f->windowTitle()));
             QPointer<QFileDialog> q(f);
             QTimer::singleShot(0, f, [q] {
-                if (q) {
+                if (q && raggiungibile(q)) {
                     q->reject();
                 }
             });
@@ -347,7 +355,7 @@ private:
                 azione(QStringLiteral("chiude la finestra %1").arg(nomeDi(attiva_)));
                 QPointer<QWidget> q(attiva_.data());
                 QTimer::singleShot(0, attiva_.data(), [q] {
-                    if (q) {
+                    if (q && raggiungibile(q)) {
                         q->close();
                     }
                 });
@@ -396,7 +404,7 @@ private:
         QPointer<QAbstractButton> q(b);
         QPointer<QMessageBox> qb(box);
         QTimer::singleShot(0, box, [q, qb] {
-            if (q) {
+            if (q && raggiungibile(q)) {
                 q->click();
             } else if (qb) {
                 qb->reject();
@@ -422,7 +430,7 @@ private:
         if (a) {
             QPointer<QAction> q(a);
             QTimer::singleShot(0, a, [q] {
-                if (q) {
+                if (q && raggiungibile(q)) {
                     q->trigger();
                 }
             });
@@ -491,7 +499,7 @@ private:
         azione(QStringLiteral("preme %1 in %2").arg(nomeDi(b), nomeDi(w)));
         QPointer<QAbstractButton> q(b);
         QTimer::singleShot(0, b, [q] {
-            if (q) {
+            if (q && raggiungibile(q)) {
                 q->click();
             }
         });
@@ -572,7 +580,7 @@ private:
         QPointer<QWidget> q(c);
         // typed after the step: a key may open a box, the next step runs in its loop
         QTimer::singleShot(0, c, [q, t, tasti] {
-            if (!q) {
+            if (!q || !raggiungibile(q)) {
                 return;
             }
             q->setFocus();
@@ -633,7 +641,7 @@ private:
         if (doppio) {
             QPointer<QAbstractItemView> q(v);
             QTimer::singleShot(0, v, [q] {
-                if (!q) {
+                if (!q || !raggiungibile(q)) {
                     return;
                 }
                 const QRect r = q->visualRect(q->currentIndex());
@@ -669,7 +677,7 @@ private:
                            h->viewport()->height() / 2);
         QPointer<QWidget> q(h->viewport());
         QTimer::singleShot(0, h->viewport(), [q, punto, doppio, ctrl] {
-            if (!q) {
+            if (!q || !raggiungibile(q)) {
                 return;
             }
             const auto mod = ctrl ? Qt::ControlModifier : Qt::NoModifier;
@@ -689,7 +697,7 @@ private:
         azione(QStringLiteral("apre il menu di %1").arg(nomeDi(v)));
         QPointer<QWidget> q(v->viewport());
         QTimer::singleShot(0, v->viewport(), [q] {
-            if (!q) {
+            if (!q || !raggiungibile(q)) {
                 return;
             }
             const QPoint punto = q->rect().center();
@@ -710,7 +718,7 @@ private:
         azione(QStringLiteral("passa alla pagina \"%1\" di %2").arg(t->tabText(i), nomeDi(w)));
         QPointer<QTabBar> q(t);
         QTimer::singleShot(0, t, [q, i] {
-            if (q) {
+            if (q && raggiungibile(q)) {
                 QTest::mouseClick(q.data(), Qt::LeftButton, {}, q->tabRect(i).center());
             }
         });
@@ -738,7 +746,7 @@ private:
                    .arg(QKeySequence(QKeyCombination(mod, k)).toString(), nomeDi(c)));
         QPointer<QWidget> q(c);
         QTimer::singleShot(0, c, [q, k, mod] {
-            if (q) {
+            if (q && raggiungibile(q)) {
                 q->setFocus();
                 QTest::keyClick(q.data(), k, mod);
             }
@@ -754,7 +762,7 @@ private:
         azione(QStringLiteral("apre la ricerca di %1").arg(nomeDi(v)));
         QPointer<QWidget> q(v);
         QTimer::singleShot(0, v, [q] {
-            if (q) {
+            if (q && raggiungibile(q)) {
                 q->setFocus();
                 QTest::keyClick(q.data(), Qt::Key_F5);
             }
@@ -791,6 +799,20 @@ private:
                     aperte << w;
                 }
             }
+            // the application keeps its windows in a set: in a stable order for the choice
+            // (the screens in the order they opened, then the others by name)
+            auto posto = [this](QWidget* w) {
+                for (size_t i = 0; i < finestre_.size(); ++i) {
+                    if (finestre_[i] == w) {
+                        return int(i);
+                    }
+                }
+                return int(finestre_.size());
+            };
+            std::stable_sort(aperte.begin(), aperte.end(), [&](QWidget* a, QWidget* b) {
+                return std::tuple(posto(a), a->objectName(), a->windowTitle()) <
+                       std::tuple(posto(b), b->objectName(), b->windowTitle());
+            });
             if (aperte.isEmpty()) {
                 QTimer::singleShot(0, qApp, [] { QApplication::exit(0); });
                 return;
@@ -822,7 +844,7 @@ private:
                     azione(QStringLiteral("preme %1 in %2 per finire").arg(nomeDi(b), nomeDi(w)));
                     QPointer<QAbstractButton> q(b);
                     QTimer::singleShot(0, b, [q] {
-                        if (q) {
+                        if (q && raggiungibile(q)) {
                             q->click();
                         }
                     });
@@ -833,7 +855,7 @@ private:
             azione(QStringLiteral("chiude la finestra %1 per finire").arg(nomeDi(w)));
             QPointer<QWidget> q(w);
             QTimer::singleShot(0, w, [q] {
-                if (q) {
+                if (q && raggiungibile(q)) {
                     q->close();
                 }
             });
@@ -855,7 +877,7 @@ private:
         } else {
             azione(QStringLiteral("avvia il server"));
             scrivi("S", QStringLiteral("start"));
-            prossimaFermata_ = n_ + tra(150, 600);
+            prossimaFermata_ = n_ + tra(100, 400);
         }
         inAttesa_ = true;
         char riga[64];
