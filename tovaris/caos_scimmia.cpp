@@ -201,6 +201,15 @@ private:
         while (!finito_) {
             std::this_thread::sleep_for(100ms);
             const qint64 fermo = adessoMs() - battito_;
+            // every act runs after its step: a step that does not end holds a
+            // loop of its own that no step can answer
+            const qint64 passo = inizioPasso_;
+            if (passo > 0 && !inAttesa_ && adessoMs() - passo > 3 * kLimiteMs) {
+                scrivi("F", QStringLiteral("il passo %1 non finisce da %2 s")
+                                .arg(n_.load())
+                                .arg((adessoMs() - passo) / 1000));
+                _exit(3);
+            }
             if (fermo > kLimiteMs && !inAttesa_) {
                 scrivi("F", QStringLiteral("l'interfaccia non risponde da %1 s (azione %2)")
                                 .arg(fermo / 1000)
@@ -283,6 +292,11 @@ private:
     }
 
     void passo() {
+        inizioPasso_ = adessoMs();
+        struct Fine {
+            std::atomic<qint64>& a;
+            ~Fine() { a = 0; }
+        } fine{inizioPasso_};
         if (recupero_) {
             recupera();
             return;
@@ -348,8 +362,13 @@ private:
         } else {
             if (!attiva_ || !aperte.contains(attiva_.data()) || tra(15) == 0) {
                 attiva_ = uno(aperte);
-                attiva_->activateWindow();
-                attiva_->raise();
+                QPointer<QWidget> q(attiva_.data());
+                QTimer::singleShot(0, attiva_.data(), [q] {
+                    if (q && raggiungibile(q)) {
+                        q->activateWindow();
+                        q->raise();
+                    }
+                });
             }
             if (tra(80) == 0) {
                 azione(QStringLiteral("chiude la finestra %1").arg(nomeDi(attiva_)));
@@ -569,7 +588,12 @@ private:
             }
             const int i = tra(combo->count());
             azione(QStringLiteral("sceglie la voce %1 di %2").arg(i).arg(nomeDi(c)));
-            combo->setCurrentIndex(i);
+            QPointer<QComboBox> q(combo);
+            QTimer::singleShot(0, combo, [q, i] {
+                if (q && raggiungibile(q) && i < q->count()) {
+                    q->setCurrentIndex(i);
+                }
+            });
             return;
         }
         auto* e = qobject_cast<QLineEdit*>(c);
@@ -637,13 +661,16 @@ private:
                    .arg(doppio ? "fa doppio clic su" : "sceglie")
                    .arg(n + 1)
                    .arg(nomeDi(v)));
-        v->setCurrentIndex(m->index(n, col));
-        if (doppio) {
-            QPointer<QAbstractItemView> q(v);
-            QTimer::singleShot(0, v, [q] {
-                if (!q || !raggiungibile(q)) {
-                    return;
-                }
+        // after the step, as every act: a new row may bring up a box, and the
+        // next step then runs in its loop
+        QPointer<QAbstractItemView> q(v);
+        QTimer::singleShot(0, v, [q, n, col, doppio] {
+            if (!q || !raggiungibile(q) || !q->model() || n >= q->model()->rowCount() ||
+                col >= q->model()->columnCount()) {
+                return;
+            }
+            q->setCurrentIndex(q->model()->index(n, col));
+            if (doppio && q) {
                 const QRect r = q->visualRect(q->currentIndex());
                 if (r.isValid()) {
                     QTest::mouseClick(q->viewport(), Qt::LeftButton, {}, r.center());
@@ -651,8 +678,8 @@ private:
                 if (q && r.isValid()) {
                     QTest::mouseDClick(q->viewport(), Qt::LeftButton, {}, r.center());
                 }
-            });
-        }
+            }
+        });
     }
 
     void titolo(QWidget* w) {
@@ -670,16 +697,22 @@ private:
         azione(QStringLiteral("%1%2 il titolo \"%3\" di %4")
                    .arg(doppio ? "fa doppio clic su" : "clicca", ctrl ? " con Ctrl" : "",
                         v->model()->headerData(col, Qt::Horizontal).toString(), nomeDi(v)));
-        if (v->model()->rowCount() > 0) {
-            v->scrollTo(v->model()->index(0, col));
-        }
-        const QPoint punto(h->sectionViewportPosition(col) + h->sectionSize(col) / 2,
-                           h->viewport()->height() / 2);
+        QPointer<QTableView> qv(v);
         QPointer<QWidget> q(h->viewport());
-        QTimer::singleShot(0, h->viewport(), [q, punto, doppio, ctrl] {
-            if (!q || !raggiungibile(q)) {
+        QTimer::singleShot(0, h->viewport(), [qv, q, col, doppio, ctrl] {
+            if (!qv || !q || !raggiungibile(q) || col >= qv->model()->columnCount()) {
                 return;
             }
+            // the title in view, as for a user (scrolling may read rows)
+            if (qv->model()->rowCount() > 0) {
+                qv->scrollTo(qv->model()->index(0, col));
+            }
+            if (!qv || !q) {
+                return;
+            }
+            QHeaderView* h = qv->horizontalHeader();
+            const QPoint punto(h->sectionViewportPosition(col) + h->sectionSize(col) / 2,
+                               h->viewport()->height() / 2);
             const auto mod = ctrl ? Qt::ControlModifier : Qt::NoModifier;
             if (doppio) {
                 QTest::mouseDClick(q.data(), Qt::LeftButton, mod, punto);
@@ -912,6 +945,7 @@ private:
     quint64 prossimaFermata_ = 0;
     std::atomic<qint64> battito_{0};
     std::atomic<bool> inAttesa_{false};
+    std::atomic<qint64> inizioPasso_{0}; // while a step runs
     std::atomic<bool> finito_{false};
     std::thread guardia_;
 };
