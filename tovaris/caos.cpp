@@ -329,6 +329,10 @@ public:
         if (recupero_) {
             arg.emplace_back("--recover");
         }
+        if (azioni_ > 0) {
+            arg.emplace_back("--actions");
+            arg.emplace_back(QByteArray::number(azioni_));
+        }
         pid_ = fork();
         if (pid_ == 0) {
             dup2(in[0], 0);
@@ -538,6 +542,11 @@ private:
     Server* server_;
     bool recupero_;
     QFile registro_;
+
+public:
+    quint64 azioni_ = 0; // a replay: the embedded run ends after so many actions
+
+private:
     pid_t pid_ = 0;
     int scriviA_ = -1;
     Esito esito_;
@@ -546,7 +555,8 @@ private:
 };
 
 void uso() {
-    std::fprintf(stderr, "uso: tovaris caos DIR [--seed S] [--minutes M] [--server HOST/PORT]\n");
+    std::fprintf(stderr, "uso: tovaris caos DIR [--seed S] [--minutes M] [--server HOST/PORT] "
+                         "[--actions N]\n");
 }
 
 } // namespace
@@ -561,6 +571,7 @@ int comandoCaos(int argc, char** argv) {
     quint64 seme = quint64(adessoMs()) % 1000000;
     double minuti = 30;
     QString server;
+    quint64 azioni = 0;
     for (int i = 3; i < argc; ++i) {
         bool ok = true;
         if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc) {
@@ -570,6 +581,8 @@ int comandoCaos(int argc, char** argv) {
             ok = ok && minuti > 0;
         } else if (std::strcmp(argv[i], "--server") == 0 && i + 1 < argc) {
             server = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--actions") == 0 && i + 1 < argc) {
+            azioni = QByteArray(argv[++i]).toULongLong(&ok);
         } else {
             ok = false;
         }
@@ -626,6 +639,7 @@ int comandoCaos(int argc, char** argv) {
     QElapsedTimer t;
     t.start();
     Sorvegliante sorv(dir, seme, minuti, s.get());
+    sorv.azioni_ = azioni;
     Esito esito = sorv.esegui();
     fallimenti = esito.fallimenti;
     const qint64 durata = t.elapsed();

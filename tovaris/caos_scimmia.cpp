@@ -301,7 +301,8 @@ private:
             recupera();
             return;
         }
-        if (!chiusura_ && orologio_.elapsed() >= durataMs_) {
+        if (!chiusura_ &&
+            (orologio_.elapsed() >= durataMs_ || (maxAzioni_ > 0 && n_ >= maxAzioni_))) {
             if (server_) {
                 // the watcher ends the host with SIGTERM: go on meanwhile
             } else {
@@ -931,6 +932,11 @@ private:
     const bool server_;
     const bool recupero_;
     int recuperate_ = 0;
+
+public:
+    quint64 maxAzioni_ = 0; // a replay stops after so many actions
+
+private:
     QStringList entrate_;
     std::vector<int> utenti_;
     std::atomic<quint64> n_{0};
@@ -956,6 +962,7 @@ int scimmia(const Cartella& c, Libreria& lib, int argc, char** argv) {
     quint64 seme = 1;
     double minuti = 1;
     bool server = false, recupero = false;
+    quint64 azioni = 0;
     for (int i = 3; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc) {
             seme = QByteArray(argv[++i]).toULongLong();
@@ -965,11 +972,14 @@ int scimmia(const Cartella& c, Libreria& lib, int argc, char** argv) {
             server = true;
         } else if (std::strcmp(argv[i], "--recover") == 0) {
             recupero = true;
+        } else if (std::strcmp(argv[i], "--actions") == 0 && i + 1 < argc) {
+            azioni = QByteArray(argv[++i]).toULongLong();
         }
     }
     qInstallMessageHandler(gestoreMessaggi);
     QApplication::setQuitOnLastWindowClosed(false);
     Scimmia s(c, lib, seme, qint64(minuti * 60000), server, recupero);
+    s.maxAzioni_ = azioni;
     return s.esegui();
 }
 

@@ -42,21 +42,27 @@ struct Aperto {
 };
 
 // A card's history: its last version equals the row on every column both
-// tables have, but the history's own.
+// tables have, but the history's own and those that other screens write
+// without a version of the card (`altrui`).
 struct Storico {
     const char* tabella;
     const char* storico;
     QStringList chiave;
+    QStringList altrui;
 };
 
+// The key of each row that breaks it, with the columns that differ.
 QString storicoSql(Aperto& a, const Storico& s) {
     static const QStringList propri = {"VERS",         "DATAVERS",  "UTENTE",   "NOTE",
                                        "ELIMINAZIONE", "VERSIONET", "VERSIONED"};
     const QStringList riga = a.colonne(QString::fromLatin1(s.tabella));
-    QStringList confronti, uguali, uguali2, chiave;
+    QStringList confronti, diverse, uguali, uguali2, chiave;
     for (const QString& c : a.colonne(QString::fromLatin1(s.storico))) {
-        if (riga.contains(c) && !propri.contains(c) && !s.chiave.contains(c)) {
+        if (riga.contains(c) && !propri.contains(c) && !s.chiave.contains(c) &&
+            !s.altrui.contains(c)) {
             confronti << QStringLiteral("M.%1 IS DISTINCT FROM H.%1").arg(c);
+            diverse << QStringLiteral("CASE WHEN M.%1 IS DISTINCT FROM H.%1 THEN ' %1' ELSE '' END")
+                           .arg(c);
         }
     }
     for (const QString& k : s.chiave) {
@@ -64,11 +70,12 @@ QString storicoSql(Aperto& a, const Storico& s) {
         uguali2 << QStringLiteral("H2.%1 = M.%1").arg(k);
         chiave << QStringLiteral("COALESCE(CAST(M.%1 AS VARCHAR(40)), '')").arg(k);
     }
-    return QStringLiteral("SELECT %1 FROM %2 M JOIN %3 H ON %4 AND H.VERS = (SELECT MAX(H2.VERS) "
-                          "FROM %3 H2 WHERE %5) WHERE %6")
-        .arg(chiave.join(QStringLiteral(" || '/' || ")), QString::fromLatin1(s.tabella),
-             QString::fromLatin1(s.storico), uguali.join(QStringLiteral(" AND ")),
-             uguali2.join(QStringLiteral(" AND ")), confronti.join(QStringLiteral(" OR ")));
+    return QStringLiteral("SELECT %1 || ' (' || %2 || ' )' FROM %3 M JOIN %4 H ON %5 AND H.VERS = "
+                          "(SELECT MAX(H2.VERS) FROM %4 H2 WHERE %6) WHERE %7")
+        .arg(chiave.join(QStringLiteral(" || '/' || ")), diverse.join(QStringLiteral(" || ")),
+             QString::fromLatin1(s.tabella), QString::fromLatin1(s.storico),
+             uguali.join(QStringLiteral(" AND ")), uguali2.join(QStringLiteral(" AND ")),
+             confronti.join(QStringLiteral(" OR ")));
 }
 
 int inLimbo(Aperto& a) {
@@ -90,10 +97,24 @@ Invarianti leggiInvarianti(const Cartella& c) {
         }
     };
     static const Storico storici[] = {
-        {"MATER", "STOMATER", {"CODICE"}},
-        {"PRODOT", "STOPRODOT", {"CODICE"}},
-        {"FORMUL", "STOFORMUL", {"CODICE"}},
-        {"FABBRIC", "STOFABBRIC", {"CODICE", "DATA", "LOTTO"}},
+        {"MATER", "STOMATER", {"CODICE"}, {}},
+        // the capacity conversion and the regularisation fill codes of products
+        {"PRODOT",
+         "STOPRODOT",
+         {"CODICE"},
+         {"CODICECAPACITACONFEZIONE", "CODICEIMBALLOCONTENITORE", "CODICEIMBALLOTAPPO",
+          "CODICEIMBALLOETICHETTA", "CODICEIMBALLOCARTONE", "CODICEIMBALLOALTRO1",
+          "CODICEIMBALLOALTRO2"}},
+        // the cost follows the lines and the price synchronisation
+        {"FORMUL", "STOFORMUL", {"CODICE"}, {"COSTOUNITARIO"}},
+        // commitment, posting, capacity conversion, regularisation and the
+        // archived sheet write a batch without a version
+        {"FABBRIC",
+         "STOFABBRIC",
+         {"CODICE", "DATA", "LOTTO"},
+         {"STATUS", "DATAIMPEGNO", "IDORDINEIMPMAT", "OPERATOREIMPEGNO", "DATAFINE",
+          "OPERATOREFINE", "CAPACITACONTENITORE", "ID", "CODICECONTENITORE", "CODICETAPPO",
+          "CODICEETICHETTA", "CODICECARTONE", "CODICEALTRO1", "CODICEALTRO2", "STORICOAGGIORNATO"}},
     };
     for (const Storico& s : storici) {
         metti(QStringLiteral("storico ") + s.tabella, az.chiavi(storicoSql(az, s)));
