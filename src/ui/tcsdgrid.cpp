@@ -33,6 +33,27 @@ namespace {
 const QColor kColoreSecondaChiave(0xF3, 0xB4, 0xB4);
 const QColor kColoreAltreChiavi(0xFF, 0xA4, 0x77);
 
+// A list that orders itself ends with its ORDER BY line: where that line
+// stands, -1 when there is none.
+int rigaOrdineProprio(const QStringList& sql) {
+    if (!sql.isEmpty() &&
+        sql.last().trimmed().startsWith(QLatin1String("ORDER BY"), Qt::CaseInsensitive)) {
+        return int(sql.size()) - 1;
+    }
+    return -1;
+}
+
+// The search's condition goes before such a line, never after it (where it
+// would be read as part of the order).
+void aggiungiCondizione(QStringList& sql, const QString& condizione) {
+    const int i = rigaOrdineProprio(sql);
+    if (i < 0) {
+        sql << condizione;
+    } else {
+        sql.insert(i, condizione);
+    }
+}
+
 bool haWhere(const QStringList& righe) {
     for (const QString& r : righe) {
         if (r.toUpper().contains(QLatin1String("WHERE"))) {
@@ -786,7 +807,7 @@ void TCSDGrid::CaricaAspetto() {
     }
     if (!query_->isOpen()) {
         if (!CondizioneRicerca.isEmpty()) {
-            query_->SQL << condizionePer(query_->SQL);
+            aggiungiCondizione(query_->SQL, condizionePer(query_->SQL));
         }
         return;
     }
@@ -963,7 +984,7 @@ void TCSDGrid::OrdinaColonna(int colonna, bool ctrl) {
     }
     QStringList sql = SQLIniziale.isEmpty() ? query_->SQL : SQLIniziale;
     if (!CondizioneRicerca.isEmpty() && !SQLIniziale.isEmpty()) {
-        sql << condizionePer(SQLIniziale);
+        aggiungiCondizione(sql, condizionePer(SQLIniziale));
     }
     if (gestisciErrore([&] { riapri(sql, false); }) && modello_->rowCount() > 0) {
         setCurrentIndex(modello_->index(0, colonna));
@@ -1093,12 +1114,19 @@ bool TCSDGrid::EseguiRicerca(const ParametriRicerca& p) {
     if (!condizione->isEmpty()) {
         const bool upperTesto =
             classeCampo(modello_->campi()[size_t(colonna)].tipo) == ClasseCampo::Testo && p.upper;
-        sqlNuovo << *condizione;
+        aggiungiCondizione(sqlNuovo, *condizione);
         ordine = rigaOrdineRicerca(p, upperTesto);
+        if (p.ordinamento == 0 && !OrderBy && rigaOrdineProprio(SQLIniziale) >= 0) {
+            ordine.clear(); // "No": a list that orders itself keeps its order
+        }
     } else {
         ordine = rigaOrdineCorrente(SQLIniziale); // the whole list, in its own order
     }
     if (!ordine.isEmpty()) {
+        // the search's order takes the place of the list's own
+        if (const int i = rigaOrdineProprio(sqlNuovo); i >= 0) {
+            sqlNuovo.removeAt(i);
+        }
         sqlNuovo << ordine;
     }
     const QString precedente = CondizioneRicerca;

@@ -565,6 +565,29 @@ TEST_F(Griglia, AListTheScreenOpensItselfIsOrderedByItsTitles) {
     EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
 }
 
+// A list whose text ends with its own order: a search puts its condition
+// before that order (never after it, where it would be read as part of the
+// order) and its own order in its place; "No" keeps the list's.
+TEST_F(Griglia, ASearchOnAListThatOrdersItselfFiltersAndOrders) {
+    base = {"SELECT * FROM ARTICOLI", "WHERE PREZZO > 5", "ORDER BY DESCRIZIONE"};
+    g->OrderBy = false;
+    q->close();
+    q->open();
+    ASSERT_EQ(codici(), QStringList({"A03", "A04", "A02", "A01"}));
+    suColonna("CODICE");
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("A0", 1, true, 2)));
+    EXPECT_EQ(codici(), QStringList({"A04", "A03", "A02", "A01"})) << "by code, descending";
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("A0", 1, true, 0)));
+    EXPECT_EQ(codici(), QStringList({"A03", "A04", "A02", "A01"})) << "its own order";
+    suColonna("DESCRIZIONE");
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("ros", 1, true, 0)));
+    EXPECT_EQ(codici(), QStringList({"A02", "A01"}));
+    q->close();
+    q->open();
+    EXPECT_EQ(codici(), QStringList({"A02", "A01"})) << "the condition stays at every open";
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
+}
+
 TEST_F(Griglia, TheLayoutIsSavedAndLoadedAndStaleRowsAreSkipped) {
     QHeaderView* h = g->horizontalHeader();
     const int prezzo = colonna("PREZZO");
