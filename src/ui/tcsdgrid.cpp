@@ -289,6 +289,7 @@ void TCSDGrid::setSorgenteDati(Query* q) {
         query_->afterOpen = dopoAvereAperto_;
     }
     query_ = q;
+    collegata_ = false;
     modello_->setQuery(q);
     primaDiAprire_ = nullptr;
     dopoAvereAperto_ = nullptr;
@@ -362,6 +363,7 @@ void TCSDGrid::collega(Query* q, std::function<QStringList()> testoBase) {
         }
     };
     setSorgenteDati(q);
+    collegata_ = true;
 }
 
 void TCSDGrid::inizioRicerca() {
@@ -414,6 +416,15 @@ QString TCSDGrid::chiaveAspetto() const {
 void TCSDGrid::ImpostaOrdinamento(Query& q) {
     if (primaDiAprire_) {
         primaDiAprire_(q);
+    }
+    // a list its screen opens with its own statement: that statement, without
+    // the order line this grid added, is what searches and orders start from
+    if (!collegata_ && !riapreLaGriglia_) {
+        SQLIniziale = q.SQL;
+        if (!ultimaRigaOrdine_.isEmpty() && !SQLIniziale.isEmpty() &&
+            SQLIniziale.last() == ultimaRigaOrdine_) {
+            SQLIniziale.removeLast();
+        }
     }
     if (ModoOrdinamento == 0) {
         caricaOrdinamento();
@@ -928,14 +939,17 @@ void TCSDGrid::riapri(const QStringList& sql, bool ordineProprio) {
     query_->close();
     query_->SQL = sql;
     ordineProprio_ = ordineProprio;
+    riapreLaGriglia_ = true;
     try {
         query_->open();
     } catch (...) {
         ordineProprio_ = false;
+        riapreLaGriglia_ = false;
         modello_->svuota();
         throw;
     }
     ordineProprio_ = false;
+    riapreLaGriglia_ = false;
 }
 
 void TCSDGrid::OrdinaColonna(int colonna, bool ctrl) {
@@ -1214,6 +1228,11 @@ bool TCSDGrid::RicercaGenerica(const QString& testo) {
         }
     }
     QStringList sqlNuovo = SQLIniziale;
+    // a list that orders itself: its order after the condition
+    QString ordineProprio;
+    if (const int i = rigaOrdineProprio(sqlNuovo); i >= 0) {
+        ordineProprio = sqlNuovo.takeAt(i);
+    }
     sqlNuovo << (haWhere(SQLIniziale) ? QStringLiteral("AND(") : QStringLiteral("WHERE("));
     if (condizioni.isEmpty()) {
         sqlNuovo << QStringLiteral("(1=0)"); // no column can hold it: nothing found
@@ -1226,6 +1245,8 @@ bool TCSDGrid::RicercaGenerica(const QString& testo) {
     const QString ordine = rigaOrdineCorrente(SQLIniziale);
     if (!ordine.isEmpty()) {
         sqlNuovo << ordine;
+    } else if (!ordineProprio.isEmpty()) {
+        sqlNuovo << ordineProprio;
     }
     CondizioneRicerca.clear();
     const bool riuscita = gestisciErrore([&] {

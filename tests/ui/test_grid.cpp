@@ -560,6 +560,13 @@ TEST_F(Griglia, AListTheScreenOpensItselfIsOrderedByItsTitles) {
     EXPECT_TRUE(propria.isOpen());
     EXPECT_EQ(codiciPiccola(), QStringList({"A01", "A02", "A03", "A04"}))
         << "its own order, as the screen wrote it";
+    // its statement is also where a search starts, and where the search ends
+    piccola.setCurrentIndex(piccola.modello()->index(0, 1));
+    ASSERT_TRUE(piccola.EseguiRicerca(ricerca("ros", 1)));
+    EXPECT_EQ(codiciPiccola(), QStringList({"A01", "A02"}));
+    piccola.AnnullaRicerca();
+    EXPECT_EQ(codiciPiccola(), QStringList({"A01", "A02", "A03", "A04"}));
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
     propria.close();
     piccola.OrdinaColonna(1, false);
     EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
@@ -585,6 +592,8 @@ TEST_F(Griglia, ASearchOnAListThatOrdersItselfFiltersAndOrders) {
     q->close();
     q->open();
     EXPECT_EQ(codici(), QStringList({"A02", "A01"})) << "the condition stays at every open";
+    ASSERT_TRUE(g->RicercaGenerica("A0"));
+    EXPECT_EQ(codici(), QStringList({"A03", "A04", "A02", "A01"})) << "in every column";
     EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
 }
 
