@@ -276,6 +276,7 @@ struct Esito {
     quint64 azioni = 0;
     int finestre = 0;
     int fermate = 0;
+    int uccisioni = 0;               // stops with SIGKILL
     std::map<QString, int> messaggi; // "KIND text" -> times
     std::map<QString, int> log;      // log lines -> times
 };
@@ -429,6 +430,7 @@ private:
             } else if (richiesta.startsWith(QLatin1String("stop"))) {
                 server_->ferma(richiesta.endsWith(QLatin1String("KILL")));
                 ++esito_.fermate;
+                esito_.uccisioni += richiesta.endsWith(QLatin1String("KILL"));
             } else if (!server_->avvia()) {
                 fallisce(QStringLiteral("il server non ripartiva"));
             }
@@ -679,9 +681,9 @@ int comandoCaos(int argc, char** argv) {
         }
     }
     std::printf("corsa di %.1f s: %llu azioni, %d schermate aperte, %d messaggi (%d errori), "
-                "%d fermate del server\n",
+                "%d fermate del server (%d con SIGKILL)\n",
                 durata / 1000.0, static_cast<unsigned long long>(esito.azioni), esito.finestre,
-                totali, errori, esito.fermate);
+                totali, errori, esito.fermate, esito.uccisioni);
     // the texts of the error boxes, for the reader: an error the user sees is no
     // failure of the run, but each deserves a look
     for (const auto& [testo, volte] : esito.messaggi) {

@@ -105,8 +105,8 @@ Invarianti leggiInvarianti(const Cartella& c) {
          {"CODICECAPACITACONFEZIONE", "CODICEIMBALLOCONTENITORE", "CODICEIMBALLOTAPPO",
           "CODICEIMBALLOETICHETTA", "CODICEIMBALLOCARTONE", "CODICEIMBALLOALTRO1",
           "CODICEIMBALLOALTRO2"}},
-        // the cost follows the lines and the price synchronisation
-        {"FORMUL", "STOFORMUL", {"CODICE"}, {"COSTOUNITARIO"}},
+        // (a formulation's version holds the header as it was before the save:
+        // its last version is not its current row, and is not compared)
         // commitment, posting, capacity conversion, regularisation and the
         // archived sheet write a batch without a version
         {"FABBRIC",

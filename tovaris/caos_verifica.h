@@ -18,7 +18,8 @@ struct Invarianti {
 
 // The invariants as the archives hold them now:
 // - "storico NAME": a card's history ends with its current row (the last
-//   version equals the row, column by column);
+//   version equals the row, column by column) where the card's version holds
+//   the row as saved: raw materials, products, batches;
 // - "righe senza testata NAME": no line without its header;
 // - "pesata assegnata due volte", "pesata chiusa senza assegnazione",
 //   "assegnazione di una pesata aperta": each weighing of the station closed
