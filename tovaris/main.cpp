@@ -10,10 +10,14 @@
 //   tovaris open DIR ENTRY USER [WINDOW] call one entry point, run until its windows close
 //   tovaris script DIR FILE [--timeout S] run a script of UI actions (see script.h); a step
 //                                        lasting more than S seconds (120) ends it
+//   tovaris caos DIR [--seed S] [--minutes M] [--server HOST/PORT]
+//                                        the chaos run: a seeded monkey on every screen,
+//                                        then the archives checked (caos.h)
 //   tovaris pesa DIR SCALE BARCODE WEIGHT [OPERATOR...] [--at MOMENT] [--count N]
 //   tovaris pesa DIR --status STATUS SCALE [--at MOMENT]
 //                                        the weighing station: weighings written into the
 //                                        weighing archive, a status changed by hand (stazione.h)
+#include "caos.h"
 #include "inizializza.h"
 #include "ospite.h"
 #include "scala.h"
@@ -58,6 +62,7 @@ void uso() {
                  "  tovaris script DIR FILE [--timeout SECONDI]   (un passo che dura "
                  "di più ferma lo script;\n"
                  "                                                 120 s se non indicato)\n"
+                 "  tovaris caos DIR [--seed S] [--minutes M] [--server HOST/PORTA]\n"
                  "  tovaris pesa DIR %s\n",
                  tovaris::kUsoPesa);
 }
@@ -184,6 +189,9 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (comando == "caos") {
+        return tovaris::comandoCaos(argc, argv);
+    }
     if (comando == "pesa") {
         QCoreApplication app(argc, argv);
         QStringList parole;
@@ -244,7 +252,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (comando != "run" && comando != "open" && comando != "script") {
+    if (comando != "run" && comando != "open" && comando != "script" && comando != "caos-host") {
         uso();
         return 2;
     }
@@ -272,6 +280,9 @@ int main(int argc, char** argv) {
         tovaris::presidiaSegnali(c);
         if (comando == "run") {
             return lanciatore(c, lib);
+        }
+        if (comando == "caos-host") {
+            return tovaris::scimmia(c, lib, argc, argv);
         }
         if (comando == "open") {
             if (argc < 5) {

@@ -162,7 +162,10 @@ Selezione selezioneRicerca(const std::vector<std::pair<QString, QString>>& campi
             continue;
         }
         const QString x = testo.toUpper();
-        s.condizioni << QStringLiteral("AND(UPPER(%1) LIKE %2)")
+        // "|| ''" makes a number or a date text of the connection's character
+        // set: a typed quote (´), accent or euro sign is then compared, never
+        // refused by the database as a character those hold no room for
+        s.condizioni << QStringLiteral("AND(UPPER(%1 || '') LIKE %2)")
                             .arg(colonna, sql::testoNonNullo('%' + x + '%'));
         s.testo += QStringLiteral("UPPER(%1) LIKE %%2%;").arg(colonna, x);
     }

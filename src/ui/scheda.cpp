@@ -103,7 +103,11 @@ SchedaBase::~SchedaBase() {
     for (PaginaRighe* p : std::vector<PaginaRighe*>(righe_)) {
         delete p;
     }
-    // the list must stop reading before its transactions go
+    // the list must stop reading before its transactions go; emptied, it
+    // tells this card nothing: what a derived card connected is gone already
+    // and its session may be too
+    QObject::disconnect(Griglia->modello(), nullptr, this, nullptr);
+    QObject::disconnect(Griglia->selectionModel(), nullptr, this, nullptr);
     Griglia->setSorgenteDati(nullptr);
 }
 

@@ -35,6 +35,27 @@ namespace {
 const QColor kColoreSecondaChiave(0xF3, 0xB4, 0xB4);
 const QColor kColoreAltreChiavi(0xFF, 0xA4, 0x77);
 
+// A list that orders itself ends with its ORDER BY line: where that line
+// stands, -1 when there is none.
+int rigaOrdineProprio(const QStringList& sql) {
+    if (!sql.isEmpty() &&
+        sql.last().trimmed().startsWith(QLatin1String("ORDER BY"), Qt::CaseInsensitive)) {
+        return int(sql.size()) - 1;
+    }
+    return -1;
+}
+
+// The search's condition goes before such a line, never after it (where it
+// would be read as part of the order).
+void aggiungiCondizione(QStringList& sql, const QString& condizione) {
+    const int i = rigaOrdineProprio(sql);
+    if (i < 0) {
+        sql << condizione;
+    } else {
+        sql.insert(i, condizione);
+    }
+}
+
 bool haWhere(const QStringList& righe) {
     for (const QString& r : righe) {
         if (r.toUpper().contains(QLatin1String("WHERE"))) {
@@ -331,6 +352,7 @@ void TCSDGrid::setSorgenteDati(Query* q) {
         query_->afterOpen = dopoAvereAperto_;
     }
     query_ = q;
+    collegata_ = false;
     modello_->setQuery(q);
     primaDiAprire_ = nullptr;
     dopoAvereAperto_ = nullptr;
@@ -405,6 +427,7 @@ void TCSDGrid::collega(Query* q, std::function<QStringList()> testoBase) {
         }
     };
     setSorgenteDati(q);
+    collegata_ = true;
 }
 
 void TCSDGrid::inizioRicerca() {
@@ -455,6 +478,15 @@ QString TCSDGrid::chiaveAspetto() const {
 void TCSDGrid::ImpostaOrdinamento(Query& q) {
     if (primaDiAprire_) {
         primaDiAprire_(q);
+    }
+    // a list its screen opens with its own statement: that statement, without
+    // the order line this grid added, is what searches and orders start from
+    if (!collegata_ && !riapreLaGriglia_) {
+        SQLIniziale = q.SQL;
+        if (!ultimaRigaOrdine_.isEmpty() && !SQLIniziale.isEmpty() &&
+            SQLIniziale.last() == ultimaRigaOrdine_) {
+            SQLIniziale.removeLast();
+        }
     }
     if (ModoOrdinamento == 0) {
         caricaOrdinamento();
@@ -950,7 +982,7 @@ void TCSDGrid::CaricaAspetto() {
     }
     if (!query_->isOpen()) {
         if (!CondizioneRicerca.isEmpty()) {
-            query_->SQL << condizionePer(query_->SQL);
+            aggiungiCondizione(query_->SQL, condizionePer(query_->SQL));
         }
         return;
     }
@@ -1069,14 +1101,17 @@ void TCSDGrid::riapri(const QStringList& sql, bool ordineProprio) {
     query_->close();
     query_->SQL = sql;
     ordineProprio_ = ordineProprio;
+    riapreLaGriglia_ = true;
     try {
         query_->open();
     } catch (...) {
         ordineProprio_ = false;
+        riapreLaGriglia_ = false;
         modello_->svuota();
         throw;
     }
     ordineProprio_ = false;
+    riapreLaGriglia_ = false;
 }
 
 void TCSDGrid::OrdinaColonna(int colonna, bool ctrl) {
@@ -1117,9 +1152,15 @@ void TCSDGrid::OrdinaColonna(int colonna, bool ctrl) {
         }
     }
     SalvaAspetto();
-    QStringList sql = SQLIniziale;
-    if (!CondizioneRicerca.isEmpty()) {
-        sql << condizionePer(SQLIniziale);
+    // a list its screen opens with its own statement gave the grid no text:
+    // it opens again on the screen's, and one that is not open stays closed
+    if (SQLIniziale.isEmpty() && (!query_->isOpen() || query_->SQL.isEmpty())) {
+        dipingiTitoli();
+        return;
+    }
+    QStringList sql = SQLIniziale.isEmpty() ? query_->SQL : SQLIniziale;
+    if (!CondizioneRicerca.isEmpty() && !SQLIniziale.isEmpty()) {
+        aggiungiCondizione(sql, condizionePer(SQLIniziale));
     }
     if (gestisciErrore([&] { riapri(sql, false); }) && modello_->rowCount() > 0) {
         setCurrentIndex(modello_->index(0, colonna));
@@ -1184,6 +1225,12 @@ std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, in
             QString n = numero ? sql::numero(*numero).remove('\'') : v;
             if (!numero) {
                 n.replace(Formati::separatoreDecimale(), QLatin1Char('.'));
+            }
+            // a text no number holds finds nothing, and the statement, which
+            // must turn it into the number's character set, would only fail
+            static const QString kCifre = QStringLiteral("0123456789.-+eE");
+            if (std::any_of(n.begin(), n.end(), [](QChar ch) { return !kCifre.contains(ch); })) {
+                return std::nullopt;
             }
             return condizione(QStringLiteral("LIKE"), sql::testoNonNullo('%' + n + '%'));
         }
@@ -1290,12 +1337,19 @@ bool TCSDGrid::EseguiRicerca(const ParametriRicerca& p) {
     QStringList sqlNuovo = SQLIniziale;
     QString ordine;
     if (!condizione->isEmpty()) {
-        sqlNuovo << *condizione;
+        aggiungiCondizione(sqlNuovo, *condizione);
         ordine = rigaOrdineRicerca(p, upperTesto, forma);
+        if (p.ordinamento == 0 && !OrderBy && rigaOrdineProprio(SQLIniziale) >= 0) {
+            ordine.clear(); // "No": a list that orders itself keeps its order
+        }
     } else {
         ordine = rigaOrdineCorrente(SQLIniziale); // the whole list, in its own order
     }
     if (!ordine.isEmpty()) {
+        // the search's order takes the place of the list's own
+        if (const int i = rigaOrdineProprio(sqlNuovo); i >= 0) {
+            sqlNuovo.removeAt(i);
+        }
         sqlNuovo << ordine;
     }
     const QString precedente = CondizioneRicerca;
@@ -1383,6 +1437,11 @@ bool TCSDGrid::RicercaGenerica(const QString& testo) {
         }
     }
     QStringList sqlNuovo = SQLIniziale;
+    // a list that orders itself: its order after the condition
+    QString ordineProprio;
+    if (const int i = rigaOrdineProprio(sqlNuovo); i >= 0) {
+        ordineProprio = sqlNuovo.takeAt(i);
+    }
     sqlNuovo << (haWhere(SQLIniziale) ? QStringLiteral("AND(") : QStringLiteral("WHERE("));
     if (condizioni.isEmpty()) {
         sqlNuovo << QStringLiteral("(1=0)"); // no column can hold it: nothing found
@@ -1395,6 +1454,8 @@ bool TCSDGrid::RicercaGenerica(const QString& testo) {
     const QString ordine = rigaOrdineCorrente(SQLIniziale);
     if (!ordine.isEmpty()) {
         sqlNuovo << ordine;
+    } else if (!ordineProprio.isEmpty()) {
+        sqlNuovo << ordineProprio;
     }
     CondizioneRicerca.clear();
     const bool riuscita = gestisciErrore([&] {

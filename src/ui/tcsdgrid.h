@@ -268,6 +268,10 @@ private:
     TRCSDGridForm* dialogo_ = nullptr; // set only while the dialog runs
     bool dialogoAperto_ = false;
     bool ordineProprio_ = false;
+    // collega() gave the list its text; otherwise the screen opens it with its
+    // own, which becomes the base text at every open the grid did not make
+    bool collegata_ = false;
+    bool riapreLaGriglia_ = false;
     int colonnaRicerca_ = -1;
     int colonnaCorrente_ = -1;
     Qt::KeyboardModifiers modificatoriTitoli_;

@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QLabel>
+#include <QPointer>
 #include <QTabBar>
 #include <QTest>
 
@@ -269,4 +270,26 @@ TEST_F(Procedure, ANewProcedureOnAKeyAnotherUserJustDeletedIsSavedWithTheNextVer
     EXPECT_TRUE(msg->mostrati.empty()) << msg->testi().join('|').toStdString();
     EXPECT_EQ(conta("SELECT COUNT(*) FROM CONFEZ"), 0);
     EXPECT_EQ(versioni(1, "1"), 4);
+}
+
+// Closing the card on its history page: its list stops feeding the card
+// before the card goes, so nothing of the card runs on a session already
+// freed (no "Database non connesso" after the window has closed).
+TEST_F(Procedure, ClosingTheCardOnItsHistoryPageShowsNothingAfterIt) {
+    auto* f = apri<TIniConfForm>(1);
+    QTabBar* schede = nullptr;
+    for (QTabBar* t : f->findChildren<QTabBar*>()) {
+        for (int i = 0; i < t->count(); ++i) {
+            if (t->tabText(i) == QLatin1String("Storico")) {
+                schede = t;
+                t->setCurrentIndex(i);
+            }
+        }
+    }
+    ASSERT_NE(schede, nullptr);
+    QPointer<QWidget> q(f);
+    f->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(q.isNull());
+    EXPECT_TRUE(msg->testi().isEmpty()) << msg->testi().join('|').toStdString();
 }

@@ -394,6 +394,12 @@ TEST_F(Costi, TheRawMaterialCostOpensTheProductsFormulationToLookAtOnly) {
 TEST_F(Costi, TheSearchPageNarrowsTheSheetsByCodeAndDescription) {
     f->ButtonRicerche->click();
     EXPECT_EQ(f->paginaCorrente(), TCostiForm::Ricerche);
+    // a quote, an accent or a euro sign looked for in a number: nothing found, no error
+    f->campoRicerca("EditRicercaCodice")->setText(QStringLiteral("l'à€"));
+    f->ButtonRicercaAttivaSel->click();
+    EXPECT_TRUE(msg->testi().isEmpty()) << msg->testi().join('|').toStdString();
+    EXPECT_EQ(f->Griglia->modello()->rowCount(), 0);
+    f->campoRicerca("EditRicercaCodice")->clear();
     f->campoRicerca("EditRicercaNome")->setText(QStringLiteral("candeggina"));
     f->ButtonRicercaAttivaSel->click();
     EXPECT_TRUE(msg->testi().isEmpty()) << msg->testi().join('|').toStdString();

@@ -358,6 +358,21 @@ TEST_F(Griglia, EmptyTextRemovesTheConditionAndNumbersCompareAsNumbers) {
     EXPECT_EQ(codici().size(), 5);
 }
 
+// A part of a number is searched as the database writes it; a text that no
+// number holds (a quote, an accent, a letter) finds nothing to search and
+// reaches no statement, where it could only fail.
+TEST_F(Griglia, ALikeSearchOfANumberWithTextNoNumberHoldsRunsNothing) {
+    suColonna("PREZZO");
+    for (const QString& t : {QStringLiteral("'"), QStringLiteral("à€"), QStringLiteral("-0x")}) {
+        EXPECT_FALSE(g->EseguiRicerca(ricerca(t, 1))) << qPrintable(t);
+    }
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
+    EXPECT_EQ(codici().size(), 5);
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("-2,5", 1)));
+    EXPECT_TRUE(codici().isEmpty()) << "no price is negative";
+    EXPECT_TRUE(messaggi->testi().isEmpty());
+}
+
 TEST_F(Griglia, DateSearchesTakeOneOrTwoDatesAndTheWholeLastDay) {
     suColonna("DATAORA");
     ParametriRicerca p;
@@ -652,6 +667,71 @@ TEST_F(Griglia, TitlesOrderAscendingThenDescendingAndCtrlAddsKeys) {
     EXPECT_EQ(g->ModoOrdinamento, 1);
     EXPECT_EQ(codici(), QStringList({"A06", "A05", "A03", "A07", "A01", "A02", "A04"}))
         << "a plain click returns to one key";
+}
+
+// A list its screen opens with its own statement (the grid given only the
+// query): a double click on a title orders it as the screen wrote it, never
+// runs an empty statement nor loses the list.
+TEST_F(Griglia, AListTheScreenOpensItselfIsOrderedByItsTitles) {
+    Query propria(&db, tr.get());
+    TCSDGrid piccola;
+    piccola.resize(800, 400);
+    piccola.Situazione = 29;
+    piccola.Utente = 3;
+    piccola.NomeTabella = "ARTICOLI";
+    piccola.OrderBy = false;
+    piccola.setSorgenteDati(&propria);
+    propria.SQL = {"SELECT CODICE, DESCRIZIONE FROM ARTICOLI WHERE", "PREZZO > 5",
+                   "ORDER BY CODICE"};
+    propria.open();
+    auto codiciPiccola = [&] {
+        QStringList r;
+        for (int i = 0; i < piccola.modello()->rowCount(); ++i) {
+            r << piccola.modello()->data(piccola.modello()->index(i, 0)).toString();
+        }
+        return r;
+    };
+    ASSERT_EQ(codiciPiccola(), QStringList({"A01", "A02", "A03", "A04"}));
+    piccola.OrdinaColonna(1, false);
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
+    EXPECT_TRUE(propria.isOpen());
+    EXPECT_EQ(codiciPiccola(), QStringList({"A01", "A02", "A03", "A04"}))
+        << "its own order, as the screen wrote it";
+    // its statement is also where a search starts, and where the search ends
+    piccola.setCurrentIndex(piccola.modello()->index(0, 1));
+    ASSERT_TRUE(piccola.EseguiRicerca(ricerca("ros", 1)));
+    EXPECT_EQ(codiciPiccola(), QStringList({"A01", "A02"}));
+    piccola.AnnullaRicerca();
+    EXPECT_EQ(codiciPiccola(), QStringList({"A01", "A02", "A03", "A04"}));
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
+    propria.close();
+    piccola.OrdinaColonna(1, false);
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
+}
+
+// A list whose text ends with its own order: a search puts its condition
+// before that order (never after it, where it would be read as part of the
+// order) and its own order in its place; "No" keeps the list's.
+TEST_F(Griglia, ASearchOnAListThatOrdersItselfFiltersAndOrders) {
+    base = {"SELECT * FROM ARTICOLI", "WHERE PREZZO > 5", "ORDER BY DESCRIZIONE"};
+    g->OrderBy = false;
+    q->close();
+    q->open();
+    ASSERT_EQ(codici(), QStringList({"A03", "A04", "A02", "A01"}));
+    suColonna("CODICE");
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("A0", 1, true, 2)));
+    EXPECT_EQ(codici(), QStringList({"A04", "A03", "A02", "A01"})) << "by code, descending";
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("A0", 1, true, 0)));
+    EXPECT_EQ(codici(), QStringList({"A03", "A04", "A02", "A01"})) << "its own order";
+    suColonna("DESCRIZIONE");
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("ros", 1, true, 0)));
+    EXPECT_EQ(codici(), QStringList({"A02", "A01"}));
+    q->close();
+    q->open();
+    EXPECT_EQ(codici(), QStringList({"A02", "A01"})) << "the condition stays at every open";
+    ASSERT_TRUE(g->RicercaGenerica("A0"));
+    EXPECT_EQ(codici(), QStringList({"A03", "A04", "A02", "A01"})) << "in every column";
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
 }
 
 TEST_F(Griglia, TheLayoutIsSavedAndLoadedAndStaleRowsAreSkipped) {
