@@ -1240,6 +1240,24 @@ std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, in
             return std::nullopt; // not yet a number: nothing to search
         }
     }
+    // A text longer than the column: no value can begin with it, and every
+    // value at or after it is after its first `lunghezza` characters (a
+    // key that long would not fit the column's index either)
+    QString fino = v;
+    while (fino.endsWith(' ')) {
+        fino.chop(1);
+    }
+    const bool troppoLungo =
+        classe == ClasseCampo::Testo && f.lunghezza > 0 && fino.size() > f.lunghezza && p.tipo != 1;
+    if (troppoLungo && p.tipo == 2 && inizioFisso(v).size() > f.lunghezza) {
+        return std::nullopt;
+    }
+    if (troppoLungo && p.tipo != 2) {
+        const QString taglio = sql::testoNonNullo(fino.left(f.lunghezza));
+        return forma ? connettore + '(' + forma->espressione + QStringLiteral(" >= ") + taglio +
+                           QStringLiteral(" || ASCII_CHAR(2))")
+                     : condizione(QStringLiteral(">"), taglio);
+    }
     if (forma && p.tipo == 2) {
         // the same rows through the index: what starts with the fixed
         // beginning, then the wildcards typed as they were meant (the
@@ -1257,10 +1275,6 @@ std::optional<QString> TCSDGrid::condizioneColonna(const ParametriRicerca& p, in
         // ">=" through the index: a text and the longer ones it begins come
         // after the typed one and ASCII_CHAR(1); blanks at the end never
         // count in a comparison
-        QString fino = v;
-        while (fino.endsWith(' ')) {
-            fino.chop(1);
-        }
         return connettore + '(' + forma->espressione + QStringLiteral(" >= ") +
                sql::testoNonNullo(fino) + QStringLiteral(" || ASCII_CHAR(1))");
     }

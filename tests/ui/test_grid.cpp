@@ -373,6 +373,17 @@ TEST_F(Griglia, ALikeSearchOfANumberWithTextNoNumberHoldsRunsNothing) {
     EXPECT_TRUE(messaggi->testi().isEmpty());
 }
 
+TEST_F(Griglia, ATextLongerThanItsColumnFindsWhatComesAfterItOrNothing) {
+    suColonna("CODICE");
+    const QString lungo = "A02" + QString(10000, 'Z');
+    ASSERT_TRUE(g->EseguiRicerca(ricerca(lungo)));
+    EXPECT_EQ(codici(), QStringList({"A03", "A04", "A05"})) << "A02 itself comes before it";
+    ASSERT_TRUE(g->EseguiRicerca(ricerca("A02" + QString(8, '0'), 0, false)));
+    EXPECT_EQ(codici(), QStringList({"A03", "A04", "A05"})) << "one longer than the column";
+    EXPECT_FALSE(g->EseguiRicerca(ricerca(lungo, 2))) << "nothing begins with it";
+    EXPECT_TRUE(messaggi->testi().isEmpty()) << qPrintable(messaggi->testi().join('\n'));
+}
+
 TEST_F(Griglia, DateSearchesTakeOneOrTwoDatesAndTheWholeLastDay) {
     suColonna("DATAORA");
     ParametriRicerca p;
