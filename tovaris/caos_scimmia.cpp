@@ -139,6 +139,19 @@ QString nomeDi(QWidget* w) {
     return n.isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : n;
 }
 
+// A dialog given up as its Esc would: rejected (closed when it is no dialog)
+// once the event that chose it is over, unless it went away meanwhile.
+void chiudiDialogo(QWidget* modale) {
+    QPointer<QWidget> q(modale);
+    QTimer::singleShot(0, modale, [q] {
+        if (auto* d = qobject_cast<QDialog*>(q.data())) {
+            d->reject();
+        } else if (q) {
+            q->close();
+        }
+    });
+}
+
 class Scimmia : public QObject {
 public:
     Scimmia(const Cartella& c, Libreria& lib, quint64 seme, qint64 durataMs, bool server,
@@ -343,14 +356,7 @@ private:
             // a dialog: used as a window, and now and then closed
             if (tra(12) == 0) {
                 azione(QStringLiteral("chiude il dialogo %1").arg(nomeDi(modale)));
-                QPointer<QWidget> q(modale);
-                QTimer::singleShot(0, modale, [q] {
-                    if (auto* d = qobject_cast<QDialog*>(q.data())) {
-                        d->reject();
-                    } else if (q) {
-                        q->close();
-                    }
-                });
+                chiudiDialogo(modale);
             } else {
                 usa(modale);
             }
@@ -818,14 +824,7 @@ private:
             rispondi(box);
         } else if (modale) {
             azione(QStringLiteral("chiude il dialogo %1").arg(nomeDi(modale)));
-            QPointer<QWidget> q(modale);
-            QTimer::singleShot(0, modale, [q] {
-                if (auto* d = qobject_cast<QDialog*>(q.data())) {
-                    d->reject();
-                } else if (q) {
-                    q->close();
-                }
-            });
+            chiudiDialogo(modale);
         } else {
             QList<QWidget*> aperte;
             for (QWidget* w : QApplication::topLevelWidgets()) {

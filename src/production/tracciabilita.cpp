@@ -34,6 +34,18 @@ using traccia::Prelievo;
 
 namespace {
 
+// A row of a printout given: the next one, or the last. Nothing moves while
+// the layout is being designed.
+void avanzaRiga(report::LavoroStampa& j, size_t& prossima, size_t righe) {
+    if (j.designMode()) {
+        return;
+    }
+    j.setProgress(int(100 * (prossima + 1) / righe));
+    if (++prossima >= righe) {
+        j.setLastRecord();
+    }
+}
+
 // Tree columns.
 enum Colonna { cVoce, cLotto, cSeriale, cFornitore, cQuantita, cMomento, cBilancia, cStato, cN };
 
@@ -646,13 +658,7 @@ void TTracciabilitaForm::ButtonStampaClick() {
         for (int i = 0; i < r.nomi.size(); ++i) {
             j.defineField(QStringLiteral("TRACC.") + r.nomi[i], r.valori[i]);
         }
-        if (j.designMode()) {
-            return;
-        }
-        j.setProgress(int(100 * (prossima + 1) / righe.size()));
-        if (++prossima >= righe.size()) {
-            j.setLastRecord();
-        }
+        avanzaRiga(j, prossima, righe.size());
     };
     report::stampaScheda(s);
 }
@@ -873,13 +879,7 @@ void TTracciabilitaForm::ButtonRichiamoClick() {
             }
             j.defineField(QStringLiteral("TRACC.") + QLatin1String(kColonneRichiamo[i].campo), t);
         }
-        if (j.designMode()) {
-            return;
-        }
-        j.setProgress(int(100 * (prossima + 1) / righe.size()));
-        if (++prossima >= righe.size()) {
-            j.setLastRecord();
-        }
+        avanzaRiga(j, prossima, righe.size());
     };
     report::stampaScheda(s);
 }
